@@ -1,9 +1,9 @@
 #include "commands/GeneratorCommands.h"
 
 #include "commands/CommandPlan.h"
-#include "commands/StepColumn.h"
+#include "model/StepColumns.h"
 
-using namespace StepColumn;
+using namespace StepColumns;
 
 CommandResult GeneratorCommands::GenCmdSine()
 {

@@ -1,9 +1,9 @@
 #include "commands/LoadCommands.h"
 
 #include "commands/CommandPlan.h"
-#include "commands/StepColumn.h"
+#include "model/StepColumns.h"
 
-using namespace StepColumn;
+using namespace StepColumns;
 
 CommandResult LoadCommands::fixedLines(std::initializer_list<QString> lines, double waitAfterMs)
 {
@@ -46,9 +46,9 @@ CommandResult LoadCommands::protectionTest(const QString &test, const QString &h
     CommandPlan plan = newPlan();
     plan.send(QStringLiteral("TCONFIG ") + test);
     plan.send(test + QStringLiteral(":START ") + plan.stored(Start));
-    // The increment is kept in the column headed "Stop", the end value in the one headed "Step".
-    plan.send(test + QStringLiteral(":STEP ") + plan.stored(Stop));
-    plan.send(test + QStringLiteral(":STOP ") + plan.stored(Step));
+    // The load takes the increment as its step and the end value as its stop.
+    plan.send(test + QStringLiteral(":STEP ") + plan.stored(Increment));
+    plan.send(test + QStringLiteral(":STOP ") + plan.stored(EndValue));
     plan.send(QStringLiteral("VTH ") + plan.stored(Vth));
     plan.send(highKey + u' ' + plan.stored(LimitHigh));
     plan.send(lowKey + u' ' + plan.stored(LimitLow));
