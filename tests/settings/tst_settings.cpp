@@ -29,12 +29,44 @@ QByteArray lines(const QList<QByteArray> &list) { return list.join("\r\n") + "\r
 // The file that SaveSettings writes from the defaults, with the report folder given.
 QByteArray defaultFile(const QByteArray &defaultPath)
 {
-    return lines({"[VORN]", "TestFileName=TempTestFile.TSF", "[Load Option]", "ConnectMode=0", "BaudRate=115200",
-        "HandShake=2", "COMPort=1", "BoardNo=0", "Address=5", "LanIP1=192", "LanIP2=168", "LanIP3=16", "LanIP4=128",
-        "LanPort=4001", "DefaultPath=" + defaultPath, "[AFG Option]", "AFGEnable=0", "ConnectMode=0", "BaudRate=115200",
-        "HandShake=2", "COMPort=1", "BoardNo=0", "Address=5", "LanIP1=192", "LanIP2=168", "LanIP3=116", "LanIP4=128",
-        "LanPort=4001", "[System]", "MeasureTime=1000", "MeasureVoltage=1", "MeasureCurrent=1", "MeasurePower=1",
-        "MeasureAh=1", "MeasureWh=1", "Separate=,"});
+    QByteArray file = R"([VORN]
+TestFileName=TempTestFile.TSF
+[Load Option]
+ConnectMode=0
+BaudRate=115200
+HandShake=2
+COMPort=1
+BoardNo=0
+Address=5
+LanIP1=192
+LanIP2=168
+LanIP3=16
+LanIP4=128
+LanPort=4001
+DefaultPath=@
+[AFG Option]
+AFGEnable=0
+ConnectMode=0
+BaudRate=115200
+HandShake=2
+COMPort=1
+BoardNo=0
+Address=5
+LanIP1=192
+LanIP2=168
+LanIP3=116
+LanIP4=128
+LanPort=4001
+[System]
+MeasureTime=1000
+MeasureVoltage=1
+MeasureCurrent=1
+MeasurePower=1
+MeasureAh=1
+MeasureWh=1
+Separate=,
+)";
+    return file.replace("\n", "\r\n").replace("@", defaultPath);
 }
 
 using Field = std::function<QString(const Settings &)>;
@@ -87,7 +119,7 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(path));
     }
 
-    void writtenFromScratchInTheDocumentedOrder()
+    void writtenFromScratchInSaveOrder()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("VORN.INI"));
