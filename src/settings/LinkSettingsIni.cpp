@@ -22,14 +22,19 @@ LinkSettings read(const IniFile &ini, QStringView section, const LinkSettings &d
     return link;
 }
 
-void write(IniFile &ini, QStringView section, const LinkSettings &link)
+void write(IniFile &ini, QStringView section, const LinkSettings &link, WriteOrder order)
 {
     ini.setValue(section, u"ConnectMode", QString::number(link.ConnectMode));
     ini.setValue(section, u"BaudRate", QString::number(link.BaudRate));
     ini.setValue(section, u"HandShake", QString::number(link.HandShake));
     ini.setValue(section, u"COMPort", link.COMPort);
-    ini.setValue(section, u"BoardNo", QString::number(link.BoardNo));
-    ini.setValue(section, u"Address", QString::number(link.Address));
+    if (order == WriteOrder::AddressFirst) {
+        ini.setValue(section, u"Address", QString::number(link.Address));
+        ini.setValue(section, u"BoardNo", QString::number(link.BoardNo));
+    } else {
+        ini.setValue(section, u"BoardNo", QString::number(link.BoardNo));
+        ini.setValue(section, u"Address", QString::number(link.Address));
+    }
     ini.setValue(section, u"LanIP1", QString::number(link.LanIP1));
     ini.setValue(section, u"LanIP2", QString::number(link.LanIP2));
     ini.setValue(section, u"LanIP3", QString::number(link.LanIP3));

@@ -16,7 +16,11 @@ inline constexpr qint32 MaxLanPort = 65535;
 // "LanIP1" to "LanIP4", "LanPort"; a missing or unusable value takes its field from `defaults`.
 LinkSettings read(const IniFile &ini, QStringView section, const LinkSettings &defaults);
 
-// Writes the keys in the order in which they are read.
-void write(IniFile &ini, QStringView section, const LinkSettings &link);
+// The connection dialog writes "Address" before "BoardNo"; the order matters only for keys that are
+// new to the file, which are appended in the order written.
+enum class WriteOrder { BoardFirst, AddressFirst };
+
+// Writes the keys in the order in which they are read, "BoardNo" and "Address" as `order` says.
+void write(IniFile &ini, QStringView section, const LinkSettings &link, WriteOrder order = WriteOrder::BoardFirst);
 
 } // namespace LinkSettingsIni

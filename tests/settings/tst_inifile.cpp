@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -218,6 +219,17 @@ private Q_SLOTS:
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QCOMPARE(readBytes(dir.filePath(QStringLiteral("VORN.INI"))), before);
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), entries);
+    }
+
+    void permissionsKept()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("VORN.INI"));
+        writeBytes(path, "[A]\r\n");
+        const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+        QVERIFY(QFile::setPermissions(path, owner));
+        QVERIFY(IniFile::WriteIniString(path, QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("1")));
+        QCOMPARE(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), owner);
     }
 
     void unreadableFileIsNotReplaced()

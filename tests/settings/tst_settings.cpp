@@ -1,3 +1,5 @@
+#include "settings/IniFile.h"
+#include "settings/LinkSettingsIni.h"
 #include "settings/MeasureOptions.h"
 #include "settings/ProgramFolder.h"
 #include "settings/Settings.h"
@@ -404,6 +406,19 @@ private Q_SLOTS:
         LoadSettings(settings, options, path);
         QVERIFY(SaveSettings(settings, options, path));
         QVERIFY(readBytes(path).startsWith("[Load Option]\r\nLanPort=4001\r\n"));
+    }
+
+    void linkKeysInTheDialogsOrder()
+    {
+        QTemporaryDir dir;
+        IniFile ini(dir.filePath(QStringLiteral("VORN.INI")));
+        LinkSettings link;
+        link.Address = 7;
+        LinkSettingsIni::write(ini, u"AFG Option", link, LinkSettingsIni::WriteOrder::AddressFirst);
+        QVERIFY(ini.save());
+        const QByteArray written = readBytes(ini.path());
+        QVERIFY(written.contains("COMPort=1\r\nAddress=7\r\nBoardNo=0\r\nLanIP1=192\r\n"));
+        QCOMPARE(LinkSettingsIni::read(ini, u"afg option", LinkSettings()), link);
     }
 
     void programFolder()
