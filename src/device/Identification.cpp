@@ -73,6 +73,12 @@ bool Identification::rateModel()
     return true;
 }
 
+QStringList Identification::summaryLines() const
+{
+    return {QStringLiteral("Model: ") + m_nameLabel, QStringLiteral("Rated current: ") + m_aMaxLabel,
+        QStringLiteral("Functions: ") + m_offeredFunctions.join(QStringLiteral(", "))};
+}
+
 void Identification::setModelName(const QString &text)
 {
     if (std::exchange(m_modelName, text) != text)

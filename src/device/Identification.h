@@ -36,9 +36,14 @@ public:
     const QString &RatedCurrent() const { return m_ratedCurrent; }
     // The model text of the window: the load's model, " + " and the generator's model.
     const QString &NameLabel() const { return m_nameLabel; }
+    // The sequencer marks the shown model text while a Sequence Load runs.
+    void setNameLabel(const QString &text);
     const QString &AMaxLabel() const { return m_aMaxLabel; }
     // The functions the step editor offers, in catalogue order.
     const QStringList &offeredFunctions() const { return m_offeredFunctions; }
+    // What the window shows, as three lines for the headless runner: "Model: ",
+    // "Rated current: " and "Functions: " with the functions joined by ", ".
+    QStringList summaryLines() const;
 
 Q_SIGNALS:
     void ModelNameChanged(const QString &modelName);
@@ -56,7 +61,6 @@ private:
 
     void setModelName(const QString &text);
     void setRatedCurrent(const QString &text);
-    void setNameLabel(const QString &text);
     void setAMaxLabel(const QString &text);
     void setOfferedFunctions(const QStringList &functions);
 

@@ -192,6 +192,23 @@ private Q_SLOTS:
         QCOMPARE(generator.connects(), afg);
     }
 
+    void summaryLines()
+    {
+        FakeLink load;
+        FakeLink generator;
+        load.setReply(QStringLiteral("name?"), QStringLiteral("63103F"));
+        generator.setReply(QStringLiteral("*idn?"), QStringLiteral("Maker,AFG1022,1,1"));
+        Identification identification(load);
+        identification.setGeneratorLink(&generator);
+        identification.setAFGEnable([] { return 1; });
+        identification.Timer2_Timer();
+        QCOMPARE(identification.summaryLines(),
+            (QStringList{"Model: 63103F + AFG1022", "Rated current: 60",
+                "Functions: Discharge, Rest, FOR, LOOP, Short, OCP, OPP, Dynamic, Normal, Battery RAMP, "
+                "Battery CC+CV, Battery CP+CV, CV with Current Limit, CV with Power Limit, Dynamic Off, "
+                "Sequence Load, Sine Wave Dynamic, CC Dynamic Sweep"}));
+    }
+
     void changeSignals()
     {
         FakeLink load;
