@@ -6,8 +6,10 @@
 bool FaultSet::add(const QString &spec, QString *error)
 {
     const QMap<QString, int *> fields{
-        {QStringLiteral("silent-after"), &silentAfter}, {QStringLiteral("delay"), &delayMs},
-        {QStringLiteral("split"), &splitPieces},        {QStringLiteral("garbage-every"), &garbageEvery},
+        {QStringLiteral("silent-after"), &silentAfter},
+        {QStringLiteral("delay"), &delayMs},
+        {QStringLiteral("split"), &splitPieces},
+        {QStringLiteral("garbage-every"), &garbageEvery},
         {QStringLiteral("drop-after"), &dropAfter},
     };
     for (const QString &item : spec.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
@@ -29,12 +31,13 @@ bool FaultSet::add(const QString &spec, QString *error)
 
 QString FaultSet::help()
 {
-    return QStringLiteral("Faults of the load link (repeat --fault or separate them by commas; counts per connection):\n"
-                          "  silent-after=N   no reply after the N-th received line\n"
-                          "  delay=MS         every reply MS milliseconds late\n"
-                          "  split=N          every reply in N pieces, %1 ms apart\n"
-                          "  garbage-every=N  every N-th reply replaced by a garbage line\n"
-                          "  drop-after=N     the connection dropped after the N-th received line\n"
-                          "                   (a pseudo-terminal is replaced by a new one at the same link)\n")
+    return QStringLiteral(
+        "Faults of the load link (repeat --fault or separate them by commas; counts per connection):\n"
+        "  silent-after=N   no reply after the N-th received line\n"
+        "  delay=MS         every reply MS milliseconds late\n"
+        "  split=N          every reply in N pieces, %1 ms apart\n"
+        "  garbage-every=N  every N-th reply replaced by a garbage line\n"
+        "  drop-after=N     the connection dropped after the N-th received line\n"
+        "                   (a pseudo-terminal is replaced by a new one at the same link)\n")
         .arg(splitGapMs);
 }

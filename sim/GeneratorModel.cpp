@@ -6,7 +6,7 @@
 #include <cmath>
 #include <numbers>
 
-GeneratorModel::GeneratorModel(QByteArray identity) : m_identity(std::move(identity)) {}
+GeneratorModel::GeneratorModel(QByteArray identity) : m_identity(std::move(identity)) { }
 
 SimReply GeneratorModel::handle(const QByteArray &keyword, const QByteArray &argument)
 {
@@ -73,10 +73,7 @@ bool GeneratorModel::applyWaveform(const QByteArray &argument, Shape shape)
     return true;
 }
 
-double GeneratorModel::periodSeconds() const
-{
-    return m_frequency > 0 ? 1.0 / m_frequency : 0;
-}
+double GeneratorModel::periodSeconds() const { return m_frequency > 0 ? 1.0 / m_frequency : 0; }
 
 double GeneratorModel::levelAt(double seconds) const
 {

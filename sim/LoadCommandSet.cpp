@@ -48,59 +48,65 @@ std::optional<Action> setRange(const QByteArray &argument, QByteArray &field)
 
 } // namespace
 
-std::optional<LoadCommandSet::Action> LoadCommandSet::apply(const QByteArray &keyword, const QByteArray &argument,
-                                                            LoadSettings &s)
+std::optional<LoadCommandSet::Action> LoadCommandSet::apply(
+    const QByteArray &keyword, const QByteArray &argument, LoadSettings &s)
 {
     using Handler = std::function<std::optional<Action>()>;
     const QMap<QByteArray, Handler> handlers{
-        {"REM", [&]() -> std::optional<Action> {
-             if (!argument.trimmed().isEmpty())
-                 return std::nullopt;
-             s.remote = true;
-             return Action::None;
-         }},
-        {"MODE", [&]() -> std::optional<Action> {
-             const std::optional<LoadMode> m = SimText::mode(argument);
-             if (!m)
-                 return std::nullopt;
-             s.mode = *m;
-             return Action::None;
-         }},
+        {"REM",
+            [&]() -> std::optional<Action> {
+                if (!argument.trimmed().isEmpty())
+                    return std::nullopt;
+                s.remote = true;
+                return Action::None;
+            }},
+        {"MODE",
+            [&]() -> std::optional<Action> {
+                const std::optional<LoadMode> m = SimText::mode(argument);
+                if (!m)
+                    return std::nullopt;
+                s.mode = *m;
+                return Action::None;
+            }},
         {"LOAD", [&] { return switchAction(argument, Action::InputOn, Action::InputOff); }},
-        {"DYN", [&]() -> std::optional<Action> {
-             const std::optional<bool> on = SimText::onOff(argument);
-             if (!on)
-                 return std::nullopt;
-             s.dynamic = *on;
-             return *on ? Action::DynamicOn : Action::None;
-         }},
+        {"DYN",
+            [&]() -> std::optional<Action> {
+                const std::optional<bool> on = SimText::onOff(argument);
+                if (!on)
+                    return std::nullopt;
+                s.dynamic = *on;
+                return *on ? Action::DynamicOn : Action::None;
+            }},
         {"PERD:HIGH", [&] { return setNumber(argument, s.periodHighMs); }},
         {"PERD:LOW", [&] { return setNumber(argument, s.periodLowMs); }},
         {"RISE", [&] { return setNumber(argument, s.riseAmpsPerMs); }},
         {"FALL", [&] { return setNumber(argument, s.fallAmpsPerMs); }},
-        {"TCONFIG", [&]() -> std::optional<Action> {
-             const QByteArray t = argument.trimmed().toUpper();
-             if (t == "SHORT")
-                 s.testConfig = LoadSettings::TestConfig::Short;
-             else if (t == "OCP")
-                 s.testConfig = LoadSettings::TestConfig::Ocp;
-             else if (t == "OPP")
-                 s.testConfig = LoadSettings::TestConfig::Opp;
-             else
-                 return std::nullopt;
-             return Action::None;
-         }},
+        {"TCONFIG",
+            [&]() -> std::optional<Action> {
+                const QByteArray t = argument.trimmed().toUpper();
+                if (t == "SHORT")
+                    s.testConfig = LoadSettings::TestConfig::Short;
+                else if (t == "OCP")
+                    s.testConfig = LoadSettings::TestConfig::Ocp;
+                else if (t == "OPP")
+                    s.testConfig = LoadSettings::TestConfig::Opp;
+                else
+                    return std::nullopt;
+                return Action::None;
+            }},
         {"STIME", [&] { return setNumber(argument, s.shortMs); }},
-        {"START", [&]() -> std::optional<Action> {
-             if (!argument.trimmed().isEmpty())
-                 return std::nullopt;
-             return Action::Start;
-         }},
-        {"STOP", [&]() -> std::optional<Action> {
-             if (!argument.trimmed().isEmpty())
-                 return std::nullopt;
-             return Action::Stop;
-         }},
+        {"START",
+            [&]() -> std::optional<Action> {
+                if (!argument.trimmed().isEmpty())
+                    return std::nullopt;
+                return Action::Start;
+            }},
+        {"STOP",
+            [&]() -> std::optional<Action> {
+                if (!argument.trimmed().isEmpty())
+                    return std::nullopt;
+                return Action::Stop;
+            }},
         {"OCP:START", [&] { return setNumber(argument, s.ocpStart); }},
         {"OCP:STEP", [&] { return setNumber(argument, s.ocpStep); }},
         {"OCP:STOP", [&] { return setNumber(argument, s.ocpStop); }},
@@ -112,62 +118,68 @@ std::optional<LoadCommandSet::Action> LoadCommandSet::apply(const QByteArray &ke
         {"IL", [&] { return setNumber(argument, s.il); }},
         {"WH", [&] { return setNumber(argument, s.wh); }},
         {"WL", [&] { return setNumber(argument, s.wl); }},
-        {"NGENABLE", [&]() -> std::optional<Action> {
-             const std::optional<bool> on = SimText::onOff(argument);
-             if (!on)
-                 return std::nullopt;
-             s.ngEnable = *on;
-             return Action::None;
-         }},
+        {"NGENABLE",
+            [&]() -> std::optional<Action> {
+                const std::optional<bool> on = SimText::onOff(argument);
+                if (!on)
+                    return std::nullopt;
+                s.ngEnable = *on;
+                return Action::None;
+            }},
         {"CC", [&] { return setRange(argument, s.ccRange); }},
         {"CCR", [&] { return setRange(argument, s.ccrRange); }},
         {"LDONV", [&] { return setNumber(argument, s.loadOnVolts); }},
         {"LDOFFV", [&] { return setNumber(argument, s.loadOffVolts); }},
-        {"EXT:AIN", [&]() -> std::optional<Action> {
-             const std::optional<bool> on = SimText::onOff(argument);
-             if (!on)
-                 return std::nullopt;
-             s.externalInput = *on;
-             return Action::None;
-         }},
+        {"EXT:AIN",
+            [&]() -> std::optional<Action> {
+                const std::optional<bool> on = SimText::onOff(argument);
+                if (!on)
+                    return std::nullopt;
+                s.externalInput = *on;
+                return Action::None;
+            }},
         {"LIM:ADDCV:VOLT", [&] { return setNumber(argument, s.cvFloorVolts); }},
         // The added CV limit is a way of operating: switching it on starts the load sinking.
-        {"LIM:ADDCV", [&]() -> std::optional<Action> {
-             const std::optional<bool> on = SimText::onOff(argument);
-             if (!on)
-                 return std::nullopt;
-             s.cvFloorOn = *on;
-             return *on ? Action::InputOn : Action::None;
-         }},
+        {"LIM:ADDCV",
+            [&]() -> std::optional<Action> {
+                const std::optional<bool> on = SimText::onOff(argument);
+                if (!on)
+                    return std::nullopt;
+                s.cvFloorOn = *on;
+                return *on ? Action::InputOn : Action::None;
+            }},
         {"BATT:STEP", [&] { return setCount(argument, s.battSteps); }},
         {"BATT:UVP", [&] { return setNumber(argument, s.uvpVolts); }},
         {"BATT:REPEAT", [&] { return setCount(argument, s.battRepeat); }},
         // The discharge test runs in the mode of whichever level came last.
-        {"BATT:CURR", [&]() -> std::optional<Action> {
-             const std::optional<Action> result = setNumber(argument, s.battAmps);
-             if (result)
-                 s.battMode = LoadMode::CC;
-             return result;
-         }},
-        {"BATT:POWER", [&]() -> std::optional<Action> {
-             const std::optional<Action> result = setNumber(argument, s.battWatts);
-             if (result)
-                 s.battMode = LoadMode::CP;
-             return result;
-         }},
+        {"BATT:CURR",
+            [&]() -> std::optional<Action> {
+                const std::optional<Action> result = setNumber(argument, s.battAmps);
+                if (result)
+                    s.battMode = LoadMode::CC;
+                return result;
+            }},
+        {"BATT:POWER",
+            [&]() -> std::optional<Action> {
+                const std::optional<Action> result = setNumber(argument, s.battWatts);
+                if (result)
+                    s.battMode = LoadMode::CP;
+                return result;
+            }},
         {"BATT:TIME", [&] { return setNumber(argument, s.battSeconds); }},
         {"BATT:AH", [&] { return setNumber(argument, s.battAh); }},
         {"BATT:WH", [&] { return setNumber(argument, s.battWh); }},
         {"BATT:TEST", [&] { return switchAction(argument, Action::BatteryTestOn, Action::BatteryTestOff); }},
         {"BATT:RAMP:CC", [&] { return switchAction(argument, Action::RampOn, Action::RampOff); }},
         {"BATT:DYN", [&] { return switchAction(argument, Action::CycleLifeOn, Action::CycleLifeOff); }},
-        {"SEQLD:TYPE", [&]() -> std::optional<Action> {
-             const std::optional<LoadMode> m = SimText::mode(argument);
-             if (!m || (*m != LoadMode::CC && *m != LoadMode::CP))
-                 return std::nullopt;
-             s.seqType = *m;
-             return Action::None;
-         }},
+        {"SEQLD:TYPE",
+            [&]() -> std::optional<Action> {
+                const std::optional<LoadMode> m = SimText::mode(argument);
+                if (!m || (*m != LoadMode::CC && *m != LoadMode::CP))
+                    return std::nullopt;
+                s.seqType = *m;
+                return Action::None;
+            }},
         {"SEQLD:TOTSTEP", [&] { return setCount(argument, s.seqSteps); }},
         {"SEQLD:REPEAT", [&] { return setCount(argument, s.seqRepeat); }},
         {"SEQLD:TEST", [&] { return switchAction(argument, Action::SequenceOn, Action::SequenceOff); }},
@@ -180,8 +192,8 @@ std::optional<LoadCommandSet::Action> LoadCommandSet::apply(const QByteArray &ke
     return applyIndexed(keyword, argument, s);
 }
 
-std::optional<LoadCommandSet::Action> LoadCommandSet::applyLevel(const QByteArray &keyword,
-                                                                 const QByteArray &argument, LoadSettings &s)
+std::optional<LoadCommandSet::Action> LoadCommandSet::applyLevel(
+    const QByteArray &keyword, const QByteArray &argument, LoadSettings &s)
 {
     static const QRegularExpression pattern(QStringLiteral("^(CC|CR|CV|CP):(HIGH|LOW)$"));
     const QRegularExpressionMatch match = pattern.match(QString::fromLatin1(keyword));
@@ -191,8 +203,8 @@ std::optional<LoadCommandSet::Action> LoadCommandSet::applyLevel(const QByteArra
     return setNumber(argument, match.captured(2) == QLatin1String("HIGH") ? s.high[index] : s.low[index]);
 }
 
-std::optional<LoadCommandSet::Action> LoadCommandSet::applyIndexed(const QByteArray &keyword,
-                                                                   const QByteArray &argument, LoadSettings &s)
+std::optional<LoadCommandSet::Action> LoadCommandSet::applyIndexed(
+    const QByteArray &keyword, const QByteArray &argument, LoadSettings &s)
 {
     // Keyword stems followed directly by a sub-step index ("BATT:CC1", "SEQLD:TIME0").
     static const QRegularExpression pattern(

@@ -32,8 +32,8 @@ public:
     static std::optional<Action> apply(const QByteArray &keyword, const QByteArray &argument, LoadSettings &settings);
 
 private:
-    static std::optional<Action> applyIndexed(const QByteArray &keyword, const QByteArray &argument,
-                                              LoadSettings &settings);
-    static std::optional<Action> applyLevel(const QByteArray &keyword, const QByteArray &argument,
-                                            LoadSettings &settings);
+    static std::optional<Action> applyIndexed(
+        const QByteArray &keyword, const QByteArray &argument, LoadSettings &settings);
+    static std::optional<Action> applyLevel(
+        const QByteArray &keyword, const QByteArray &argument, LoadSettings &settings);
 };

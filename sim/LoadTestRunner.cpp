@@ -10,10 +10,7 @@ constexpr double infinity = std::numeric_limits<double>::infinity();
 // Cycle life with many cycles per sub-step is expanded into phases; beyond this it is cut short.
 constexpr int maxPhases = 200000;
 
-bool exceeds(double value, double limit)
-{
-    return value > limit + 1e-9 * std::max(1.0, std::abs(limit));
-}
+bool exceeds(double value, double limit) { return value > limit + 1e-9 * std::max(1.0, std::abs(limit)); }
 
 } // namespace
 
@@ -74,8 +71,8 @@ void LoadTestRunner::start(Kind kind, const LoadSettings &settings, const Source
     }
 }
 
-void LoadTestRunner::startPhases(QList<Phase> phases, LoadMode mode, int passes, double endVolts,
-                                 const SourceModel &source)
+void LoadTestRunner::startPhases(
+    QList<Phase> phases, LoadMode mode, int passes, double endVolts, const SourceModel &source)
 {
     phases.removeIf([](const Phase &p) { return p.ms <= 0; });
     m_phases = phases;
@@ -88,17 +85,15 @@ void LoadTestRunner::startPhases(QList<Phase> phases, LoadMode mode, int passes,
         finish(source);
 }
 
-void LoadTestRunner::stop()
-{
-    m_kind = Kind::None;
-}
+void LoadTestRunner::stop() { m_kind = Kind::None; }
 
 double LoadTestRunner::protectionLevel() const
 {
     const bool ocp = m_kind == Kind::Ocp;
     const double start = ocp ? m_settings.ocpStart : m_settings.oppStart;
     const double step = ocp ? m_settings.ocpStep : m_settings.oppStep;
-    return start + m_rampIndex * step;
+    // Levels sit on the instrument's setting grid, so 1 + 41 steps of 0.1 is exactly 5.1.
+    return std::round((start + m_rampIndex * step) * 1e6) / 1e6;
 }
 
 Demand LoadTestRunner::demand() const

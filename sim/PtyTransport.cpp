@@ -14,8 +14,7 @@
 
 PtyTransport::PtyTransport(SimInstruments &instruments, const FaultSet &faults, QObject *parent)
     : QObject(parent), m_instruments(instruments), m_faults(faults)
-{
-}
+{ }
 
 PtyTransport::~PtyTransport()
 {

@@ -15,7 +15,8 @@ SignalQuitter::SignalQuitter(QObject *parent) : QObject(parent)
         return;
     m_notifier = new QSocketNotifier(s_fds[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &SignalQuitter::drain);
-    struct sigaction action {};
+    struct sigaction action
+    { };
     action.sa_handler = &SignalQuitter::onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

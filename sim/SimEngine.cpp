@@ -26,8 +26,7 @@ double approach(double from, double to, double rate, double ms)
 
 SimEngine::SimEngine(const SimConfig &config)
     : m_config(config), m_source(config.source), m_generator(config.generatorIdentity)
-{
-}
+{ }
 
 SimReply SimEngine::handleLine(SimInstrument instrument, const QByteArray &line)
 {
@@ -156,10 +155,7 @@ void SimEngine::stopTest(LoadTestRunner::Kind onlyKind)
     m_settings.inputOn = false;
 }
 
-OperatingPoint SimEngine::measure() const
-{
-    return m_source.solve(demandAt(m_nowMs));
-}
+OperatingPoint SimEngine::measure() const { return m_source.solve(demandAt(m_nowMs)); }
 
 double SimEngine::dynamicLevel(double ms) const
 {

@@ -9,8 +9,7 @@ namespace {
 constexpr qsizetype maxLineBytes = 64 * 1024;
 } // namespace
 
-SimSession::SimSession(SimInstruments &instruments, SimInstrument instrument, const FaultSet &faults,
-                       QObject *parent)
+SimSession::SimSession(SimInstruments &instruments, SimInstrument instrument, const FaultSet &faults, QObject *parent)
     : QObject(parent), m_instruments(instruments), m_instrument(instrument), m_faults(faults)
 {
     m_timer.setSingleShot(true);

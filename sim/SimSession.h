@@ -18,8 +18,8 @@ class SimSession : public QObject
     Q_OBJECT
 
 public:
-    SimSession(SimInstruments &instruments, SimInstrument instrument, const FaultSet &faults,
-               QObject *parent = nullptr);
+    SimSession(
+        SimInstruments &instruments, SimInstrument instrument, const FaultSet &faults, QObject *parent = nullptr);
 
     void receive(const QByteArray &bytes);
 

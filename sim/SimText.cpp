@@ -12,8 +12,7 @@ std::optional<double> number(const QByteArray &text)
         return std::nullopt;
     // Only what an instrument's parser takes: sign, digits, point, exponent.
     for (char c : t) {
-        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '+' || c == 'e'
-              || c == 'E'))
+        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E'))
             return std::nullopt;
     }
     bool ok = false;

@@ -3,10 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-SourceModel::Parameters SourceModel::batteryDefaults()
-{
-    return Parameters{};
-}
+SourceModel::Parameters SourceModel::batteryDefaults() { return Parameters{}; }
 
 SourceModel::Parameters SourceModel::supplyDefaults()
 {
@@ -18,7 +15,7 @@ SourceModel::Parameters SourceModel::supplyDefaults()
     return p;
 }
 
-SourceModel::SourceModel(const Parameters &parameters) : m_parameters(parameters) {}
+SourceModel::SourceModel(const Parameters &parameters) : m_parameters(parameters) { }
 
 double SourceModel::openCircuitVolts() const
 {
@@ -34,8 +31,8 @@ double SourceModel::openCircuitVolts() const
 
 double SourceModel::sourceLimitA() const
 {
-    const double limit = m_parameters.kind == Kind::Supply ? m_parameters.currentLimitA
-                                                           : std::numeric_limits<double>::infinity();
+    const double limit
+        = m_parameters.kind == Kind::Supply ? m_parameters.currentLimitA : std::numeric_limits<double>::infinity();
     const double r = m_parameters.resistanceOhm;
     const double shortCircuit = r > 0 ? openCircuitVolts() / r : std::numeric_limits<double>::infinity();
     return std::min(limit, shortCircuit);
@@ -60,10 +57,7 @@ OperatingPoint SourceModel::solve(const Demand &demand) const
 
 // When the source cannot deliver what the load asks, the load keeps lowering its impedance and the
 // voltage falls to nothing at the most the source can give.
-OperatingPoint SourceModel::collapsed() const
-{
-    return {0, std::min(sourceLimitA(), m_parameters.loadMaxA)};
-}
+OperatingPoint SourceModel::collapsed() const { return {0, std::min(sourceLimitA(), m_parameters.loadMaxA)}; }
 
 OperatingPoint SourceModel::constantCurrent(double amps, double cvFloor) const
 {

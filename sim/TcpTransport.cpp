@@ -5,8 +5,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-TcpTransport::TcpTransport(SimInstruments &instruments, SimInstrument instrument, const FaultSet &faults,
-                           QObject *parent)
+TcpTransport::TcpTransport(
+    SimInstruments &instruments, SimInstrument instrument, const FaultSet &faults, QObject *parent)
     : QObject(parent),
       m_instruments(instruments),
       m_instrument(instrument),
@@ -25,10 +25,7 @@ bool TcpTransport::listen(quint16 port, QString *error)
     return false;
 }
 
-quint16 TcpTransport::port() const
-{
-    return m_server->serverPort();
-}
+quint16 TcpTransport::port() const { return m_server->serverPort(); }
 
 void TcpTransport::accept()
 {

@@ -15,8 +15,8 @@ class TcpTransport : public QObject
     Q_OBJECT
 
 public:
-    TcpTransport(SimInstruments &instruments, SimInstrument instrument, const FaultSet &faults,
-                 QObject *parent = nullptr);
+    TcpTransport(
+        SimInstruments &instruments, SimInstrument instrument, const FaultSet &faults, QObject *parent = nullptr);
 
     // Port 0 takes a free port.
     bool listen(quint16 port, QString *error);
