@@ -4,11 +4,13 @@
 
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -122,9 +124,17 @@ void PtyTransport::writeMaster(const QByteArray &bytes)
 }
 
 // Like an adapter pulled out and plugged in again: the open terminal goes away and a fresh one
-// appears behind the same link.
+// appears behind the same link. What was already sent is left for the client to read first (a
+// hang-up would discard it), for at most a second.
 void PtyTransport::drop()
 {
+    int unread = 0;
+    if (m_slave >= 0 && ::ioctl(m_slave, FIONREAD, &unread) == 0 && unread > 0 && m_drainMs < 1000) {
+        m_drainMs += drainPollMs;
+        QTimer::singleShot(drainPollMs, this, &PtyTransport::drop);
+        return;
+    }
+    m_drainMs = 0;
     closeTerminal();
     QString error;
     if (create(&error))

@@ -44,4 +44,6 @@ private:
     int m_slave = -1;
     QSocketNotifier *m_notifier = nullptr;
     SimSession *m_session = nullptr;
+    int m_drainMs = 0;
+    static constexpr int drainPollMs = 10;
 };
