@@ -3,7 +3,7 @@
 #include <QString>
 
 // Misbehaviour to inject on each connection of the load, as real links show it. Counts are per
-// connection (per pseudo-terminal opening); 0 means the fault is off.
+// TCP connection, and from its creation for a pseudo-terminal; 0 means the fault is off.
 class FaultSet
 {
 public:

@@ -125,11 +125,13 @@ void PtyTransport::writeMaster(const QByteArray &bytes)
 
 // Like an adapter pulled out and plugged in again: the open terminal goes away and a fresh one
 // appears behind the same link. What was already sent is left for the client to read first (a
-// hang-up would discard it), for at most a second.
+// hang-up would discard it), for at most a second. The kernel hands written bytes to the terminal
+// a moment later, so an empty queue only counts after a short grace time.
 void PtyTransport::drop()
 {
     int unread = 0;
-    if (m_slave >= 0 && ::ioctl(m_slave, FIONREAD, &unread) == 0 && unread > 0 && m_drainMs < 1000) {
+    const bool pending = m_slave >= 0 && ::ioctl(m_slave, FIONREAD, &unread) == 0 && unread > 0;
+    if (m_drainMs < dropGraceMs || (pending && m_drainMs < 1000)) {
         m_drainMs += drainPollMs;
         QTimer::singleShot(drainPollMs, this, &PtyTransport::drop);
         return;

@@ -46,4 +46,5 @@ private:
     SimSession *m_session = nullptr;
     int m_drainMs = 0;
     static constexpr int drainPollMs = 10;
+    static constexpr int dropGraceMs = 50;
 };

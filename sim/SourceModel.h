@@ -35,7 +35,7 @@ public:
 
     // Where the load settles against the source for a demand.
     OperatingPoint solve(const Demand &demand) const;
-    // Takes charge and energy out of the source (a supply does not run down).
+    // Counts the charge and energy taken; only a battery's voltage falls with them.
     void draw(const OperatingPoint &point, double seconds);
 
 private:

@@ -126,7 +126,11 @@ int main(int argc, char *argv[])
         {QStringLiteral("fault"), QStringLiteral("Inject faults into the load's link (see above)."),
             QStringLiteral("SPEC")},
     });
-    parser.process(app);
+    // Bad arguments end with status 2, whatever the parser would do by itself.
+    if (!parser.parse(QCoreApplication::arguments()))
+        return fail(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
     if (!parser.isSet(QStringLiteral("tcp")) && !parser.isSet(QStringLiteral("pty"))

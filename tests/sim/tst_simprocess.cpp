@@ -243,6 +243,10 @@ private Q_SLOTS:
         QTest::newRow("port out of range") << QStringList{"--tcp", "70000"};
         QTest::newRow("zero speed") << QStringList{"--tcp", "0", "--speed", "0"};
         QTest::newRow("bad capacity") << QStringList{"--tcp", "0", "--capacity", "lots"};
+        QTest::newRow("unknown option") << QStringList{"--tcp", "0", "--turbo"};
+        QTest::newRow("stray argument") << QStringList{"--tcp", "0", "load"};
+        // A file that is not a link is never replaced by the terminal's link.
+        QTest::newRow("pty path is a file") << QStringList{"--pty", QCoreApplication::applicationFilePath()};
     }
 
     void badArgumentsAreRefused()
