@@ -50,6 +50,37 @@ private Q_SLOTS:
         }
     }
 
+    void operatingPointOverTcp_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QByteArray>("lines");
+        QTest::addColumn<QByteArray>("reply");
+        // Battery 12.6 V behind 0.05 Ohm; supply 12 V behind 0.01 Ohm with a 5 A limit.
+        QTest::newRow("battery CC") << "battery" << QByteArray("MODE CC\nCC:HIGH 2\n") << QByteArray("12.500,2.000");
+        QTest::newRow("battery CR") << "battery" << QByteArray("MODE CR\nCR:HIGH 10\n") << QByteArray("12.537,1.254");
+        QTest::newRow("battery CV") << "battery" << QByteArray("MODE CV\nCV:HIGH 12\n") << QByteArray("12.000,12.000");
+        QTest::newRow("battery CP") << "battery" << QByteArray("MODE CP\nCP:HIGH 25\n") << QByteArray("12.500,2.000");
+        QTest::newRow("supply CC") << "supply" << QByteArray("MODE CC\nCC:HIGH 2\n") << QByteArray("11.980,2.000");
+        QTest::newRow("supply CR") << "supply" << QByteArray("MODE CR\nCR:HIGH 10\n") << QByteArray("11.988,1.199");
+        QTest::newRow("supply CV") << "supply" << QByteArray("MODE CV\nCV:HIGH 11\n") << QByteArray("11.000,5.000");
+        QTest::newRow("supply CP") << "supply" << QByteArray("MODE CP\nCP:HIGH 24\n") << QByteArray("11.980,2.003");
+    }
+
+    void operatingPointOverTcp()
+    {
+        QFETCH(QString, source);
+        QFETCH(QByteArray, lines);
+        QFETCH(QByteArray, reply);
+        SimProcess sim({"--tcp", "0", "--source", source});
+        QVERIFY(sim.waitForAnnouncements(1));
+        SimClient client;
+        QVERIFY(client.connectTcp(sim.port(QStringLiteral("load"))));
+        client.write("MEAS:VC?\n" + lines + "LOAD ON\nMEAS:VC?\nLOAD OFF\nMEAS:VC?\n");
+        QVERIFY(client.waitForReplies(3));
+        const QByteArray open = source == QLatin1String("supply") ? "12.000,0.000" : "12.600,0.000";
+        QCOMPARE(client.replies(), (QList<QByteArray>{open, reply, open}));
+    }
+
     void ptyServesClientsInTurn()
     {
         QTemporaryDir dir;
