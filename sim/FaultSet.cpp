@@ -3,7 +3,7 @@
 #include <QMap>
 #include <QStringList>
 
-bool FaultSet::add(const QString &spec, QString *error)
+bool FaultSet::add(const QString &text, QString *error)
 {
     const QMap<QString, int *> fields{
         {QStringLiteral("silent-after"), &silentAfter},
@@ -12,7 +12,7 @@ bool FaultSet::add(const QString &spec, QString *error)
         {QStringLiteral("garbage-every"), &garbageEvery},
         {QStringLiteral("drop-after"), &dropAfter},
     };
-    for (const QString &item : spec.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+    for (const QString &item : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QString name = item.section(QLatin1Char('='), 0, 0).trimmed();
         const QString valueText = item.section(QLatin1Char('='), 1).trimmed();
         bool ok = false;

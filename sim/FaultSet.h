@@ -9,7 +9,7 @@ class FaultSet
 public:
     // Adds one or several comma-separated faults ("delay=200,split=3"); false with a message
     // naming the bad item.
-    bool add(const QString &spec, QString *error);
+    bool add(const QString &text, QString *error);
 
     static QString help();
 

@@ -147,8 +147,8 @@ int main(int argc, char *argv[])
     if (!speed || *speed <= 0)
         return fail(QStringLiteral("--speed needs a number above 0"));
     FaultSet faults;
-    for (const QString &spec : parser.values(QStringLiteral("fault"))) {
-        if (!faults.add(spec, &error))
+    for (const QString &text : parser.values(QStringLiteral("fault"))) {
+        if (!faults.add(text, &error))
             return fail(error);
     }
     std::unique_ptr<SimLog> log;

@@ -411,9 +411,9 @@ private Q_SLOTS:
             QVERIFY(!reply.text);
     }
 
-    void faultSpec_data()
+    void faultText_data()
     {
-        QTest::addColumn<QStringList>("specs");
+        QTest::addColumn<QStringList>("items");
         QTest::addColumn<bool>("valid");
         QTest::addColumn<QList<int>>("values"); // silent, delay, split, garbage, drop
 
@@ -427,19 +427,19 @@ private Q_SLOTS:
         QTest::newRow("not a number") << QStringList{"delay=soon"} << false << QList<int>{};
     }
 
-    void faultSpec()
+    void faultText()
     {
-        QFETCH(QStringList, specs);
+        QFETCH(QStringList, items);
         QFETCH(bool, valid);
         QFETCH(QList<int>, values);
         FaultSet faults;
         QString error;
         bool ok = true;
-        for (const QString &spec : specs)
-            ok = ok && faults.add(spec, &error);
+        for (const QString &item : items)
+            ok = ok && faults.add(item, &error);
         QCOMPARE(ok, valid);
         if (!valid) {
-            QVERIFY(error.contains(specs.last().section(QLatin1Char(','), -1)));
+            QVERIFY(error.contains(items.last().section(QLatin1Char(','), -1)));
             return;
         }
         QCOMPARE(
