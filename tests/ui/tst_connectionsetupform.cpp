@@ -203,6 +203,8 @@ private Q_SLOTS:
         QWidget *d = bench.open();
         QVERIFY(get<QRadioButton>(d, "Option3")->isChecked());
         QVERIFY(get<QRadioButton>(d, "Option5")->isChecked());
+        QVERIFY(frameShown(d, "loadPanel", "lanFrame") && !frameShown(d, "loadPanel", "rs232Frame"));
+        QVERIFY(frameShown(d, "generatorPanel", "gpibFrame") && !frameShown(d, "generatorPanel", "rs232Frame"));
         QCOMPARE(text(d, "Combo1"), QStringLiteral("19200"));
         QCOMPARE(text(d, "Combo2"), QStringLiteral("/dev/ttyUSB1"));
         QCOMPARE(text(d, "Combo4"), QStringLiteral("12"));
@@ -216,21 +218,6 @@ private Q_SLOTS:
         QCOMPARE(bench.settings.generatorLink.ConnectMode, qint16(1));
         QCOMPARE(bench.settings.loadLink.BoardNo, qint16(4));
         QCOMPARE(bench.settings.AFGEnable, qint16(1));
-    }
-
-    void openingRefreshesMemory()
-    {
-        Bench bench;
-        writeBytes(bench.path,
-            lines({"[Load Option]", "ConnectMode=1", "BoardNo=2", "[AFG Option]", "AFGEnable=1", "ConnectMode=2",
-                "BoardNo=3"}));
-        bench.open();
-        bench.press("Command2");
-        QCOMPARE(bench.settings.loadLink.ConnectMode, qint16(1));
-        QCOMPARE(bench.settings.loadLink.BoardNo, qint16(2));
-        QCOMPARE(bench.settings.AFGEnable, qint16(1));
-        QCOMPARE(bench.settings.generatorLink.ConnectMode, qint16(2));
-        QCOMPARE(bench.settings.generatorLink.BoardNo, qint16(3));
     }
 
     void optionShowsItsFrame_data()
@@ -259,18 +246,6 @@ private Q_SLOTS:
         QVERIFY(get<QRadioButton>(d, option)->isChecked());
         for (const char *frame : {"rs232Frame", "gpibFrame", "lanFrame"})
             QCOMPARE(frameShown(d, panel, frame), shown == frame);
-    }
-
-    void openingShowsStoredTransportFrame()
-    {
-        Bench bench(lines({"[Load Option]", "ConnectMode=2", "[AFG Option]", "ConnectMode=1"}));
-        QWidget *d = bench.open();
-        QCOMPARE(QList<bool>({frameShown(d, "loadPanel", "rs232Frame"), frameShown(d, "loadPanel", "gpibFrame"),
-                     frameShown(d, "loadPanel", "lanFrame")}),
-            QList<bool>({false, false, true}));
-        QCOMPARE(QList<bool>({frameShown(d, "generatorPanel", "rs232Frame"),
-                     frameShown(d, "generatorPanel", "gpibFrame"), frameShown(d, "generatorPanel", "lanFrame")}),
-            QList<bool>({false, true, false}));
     }
 
     void storedHandShakeShown_data()
@@ -317,14 +292,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("a name") << "comXOnXOff"
-                                << "1";
-        QTest::newRow("other case keeps") << "comrts"
-                                          << "0";
-        QTest::newRow("free text keeps") << "RTS/CTS"
-                                         << "0";
-        QTest::newRow("number keeps") << "3"
-                                      << "0";
+        const auto row = [](const char *typed, const char *expected) { QTest::newRow(typed) << typed << expected; };
+        row("comXOnXOff", "1");
+        // Memory's 0 stays for anything but the exact names.
+        row("comrts", "0");
+        row("RTS/CTS", "0");
+        row("3", "0");
     }
 
     void handShakeTypedByHand()
@@ -518,46 +491,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("section");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("baud 1") << "Combo1"
-                                << "1"
-                                << "Load Option"
-                                << "BaudRate"
-                                << "1";
-        QTest::newRow("baud 4000000") << "Combo7"
-                                      << "4000000"
-                                      << "AFG Option"
-                                      << "BaudRate"
-                                      << "4000000";
-        QTest::newRow("address 0") << "Combo4"
-                                   << "0"
-                                   << "Load Option"
-                                   << "Address"
-                                   << "0";
-        QTest::newRow("address 30.5 to even") << "Combo8"
-                                              << "30.5"
-                                              << "AFG Option"
-                                              << "Address"
-                                              << "30";
-        QTest::newRow("ip 255") << "Text1_2"
-                                << "255"
-                                << "Load Option"
-                                << "LanIP3"
-                                << "255";
-        QTest::newRow("ip blanks") << "Text1_5"
-                                   << " 0 "
-                                   << "AFG Option"
-                                   << "LanIP3"
-                                   << "0";
-        QTest::newRow("port 1") << "Text3"
-                                << "1"
-                                << "AFG Option"
-                                << "LanPort"
-                                << "1";
-        QTest::newRow("port 65535") << "Text2"
-                                    << "65535"
-                                    << "Load Option"
-                                    << "LanPort"
-                                    << "65535";
+        const char *load = "Load Option";
+        const char *afg = "AFG Option";
+        const auto row = [](const char *tag, const char *field, const char *typed, const char *section, const char *key,
+                             const char *to) { QTest::newRow(tag) << field << typed << section << key << to; };
+        row("baud 1", "Combo1", "1", load, "BaudRate", "1");
+        row("baud 4000000", "Combo7", "4000000", afg, "BaudRate", "4000000");
+        row("address 0", "Combo4", "0", load, "Address", "0");
+        row("address 30.5 to even", "Combo8", "30.5", afg, "Address", "30");
+        row("ip 255", "Text1_2", "255", load, "LanIP3", "255");
+        row("ip blanks", "Text1_5", " 0 ", afg, "LanIP3", "0");
+        row("port 1", "Text3", "1", afg, "LanPort", "1");
+        row("port 65535", "Text2", "65535", load, "LanPort", "65535");
     }
 
     void numbersInRangeStored()
