@@ -1,0 +1,87 @@
+#include "model/StepRowBuilder.h"
+
+#include "model/FunctionCatalog.h"
+#include "model/NumberText.h"
+#include "model/PackedList.h"
+#include "model/StepColumns.h"
+#include "model/StepLayout.h"
+#include "model/TestProgram.h"
+
+namespace {
+
+// RAMP and Sequence Load: columns 1..k of the table's rows 1 and 2, k the total-step field's number.
+QStringList tableRow(const SubStepCells &table, int row, double count)
+{
+    QStringList values;
+    for (int column = 1; column <= count; ++column)
+        values.append(table.cell(row, column));
+    return values;
+}
+
+} // namespace
+
+QHash<int, QString> packedCells(const StepFields &fields, int functionIndex)
+{
+    using namespace StepColumns;
+    QHash<int, QString> cells;
+    switch (StepLayout::layoutOf(functionIndex).packed) {
+    case StepLayout::PackedSource::None:
+        break;
+    case StepLayout::PackedSource::Ramp:
+    case StepLayout::PackedSource::Sequence: {
+        const bool ramp = StepLayout::layoutOf(functionIndex).packed == StepLayout::PackedSource::Ramp;
+        const SubStepCells &table = ramp ? fields.ramp : fields.sequence;
+        const double count = NumberText::lenient(
+            fields.text(ramp ? QStringLiteral("RampTotalStepText") : QStringLiteral("SeqLoadTotalStepText")));
+        cells.insert(RampCc, PackedList::pack(tableRow(table, 1, count)));
+        cells.insert(RampTime, PackedList::pack(tableRow(table, 2, count)));
+        break;
+    }
+    case StepLayout::PackedSource::CycleLife: {
+        const int columns[] = {High, Low, THigh, TLow, CycleCount};
+        QStringList lists[5];
+        // A blank CCH ends the list even when later rows are filled.
+        for (int row = 1; row <= 3 && !fields.cycleLife.cell(row, 1).isEmpty(); ++row) {
+            for (int i = 0; i < 5; ++i)
+                lists[i].append(fields.cycleLife.cell(row, i + 1));
+        }
+        for (int i = 0; i < 5; ++i)
+            cells.insert(columns[i], PackedList::pack(lists[i]));
+        break;
+    }
+    }
+    return cells;
+}
+
+QString BuildStepRow(TestProgram &program, int row, const StepFields &fields)
+{
+    const int function = FunctionCatalog::indexOf(fields.function);
+    QList<std::pair<int, QString>> writes{{StepColumns::Function, fields.function}};
+    QStringList refused;
+    if (!TestProgram::isAcceptableCellText(fields.function))
+        refused.append(QStringLiteral("Function"));
+    for (const StepLayout::CellSource &source : StepLayout::layoutOf(function).cells) {
+        const QString text = fields.text(source.field);
+        if (source.form == StepLayout::CellForm::Mode && text.isEmpty())
+            continue;
+        const QString value
+            = source.form == StepLayout::CellForm::Number ? NumberText::shortest(NumberText::lenient(text)) : text;
+        if (!TestProgram::isAcceptableCellText(value))
+            refused.append(source.field);
+        writes.append({source.column, value});
+    }
+    const QHash<int, QString> packed = packedCells(fields, function);
+    for (auto it = packed.begin(); it != packed.end(); ++it) {
+        if (!TestProgram::isAcceptableCellText(it.value()))
+            refused.append(StepColumns::headers().at(it.key()));
+        writes.append({it.key(), it.value()});
+    }
+    if (!refused.isEmpty()) {
+        refused.removeDuplicates();
+        return QStringLiteral("A step cannot hold \",\" (it separates the fields of a test step file): %1")
+            .arg(refused.join(QStringLiteral(", ")));
+    }
+    for (const auto &[column, value] : writes)
+        program.setCell(row, column, value);
+    return {};
+}

@@ -1,0 +1,101 @@
+#include "model/TestStepFile.h"
+
+#include "link/TraceList.h"
+#include "model/LosslessText.h"
+#include "model/TestProgram.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace TestStepFile {
+
+namespace {
+
+Result failure(const QString &path, const QString &reason)
+{
+    return {false, QStringLiteral("%1: %2").arg(path, reason)};
+}
+
+QList<QByteArray> splitLines(const QByteArray &bytes)
+{
+    QList<QByteArray> lines = bytes.split('\n');
+    // The line end of the last line leaves an empty piece behind; it is not a line.
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    for (QByteArray &line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+    }
+    return lines;
+}
+
+} // namespace
+
+Result SaveTestFile(const TestProgram &program, const QString &path, TraceList *trace)
+{
+    if (trace)
+        trace->TraceLine(path);
+    QByteArray bytes;
+    for (int row = 0; row <= program.gridRowCount() - 2; ++row) {
+        const QString line = program.rowCells(row).join(u',');
+        bytes += LosslessText::encode(line) + "\r\n";
+        if (trace)
+            trace->TraceLine(line);
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return failure(path, file.errorString());
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        return failure(path, file.errorString());
+    return {};
+}
+
+Result readContent(const QString &path, Content &content)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return failure(path, file.errorString());
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return failure(path, file.errorString());
+    const QList<QByteArray> lines = splitLines(bytes);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QStringList fields = LosslessText::decode(lines.at(i)).split(u',');
+        if (fields.size() > 32) {
+            fields.resize(32);
+            content.linesWithExtraFields.append(int(i) + 1);
+        }
+        content.lines.append(fields);
+    }
+    return {};
+}
+
+Result LoadTestFile(TestProgram &program, const QString &path)
+{
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return {};
+    Content content;
+    if (Result read = readContent(path, content); !read.ok)
+        return read;
+    // Line 1 is the header: it only makes room for the rows; the grid keeps its own headers.
+    for (qsizetype r = 0; r < content.lines.size(); ++r) {
+        program.setGridRowCount(int(r) + 2);
+        if (r == 0)
+            continue;
+        const QStringList &fields = content.lines.at(r);
+        for (qsizetype column = 0; column < fields.size(); ++column)
+            program.setCell(int(r), int(column), fields.at(column));
+    }
+    Result result;
+    if (!content.linesWithExtraFields.isEmpty()) {
+        QStringList numbers;
+        for (int line : content.linesWithExtraFields)
+            numbers.append(QString::number(line));
+        result.message = QStringLiteral("%1: more than 32 fields on line %2; the extra fields were dropped.")
+                             .arg(path, numbers.join(QStringLiteral(", ")));
+    }
+    return result;
+}
+
+} // namespace TestStepFile

@@ -1,0 +1,143 @@
+#include "link/TraceList.h"
+#include "model/LosslessText.h"
+#include "model/TestProgram.h"
+#include "model/TestStepFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QByteArray Header = "StepNo.,Function,Mode,SinkValue,VStop,TStop,AhStop,Times,Start,Step,Stop,Vth,"
+                          "Limit High,Limit Low,High,Low,T-High,T-Low,Rise,Fall,Load Off V,CV Add,Cycle Count,"
+                          "Ramp CC,Ramp Time,Total Step,I_DC,I_AC,Frequence,Duty,IStop,StableTime\r\n";
+const QByteArray DischargeLine = "1,Discharge,CC,1,0,10,0,,,,,,,,,,,,,,,,,,,,,,,,0,0\r\n";
+const QByteArray RestLine = "2,Rest,,,,10,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n";
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void write(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+class TestTestStepFile : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString path(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
+
+private Q_SLOTS:
+    void documentedLinesAndRoundTrip()
+    {
+        const QByteArray bytes = Header + DischargeLine + RestLine
+            + "3,Battery RAMP,,0,,,,0,,,,,,,,,,,,,0,,,;1;2;0.5,;10;20;30,3,,,,,,\r\n";
+        write(path("in.TSF"), bytes);
+        TestProgram program;
+        QVERIFY(TestStepFile::LoadTestFile(program, path("in.TSF")).ok);
+        QCOMPARE(program.StepCount(), 3);
+        QCOMPARE(program.cell(3, 23), QStringLiteral(";1;2;0.5"));
+        TraceList trace;
+        QVERIFY(TestStepFile::SaveTestFile(program, path("out.TSF"), &trace).ok);
+        QCOMPARE(readAll(path("out.TSF")), bytes);
+        QCOMPARE(trace.lines().first(), path("out.TSF"));
+        QCOMPARE(trace.lines().at(2), QString::fromLatin1(DischargeLine.chopped(2)));
+    }
+
+    void emptyProgramWritesHeaderOnly()
+    {
+        TestProgram program;
+        QVERIFY(TestStepFile::SaveTestFile(program, path("empty.TSF")).ok);
+        QCOMPARE(readAll(path("empty.TSF")), Header);
+        program.setGridRowCount(4);
+        program.SetupStepGrid();
+        QVERIFY(TestStepFile::LoadTestFile(program, path("empty.TSF")).ok);
+        QCOMPARE(program.gridRowCount(), 2);
+    }
+
+    void loadEdgeCases_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("steps");
+        QTest::addColumn<QStringList>("cells"); // row:column=value
+        QTest::addColumn<bool>("warns");
+        QTest::newRow("first line is never a step")
+            << QByteArray("1,Rest\r\n2,FOR,,,,,,3\r\n") << 1 << QStringList{"1:0=2", "1:1=FOR", "0:0=StepNo."} << false;
+        QTest::newRow("short line fills first columns")
+            << QByteArray("h\r\n7,Rest\r\n") << 1 << QStringList{"1:0=7", "1:1=Rest", "1:2="} << false;
+        QTest::newRow("empty line gives an empty row")
+            << QByteArray("h\r\n1,Rest\r\n\r\n3,LOOP\r\n") << 3 << QStringList{"2:0=", "2:1=", "3:1=LOOP"} << false;
+        QTest::newRow("numbers as stored")
+            << QByteArray("h\r\n5,Rest\r\n6,Rest\r\n") << 2 << QStringList{"1:0=5", "2:0=6"} << false;
+        QTest::newRow("LF line ends") << QByteArray("h\n1,Rest\n") << 1 << QStringList{"1:1=Rest"} << false;
+        QTest::newRow("extra fields dropped")
+            << QByteArray("h\r\n1,Rest" + QByteArray(31, ',') + "x,y\r\n") << 1 << QStringList{"1:31="} << true;
+        QTest::newRow("no lines") << QByteArray() << 0 << QStringList{} << false;
+    }
+    void loadEdgeCases()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, steps);
+        QFETCH(QStringList, cells);
+        QFETCH(bool, warns);
+        write(path("edge.TSF"), bytes);
+        TestProgram program;
+        const auto result = TestStepFile::LoadTestFile(program, path("edge.TSF"));
+        QVERIFY(result.ok);
+        QCOMPARE(!result.message.isEmpty(), warns);
+        QCOMPARE(program.StepCount(), steps);
+        for (const QString &spec : cells) {
+            const int row = spec.section(u':', 0, 0).toInt();
+            const int column = spec.section(u':', 1).section(u'=', 0, 0).toInt();
+            QCOMPARE(program.cell(row, column), spec.section(u'=', 1));
+        }
+    }
+
+    void missingAndUnreadableFiles()
+    {
+        TestProgram program;
+        QVERIFY(TestStepFile::LoadTestFile(program, QString()).ok);
+        QVERIFY(TestStepFile::LoadTestFile(program, path("missing.TSF")).ok);
+        QCOMPARE(program.gridRowCount(), 2);
+
+        program.setGridRowCount(3);
+        program.setCell(1, 1, QStringLiteral("Rest"));
+        const auto unreadable = TestStepFile::LoadTestFile(program, m_dir.path());
+        QVERIFY(!unreadable.ok);
+        QVERIFY(unreadable.message.startsWith(m_dir.path()));
+        QCOMPARE(program.cell(1, 1), QStringLiteral("Rest"));
+
+        const auto unwritable = TestStepFile::SaveTestFile(program, path("no/such/folder/x.TSF"));
+        QVERIFY(!unwritable.ok);
+        QVERIFY(unwritable.message.contains(QStringLiteral("no/such/folder")));
+    }
+
+    void bytesThatAreNotUtf8Survive()
+    {
+        const QByteArray bytes = Header + "1,Discharge,CC,\xb9\xfd\xb8\xfc,\xc3\xa9,\xe2\x82,\xf0\x9f\x98\x80"
+            + QByteArray(25, ',') + "\xff\r\n";
+        write(path("ansi.TSF"), bytes);
+        TestProgram program;
+        QVERIFY(TestStepFile::LoadTestFile(program, path("ansi.TSF")).ok);
+        QCOMPARE(program.cell(1, 4), QStringLiteral("\u00e9"));
+        QVERIFY(TestStepFile::SaveTestFile(program, path("ansi-out.TSF")).ok);
+        QCOMPARE(readAll(path("ansi-out.TSF")), bytes);
+        const QByteArray mixed("a\x80\xc3\xa9\xed\xa0\x80z");
+        QCOMPARE(LosslessText::encode(LosslessText::decode(mixed)), mixed);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTestStepFile)
+#include "tst_teststepfile.moc"
