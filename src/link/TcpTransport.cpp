@@ -21,9 +21,15 @@ QString TcpTransport::hostText(const LinkSettings &settings)
 
 void TcpTransport::open(const LinkSettings &settings)
 {
-    if (!isConnected()) {
-        if (settings.LanPort > 0 && settings.LanPort <= 65535) {
-            connectWithRetries(hostText(settings), quint16(settings.LanPort));
+    const QString host = hostText(settings);
+    // A standing connection is kept, unless the operator has since chosen another address: that
+    // choice must take effect without restarting the program.
+    const bool elsewhere = host != m_host || settings.LanPort != m_port;
+    if (!isConnected() || elsewhere) {
+        m_host = host;
+        m_port = settings.LanPort;
+        if (m_port > 0 && m_port <= 65535) {
+            connectWithRetries(m_host, quint16(m_port));
         } else {
             m_socket.abort();
             Q_EMIT message(QStringLiteral("Connect Fail!"));

@@ -42,6 +42,8 @@ private:
 
     const bool m_receives;
     QTcpSocket m_socket;
+    QString m_host;
+    qint32 m_port = 0;
     QString m_replyBuffer;
     // The start of a line whose end has not arrived yet.
     QByteArray m_partial;

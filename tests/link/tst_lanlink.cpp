@@ -71,6 +71,20 @@ private Q_SLOTS:
         QVERIFY(lan.messages.isEmpty());
     }
 
+    void anotherAddressTakesEffectAtTheNextConnect()
+    {
+        Lan lan(SystemClock::instance());
+        TcpPeer other;
+        lan.link.LinkConnect();
+        QTRY_COMPARE(lan.peer.received(), QByteArray("REM\r\n"));
+        lan.settings.LanPort = other.port();
+        lan.link.LinkConnect();
+        QTRY_COMPARE(other.received(), QByteArray("REM\r\n"));
+        lan.link.LinkSend(QStringLiteral("LOAD ON"));
+        QTRY_COMPARE(other.received(), QByteArray("REM\r\nLOAD ON\r\n"));
+        QCOMPARE(lan.peer.received(), QByteArray("REM\r\n"));
+    }
+
     void replyIsReadWholeHoweverItIsSplit_data()
     {
         QTest::addColumn<QList<QByteArray>>("pieces");
