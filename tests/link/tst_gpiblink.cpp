@@ -5,7 +5,9 @@
 #include "link/TransportLink.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -44,9 +46,17 @@ private Q_SLOTS:
 
     void commandsGoOutBareWithoutRem()
     {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("ibdev.log"));
+        qputenv("VORNIC_GPIB_STANDIN_LOG", log.toLocal8Bit());
         Gpib gpib;
         gpib.link.LinkConnect();
+        qunsetenv("VORNIC_GPIB_STANDIN_LOG");
         QTRY_COMPARE(gpib.peer.connections(), 1);
+        // Board 0 whatever BoardNo says, the address, no secondary address, 1 s, EOI, no EOS.
+        QFile calls(log);
+        QVERIFY(calls.open(QIODevice::ReadOnly));
+        QCOMPARE(calls.readAll(), QByteArray("ibdev 0 5 0 11 11 1\n"));
         gpib.link.LinkSend(QStringLiteral("LOAD ON"));
         // The stand-in ends each GPIB write with LF for its line-based peer: one LF means the link
         // sent the bare text.
@@ -85,7 +95,6 @@ private Q_SLOTS:
             QVERIFY2(ticks >= 30, qPrintable(QString::number(ticks)));
         }
         QCOMPARE(gpib.trace.lines().last(), reply == ErrRec ? QString() : reply);
-        QCOMPARE(gpib.link.LinkRead(), ErrRec); // nothing more was sent, so nothing more comes
     }
 
     void generatorAtTheSameAddressGetsItsOwnDevice()

@@ -5,10 +5,12 @@
 // load port or a test's own server. ibwrt sends the bytes followed by LF (a GPIB write ends with
 // EOI, a line-based peer needs a line end); ibrd returns what the peer sends up to and including its
 // LF, at most the count asked for, or what came before the device's time-out. Only the calls the
-// program makes are here, with linux-gpib's signatures.
+// program makes are here, with linux-gpib's signatures. With VORNIC_GPIB_STANDIN_LOG=FILE set, each
+// ibdev call is appended to FILE as "ibdev BOARD PAD SAD TIMO EOI EOS", so tests can check them.
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -87,10 +89,22 @@ int connectToPeer()
     return fd;
 }
 
+void logCall(int board_index, int pad, int sad, int timo, int send_eoi, int eosmode)
+{
+    const char *path = std::getenv("VORNIC_GPIB_STANDIN_LOG");
+    if (!path)
+        return;
+    if (FILE *log = std::fopen(path, "a")) {
+        std::fprintf(log, "ibdev %d %d %d %d %d %d\n", board_index, pad, sad, timo, send_eoi, eosmode);
+        std::fclose(log);
+    }
+}
+
 } // namespace
 
 STANDIN_EXPORT int ibdev(int board_index, int pad, int sad, int timo, int send_eoi, int eosmode)
 {
+    logCall(board_index, pad, sad, timo, send_eoi, eosmode);
     if (board_index != 0 || pad < 0 || pad > 30) {
         finish(Err, EArg, 0);
         return -1;
