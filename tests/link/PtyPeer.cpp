@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 PtyPeer::PtyPeer(QObject *parent) : LinePeer(parent)
 {
@@ -27,13 +28,15 @@ PtyPeer::PtyPeer(QObject *parent) : LinePeer(parent)
     });
 }
 
-PtyPeer::~PtyPeer()
+PtyPeer::~PtyPeer() { close(); }
+
+void PtyPeer::close()
 {
     m_notifier.reset();
     if (m_slave >= 0)
-        ::close(m_slave);
+        ::close(std::exchange(m_slave, -1));
     if (m_master >= 0)
-        ::close(m_master);
+        ::close(std::exchange(m_master, -1));
 }
 
 void PtyPeer::send(const QByteArray &bytes)

@@ -17,6 +17,8 @@ public:
 
     bool isValid() const { return m_master >= 0; }
     QString slavePath() const { return m_slavePath; }
+    // Hangs up, as an unplugged USB adapter does.
+    void close();
 
 protected:
     void send(const QByteArray &bytes) override;

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <ctime>
 
 // Runs against the stand-in libgpib.so.0 (found through LD_LIBRARY_PATH), which forwards each
 // device to the line-based peer named by VORNIC_GPIB_STANDIN.
@@ -89,10 +90,13 @@ private Q_SLOTS:
         ticker.start(20);
         QElapsedTimer wall;
         wall.start();
+        const std::clock_t cpuStart = std::clock();
         QCOMPARE(gpib.link.ask(QStringLiteral("name?")), reply);
+        const double cpuMs = 1000.0 * double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
         if (reply == ErrRec) {
             QVERIFY2(wall.elapsed() >= 950 && wall.elapsed() < 1300, qPrintable(QString::number(wall.elapsed())));
             QVERIFY2(ticks >= 30, qPrintable(QString::number(ticks)));
+            QVERIFY2(cpuMs < 40, qPrintable(QStringLiteral("CPU %1 ms").arg(cpuMs)));
         }
         QCOMPARE(gpib.trace.lines().last(), reply == ErrRec ? QString() : reply);
     }

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <ctime>
 
 namespace {
@@ -70,10 +71,21 @@ private Q_SLOTS:
         QCOMPARE(SerialTransport::deviceName(comPort).value_or(QString()), device);
     }
 
+    void connectSendsRemAndCommandsEndWithCrLf_data()
+    {
+        // A pseudo-terminal has no modem lines: setting RTS fails there and must not count.
+        QTest::addColumn<qint16>("handShake");
+        QTest::newRow("none") << qint16(0);
+        QTest::newRow("XON/XOFF") << qint16(1);
+        QTest::newRow("RTS/CTS") << qint16(2);
+        QTest::newRow("RTS/CTS and XON/XOFF") << qint16(3);
+    }
     void connectSendsRemAndCommandsEndWithCrLf()
     {
+        QFETCH(qint16, handShake);
         Serial serial;
         QVERIFY(serial.peer.isValid());
+        serial.settings.HandShake = handShake;
         serial.link.LinkConnect();
         QVERIFY(serial.messages.isEmpty());
         QTRY_COMPARE(serial.peer.received(), QByteArray("REM\r\n"));
@@ -135,6 +147,20 @@ private Q_SLOTS:
         serial.peer.push("stale\r\n");
         SystemClock::instance().waitMs(50);
         QCOMPARE(serial.link.ask(QStringLiteral("name?")), QStringLiteral("63206A"));
+    }
+
+    void portVanishingDuringAReadGivesErrRec()
+    {
+        auto serial = std::make_unique<Serial>();
+        serial->link.LinkConnect();
+        serial->link.LinkSend(QStringLiteral("Q?"));
+        QTimer::singleShot(100, [&] { serial->peer.close(); });
+        QElapsedTimer wall;
+        wall.start();
+        QCOMPARE(serial->link.LinkRead(), ErrRec);
+        QVERIFY2(wall.elapsed() < 900, qPrintable(QString::number(wall.elapsed())));
+        QCOMPARE(serial->trace.lines().size(), 2);
+        QVERIFY(serial->trace.lines().at(1).contains(QLatin1String("read ")));
     }
 
     void waitingCostsNoCpu()
