@@ -16,9 +16,9 @@ TransportLink::TransportLink(
       m_gpib(gpib, clock, trace),
       m_tcp(role == LinkRole::Load, clock, trace)
 {
-    for (LinkTransport *transport : {static_cast<LinkTransport *>(&m_serial), static_cast<LinkTransport *>(&m_gpib),
-             static_cast<LinkTransport *>(&m_tcp)})
-        connect(transport, &LinkTransport::message, this, &TransportLink::message);
+    connect(&m_serial, &LinkTransport::message, this, &TransportLink::message);
+    connect(&m_gpib, &LinkTransport::message, this, &TransportLink::message);
+    connect(&m_tcp, &LinkTransport::message, this, &TransportLink::message);
     connect(&m_tcp, &TcpTransport::replyArrived, this, &TransportLink::replyArrived);
 }
 
