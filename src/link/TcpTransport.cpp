@@ -116,6 +116,7 @@ QString TcpTransport::query()
 {
     if (!m_receives)
         return QString();
-    m_clock.waitUntil(ReplyTimeoutMs, [this] { return !m_replyBuffer.isEmpty(); });
+    // A connection that is gone brings no reply: waiting out the time-out would only hold up the run.
+    m_clock.waitUntil(ReplyTimeoutMs, [this] { return !m_replyBuffer.isEmpty() || !isConnected(); });
     return m_replyBuffer.isEmpty() ? ErrRec : m_replyBuffer;
 }

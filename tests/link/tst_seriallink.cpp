@@ -123,7 +123,7 @@ private Q_SLOTS:
         wall.start();
         QCOMPARE(serial.link.LinkQuery(), reply);
         if (waitsOutTheTimeout)
-            QVERIFY2(wall.elapsed() >= 1000 && wall.elapsed() < 1200, qPrintable(QString::number(wall.elapsed())));
+            QVERIFY2(wall.elapsed() >= 990 && wall.elapsed() < 1500, qPrintable(QString::number(wall.elapsed())));
         else
             QVERIFY2(wall.elapsed() < 500, qPrintable(QString::number(wall.elapsed())));
         QCOMPARE(serial.trace.lines().last(), reply == ErrRec ? QString() : reply);
