@@ -1,3 +1,4 @@
+#include "IdentifyMode.h"
 #include "QueryMode.h"
 #include "RunnerOptions.h"
 
@@ -17,9 +18,10 @@ int main(int argc, char *argv[])
     case RunnerOptions::Mode::Query:
         return runQuery(*options);
     case RunnerOptions::Mode::Identify:
+        return runIdentify(*options);
     case RunnerOptions::Mode::RunProgram:
         break;
     }
-    std::fprintf(stderr, "vornic-run: this build offers --query only\n");
+    std::fprintf(stderr, "vornic-run: this build offers --query and --identify only\n");
     return 2;
 }
