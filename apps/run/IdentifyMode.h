@@ -2,6 +2,6 @@
 
 struct RunnerOptions;
 
-// Identification as the window does it, printed as three lines: "Model: ", "Rated current: " and
-// "Functions: ". Exit code 0 when the load answered, 2 when it did not ("ErrRec").
+// vornic-run --identify: connect and identify, then print the model, the rated current and the
+// functions offered, as the window would show them.
 int runIdentify(const RunnerOptions &options);

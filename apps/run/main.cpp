@@ -1,4 +1,5 @@
 #include "IdentifyMode.h"
+#include "ProgramMode.h"
 #include "QueryMode.h"
 #include "RunnerOptions.h"
 
@@ -20,8 +21,7 @@ int main(int argc, char *argv[])
     case RunnerOptions::Mode::Identify:
         return runIdentify(*options);
     case RunnerOptions::Mode::RunProgram:
-        break;
+        return runProgram(*options);
     }
-    std::fprintf(stderr, "vornic-run: this build offers --query and --identify only\n");
     return 2;
 }
