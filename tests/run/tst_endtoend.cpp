@@ -1,0 +1,176 @@
+#include "SimProcess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QString binary(const char *name) { return qEnvironmentVariable("VORNIC_BIN_DIR") + u'/' + QLatin1String(name); }
+
+QString testData(const char *name) { return qEnvironmentVariable("VORNIC_TEST_DATA") + u'/' + QLatin1String(name); }
+
+QByteArray read(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The lines every step of the sample program starts with, in the order of the run (the FOR body
+// twice).
+QStringList expectedStartLines()
+{
+    const QStringList body{"MODE CR", "CR:LOW 24", "CR:HIGH 24", "LOAD ON", "MODE CC", "CC:HIGH 3", "CC:LOW 1",
+        "PERD:HIGH 0.05", "PERD:LOW 0.05", "RISE 0.384", "FALL 0.384", "LOAD ON", "DYN ON", "DYN OFF"};
+    QStringList lines{"MODE CC", "CC:HIGH 1", "CC:LOW 1", "CC:HIGH 1", "LOAD ON", "LOAD OFF"};
+    lines += body + body;
+    lines += QStringList{"TCONFIG SHORT", "STIME 100", "START"};
+    for (const char *low : {"3", "6"})
+        lines += QStringList{"TCONFIG OCP", "OCP:START 0", "OCP:STEP 0.5", "OCP:STOP 10", "VTH 0.6", "IH 10",
+            QStringLiteral("IL %1").arg(QLatin1String(low)), "NGENABLE ON", "START"};
+    lines += QStringList{"TCONFIG OPP", "OPP:START 0", "OPP:STEP 5", "OPP:STOP 100", "VTH 0.6", "WH 100", "WL 10",
+        "NGENABLE ON", "START"};
+    lines += QStringList{"CC R2", "BATT:STEP 2", "BATT:CC0 1", "BATT:CC1 1", "BATT:DTIME1 1", "BATT:CC2 2",
+        "BATT:DTIME2 1", "LDOFFV 10", "BATT:UVP 10", "BATT:REPEAT 1", "BATT:RAMP:CC ON"};
+    lines += QStringList{"MODE CC", "CC:HIGH 1", "LIM:ADDCV:VOLT 11", "LIM:ADDCV ON"};
+    lines += QStringList{"MODE CP", "CP:HIGH 10", "LIM:ADDCV:VOLT 11", "LIM:ADDCV ON"};
+    lines += QStringList{"BATT:CURR 2", "BATT:UVP 10", "BATT:TIME 2", "BATT:AH 1", "BATT:TEST ON"};
+    lines += QStringList{"BATT:POWER 20", "BATT:UVP 10", "BATT:TIME 2", "BATT:WH 1", "BATT:TEST ON"};
+    lines += QStringList{"BATT:CCH1 2", "BATT:CCL1 1", "BATT:TH1 0.5", "BATT:TL1 0.5", "BATT:CYCLE1 2", "LDOFFV 10",
+        "BATT:UVP 10", "BATT:REPEAT 1", "BATT:DYN ON"};
+    lines += QStringList{"MODE CC", "CC:HIGH 5", "LIM:ADDCV:VOLT 11", "LIM:ADDCV ON"};
+    lines += QStringList{"MODE CP", "CP:HIGH 50", "LIM:ADDCV:VOLT 11", "LIM:ADDCV ON"};
+    lines += QStringList{"SEQLD:TEST OFF", "REM", "SEQLD:TYPE CC", "SEQLD:TOTSTEP 2", "SEQLD:CC0 1", "SEQLD:TIME0 100",
+        "SEQLD:CC1 2", "SEQLD:TIME1 100", "VTH 0", "SEQLD:REPEAT 1", "SEQLD:TEST ON"};
+    const QStringList external{"EXT:AIN ON", "CCR R2", "CC:HIGH 0.0027", "CC:LOW 0.0027", "CC:HIGH 0.0027", "LDONV 0.5",
+        "LDOFFV 0", "LOAD ON"};
+    lines += external + external;
+    return lines;
+}
+
+// The lines the simulator logged as received from one instrument, and whether any was unknown.
+QStringList loggedLines(const QByteArray &log, char instrument, int *unknown)
+{
+    QStringList lines;
+    for (const QByteArray &entry : log.split('\n')) {
+        const QList<QByteArray> parts = entry.split(' ');
+        if (parts.size() < 3 || parts.at(0) != QByteArray(1, instrument))
+            continue;
+        if (parts.at(2) == "?")
+            ++*unknown;
+        lines.append(QString::fromLatin1(entry.mid(parts.at(0).size() + parts.at(1).size() + parts.at(2).size() + 3)));
+    }
+    return lines;
+}
+
+// The first place from `from` on where `expected` occurs in order (not necessarily adjacent);
+// -1 with the missing line in `missing`.
+bool containsInOrder(const QStringList &lines, const QStringList &expected, QString *missing)
+{
+    qsizetype at = 0;
+    for (const QString &line : expected) {
+        at = lines.indexOf(line, at);
+        if (at < 0) {
+            *missing = line;
+            return false;
+        }
+        ++at;
+    }
+    return true;
+}
+
+} // namespace
+
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void allFunctions_data()
+    {
+        QTest::addColumn<QString>("transport");
+        QTest::newRow("LAN") << "lan";
+        QTest::newRow("pseudo-terminal") << "pty";
+        QTest::newRow("GPIB") << "gpib";
+    }
+    void allFunctions()
+    {
+        QFETCH(QString, transport);
+        QTemporaryDir dir;
+        const QString ptyPath = dir.filePath(QStringLiteral("load-pty"));
+        const QString simLog = dir.filePath(QStringLiteral("sim.log"));
+        SimProcess sim({"--tcp", "0", "--gen-tcp", "0", "--pty", ptyPath, "--model", "68016G", "--source", "supply",
+            "--speed", "10", "--log", simLog});
+        QVERIFY(sim.waitForAnnouncements(3));
+        const quint16 loadPort = sim.port(QStringLiteral("load"));
+        const quint16 generatorPort = sim.port(QStringLiteral("generator"));
+
+        QString loadSection;
+        if (transport == u"lan")
+            loadSection
+                = QStringLiteral("ConnectMode=2\r\nLanIP1=127\r\nLanIP2=0\r\nLanIP3=0\r\nLanIP4=1\r\nLanPort=%1\r\n")
+                      .arg(loadPort);
+        else if (transport == u"pty")
+            loadSection = QStringLiteral("ConnectMode=0\r\nCOMPort=%1\r\nHandShake=0\r\n").arg(ptyPath);
+        else
+            loadSection = QStringLiteral("ConnectMode=1\r\nAddress=5\r\n");
+        const QString ini = QStringLiteral("[Load Option]\r\n%1[AFG Option]\r\nAFGEnable=1\r\nConnectMode=2\r\n"
+                                           "LanIP1=127\r\nLanIP2=0\r\nLanIP3=0\r\nLanIP4=1\r\nLanPort=%2\r\n"
+                                           "[System]\r\nMeasureTime=100\r\n")
+                                .arg(loadSection)
+                                .arg(generatorPort);
+        QFile iniFile(dir.filePath(QStringLiteral("VORN.INI")));
+        QVERIFY(iniFile.open(QIODevice::WriteOnly));
+        iniFile.write(ini.toLatin1());
+        iniFile.close();
+
+        QProcess runner;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LD_LIBRARY_PATH"), qEnvironmentVariable("VORNIC_GPIB_STANDIN_DIR"));
+        environment.insert(QStringLiteral("VORNIC_GPIB_STANDIN"), QStringLiteral("127.0.0.1:%1").arg(loadPort));
+        runner.setProcessEnvironment(environment);
+        const QString csv = dir.filePath(QStringLiteral("run.CSV"));
+        runner.start(
+            binary("vornic-run"), {"--settings", iniFile.fileName(), "--log", csv, testData("all-functions.TSF")});
+        QVERIFY(runner.waitForFinished(120000));
+        const QByteArray errors = runner.readAllStandardError();
+        QVERIFY2(runner.exitStatus() == QProcess::NormalExit, errors.constData());
+        // One OCP fails by design: the run finishes with a FAIL verdict.
+        QVERIFY2(runner.exitCode() == 1, errors.constData());
+
+        QList<QByteArray> rows = read(csv).split('\n');
+        rows.removeLast();
+        QVERIFY(rows.size() > 50);
+        QStringList verdicts;
+        for (qsizetype i = 1; i < rows.size(); ++i) {
+            const QList<QByteArray> fields = rows.at(i).chopped(1).split(',');
+            QCOMPARE(fields.size(), 10);
+            QCOMPARE(fields.at(0).toInt(), int(i));
+            if (!fields.at(9).isEmpty())
+                verdicts.append(QString::fromLatin1(fields.at(8) + ' ' + fields.at(9)));
+        }
+        QCOMPARE(verdicts,
+            (QStringList{"Short PASS", "OCP PASS", "OCP FAIL", "OPP PASS", "Battery RAMP PASS",
+                "Battery Discharge CC PASS", "Battery Discharge CP PASS", "Battery Cycle Life PASS"}));
+
+        const QByteArray log = read(simLog);
+        int unknown = 0;
+        const QStringList load = loggedLines(log, 'L', &unknown);
+        const QStringList generator = loggedLines(log, 'G', &unknown);
+        QCOMPARE(unknown, 0);
+        QCOMPARE(load.first() == u"REM", transport != u"gpib");
+        QString missing;
+        QVERIFY2(containsInOrder(load, expectedStartLines(), &missing), qPrintable(missing));
+        QVERIFY2(containsInOrder(generator,
+                     {"*idn?", "SOUR1:APPL:SIN 60,0.0625,0.125", "OUTP ON", "SOUR1:APPL:PULS 60,0.0625,0.1875",
+                         "SOUR1:PULS:EGDE 10us", "OUTP ON", "OUTP OFF"},
+                     &missing),
+            qPrintable(missing));
+        QCOMPARE(load.last(), QStringLiteral("LOAD OFF"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEndToEnd)
+#include "tst_endtoend.moc"
