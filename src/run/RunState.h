@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Fixed4.h"
+#include "model/PackedList.h"
 
 #include <QString>
 #include <QStringList>
@@ -40,4 +41,8 @@ struct RunState
     {
         return column >= 0 && column < stepCells.size() ? stepCells.at(column) : QString();
     }
+
+    // A packed sub-step list of the running step split at ";": element 0 is the text before the
+    // first ";", elements 1 .. size() - 1 are the sub-steps. An empty cell has no sub-steps.
+    QStringList stepList(int column) const { return PackedList::split(cell(column)); }
 };

@@ -1,0 +1,42 @@
+#include "commands/GeneratorCommands.h"
+
+#include "commands/CommandPlan.h"
+#include "model/StepColumns.h"
+
+using namespace StepColumns;
+
+CommandResult GeneratorCommands::GenCmdSine()
+{
+    CommandPlan plan = newPlan();
+    const QString frequency = plan.stored(Frequence);
+    const QString ac = plan.scaled(IAc);
+    const QString dc = plan.scaled(IDc);
+    plan.send(QStringLiteral("SOUR1:APPL:SIN ") + frequency + u',' + ac + u',' + dc);
+    plan.send(QStringLiteral("OUTP ON"));
+    return perform(plan);
+}
+
+CommandResult GeneratorCommands::GenCmdPulse()
+{
+    CommandPlan plan = newPlan();
+    const QString frequency = plan.stored(Frequence);
+    const QString low = plan.scaled(Low);
+    const QString high = plan.scaled(High);
+    const QString rise = plan.stored(Rise);
+    plan.send(QStringLiteral("SOUR1:APPL:PULS ") + frequency + u',' + low + u',' + high);
+    plan.send(QStringLiteral("SOUR1:PULS:WIDT ") + plan.stored(THigh) + QStringLiteral("us"));
+    plan.send(QStringLiteral("SOUR1:PULS:DCYC ") + plan.stored(Duty));
+    // The generator's edge keyword is spelt this way.
+    plan.send(QStringLiteral("SOUR1:PULS:EGDE ") + rise + QStringLiteral("us"));
+    plan.send(QStringLiteral("SOUR1:PULS:RISE ") + rise + QStringLiteral("us"));
+    plan.send(QStringLiteral("SOUR1:PULS:FALL ") + plan.stored(Fall) + QStringLiteral("us"));
+    plan.send(QStringLiteral("OUTP ON"));
+    return perform(plan);
+}
+
+CommandResult GeneratorCommands::GenCmdOutputOff()
+{
+    CommandPlan plan = newPlan();
+    plan.send(QStringLiteral("OUTP OFF"));
+    return perform(plan);
+}

@@ -1,0 +1,232 @@
+#include "commands/LoadCommands.h"
+
+#include "commands/CommandPlan.h"
+#include "model/StepColumns.h"
+
+using namespace StepColumns;
+
+CommandResult LoadCommands::fixedLines(std::initializer_list<QString> lines, double waitAfterMs)
+{
+    CommandPlan plan = newPlan();
+    for (const QString &line : lines)
+        plan.send(line);
+    if (waitAfterMs > 0)
+        plan.wait(waitAfterMs);
+    return perform(plan);
+}
+
+CommandResult LoadCommands::CmdStaticLevel()
+{
+    CommandPlan plan = newPlan();
+    const QString mode = plan.stored(Mode);
+    const QString value = plan.stored(SinkValue);
+    plan.send(QStringLiteral("MODE ") + mode);
+    plan.send(mode + QStringLiteral(":HIGH ") + value);
+    plan.send(mode + QStringLiteral(":LOW ") + value);
+    plan.send(mode + QStringLiteral(":HIGH ") + value);
+    return perform(plan);
+}
+
+CommandResult LoadCommands::CmdLoadOn() { return fixedLines({QStringLiteral("LOAD ON")}, 100); }
+
+CommandResult LoadCommands::CmdLoadOff() { return fixedLines({QStringLiteral("LOAD OFF")}); }
+
+CommandResult LoadCommands::CmdShortTest()
+{
+    CommandPlan plan = newPlan();
+    const QString time = plan.fixed4(SinkValue);
+    plan.send(QStringLiteral("TCONFIG SHORT"));
+    plan.send(QStringLiteral("STIME ") + time);
+    plan.send(QStringLiteral("START"));
+    return perform(plan);
+}
+
+CommandResult LoadCommands::protectionTest(const QString &test, const QString &highKey, const QString &lowKey)
+{
+    CommandPlan plan = newPlan();
+    plan.send(QStringLiteral("TCONFIG ") + test);
+    plan.send(test + QStringLiteral(":START ") + plan.stored(Start));
+    // The load takes the increment as its step and the end value as its stop.
+    plan.send(test + QStringLiteral(":STEP ") + plan.stored(Increment));
+    plan.send(test + QStringLiteral(":STOP ") + plan.stored(EndValue));
+    plan.send(QStringLiteral("VTH ") + plan.stored(Vth));
+    plan.send(highKey + u' ' + plan.stored(LimitHigh));
+    plan.send(lowKey + u' ' + plan.stored(LimitLow));
+    plan.send(QStringLiteral("NGENABLE ON"));
+    return perform(plan);
+}
+
+CommandResult LoadCommands::CmdOcpTest()
+{
+    return protectionTest(QStringLiteral("OCP"), QStringLiteral("IH"), QStringLiteral("IL"));
+}
+
+CommandResult LoadCommands::CmdOppTest()
+{
+    return protectionTest(QStringLiteral("OPP"), QStringLiteral("WH"), QStringLiteral("WL"));
+}
+
+CommandResult LoadCommands::CmdTestStart() { return fixedLines({QStringLiteral("START")}); }
+
+CommandResult LoadCommands::CmdDynamicLevels()
+{
+    CommandPlan plan = newPlan();
+    const QString mode = plan.stored(Mode);
+    const QString high = mode + QStringLiteral(":HIGH ") + plan.stored(High);
+    const QString low = mode + QStringLiteral(":LOW ") + plan.stored(Low);
+    plan.send(QStringLiteral("MODE ") + mode);
+    if (mode == QStringLiteral("CC") || mode == QStringLiteral("CP")) {
+        plan.send(high);
+        plan.send(low);
+    } else if (mode == QStringLiteral("CR")) {
+        plan.send(low);
+        plan.send(high);
+    }
+    plan.send(QStringLiteral("PERD:HIGH ") + plan.stored(THigh));
+    plan.send(QStringLiteral("PERD:LOW ") + plan.stored(TLow));
+    plan.send(QStringLiteral("RISE ") + plan.stored(Rise));
+    plan.send(QStringLiteral("FALL ") + plan.stored(Fall));
+    return perform(plan);
+}
+
+CommandResult LoadCommands::CmdDynamicOff() { return fixedLines({QStringLiteral("DYN OFF")}); }
+
+CommandResult LoadCommands::CmdDynamicOn() { return fixedLines({QStringLiteral("DYN ON")}, 100); }
+
+CommandResult LoadCommands::CmdNormalLevels()
+{
+    CommandPlan plan = newPlan();
+    const QString mode = plan.stored(Mode);
+    const QString value = plan.stored(SinkValue);
+    plan.send(QStringLiteral("MODE ") + mode);
+    if (mode == QStringLiteral("CC")) {
+        plan.send(mode + QStringLiteral(":HIGH ") + value);
+        plan.send(mode + QStringLiteral(":LOW ") + value);
+    } else if (mode == QStringLiteral("CR") || mode == QStringLiteral("CV") || mode == QStringLiteral("CP")) {
+        plan.send(mode + QStringLiteral(":LOW ") + value);
+        plan.send(mode + QStringLiteral(":HIGH ") + value);
+    }
+    return perform(plan);
+}
+
+CommandResult LoadCommands::CmdBatteryRampSetup()
+{
+    CommandPlan plan = newPlan();
+    const int count = plan.count16(TotalStep);
+    plan.send(QStringLiteral("CC R2"));
+    plan.send(QStringLiteral("BATT:STEP ") + QString::number(count));
+    plan.send(QStringLiteral("BATT:CC0 ") + plan.stored(SinkValue));
+    for (int i = 1; i <= count; ++i) {
+        plan.send(QStringLiteral("BATT:CC%1 ").arg(i) + plan.element(RampCc, i));
+        plan.send(QStringLiteral("BATT:DTIME%1 ").arg(i) + plan.element(RampTime, i));
+    }
+    plan.send(QStringLiteral("LDOFFV ") + plan.stored(LoadOffV));
+    plan.send(QStringLiteral("BATT:UVP ") + plan.stored(LoadOffV));
+    plan.send(QStringLiteral("BATT:REPEAT ") + plan.integer16(Times));
+    return perform(plan);
+}
+
+CommandResult LoadCommands::CmdBatteryRampOn() { return fixedLines({QStringLiteral("BATT:RAMP:CC ON")}); }
+
+CommandResult LoadCommands::CmdSequenceLoadOff() { return fixedLines({QStringLiteral("SEQLD:TEST OFF")}); }
+
+CommandResult LoadCommands::CmdSequenceLoadSetup()
+{
+    CommandPlan plan = newPlan();
+    const QString type = plan.stored(Mode);
+    const int count = plan.count16(TotalStep);
+    const QString levelKey = type == QStringLiteral("CC") ? QStringLiteral("SEQLD:CC") : QStringLiteral("SEQLD:CP");
+    plan.send(QStringLiteral("REM"));
+    plan.send(QStringLiteral("SEQLD:TYPE ") + type);
+    plan.send(QStringLiteral("SEQLD:TOTSTEP ") + QString::number(count));
+    for (int i = 1; i <= count; ++i) {
+        plan.send(levelKey + QString::number(i - 1) + u' ' + plan.element(RampCc, i));
+        plan.send(QStringLiteral("SEQLD:TIME%1 ").arg(i - 1) + plan.element(RampTime, i));
+    }
+    plan.send(QStringLiteral("VTH ") + plan.stored(LoadOffV));
+    plan.send(QStringLiteral("SEQLD:REPEAT ") + plan.integer32(Times));
+    return perform(plan);
+}
+
+CommandResult LoadCommands::CmdSequenceLoadOn() { return fixedLines({QStringLiteral("SEQLD:TEST ON")}); }
+
+CommandResult LoadCommands::levelWithAddedCv(const QString &mode, bool withPauses)
+{
+    CommandPlan plan = newPlan();
+    plan.send(QStringLiteral("MODE ") + mode);
+    if (withPauses && mode == QStringLiteral("CP"))
+        plan.wait(50);
+    plan.send(mode + QStringLiteral(":HIGH ") + plan.stored(SinkValue));
+    if (withPauses)
+        plan.wait(500);
+    plan.send(QStringLiteral("LIM:ADDCV:VOLT ") + plan.stored(CvAdd));
+    if (withPauses && mode == QStringLiteral("CP"))
+        plan.wait(50);
+    plan.send(QStringLiteral("LIM:ADDCV ON"));
+    return perform(plan);
+}
+
+CommandResult LoadCommands::CmdBatteryCcCv() { return levelWithAddedCv(QStringLiteral("CC"), true); }
+
+CommandResult LoadCommands::CmdBatteryCpCv() { return levelWithAddedCv(QStringLiteral("CP"), true); }
+
+CommandResult LoadCommands::CmdCvCurrentLimit() { return levelWithAddedCv(QStringLiteral("CC"), false); }
+
+CommandResult LoadCommands::CmdCvPowerLimit() { return levelWithAddedCv(QStringLiteral("CP"), false); }
+
+CommandResult LoadCommands::batteryDischarge(const QString &levelKey, const QString &capacityKey)
+{
+    CommandPlan plan = newPlan();
+    plan.send(levelKey + u' ' + plan.stored(SinkValue));
+    plan.send(QStringLiteral("BATT:UVP ") + plan.real(VStop));
+    plan.send(QStringLiteral("BATT:TIME ") + plan.fixed4(TStop));
+    plan.send(capacityKey + u' ' + plan.real(AhStop));
+    plan.send(QStringLiteral("BATT:TEST ON"));
+    return perform(plan);
+}
+
+CommandResult LoadCommands::CmdBatteryDischargeCc()
+{
+    return batteryDischarge(QStringLiteral("BATT:CURR"), QStringLiteral("BATT:AH"));
+}
+
+CommandResult LoadCommands::CmdBatteryDischargeCp()
+{
+    // The capacity cell is sent as an energy limit for the power discharge.
+    return batteryDischarge(QStringLiteral("BATT:POWER"), QStringLiteral("BATT:WH"));
+}
+
+CommandResult LoadCommands::CmdBatteryCycleLife()
+{
+    CommandPlan plan = newPlan();
+    const int count = m_cycleLifeCount ? m_cycleLifeCount() : plan.subStepCount(High);
+    for (int i = 1; i <= count; ++i) {
+        plan.send(QStringLiteral("BATT:CCH%1 ").arg(i) + plan.element(High, i));
+        plan.send(QStringLiteral("BATT:CCL%1 ").arg(i) + plan.element(Low, i));
+        plan.send(QStringLiteral("BATT:TH%1 ").arg(i) + plan.element(THigh, i));
+        plan.send(QStringLiteral("BATT:TL%1 ").arg(i) + plan.element(TLow, i));
+        plan.send(QStringLiteral("BATT:CYCLE%1 ").arg(i) + plan.element(CycleCount, i));
+    }
+    plan.send(QStringLiteral("LDOFFV ") + plan.stored(LoadOffV));
+    plan.send(QStringLiteral("BATT:UVP ") + plan.stored(LoadOffV));
+    plan.send(QStringLiteral("BATT:REPEAT ") + plan.integer16(Times));
+    return perform(plan);
+}
+
+CommandResult LoadCommands::CmdBatteryDynamicOn() { return fixedLines({QStringLiteral("BATT:DYN ON")}); }
+
+CommandResult LoadCommands::CmdExternalInput()
+{
+    CommandPlan plan = newPlan();
+    // The analog input's full scale is the rated current; the levels sit just above zero.
+    const QString level = plan.ratedFourDecimals(60000);
+    plan.send(QStringLiteral("EXT:AIN ON"));
+    plan.send(QStringLiteral("CCR R2"));
+    plan.send(QStringLiteral("CC:HIGH ") + level);
+    plan.send(QStringLiteral("CC:LOW ") + level);
+    plan.send(QStringLiteral("CC:HIGH ") + level);
+    plan.send(QStringLiteral("LDONV 0.5"));
+    plan.send(QStringLiteral("LDOFFV 0"));
+    plan.send(QStringLiteral("LOAD ON"));
+    return perform(plan);
+}

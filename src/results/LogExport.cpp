@@ -1,0 +1,28 @@
+#include "results/LogExport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+namespace LogExport {
+
+QString proposedPath(const QString &folder, const QDate &today)
+{
+    return QDir(folder).filePath(today.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".CSV"));
+}
+
+QString copyLog(const QString &logPath, const QString &targetPath)
+{
+    QFile source(logPath);
+    if (!source.open(QIODevice::ReadOnly))
+        return QStringLiteral("%1: %2").arg(logPath, source.errorString());
+    const QByteArray bytes = source.readAll();
+    QSaveFile target(targetPath);
+    if (!target.open(QIODevice::WriteOnly))
+        return QStringLiteral("%1: %2").arg(targetPath, target.errorString());
+    if (target.write(bytes) != bytes.size() || !target.commit())
+        return QStringLiteral("%1: %2").arg(targetPath, target.errorString());
+    return {};
+}
+
+} // namespace LogExport

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+// "Save Log": a copy of the run's log file under a name the operator chooses. The copy takes the
+// file as it stands, also while a run is still writing it.
+namespace LogExport {
+
+// The proposed name: the date as YYYYMMDD with ".CSV", in the given folder.
+QString proposedPath(const QString &folder, const QDate &today);
+
+// Copies `logPath` over `targetPath` (replacing it whole or not at all). Returns an empty text on
+// success, else the path and the reason.
+QString copyLog(const QString &logPath, const QString &targetPath);
+
+} // namespace LogExport

@@ -1,0 +1,60 @@
+#include "results/RunLogFile.h"
+
+#include "model/LosslessText.h"
+#include "results/ResultLog.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+QString RunLogFile::folderPath(const QString &programFolder) { return QDir(programFolder).filePath(QStringLiteral("TestLog")); }
+
+QString RunLogFile::defaultPath(const QString &programFolder)
+{
+    return QDir(folderPath(programFolder)).filePath(QStringLiteral("TEMPLOG.CSV"));
+}
+
+bool RunLogFile::open(const QString &path, QString *error)
+{
+    close();
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        if (error)
+            *error = QStringLiteral("%1: the folder cannot be made").arg(folder);
+        return false;
+    }
+    m_file.setFileName(path);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(path, m_file.errorString());
+        return false;
+    }
+    if (!writeLine(ResultLog::headers().join(u','))) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(path, m_file.errorString());
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool RunLogFile::WriteLogLine(const QStringList &cells, const QString &separatorText)
+{
+    return isOpen() && writeLine(cells.join(separatorFor(separatorText)));
+}
+
+void RunLogFile::close()
+{
+    if (m_file.isOpen())
+        m_file.close();
+}
+
+QString RunLogFile::separatorFor(const QString &separatorText)
+{
+    return separatorText == u"<Tab>" ? QStringLiteral("\t") : separatorText;
+}
+
+bool RunLogFile::writeLine(const QString &line)
+{
+    const QByteArray bytes = LosslessText::encode(line) + "\r\n";
+    return m_file.write(bytes) == bytes.size() && m_file.flush();
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "model/Fixed4.h"
+
+#include <array>
+
+// What a run takes from the settings when it starts and keeps for its whole length.
+struct RunOptions
+{
+    bool afgEnabled = false;
+    // The sampling interval in ms at Run: the integration step of Ah and Wh.
+    Fixed4 measureTime = Fixed4::fromCount(10000000);
+    // Voltage, Current, Power, Ah, Wh: which columns the result rows fill.
+    std::array<bool, 5> measure{true, true, true, true, true};
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// The folder that holds the settings file, the "TestLog" folder and the default report folder.
+class ProgramFolder
+{
+public:
+    // The executable's folder when it is writable; otherwise the user's data folder for the
+    // program, created when missing.
+    static QString path();
+    // The same choice for a given executable folder.
+    static QString choose(const QString &executableFolder);
+};
