@@ -1,0 +1,139 @@
+#pragma once
+
+#include "ui/ResizeRules.h"
+
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+
+class Clock;
+class InstrumentLink;
+class MeasureFrame;
+class MeasureOptions;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QPushButton;
+class QTableView;
+class QToolButton;
+class ResultLog;
+class RunController;
+class StepButtonColumn;
+class StepEditor;
+class TestProgram;
+class TraceList;
+struct Settings;
+
+// The program's main window: the step editor, the step table, the result log with its measure
+// settings, the run and connect buttons and the identification labels.
+class MainForm : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr auto Caption = "Vornic DC Load Test Program R1.2s";
+
+    struct Wiring
+    {
+        Settings &settings;
+        MeasureOptions &options;
+        TestProgram &program;
+        TraceList &trace;
+        ResultLog &results;
+        InstrumentLink &load;
+        InstrumentLink *generator = nullptr;
+        Clock &clock;
+        // Where "TestLog" and the proposed log copies live.
+        QString programFolder;
+    };
+
+    using MessageFunction = std::function<void(const QString &text)>;
+    // A file name chosen by the operator, or "" when cancelled. The filter is in "name|patterns" pairs.
+    using FileChooser = std::function<QString(bool save, const QString &filter, const QString &proposed)>;
+
+    explicit MainForm(const Wiring &wiring, QWidget *parent = nullptr);
+    ~MainForm() override;
+
+    // Start-up: result columns, empty step table, settings from `iniPath`, the current test step
+    // file, the Discharge editor, the trace list hidden, identification 100 ms later.
+    void Form_Load(const QString &iniPath);
+
+    void setMessageFunction(MessageFunction message);
+    void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
+    // Connects the instruments and identifies the load (the Timer2 tick, and before every run).
+    void setIdentify(std::function<void()> identify);
+    // Shows the connection setup dialog modally.
+    void setConnectionDialog(std::function<void()> dialog) { m_connectionDialog = std::move(dialog); }
+
+    // What identification shows.
+    void setModelName(const QString &text);
+    QString modelName() const;
+    void setRatedCurrent(const QString &ratedCurrent, const QString &shownText);
+
+    StepEditor *stepEditor() const { return m_editor; }
+    RunController *runController() const { return m_controller; }
+    QTableView *stepGrid() const { return m_stepGrid; }
+    QTableView *listView() const { return m_listView; }
+    QListView *traceListView() const { return m_list1; }
+    MeasureFrame *measureFrame() const { return m_measureFrame; }
+    QLabel *aMaxLabel() const { return m_aMaxLabel; }
+    bool isAMaxLabelGreyed() const { return m_aMaxGreyed; }
+    QTimer &timer2() { return m_timer2; }
+    bool traceVisible() const { return m_traceVisible != 0; }
+    const MainGeometry &layoutTwips() const { return m_geometry; }
+
+public Q_SLOTS:
+    void RunCommand_Click();
+    void StopCommand_Click();
+    void ConnectCommand_Click();
+    void SaveLogCmd_Click();
+    void OpenCommand_Click();
+    void SaveCommand_Click();
+    void MeasureFrame_DblClick();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildTopBand();
+    void buildViews();
+    void place(QWidget *widget, int left, int top, int width, int height);
+    void placeResizable();
+    void applyMeasTime();
+    void showMessage(const QString &text);
+    void writeIniKey(const QString &section, const QString &key, const QString &value);
+    QString iniPath() const;
+
+    Settings &m_settings;
+    MeasureOptions &m_options;
+    TestProgram &m_program;
+    TraceList &m_trace;
+    ResultLog &m_results;
+    QString m_programFolder;
+    RunController *m_controller;
+
+    StepEditor *m_editor = nullptr;
+    StepButtonColumn *m_buttons = nullptr;
+    QTableView *m_stepGrid = nullptr;
+    QTableView *m_listView = nullptr;
+    QListView *m_list1 = nullptr;
+    MeasureFrame *m_measureFrame = nullptr;
+    QLabel *m_nameLabel = nullptr;
+    QLabel *m_aMaxLabel = nullptr;
+    QLabel *m_label5 = nullptr;
+    QLineEdit *m_text1 = nullptr;
+    QLineEdit *m_text2 = nullptr;
+    QLineEdit *m_measTimeText = nullptr;
+
+    MainGeometry m_geometry;
+    QTimer m_timer2;
+    qint16 m_traceVisible = 0;
+    bool m_aMaxGreyed = false;
+    QString m_ratedCurrent;
+    MessageFunction m_message;
+    FileChooser m_chooseFile;
+    std::function<void()> m_identify;
+    std::function<void()> m_connectionDialog;
+};
