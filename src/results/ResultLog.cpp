@@ -3,9 +3,15 @@
 const QStringList &ResultLog::headers()
 {
     static const QStringList list{
-        QStringLiteral("No."), QStringLiteral("StepTime"),  QStringLiteral("V"),
-        QStringLiteral("I"),   QStringLiteral("W"),         QStringLiteral("AH"),
-        QStringLiteral("WH"),  QStringLiteral("TotalTime"), QStringLiteral("Function Name"),
+        QStringLiteral("No."),
+        QStringLiteral("StepTime"),
+        QStringLiteral("V"),
+        QStringLiteral("I"),
+        QStringLiteral("W"),
+        QStringLiteral("AH"),
+        QStringLiteral("WH"),
+        QStringLiteral("TotalTime"),
+        QStringLiteral("Function Name"),
         QStringLiteral("Result"),
     };
     return list;

@@ -6,7 +6,10 @@
 #include <QDir>
 #include <QFileInfo>
 
-QString RunLogFile::folderPath(const QString &programFolder) { return QDir(programFolder).filePath(QStringLiteral("TestLog")); }
+QString RunLogFile::folderPath(const QString &programFolder)
+{
+    return QDir(programFolder).filePath(QStringLiteral("TestLog"));
+}
 
 QString RunLogFile::defaultPath(const QString &programFolder)
 {

@@ -15,13 +15,13 @@ public:
 
     struct Input
     {
-        qint64 tickNow = 0;           // monotonic ms at the end of the pass
-        double secondsAtSample = 0;   // seconds since midnight when the sample began
-        double secondsNow = 0;        // and now
-        double samplingMs = 1000;     // the sampling interval as the operator sees it now
-        Fixed4 stepTimeLeft;          // TStop before the countdown
+        qint64 tickNow = 0; // monotonic ms at the end of the pass
+        double secondsAtSample = 0; // seconds since midnight when the sample began
+        double secondsNow = 0; // and now
+        double samplingMs = 1000; // the sampling interval as the operator sees it now
+        Fixed4 stepTimeLeft; // TStop before the countdown
         bool shortStepTimeRule = true; // 10 ms once the pass costs the step time left
-        bool stepChanged = false;     // a step ended in this pass; the next one is pending
+        bool stepChanged = false; // a step ended in this pass; the next one is pending
     };
     struct Output
     {

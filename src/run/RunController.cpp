@@ -20,8 +20,13 @@ constexpr int IdentificationDelayMs = 100;
 }
 
 RunController::RunController(const Wiring &wiring, QObject *parent)
-    : QObject(parent), m_program(wiring.program), m_load(wiring.load), m_generator(wiring.generator),
-      m_clock(wiring.clock), m_trace(wiring.trace), m_results(wiring.results)
+    : QObject(parent),
+      m_program(wiring.program),
+      m_load(wiring.load),
+      m_generator(wiring.generator),
+      m_clock(wiring.clock),
+      m_trace(wiring.trace),
+      m_results(wiring.results)
 {
     m_loadCommands = std::make_unique<LoadCommands>(m_load, m_clock, m_state);
     if (m_generator)
@@ -30,8 +35,8 @@ RunController::RunController(const Wiring &wiring, QObject *parent)
     m_setNameLabel = [](const QString &) {};
     m_measTimeText = [] { return QStringLiteral("1000"); };
     m_separatorText = [] { return QStringLiteral(","); };
-    m_context.reset(new RunContext{m_program, m_state, m_load, m_generator, m_clock, m_trace, m_results,
-                                   m_logFile, m_errorTrail, *m_loadCommands, m_generatorCommands.get()});
+    m_context.reset(new RunContext{m_program, m_state, m_load, m_generator, m_clock, m_trace, m_results, m_logFile,
+        m_errorTrail, *m_loadCommands, m_generatorCommands.get()});
     m_context->measTimeText = [this] { return m_measTimeText(); };
     m_context->separatorText = [this] { return m_separatorText(); };
     m_context->nameLabel = [this] { return m_nameLabel(); };
@@ -42,7 +47,7 @@ RunController::RunController(const Wiring &wiring, QObject *parent)
     connect(&m_timer1, &QTimer::timeout, this, &RunController::Timer1_Timer);
     m_timer2.setSingleShot(true);
     m_timer2.setInterval(IdentificationDelayMs);
-    connect(&m_timer2, &QTimer::timeout, this, &RunController::identifyThenStart);
+    connect(&m_timer2, &QTimer::timeout, this, &RunController::Timer2_Timer);
 }
 
 RunController::~RunController() = default;
@@ -60,7 +65,10 @@ void RunController::setRatedCurrent(std::function<QString()> ratedCurrent)
         m_generatorCommands->setRatedCurrent(ratedCurrent);
 }
 
-void RunController::setCycleLifeCount(std::function<int()> count) { m_loadCommands->setCycleLifeCount(std::move(count)); }
+void RunController::setCycleLifeCount(std::function<int()> count)
+{
+    m_loadCommands->setCycleLifeCount(std::move(count));
+}
 
 void RunController::setTimer1Interval(int ms) { m_timer1Interval = std::max(ms, 1); }
 
@@ -87,18 +95,38 @@ bool RunController::RunCommand_Click(const RunOptions &options)
     if (m_generatorCommands)
         m_generatorCommands->setStillRunning([this, generation] { return stillRunning(generation); });
     m_context->stillRunning = [this, generation] { return stillRunning(generation); };
-    m_timer2.start();
+    if (m_manualTicks)
+        m_timer2Marked = true;
+    else
+        m_timer2.start();
     return true;
 }
 
-void RunController::identifyThenStart()
+void RunController::Timer2_Timer()
 {
+    m_timer2Marked = false;
+    m_timer2.stop();
     const quint64 generation = m_generation;
     if (m_identify)
         m_identify();
     // The first pass comes only after identification, which may have waited for the load.
     if (stillRunning(generation))
-        m_timer1.start(m_timer1Interval);
+        startTimer1(m_timer1Interval);
+}
+
+void RunController::startTimer1(int ms)
+{
+    if (m_manualTicks)
+        m_timer1Marked = true;
+    else
+        m_timer1.start(ms);
+}
+
+void RunController::stopTimers()
+{
+    m_timer1Marked = m_timer2Marked = false;
+    m_timer1.stop();
+    m_timer2.stop();
 }
 
 void RunController::StopCommand_Click() { endRun(RunEnd::Stopped, QString()); }
@@ -117,8 +145,7 @@ void RunController::endRun(RunEnd end, const QString &why)
     // Stopped first, so that a pass interrupted by this Stop sends and writes nothing more.
     m_running = false;
     ++m_generation;
-    m_timer1.stop();
-    m_timer2.stop();
+    stopTimers();
     sendOffCommand();
     m_logFile.close();
     if (!why.isEmpty())
@@ -133,7 +160,7 @@ void RunController::Finish()
     m_program.ClearStepRowHighlight(m_state.StepPointer - 1);
     m_running = false;
     ++m_generation;
-    m_timer1.stop();
+    stopTimers();
     m_logFile.close();
     Q_EMIT testFinished();
     Q_EMIT runEnded(RunEnd::Finished);
@@ -144,6 +171,7 @@ void RunController::Timer1_Timer()
     if (m_passRunning || !m_running)
         return;
     m_passRunning = true;
+    m_timer1Marked = false;
     m_timer1.stop();
     runPass(m_generation);
     m_passRunning = false;
@@ -152,8 +180,8 @@ void RunController::Timer1_Timer()
 bool RunController::timeExpiry()
 {
     const int next = m_state.StepPointer + 1;
-    const bool sameFunctionNext =
-        next <= m_program.StepCount() && m_program.cell(next, StepColumns::Function) == m_state.CurrentFunction;
+    const bool sameFunctionNext
+        = next <= m_program.StepCount() && m_program.cell(next, StepColumns::Function) == m_state.CurrentFunction;
     if (!sameFunctionNext) {
         m_loadCommands->CmdLoadOff();
         if (m_context->options.afgEnabled && m_generatorCommands)
@@ -171,8 +199,8 @@ void RunController::runPass(quint64 generation)
 {
     RunContext &context = *m_context;
     const auto logFailed = [this] {
-        endRun(RunEnd::Failed, QStringLiteral("The run was stopped: the log file cannot be written.\n%1")
-                                   .arg(m_logFile.path()));
+        endRun(RunEnd::Failed,
+            QStringLiteral("The run was stopped: the log file cannot be written.\n%1").arg(m_logFile.path()));
     };
     bool startedThisPass = false;
     for (;;) {
@@ -203,9 +231,10 @@ void RunController::runPass(quint64 generation)
         if (!stillRunning(generation))
             return;
         if (sample == Sampler::Outcome::LoadSilent) {
-            endRun(RunEnd::LoadSilent, QStringLiteral("The run was stopped: the load stopped answering (step %1, %2).")
-                                           .arg(m_state.StepPointer)
-                                           .arg(m_state.CurrentFunction));
+            endRun(RunEnd::LoadSilent,
+                QStringLiteral("The run was stopped: the load stopped answering (step %1, %2).")
+                    .arg(m_state.StepPointer)
+                    .arg(m_state.CurrentFunction));
             return;
         }
         if (!Sampler::applyStops(context))
@@ -240,8 +269,8 @@ void RunController::scheduleNextPass(bool stepStartedThisPass, qint64 sampleTick
     in.secondsNow = m_clock.secondsSinceMidnight();
     in.samplingMs = samplingMs;
     in.stepTimeLeft = m_state.TStop;
-    in.shortStepTimeRule =
-        m_state.CurrentFunction != u"Battery RAMP" && m_state.CurrentFunction != u"Battery Cycle Life";
+    in.shortStepTimeRule
+        = m_state.CurrentFunction != u"Battery RAMP" && m_state.CurrentFunction != u"Battery Cycle Life";
     in.stepChanged = m_state.StepPending > 0;
     const PassTiming::Output out = m_timing.next(in);
     if (out.countDown) {
@@ -250,5 +279,5 @@ void RunController::scheduleNextPass(bool stepStartedThisPass, qint64 sampleTick
     }
     m_timer1Interval = out.intervalMs;
     m_trace.TraceLine(QStringLiteral("Interval=%1").arg(out.intervalMs));
-    m_timer1.start(out.intervalMs);
+    startTimer1(out.intervalMs);
 }

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "results/RunLogFile.h"
 #include "run/ErrorTrail.h"
 #include "run/PassTiming.h"
 #include "run/RunOptions.h"
 #include "run/RunState.h"
-#include "results/RunLogFile.h"
 
 #include <QObject>
 #include <QTimer>
@@ -71,6 +71,12 @@ public:
     void StopCommand_Click();
     // One pass of the sequencer.
     void Timer1_Timer();
+    // Identification, then the first pass.
+    void Timer2_Timer();
+    // Tests tick the timers by hand: the timers are then only marked as enabled.
+    void setManualTicks(bool manual) { m_manualTicks = manual; }
+    bool timer1Enabled() const { return m_manualTicks ? m_timer1Marked : m_timer1.isActive(); }
+    bool timer2Enabled() const { return m_manualTicks ? m_timer2Marked : m_timer2.isActive(); }
     // The interval of the next tick, as the sampling box sets it when the operator leaves it.
     void setTimer1Interval(int ms);
     int timer1Interval() const { return m_timer1Interval; }
@@ -92,7 +98,8 @@ Q_SIGNALS:
     void stepStarted(int row);
 
 private:
-    void identifyThenStart();
+    void startTimer1(int ms);
+    void stopTimers();
     void runPass(quint64 generation);
     void Finish();
     void endRun(RunEnd end, const QString &why);
@@ -125,6 +132,9 @@ private:
     QTimer m_timer1;
     QTimer m_timer2;
     int m_timer1Interval = 1000;
+    bool m_manualTicks = false;
+    bool m_timer1Marked = false;
+    bool m_timer2Marked = false;
     bool m_running = false;
     bool m_passRunning = false;
     quint64 m_generation = 0;

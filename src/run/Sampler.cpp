@@ -28,9 +28,9 @@ bool takeReading(RunState &state, const QString &reply)
 
 void traceRetry(RunContext &context)
 {
-    context.trace.TraceLine(QStringLiteral("timer1(1)=>,%1,%2")
-                                .arg(NumberText::shortest(context.clock.secondsSinceMidnight()),
-                                     context.state.CurrentFunction));
+    context.trace.TraceLine(
+        QStringLiteral("timer1(1)=>,%1,%2")
+            .arg(NumberText::shortest(context.clock.secondsSinceMidnight()), context.state.CurrentFunction));
 }
 
 // Over LAN every attempt waits at most the link's reply time-out; a reply without a comma is
@@ -95,8 +95,7 @@ double integrate(double total, double measurementMs, double value)
 
 Outcome takeSample(RunContext &context)
 {
-    const Outcome outcome =
-        context.load.connectMode() == 2 ? sampleOverLan(context) : sampleOverSerial(context);
+    const Outcome outcome = context.load.connectMode() == 2 ? sampleOverLan(context) : sampleOverSerial(context);
     if (outcome == Outcome::Aborted)
         return outcome;
     RunState &state = context.state;

@@ -118,9 +118,9 @@ std::optional<Plan> readStep(RunContext &context, int function, CellReader &cell
     case F::Ocp:
     case F::Opp:
         state.StableTime = 0;
-        return Plan{{function == F::Ocp ? &LoadCommands::CmdOcpTest : &LoadCommands::CmdOppTest,
-                     &LoadCommands::CmdTestStart},
-                    {}};
+        return Plan{
+            {function == F::Ocp ? &LoadCommands::CmdOcpTest : &LoadCommands::CmdOppTest, &LoadCommands::CmdTestStart},
+            {}};
     case F::Short:
         cells.fixed(SinkValue);
         state.TStop = cells.fixed(TStop);
@@ -156,9 +156,9 @@ std::optional<Plan> readStep(RunContext &context, int function, CellReader &cell
         cells.count16(TotalStep);
         cells.stopCells(state);
         cells.count32(Times);
-        return Plan{{&LoadCommands::CmdSequenceLoadOff, &LoadCommands::CmdSequenceLoadSetup,
-                     &LoadCommands::CmdSequenceLoadOn},
-                    {}};
+        return Plan{
+            {&LoadCommands::CmdSequenceLoadOff, &LoadCommands::CmdSequenceLoadSetup, &LoadCommands::CmdSequenceLoadOn},
+            {}};
     case F::BatteryCcCv:
     case F::BatteryCpCv:
     case F::BatteryDischargeCc:
@@ -168,9 +168,9 @@ std::optional<Plan> readStep(RunContext &context, int function, CellReader &cell
         if (!modelOffersBattery(context))
             return std::nullopt;
         cells.stopCells(state);
-        const LoadBuilder builders[] = {&LoadCommands::CmdBatteryCcCv,        &LoadCommands::CmdBatteryCpCv,
-                                        &LoadCommands::CmdBatteryDischargeCc, &LoadCommands::CmdBatteryDischargeCp,
-                                        &LoadCommands::CmdCvCurrentLimit,     &LoadCommands::CmdCvPowerLimit};
+        const LoadBuilder builders[]
+            = {&LoadCommands::CmdBatteryCcCv, &LoadCommands::CmdBatteryCpCv, &LoadCommands::CmdBatteryDischargeCc,
+                &LoadCommands::CmdBatteryDischargeCp, &LoadCommands::CmdCvCurrentLimit, &LoadCommands::CmdCvPowerLimit};
         return Plan{{builders[function - F::BatteryCcCv]}, {}};
     }
     case F::SineWaveDynamic:
@@ -179,7 +179,7 @@ std::optional<Plan> readStep(RunContext &context, int function, CellReader &cell
             return std::nullopt;
         cells.stopCells(state);
         return Plan{{&LoadCommands::CmdExternalInput},
-                    function == F::SineWaveDynamic ? &GeneratorCommands::GenCmdSine : &GeneratorCommands::GenCmdPulse};
+            function == F::SineWaveDynamic ? &GeneratorCommands::GenCmdSine : &GeneratorCommands::GenCmdPulse};
     default:
         return std::nullopt;
     }
@@ -219,9 +219,8 @@ Outcome startLoop(RunContext &context, int function, QString *error)
 
 bool isExemptFromTimeExpiry(const QString &function)
 {
-    static const QStringList exempt{QStringLiteral("OCP"),          QStringLiteral("OPP"),
-                                    QStringLiteral("Short"),        QStringLiteral("Sequence Load"),
-                                    QStringLiteral("Battery RAMP"), QStringLiteral("Battery Cycle Life")};
+    static const QStringList exempt{QStringLiteral("OCP"), QStringLiteral("OPP"), QStringLiteral("Short"),
+        QStringLiteral("Sequence Load"), QStringLiteral("Battery RAMP"), QStringLiteral("Battery Cycle Life")};
     return exempt.contains(function);
 }
 

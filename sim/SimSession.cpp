@@ -1,0 +1,88 @@
+#include "SimSession.h"
+
+#include "SimInstruments.h"
+
+#include <algorithm>
+
+namespace {
+// A sender that never ends its line cannot grow the buffer without bound.
+constexpr qsizetype maxLineBytes = 64 * 1024;
+} // namespace
+
+SimSession::SimSession(SimInstruments &instruments, SimInstrument instrument, const FaultSet &faults, QObject *parent)
+    : QObject(parent), m_instruments(instruments), m_instrument(instrument), m_faults(faults)
+{
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &SimSession::flushDue);
+    m_clock.start();
+}
+
+void SimSession::receive(const QByteArray &bytes)
+{
+    if (m_dropping)
+        return;
+    m_buffer += bytes;
+    qsizetype end;
+    while (!m_dropping && (end = m_buffer.indexOf('\n')) >= 0) {
+        QByteArray line = m_buffer.left(end);
+        m_buffer.remove(0, end + 1);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        handleLine(line);
+    }
+    if (m_buffer.size() > maxLineBytes)
+        m_buffer.clear();
+}
+
+void SimSession::handleLine(const QByteArray &line)
+{
+    ++m_lines;
+    const SimReply reply = m_instruments.receive(m_instrument, line);
+    const qint64 now = m_clock.elapsed();
+    const bool silent = m_faults.silentAfter > 0 && m_lines > m_faults.silentAfter;
+    if (reply.text && !silent) {
+        ++m_replies;
+        QByteArray text = *reply.text;
+        if (m_faults.garbageEvery > 0 && m_replies % m_faults.garbageEvery == 0)
+            text = FaultSet::garbageLine;
+        text += "\r\n";
+        const qint64 due = now + m_faults.delayMs;
+        const int pieces = std::min<int>(std::max(1, m_faults.splitPieces), static_cast<int>(text.size()));
+        for (int k = 0; k < pieces; ++k) {
+            const qsizetype from = text.size() * k / pieces;
+            const qsizetype to = text.size() * (k + 1) / pieces;
+            queue(due + k * FaultSet::splitGapMs, text.mid(from, to - from), false);
+        }
+    }
+    if (m_faults.dropAfter > 0 && m_lines >= m_faults.dropAfter) {
+        m_dropping = true;
+        queue(now, {}, true);
+    }
+}
+
+void SimSession::queue(qint64 dueMs, const QByteArray &bytes, bool drop)
+{
+    if (bytes.isEmpty() && !drop)
+        return;
+    if (!m_pending.isEmpty())
+        dueMs = std::max(dueMs, m_pending.last().dueMs);
+    m_pending.append({dueMs, bytes, drop});
+    flushDue();
+}
+
+void SimSession::flushDue()
+{
+    const qint64 now = m_clock.elapsed();
+    while (!m_pending.isEmpty() && m_pending.first().dueMs <= now) {
+        const Pending next = m_pending.takeFirst();
+        if (next.drop) {
+            m_pending.clear();
+            Q_EMIT dropRequested();
+            return;
+        }
+        Q_EMIT send(next.bytes);
+    }
+    if (!m_pending.isEmpty())
+        m_timer.start(static_cast<int>(m_pending.first().dueMs - now));
+}

@@ -1,0 +1,113 @@
+#include "RunBench.h"
+#include "run/PassTiming.h"
+#include "run/RunText.h"
+
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+
+class TestPassTiming : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void intervals_data()
+    {
+        QTest::addColumn<qint64>("tickNow");
+        QTest::addColumn<double>("secondsAtSample");
+        QTest::addColumn<double>("secondsNow");
+        QTest::addColumn<double>("stepTimeLeft");
+        QTest::addColumn<bool>("stepChanged");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<bool>("countDown");
+        // The plan starts at tick 1000 with 100 ms samples.
+        QTest::newRow("on time") << qint64(1030) << 1.0 << 1.03 << 10.0 << false << 70 << true;
+        QTest::newRow("pass cost is absorbed") << qint64(1095) << 1.0 << 1.095 << 10.0 << false << 5 << true;
+        QTest::newRow("overrun") << qint64(1100) << 1.0 << 1.1 << 10.0 << false << 10 << true;
+        QTest::newRow("pass longer than step time left") << qint64(1030) << 1.0 << 1.03 << 0.0 << false << 10 << true;
+        QTest::newRow("midnight") << qint64(1030) << 86399.99 << 0.02 << 10.0 << false << 10 << false;
+        QTest::newRow("step change") << qint64(1030) << 1.0 << 1.03 << 10.0 << true << 5 << true;
+    }
+    void intervals()
+    {
+        QFETCH(qint64, tickNow);
+        QFETCH(double, secondsAtSample);
+        QFETCH(double, secondsNow);
+        QFETCH(double, stepTimeLeft);
+        QFETCH(bool, stepChanged);
+        QFETCH(int, interval);
+        QFETCH(bool, countDown);
+        PassTiming timing;
+        timing.restartPlan(1000);
+        const auto out = timing.next(
+            {tickNow, secondsAtSample, secondsNow, 100, Fixed4::fromDoubleOrZero(stepTimeLeft), true, stepChanged});
+        QCOMPARE(out.intervalMs, interval);
+        QCOMPARE(out.countDown, countDown);
+    }
+
+    void noDriftOverManyPasses()
+    {
+        PassTiming timing;
+        timing.restartPlan(0);
+        qint64 tick = 0;
+        for (int pass = 0; pass < 1000; ++pass) {
+            // Each pass costs 3 ms and the timer fires 1 ms late.
+            const qint64 end = tick + 3;
+            const auto out = timing.next({end, 0, 0.003, 100, Fixed4::fromCount(100000), true, false});
+            QVERIFY(out.intervalMs >= 1);
+            tick = end + out.intervalMs + 1;
+        }
+        // 1000 periods of 100 ms, each late by at most the last tick's 1 ms.
+        QCOMPARE(tick, qint64(100001));
+    }
+
+    void runCountsDownAndTracesTheInterval()
+    {
+        RunBench bench;
+        bench.measTime = QStringLiteral("250");
+        bench.addDischarge(QStringLiteral("1"), QStringLiteral("1"));
+        QVERIFY(bench.start());
+        QSignalSpy left(&bench.run, &RunController::stepTimeLeftChanged);
+        bench.pass();
+        QCOMPARE(bench.run.state().TStop.toText(), QStringLiteral("0.75"));
+        QCOMPARE(left.last().first().toString(), QStringLiteral("0.75"));
+        QVERIFY(bench.trace.lines().last().startsWith(QStringLiteral("Interval=")));
+        const QRegularExpression sampleLine(QStringLiteral("^timer1=>,43200\\.\\d+,Discharge$"));
+        QCOMPARE(bench.trace.lines().filter(sampleLine).size(), 1);
+        bench.measTime = QStringLiteral("500");
+        bench.pass();
+        QCOMPARE(bench.run.state().TStop.toText(), QStringLiteral("0.25"));
+    }
+
+    void formatElapsed_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("same") << "2026-12-07 10:00:00"
+                              << "2026-12-07 10:00:00"
+                              << "00:00:00";
+        QTest::newRow("under an hour") << "2026-12-07 10:00:00"
+                                       << "2026-12-07 10:59:59"
+                                       << "00:59:59";
+        QTest::newRow("across midnight") << "2026-12-07 23:59:50"
+                                         << "2026-12-08 00:00:10"
+                                         << "00:00:20";
+        QTest::newRow("100 hours") << "2026-12-01 00:00:00"
+                                   << "2026-12-05 04:00:00"
+                                   << "100:00:00";
+        QTest::newRow("not a time") << ""
+                                    << "2026-12-07 10:00:00"
+                                    << "00:00:00";
+    }
+    void formatElapsed()
+    {
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(QString, text);
+        QCOMPARE(RunText::FormatElapsed(start, end), text);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPassTiming)
+#include "tst_passtiming.moc"

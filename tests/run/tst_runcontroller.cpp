@@ -1,0 +1,428 @@
+#include "RunBench.h"
+
+#include <QTest>
+
+using Cells = QMap<int, QString>;
+
+class TestRunController : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void emptyProgramFinishesAtOnce()
+    {
+        RunBench bench;
+        QVERIFY(bench.start());
+        QVERIFY(bench.run.timer1Enabled());
+        bench.pass();
+        QCOMPARE(bench.load.sent(), QStringList{QStringLiteral("LOAD OFF")});
+        QCOMPARE(bench.finished, 1);
+        QVERIFY(!bench.run.timer1Enabled());
+        QCOMPARE(bench.csvLines(), QList<QByteArray>{"No.,StepTime,V,I,W,AH,WH,TotalTime,Function Name,Result\r"});
+    }
+
+    void startTable_data()
+    {
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<Cells>("cells");
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<bool>("generator");
+        QTest::addColumn<QStringList>("lines");
+        const Cells stops{{4, "0"}, {30, "0"}, {5, "10"}, {31, "0"}, {6, "0"}};
+        auto with = [&](Cells cells) {
+            for (auto it = stops.begin(); it != stops.end(); ++it)
+                if (!cells.contains(it.key()))
+                    cells.insert(it.key(), it.value());
+            return cells;
+        };
+        QTest::newRow("Discharge") << "Discharge" << with({{2, "CR"}, {3, "8"}}) << "6312C" << false
+                                   << QStringList{"MODE CR", "CR:HIGH 8", "CR:LOW 8", "CR:HIGH 8", "LOAD ON"};
+        QTest::newRow("Rest") << "Rest" << Cells{{5, "3"}} << "6312C" << false << QStringList{"LOAD OFF"};
+        QTest::newRow("OCP") << "OCP" << Cells{{8, "0"}, {9, "10"}, {10, "0.1"}, {11, "0.6"}, {12, "10"}, {13, "3"}}
+                             << "6312C" << false
+                             << QStringList{"TCONFIG OCP", "OCP:START 0", "OCP:STEP 0.1", "OCP:STOP 10", "VTH 0.6",
+                                    "IH 10", "IL 3", "NGENABLE ON", "START"};
+        QTest::newRow("Short") << "Short" << Cells{{3, "0.123456"}, {5, "1"}, {31, "0"}} << "6312C" << false
+                               << QStringList{"TCONFIG SHORT", "STIME 0.1235", "START"};
+        QTest::newRow("Normal CV") << "Normal" << with({{2, "CV"}, {3, "12"}}) << "6312C" << false
+                                   << QStringList{"MODE CV", "CV:LOW 12", "CV:HIGH 12", "LOAD ON"};
+        QTest::newRow("Dynamic Off") << "Dynamic Off" << Cells{} << "6312C" << false << QStringList{"DYN OFF"};
+        QTest::newRow("battery on a model without C or G")
+            << "Battery Discharge CC" << with({{3, "1"}}) << "6312A" << false << QStringList{};
+        QTest::newRow("Battery Discharge CC")
+            << "Battery Discharge CC" << with({{3, "2"}, {4, "10.50"}}) << "6312C" << false
+            << QStringList{"BATT:CURR 2", "BATT:UVP 10.5", "BATT:TIME 10", "BATT:AH 0", "BATT:TEST ON"};
+        QTest::newRow("sine without a generator")
+            << "Sine Wave Dynamic" << with({{26, "20"}, {27, "1"}, {28, "60"}}) << "6312C" << false << QStringList{};
+        QTest::newRow("sine with a generator")
+            << "Sine Wave Dynamic" << with({{26, "20"}, {27, "1"}, {28, "60"}}) << "6312C" << true
+            << QStringList{"EXT:AIN ON", "CCR R2", "CC:HIGH 0.0010", "CC:LOW 0.0010", "CC:HIGH 0.0010", "LDONV 0.5",
+                   "LDOFFV 0", "LOAD ON"};
+        QTest::newRow("unknown function") << "Nope" << Cells{} << "6312C" << false << QStringList{};
+    }
+    void startTable()
+    {
+        QFETCH(QString, function);
+        QFETCH(Cells, cells);
+        QFETCH(QString, model);
+        QFETCH(bool, generator);
+        QFETCH(QStringList, lines);
+        RunBench bench;
+        bench.nameLabel = model;
+        bench.addStep(function, cells);
+        RunOptions options;
+        options.afgEnabled = generator;
+        QVERIFY(bench.start(options));
+        bench.pass();
+        QCOMPARE(bench.commands().mid(0, lines.size()), lines);
+        if (generator)
+            QVERIFY(!bench.generator.sent().isEmpty());
+        QCOMPARE(bench.load.sent().count(QStringLiteral("MEAS:VC?")), 1);
+        QVERIFY(bench.messages.isEmpty());
+    }
+
+    void forLoop_data()
+    {
+        QTest::addColumn<QString>("times");
+        QTest::addColumn<int>("bodyRuns");
+        QTest::newRow("3") << "3" << 3;
+        QTest::newRow("1") << "1" << 1;
+        QTest::newRow("0") << "0" << 1;
+    }
+    void forLoop()
+    {
+        QFETCH(QString, times);
+        QFETCH(int, bodyRuns);
+        RunBench bench;
+        bench.addStep(QStringLiteral("FOR"), {{7, times}});
+        bench.addDischarge(QStringLiteral("1"), QStringLiteral("1"));
+        bench.addDischarge(QStringLiteral("2"), QStringLiteral("1"));
+        bench.addStep(QStringLiteral("LOOP"));
+        bench.addDischarge(QStringLiteral("9"), QStringLiteral("1"));
+        QVERIFY(bench.start());
+        bench.runToEnd();
+        QCOMPARE(bench.finished, 1);
+        QCOMPARE(bench.load.sent().count(QStringLiteral("MODE CC")), 2 * bodyRuns + 1);
+        QCOMPARE(bench.load.sent().count(QStringLiteral("CC:LOW 2")), bodyRuns);
+        // The body's last step is followed by LOOP, not by its own function: its expiry switches the
+        // load off; the first step of the body is followed by another Discharge and does not.
+        // After the body: the last step's expiry and Finish.
+        QCOMPARE(bench.load.sent().count(QStringLiteral("LOAD OFF")), bodyRuns + 2);
+    }
+
+    void loopWithoutForGoesOn()
+    {
+        RunBench bench;
+        bench.addStep(QStringLiteral("LOOP"));
+        bench.addDischarge(QStringLiteral("1"), QStringLiteral("1"));
+        QVERIFY(bench.start());
+        bench.runToEnd();
+        QCOMPARE(bench.load.sent().count(QStringLiteral("MODE CC")), 1);
+        QCOMPARE(bench.finished, 1);
+    }
+
+    void stepTimeCountsPasses()
+    {
+        RunBench bench;
+        bench.addDischarge(QStringLiteral("1"), QStringLiteral("10"));
+        bench.addStep(QStringLiteral("Rest"), {{5, "5"}});
+        QVERIFY(bench.start());
+        for (int pass = 1; pass <= 10; ++pass) {
+            bench.pass();
+            QCOMPARE(bench.run.state().CurrentFunction, QStringLiteral("Discharge"));
+        }
+        QCOMPARE(bench.results.rowCount(), 10);
+        bench.pass();
+        QCOMPARE(bench.run.state().CurrentFunction, QStringLiteral("Rest"));
+        // The expiry switched the load off, and so does the Rest's own start.
+        QCOMPARE(bench.commands().mid(5), (QStringList{"LOAD OFF", "LOAD OFF"}));
+        QCOMPARE(bench.results.rowCount(), 11);
+    }
+
+    void sameFunctionNextKeepsTheLoadOn()
+    {
+        RunBench bench;
+        bench.addDischarge(QStringLiteral("1"), QStringLiteral("1"));
+        bench.addDischarge(QStringLiteral("2"), QStringLiteral("1"));
+        QVERIFY(bench.start());
+        bench.runToEnd();
+        const QStringList lines = bench.commands();
+        QCOMPARE(lines.count(QStringLiteral("LOAD OFF")), 2); // the second step's expiry, then Finish
+        QCOMPARE(lines.indexOf(QStringLiteral("LOAD OFF")), lines.lastIndexOf(QStringLiteral("LOAD ON")) + 1);
+    }
+
+    void allThreeStopsRestartTheStep()
+    {
+        RunBench bench;
+        bench.addStep(
+            QStringLiteral("Discharge"), {{2, "CC"}, {3, "1"}, {4, "1"}, {30, "0.5"}, {5, "2"}, {31, "0"}, {6, "100"}});
+        bench.addStep(QStringLiteral("Rest"), {{5, "1"}});
+        QVERIFY(bench.start());
+        for (int pass = 0; pass < 5; ++pass)
+            bench.pass();
+        // Started in passes 1, 3 and 5, the totals from scratch each time.
+        QCOMPARE(bench.load.sent().count(QStringLiteral("MODE CC")), 3);
+        QCOMPARE(bench.run.state().CurrentFunction, QStringLiteral("Discharge"));
+        QCOMPARE(bench.run.state().AhTotal, 0.00055556);
+    }
+
+    void measuredStops_data()
+    {
+        QTest::addColumn<Cells>("stops");
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<int>("passesInStep");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("voltage below VStop") << Cells{{4, "10"}} << "9.99,1" << 1 << 2;
+        QTest::newRow("current below IStop") << Cells{{30, "2"}} << "12,1.5" << 1 << 2;
+        QTest::newRow("VStop 0 never stops") << Cells{{4, "0"}} << "0,0" << 60 << 60;
+        QTest::newRow("capacity reached") << Cells{{6, "0.01"}} << "12,3.6" << 10 << 11;
+        QTest::newRow("two stops, one end") << Cells{{4, "10"}, {30, "2"}} << "9,1" << 1 << 2;
+    }
+    void measuredStops()
+    {
+        QFETCH(Cells, stops);
+        QFETCH(QString, reply);
+        QFETCH(int, passesInStep);
+        QFETCH(int, rows);
+        RunBench bench;
+        Cells cells{{2, "CC"}, {3, "1"}, {4, "0"}, {30, "0"}, {5, "60"}, {31, "0"}, {6, "0"}};
+        for (auto it = stops.begin(); it != stops.end(); ++it)
+            cells.insert(it.key(), it.value());
+        bench.addStep(QStringLiteral("Discharge"), cells);
+        bench.addStep(QStringLiteral("Rest"), {{5, "10"}});
+        bench.load.setReply(QStringLiteral("MEAS:VC?"), reply);
+        QVERIFY(bench.start());
+        int passes = 0;
+        do {
+            bench.pass();
+            ++passes;
+        } while (bench.run.state().StepPending == 0 && passes < 60);
+        QCOMPARE(passes, passesInStep);
+        QCOMPARE(bench.results.rowCount(), rows);
+        bench.pass();
+        QCOMPARE(bench.run.state().CurrentFunction, QStringLiteral("Rest"));
+    }
+
+    void integration_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<double>("ahPerPass");
+        QTest::addColumn<double>("whPerPass");
+        QTest::newRow("3.6 A") << "10,3.6" << 0.001 << 0.01;
+        QTest::newRow("1 A") << "1,1" << 0.00027778 << 0.00027778;
+        QTest::newRow("no comma counts 0") << "garbage" << 0.0 << 0.0;
+    }
+    void integration()
+    {
+        QFETCH(QString, reply);
+        QFETCH(double, ahPerPass);
+        QFETCH(double, whPerPass);
+        RunBench bench;
+        bench.addDischarge(QStringLiteral("1"), QStringLiteral("100"));
+        bench.load.setReply(QStringLiteral("MEAS:VC?"), reply);
+        QVERIFY(bench.start());
+        bench.pass();
+        QCOMPARE(bench.run.state().AhTotal, ahPerPass);
+        QCOMPARE(bench.run.state().WhTotal, whPerPass);
+        bench.pass();
+        QCOMPARE(bench.run.state().AhTotal, 2 * ahPerPass);
+    }
+
+    void lanSampleRetries()
+    {
+        RunBench bench;
+        bench.addDischarge(QStringLiteral("1"));
+        bench.load.queueReplies(QStringLiteral("MEAS:VC?"), {"x", "y", "z", "12.5,2"});
+        QVERIFY(bench.start());
+        bench.pass();
+        QCOMPARE(bench.run.errorTrail().text(), QStringLiteral("Err1,Err2"));
+        QCOMPARE(bench.results.rowAt(0).mid(2, 3), (QStringList{"0", "0", "0"}));
+        QCOMPARE(bench.trace.lines().filter(QStringLiteral("timer1(1)=>")).size(), 2);
+        bench.pass();
+        QCOMPARE(bench.results.rowAt(1).mid(2, 3), (QStringList{"12.5", "2", "25"}));
+    }
+
+    void serialSampleRetriesOnce()
+    {
+        RunBench bench;
+        bench.load.setConnectMode(0);
+        bench.addDischarge(QStringLiteral("1"));
+        bench.load.queueReplies(QStringLiteral("MEAS:VC?"), {"ErrRec", "11,1", "", "10.5,3", "nocomma"});
+        QVERIFY(bench.start());
+        bench.pass();
+        QCOMPARE(bench.run.errorTrail().text(), QStringLiteral("Err3"));
+        QCOMPARE(bench.results.rowAt(0).mid(2, 2), (QStringList{"11", "1"}));
+        bench.pass(); // an empty reply counts as no reply
+        QCOMPARE(bench.run.errorTrail().text(), QStringLiteral("Err3Err3"));
+        QCOMPARE(bench.results.rowAt(1).mid(2, 2), (QStringList{"10.5", "3"}));
+        bench.pass(); // a reply without a comma keeps the reading before
+        QCOMPARE(bench.results.rowAt(2).mid(2, 2), (QStringList{"10.5", "3"}));
+    }
+
+    void silentLoadEndsTheRun_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("LAN") << 2;
+        QTest::newRow("serial") << 0;
+    }
+    void silentLoadEndsTheRun()
+    {
+        QFETCH(int, mode);
+        RunBench bench;
+        bench.load.setConnectMode(mode);
+        bench.addDischarge(QStringLiteral("1"));
+        bench.load.queueReplies(QStringLiteral("MEAS:VC?"), {"12,1"});
+        bench.load.setReply(QStringLiteral("MEAS:VC?"), QStringLiteral("ErrRec"));
+        QVERIFY(bench.start());
+        bench.pass();
+        bench.pass();
+        QVERIFY(!bench.run.isRunning());
+        QCOMPARE(bench.ends, QList<RunController::RunEnd>{RunController::RunEnd::LoadSilent});
+        QCOMPARE(bench.load.sent().last(), QStringLiteral("LOAD OFF"));
+        QVERIFY(bench.messages.last().contains(QStringLiteral("stopped answering")));
+        QCOMPARE(bench.csvLines().size(), 2);
+        QVERIFY(!bench.run.timer1Enabled());
+    }
+
+    void rowLimitAndLogFile()
+    {
+        RunBench bench;
+        bench.addDischarge(QStringLiteral("1"), QStringLiteral("2000"));
+        QVERIFY(bench.start());
+        for (int pass = 0; pass < 1001; ++pass)
+            bench.pass();
+        QCOMPARE(bench.results.rowCount(), 1000);
+        QCOMPARE(bench.results.rowAt(0).first(), QStringLiteral("2"));
+        QCOMPARE(bench.results.rowAt(999).first(), QStringLiteral("1001"));
+        const auto lines = bench.csvLines();
+        QCOMPARE(lines.size(), 1002);
+        QVERIFY(lines.at(1).startsWith("1,00:00:00,12.5,2,25,0.00055556,0.00694444,2026/12/07 12:00:00,Discharge,\r"));
+        QVERIFY(lines.last().startsWith("1001,"));
+    }
+
+    void separatorAndMeasureItems()
+    {
+        RunBench bench;
+        bench.addDischarge(QStringLiteral("1"));
+        RunOptions options;
+        options.measure = {false, true, true, false, true};
+        QVERIFY(bench.start(options));
+        bench.pass();
+        bench.separator = QStringLiteral("<Tab>");
+        bench.pass();
+        bench.separator = QStringLiteral("|");
+        bench.pass();
+        const auto lines = bench.csvLines();
+        QCOMPARE(lines.at(0).count(','), 9);
+        QCOMPARE(lines.at(1).split(',').mid(2, 5), (QList<QByteArray>{"", "2", "25", "", "0.00694444"}));
+        QCOMPARE(lines.at(2).count('\t'), 9);
+        QCOMPARE(lines.at(3).count('|'), 9);
+    }
+
+    void stopInsideAPass()
+    {
+        RunBench bench;
+        bench.addDischarge(QStringLiteral("1"));
+        bench.load.onSend([&](const QString &line) {
+            if (line == u"LOAD ON")
+                bench.run.StopCommand_Click();
+        });
+        QVERIFY(bench.start());
+        bench.pass();
+        QVERIFY(!bench.run.isRunning());
+        QVERIFY(!bench.run.timer1Enabled());
+        QCOMPARE(bench.load.sent().last(), QStringLiteral("LOAD OFF"));
+        QCOMPARE(bench.load.sent().count(QStringLiteral("MEAS:VC?")), 0);
+        QCOMPARE(bench.results.rowCount(), 0);
+        QCOMPARE(bench.csvLines().size(), 1);
+        bench.pass();
+        QCOMPARE(bench.results.rowCount(), 0);
+    }
+
+    void stopDuringSequenceLoad()
+    {
+        RunBench bench;
+        bench.addStep(QStringLiteral("Sequence Load"),
+            {{2, "CC"}, {25, "1"}, {23, ";1"}, {24, ";10"}, {20, "0"}, {4, "0"}, {30, "0"}, {5, "10"}, {31, "0"},
+                {6, "0"}, {7, "1"}});
+        bench.load.setReply(QStringLiteral("TESTING?"), QStringLiteral("1"));
+        QVERIFY(bench.start());
+        bench.pass();
+        bench.run.StopCommand_Click();
+        QCOMPARE(bench.load.sent().last(), QStringLiteral("SEQLD:TEST OFF"));
+        QCOMPARE(bench.ends, QList<RunController::RunEnd>{RunController::RunEnd::Stopped});
+    }
+
+    void badCellEndsTheRunBeforeSending_data()
+    {
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<Cells>("cells");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("step time not a number")
+            << "Discharge" << Cells{{2, "CC"}, {3, "1"}, {4, "0"}, {30, "0"}, {5, "abc"}, {31, "0"}, {6, "0"}}
+            << "column 5 \"TStop\": \"abc\"";
+        QTest::newRow("empty FOR count") << "FOR" << Cells{} << "column 7";
+        QTest::newRow("ramp list too short")
+            << "Battery RAMP" << Cells{{3, "1"}, {25, "3"}, {23, ";1;2"}, {24, ";1;2"}, {20, "10"}, {7, "1"}}
+            << "Step 1";
+    }
+    void badCellEndsTheRunBeforeSending()
+    {
+        QFETCH(QString, function);
+        QFETCH(Cells, cells);
+        QFETCH(QString, named);
+        RunBench bench;
+        bench.nameLabel = QStringLiteral("6312G");
+        bench.addStep(function, cells);
+        QVERIFY(bench.start());
+        bench.pass();
+        QVERIFY(!bench.run.isRunning());
+        QCOMPARE(bench.load.sent(), QStringList{QStringLiteral("LOAD OFF")});
+        QCOMPARE(bench.ends, QList<RunController::RunEnd>{RunController::RunEnd::Failed});
+        QVERIFY2(bench.messages.last().contains(named), qPrintable(bench.messages.last()));
+    }
+
+    void logFileThatCannotBeMade()
+    {
+        RunBench bench;
+        QFile blocker(bench.dir.filePath(QStringLiteral("TestLog")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QVERIFY(!bench.run.RunCommand_Click({}));
+        QVERIFY(!bench.run.isRunning());
+        QVERIFY(bench.messages.last().contains(bench.dir.filePath(QStringLiteral("TestLog"))));
+        QVERIFY(bench.load.sent().isEmpty());
+    }
+
+    void runTwiceStartsAfresh()
+    {
+        RunBench bench;
+        bench.addDischarge(QStringLiteral("1"), QStringLiteral("1"));
+        QVERIFY(bench.start());
+        bench.runToEnd();
+        QCOMPARE(bench.csvLines().size(), 2);
+        QVERIFY(bench.start());
+        QCOMPARE(bench.csvLines().size(), 1);
+        bench.runToEnd();
+        QCOMPARE(bench.csvLines().at(1).left(2), QByteArray("1,"));
+        QCOMPARE(bench.finished, 2);
+    }
+
+    void highlightFollowsTheStep()
+    {
+        RunBench bench;
+        bench.addDischarge(QStringLiteral("1"), QStringLiteral("1"));
+        bench.addDischarge(QStringLiteral("2"), QStringLiteral("1"));
+        QVERIFY(bench.start());
+        bench.pass();
+        QVERIFY(bench.program.isHighlighted(1));
+        bench.pass();
+        QVERIFY(!bench.program.isHighlighted(1));
+        QVERIFY(bench.program.isHighlighted(2));
+        bench.runToEnd();
+        QVERIFY(!bench.program.isHighlighted(2));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRunController)
+#include "tst_runcontroller.moc"
