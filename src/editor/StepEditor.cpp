@@ -4,6 +4,7 @@
 #include "editor/StepLoadBack.h"
 #include "editor/SubStepRules.h"
 #include "editor/SubStepTable.h"
+#include "editor/Twips.h"
 #include "model/FunctionCatalog.h"
 #include "model/TestProgram.h"
 
@@ -22,6 +23,21 @@
 using EditorFieldTable::Field;
 using EditorFieldTable::Kind;
 
+namespace {
+
+constexpr int FieldWidth = 1200; // twips
+constexpr int StopFieldWidth = 900;
+
+QGridLayout *compactGrid(QWidget *frame)
+{
+    auto *grid = new QGridLayout(frame);
+    grid->setVerticalSpacing(2);
+    grid->setContentsMargins(6, 0, 6, 2);
+    return grid;
+}
+
+} // namespace
+
 StepEditor::StepEditor(TestProgram *program, QWidget *parent)
     : QWidget(parent), m_program(program), m_functionCombo(new QComboBox(this))
 {
@@ -34,6 +50,7 @@ StepEditor::StepEditor(TestProgram *program, QWidget *parent)
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(Twips::toPixels(15, this));
     auto *chooserRow = new QHBoxLayout;
     chooserRow->addWidget(new QLabel(QStringLiteral("Function"), this));
     chooserRow->addWidget(m_functionCombo, 1);
@@ -64,7 +81,7 @@ QGroupBox *StepEditor::buildFrame(int functionIndex)
 {
     auto *frame = new QGroupBox(FunctionCatalog::name(functionIndex), this);
     frame->setObjectName(QStringLiteral("FuncFrame%1").arg(functionIndex));
-    auto *grid = new QGridLayout(frame);
+    auto *grid = compactGrid(frame);
     QString loadModeName;
     int line = 0;
     for (const Field &field : EditorFieldTable::fieldsOf(functionIndex)) {
@@ -72,7 +89,7 @@ QGroupBox *StepEditor::buildFrame(int functionIndex)
         case Kind::LoadMode:
             loadModeName = field.name;
             grid->addWidget(new QLabel(field.label, frame), line, 0);
-            grid->addWidget(buildLoadMode(field.name), line, 1, 1, 2);
+            grid->addWidget(buildLoadMode(field.name), line, 1, 1, 3);
             break;
         case Kind::Table: {
             const auto kind = field.name == QLatin1String("RampGrid") ? SubStepTable::Kind::Ramp
@@ -84,7 +101,7 @@ QGroupBox *StepEditor::buildFrame(int functionIndex)
                     : kind == SubStepTable::Kind::Sequence ? m_seqLoadGrid
                                                            : m_cycleLifeGrid)
                 = table;
-            grid->addWidget(table, line, 0, 1, 3);
+            grid->addWidget(table, line, 0, 1, 4);
             break;
         }
         case Kind::TypeCombo:
@@ -97,6 +114,7 @@ QGroupBox *StepEditor::buildFrame(int functionIndex)
         case Kind::Text: {
             auto *edit = new QLineEdit(field.defaultText, frame);
             edit->setObjectName(field.name);
+            edit->setFixedWidth(Twips::toPixels(FieldWidth, this));
             edit->setToolTip(field.toolTip);
             m_texts.insert(field.name, edit);
             auto *unit = new QLabel(field.unit, frame);
@@ -113,7 +131,7 @@ QGroupBox *StepEditor::buildFrame(int functionIndex)
         }
         ++line;
     }
-    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
     return frame;
 }
 
@@ -146,20 +164,25 @@ QGroupBox *StepEditor::buildStopFrame()
 {
     m_stopFrame = new QGroupBox(QStringLiteral("Stop Condition"), this);
     m_stopFrame->setObjectName(QStringLiteral("Frame11"));
-    auto *grid = new QGridLayout(m_stopFrame);
-    int line = 0;
+    auto *grid = compactGrid(m_stopFrame);
+    // Two fields to a line, so the frame and a tall function frame fit above the result log.
+    int place = 0;
     for (const Field &field : EditorFieldTable::stopFields()) {
         StopRow row{new QLabel(field.label, m_stopFrame), new QLineEdit(field.defaultText, m_stopFrame),
             new QLabel(field.unit, m_stopFrame)};
         row.field->setObjectName(field.name);
+        row.field->setFixedWidth(Twips::toPixels(StopFieldWidth, this));
         m_texts.insert(field.name, row.field);
         m_stopRows.insert(field.name, row);
-        grid->addWidget(row.label, line, 0);
-        grid->addWidget(row.field, line, 1);
-        grid->addWidget(row.unit, line, 2);
-        ++line;
+        const int line = place / 2;
+        const int column = (place % 2) * 3;
+        grid->addWidget(row.label, line, column);
+        grid->addWidget(row.field, line, column + 1);
+        grid->addWidget(row.unit, line, column + 2);
+        ++place;
     }
-    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(2, 1);
+    grid->setColumnStretch(5, 1);
     return m_stopFrame;
 }
 

@@ -174,11 +174,11 @@ void MainForm::buildTopBand()
     place(saveLog, 8880, 240, 1200, 480);
     connect(saveLog, &QPushButton::clicked, this, &MainForm::SaveLogCmd_Click);
 
-    place(new QLabel(QStringLiteral("Sampling Time"), this), 10320, 330, 1260, 300);
+    place(new QLabel(QStringLiteral("Sampling Time"), this), 10200, 330, 1500, 300);
     m_measTimeText = new QLineEdit(m_options.measTimeText(), this);
     m_measTimeText->setObjectName(QStringLiteral("MeasTimeText"));
-    place(m_measTimeText, 11640, 270, 960, 360);
-    place(new QLabel(QStringLiteral("ms"), this), 12660, 330, 360, 300);
+    place(m_measTimeText, 11760, 270, 960, 360);
+    place(new QLabel(QStringLiteral("ms"), this), 12780, 330, 360, 300);
     connect(m_measTimeText, &QLineEdit::editingFinished, this, &MainForm::applyMeasTime);
     connect(&m_options, &MeasureOptions::measTimeTextChanged, m_measTimeText, [this](const QString &text) {
         if (m_measTimeText->text() != text)
@@ -211,7 +211,7 @@ void MainForm::buildViews()
     editorArea->setWidgetResizable(true);
     editorArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     editorArea->setWidget(m_editor);
-    place(editorArea, 240, 960, 5400, ListViewTop - 960 - 180);
+    place(editorArea, 240, 900, 5400, ListViewTop - 900 - 60);
 
     m_buttons = new StepButtonColumn(this);
     m_buttons->connectTo(m_editor);
