@@ -1,5 +1,6 @@
 #include "link/SystemClock.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -21,6 +22,27 @@ void SystemClock::waitMs(double ms)
         QTimer::singleShot(int(std::floor(std::max(left, 0.0))) + 1, Qt::PreciseTimer, &loop, &QEventLoop::quit);
         loop.exec();
     }
+}
+
+bool SystemClock::waitUntil(double ms, const std::function<bool()> &done)
+{
+    const qint64 start = tickMs();
+    QCoreApplication::processEvents();
+    while (!done()) {
+        const double left = ms - double(tickMs() - start);
+        if (left <= 0)
+            break;
+        QEventLoop loop;
+        // The event loop announces that it is about to sleep once it has served everything pending:
+        // the one moment a reply can have changed `done` without any polling.
+        QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop, [&] {
+            if (done())
+                loop.quit();
+        });
+        QTimer::singleShot(int(std::ceil(left)), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return done();
 }
 
 SystemClock &SystemClock::instance()

@@ -13,6 +13,8 @@ public:
     qint64 tickMs() const override;
     QDateTime now() const override;
     void waitMs(double ms) override;
+    // Sleeps in the event loop and wakes for the time-out or when `done` holds once events are served.
+    bool waitUntil(double ms, const std::function<bool()> &done) override;
 
     // One clock for the whole program.
     static SystemClock &instance();

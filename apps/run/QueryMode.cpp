@@ -1,0 +1,47 @@
+#include "QueryMode.h"
+
+#include "RunnerOptions.h"
+#include "link/InstrumentLink.h"
+#include "link/SystemClock.h"
+#include "link/TraceList.h"
+#include "link/TransportLink.h"
+#include "settings/MeasureOptions.h"
+#include "settings/Settings.h"
+
+#include <cstdio>
+
+namespace {
+
+void printLine(FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+int runQuery(const RunnerOptions &options)
+{
+    Settings settings;
+    MeasureOptions measureOptions;
+    LoadSettings(settings, measureOptions, options.settingsPath.isEmpty() ? defaultIniPath() : options.settingsPath);
+
+    TraceList trace;
+    if (options.trace)
+        QObject::connect(&trace, &TraceList::rowsInserted,
+            [&trace](const QModelIndex &, int, int last) { printLine(stderr, trace.lines().at(last)); });
+    TransportLink load(
+        LinkRole::Load, [&settings] { return settings.loadLink; }, SystemClock::instance(), trace);
+    QObject::connect(&load, &TransportLink::message,
+        [](const QString &text) { printLine(stderr, QStringLiteral("vornic-run: ") + text); });
+
+    load.LinkConnect();
+    const QString reply = load.ask(options.queryText);
+    if (reply.isEmpty() || reply == ErrRec) {
+        printLine(stdout, ErrRec);
+        return 2;
+    }
+    printLine(stdout, reply);
+    return 0;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// The command line of vornic-run:
+//   vornic-run [--settings FILE.INI] [--log FILE.CSV] PROGRAM.TSF
+//   vornic-run [--settings FILE.INI] [--trace] --query TEXT
+//   vornic-run [--settings FILE.INI] --identify
+struct RunnerOptions
+{
+    enum class Mode { RunProgram, Query, Identify };
+
+    Mode mode = Mode::RunProgram;
+    // Empty: the settings file in the program's folder.
+    QString settingsPath;
+    QString logPath;
+    QString programPath;
+    QString queryText;
+    // Trace lines (commands, replies) to stderr.
+    bool trace = false;
+
+    // Nothing, with the reason in `error`, for a command line that does not fit.
+    static std::optional<RunnerOptions> parse(const QStringList &arguments, QString *error);
+    static QString usage();
+};

@@ -1,0 +1,25 @@
+#include "QueryMode.h"
+#include "RunnerOptions.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QString error;
+    const std::optional<RunnerOptions> options = RunnerOptions::parse(QCoreApplication::arguments(), &error);
+    if (!options) {
+        std::fprintf(stderr, "vornic-run: %s\n%s", qPrintable(error), qPrintable(RunnerOptions::usage()));
+        return 2;
+    }
+    switch (options->mode) {
+    case RunnerOptions::Mode::Query:
+        return runQuery(*options);
+    case RunnerOptions::Mode::Identify:
+    case RunnerOptions::Mode::RunProgram:
+        break;
+    }
+    std::fprintf(stderr, "vornic-run: this build offers --query only\n");
+    return 2;
+}

@@ -1,0 +1,123 @@
+#include "link/SerialTransport.h"
+
+#include "link/Clock.h"
+#include "link/InstrumentLink.h"
+#include "link/TraceList.h"
+#include "model/NumberText.h"
+
+SerialTransport::SerialTransport(Clock &clock, TraceList &trace, QObject *parent) : LinkTransport(clock, trace, parent)
+{ }
+
+std::optional<QString> SerialTransport::deviceName(const QString &comPort)
+{
+    const QString text = comPort.trimmed();
+    if (text.contains(QLatin1Char('/')) || text.startsWith(QLatin1String("tty")))
+        return text;
+    const std::optional<qint32> number = NumberText::toInt32(NumberText::lenient(text));
+    if (!number || *number <= 0)
+        return std::nullopt;
+    return QStringLiteral("/dev/ttyS%1").arg(*number - 1);
+}
+
+void SerialTransport::open(const LinkSettings &settings)
+{
+    const std::optional<QString> device = deviceName(settings.COMPort);
+    if (!device)
+        return;
+    if (m_port.isOpen())
+        m_port.close();
+    m_device = *device;
+    m_port.setPortName(m_device);
+    m_port.setBaudRate(settings.BaudRate);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    // Qt offers no combined RTS/CTS with XON/XOFF; the hardware lines are the stronger of the two.
+    switch (settings.HandShake) {
+    case 1:
+        m_port.setFlowControl(QSerialPort::SoftwareControl);
+        break;
+    case 2:
+    case 3:
+        m_port.setFlowControl(QSerialPort::HardwareControl);
+        break;
+    default:
+        m_port.setFlowControl(QSerialPort::NoFlowControl);
+        break;
+    }
+    if (!openPort()) {
+        Q_EMIT message(QStringLiteral("Please check COM Port is correct?"));
+        if (m_port.isOpen())
+            m_port.close();
+        return;
+    }
+    writeLine(QStringLiteral("REM"));
+}
+
+bool SerialTransport::openPort()
+{
+    m_port.clearError();
+    if (!m_port.open(QIODevice::ReadWrite))
+        return false;
+    // RTS belongs to the flow control when that is RTS/CTS. A pseudo-terminal has no modem lines
+    // and refuses the call; that is not a failure of the port.
+    if (m_port.flowControl() != QSerialPort::HardwareControl)
+        m_port.setRequestToSend(true);
+    m_port.clearError();
+    return true;
+}
+
+void SerialTransport::write(const QString &command) { writeLine(command); }
+
+bool SerialTransport::writeLine(const QString &command)
+{
+    if (!m_port.isOpen() && (m_device.isEmpty() || !openPort())) {
+        recordError(QStringLiteral("open"));
+        return false;
+    }
+    m_port.clear(QSerialPort::Input);
+    m_port.readAll();
+    const QByteArray line = toWire(command) + "\r\n";
+    if (m_port.write(line) != line.size()) {
+        recordError(QStringLiteral("write"));
+        return false;
+    }
+    m_port.flush();
+    return true;
+}
+
+QString SerialTransport::readReply(bool startWithReceived)
+{
+    if (!m_port.isOpen())
+        return QString();
+    QByteArray text = startWithReceived ? m_port.readAll() : QByteArray();
+    const qint64 start = m_clock.tickMs();
+    auto elapsed = [&] { return double(m_clock.tickMs() - start); };
+    while (!text.endsWith('\n') && elapsed() < ReplyTimeoutMs) {
+        text += m_port.readAll();
+        if (text.endsWith('\n'))
+            break;
+        m_clock.waitUntil(ReplyTimeoutMs - elapsed(),
+            [this] { return m_port.bytesAvailable() > 0 || m_port.error() != QSerialPort::NoError; });
+        if (m_port.error() != QSerialPort::NoError && m_port.error() != QSerialPort::TimeoutError) {
+            recordError(QStringLiteral("read"));
+            return ErrRec;
+        }
+    }
+    if (text.size() < 2)
+        return ErrRec;
+    return fromWire(withoutLineEnd(text));
+}
+
+void SerialTransport::recordError(const QString &during)
+{
+    // A diagnostic record only: date and time, error number and description, as one trace line.
+    const QString description = m_device.isEmpty()
+        ? QStringLiteral("no serial port chosen")
+        : QStringLiteral("%1 %2: %3").arg(during, m_device, m_port.errorString());
+    m_trace.TraceLine(QStringLiteral("%1,%2,%3")
+                          .arg(m_clock.now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")))
+                          .arg(int(m_port.error()))
+                          .arg(description));
+    m_port.clearError();
+}

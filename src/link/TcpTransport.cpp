@@ -1,0 +1,122 @@
+#include "link/TcpTransport.h"
+
+#include "link/Clock.h"
+#include "link/InstrumentLink.h"
+#include "link/TraceList.h"
+
+#include <sys/ioctl.h>
+
+TcpTransport::TcpTransport(bool receives, Clock &clock, TraceList &trace, QObject *parent)
+    : LinkTransport(clock, trace, parent), m_receives(receives)
+{
+    connect(&m_socket, &QTcpSocket::readyRead, this, &TcpTransport::onReadyRead);
+}
+
+QString TcpTransport::hostText(const LinkSettings &settings)
+{
+    return QStringList{QString::number(settings.LanIP1), QString::number(settings.LanIP2),
+        QString::number(settings.LanIP3), QString::number(settings.LanIP4)}
+        .join(QLatin1Char('.'));
+}
+
+void TcpTransport::open(const LinkSettings &settings)
+{
+    const QString host = hostText(settings);
+    // A standing connection is kept, unless the operator has since chosen another address: that
+    // choice must take effect without restarting the program.
+    const bool elsewhere = host != m_host || settings.LanPort != m_port;
+    if (!isConnected() || elsewhere) {
+        m_host = host;
+        m_port = settings.LanPort;
+        if (m_port > 0 && m_port <= 65535) {
+            connectWithRetries(m_host, quint16(m_port));
+        } else {
+            m_socket.abort();
+            Q_EMIT message(QStringLiteral("Connect Fail!"));
+        }
+    }
+    write(QStringLiteral("REM"));
+}
+
+void TcpTransport::connectWithRetries(const QString &host, quint16 port)
+{
+    m_socket.abort();
+    m_partial.clear();
+    m_socket.connectToHost(host, port);
+    m_clock.waitMs(FirstPauseMs);
+    int retries = 0;
+    while (!isConnected()) {
+        // An attempt still under way is left to finish: aborting it every 10 ms would make a load
+        // that answers a little slower than that unreachable.
+        if (m_socket.state() == QAbstractSocket::UnconnectedState)
+            m_socket.connectToHost(host, port);
+        m_clock.waitMs(RetryPauseMs);
+        if (retries > LastRetry) {
+            if (!isConnected()) {
+                m_socket.abort();
+                Q_EMIT message(QStringLiteral("Connect Fail!"));
+            }
+            break;
+        }
+        ++retries;
+    }
+}
+
+void TcpTransport::onReadyRead()
+{
+    if (!m_receives || m_takingUnread)
+        return;
+    // TCP delivers a line in as many pieces as it likes: a reply is only whole at its LF.
+    m_partial += m_socket.readAll();
+    bool arrived = false;
+    qsizetype end;
+    while ((end = m_partial.indexOf('\n')) >= 0) {
+        const QByteArray line = withoutLineEnd(m_partial.left(end + 1));
+        m_partial.remove(0, end + 1);
+        if (!line.isEmpty()) {
+            m_replyBuffer = fromWire(line);
+            arrived = true;
+        }
+    }
+    if (arrived)
+        Q_EMIT replyArrived();
+}
+
+QByteArray TcpTransport::takeUnread()
+{
+    // Bytes the kernel holds but the event loop has not delivered yet count as unread too.
+    int pending = 0;
+    if (::ioctl(int(m_socket.socketDescriptor()), FIONREAD, &pending) == 0 && pending > 0) {
+        m_takingUnread = true;
+        m_socket.waitForReadyRead(0);
+        m_takingUnread = false;
+    }
+    QByteArray unread = std::exchange(m_partial, {});
+    unread += m_socket.readAll();
+    return unread;
+}
+
+void TcpTransport::write(const QString &command)
+{
+    if (isConnected()) {
+        const QByteArray unread = takeUnread();
+        if (!unread.isEmpty())
+            m_trace.TraceLine(QStringLiteral("S, ") + fromWire(unread));
+    }
+    if (isConnected()) {
+        m_socket.write(toWire(command) + "\r\n");
+        m_socket.flush();
+    } else {
+        Q_EMIT message(QStringLiteral("Lost Connect!"));
+    }
+    m_clock.waitMs(PauseAfterWriteMs);
+}
+
+QString TcpTransport::query()
+{
+    if (!m_receives)
+        return QString();
+    // A connection that is gone brings no reply: waiting out the time-out would only hold up the run.
+    m_clock.waitUntil(ReplyTimeoutMs, [this] { return !m_replyBuffer.isEmpty() || !isConnected(); });
+    return m_replyBuffer.isEmpty() ? ErrRec : m_replyBuffer;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "link/LinkTransport.h"
+
+#include <QTcpSocket>
+
+// The LAN transport, a TCP client. With reception on (the load), every complete line that arrives
+// becomes the reply buffer; without it (the generator), what arrives stays in the socket until the
+// next write traces it as unread.
+class TcpTransport : public LinkTransport
+{
+    Q_OBJECT
+
+public:
+    static constexpr int FirstPauseMs = 100;
+    static constexpr int RetryPauseMs = 10;
+    static constexpr int LastRetry = 1000;
+    static constexpr int ReplyTimeoutMs = 10000;
+    static constexpr int PauseAfterWriteMs = 5;
+
+    TcpTransport(bool receives, Clock &clock, TraceList &trace, QObject *parent = nullptr);
+
+    static QString hostText(const LinkSettings &settings);
+
+    void open(const LinkSettings &settings) override;
+    void write(const QString &command) override;
+    QString query() override;
+    QString read() override { return m_receives ? m_replyBuffer : QString(); }
+    void clearReply() override { m_replyBuffer.clear(); }
+
+    // ReplyBuffer: the last complete line received, without its line end; "" when there is none.
+    const QString &replyBuffer() const { return m_replyBuffer; }
+    bool isConnected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
+
+Q_SIGNALS:
+    void replyArrived();
+
+private:
+    void onReadyRead();
+    void connectWithRetries(const QString &host, quint16 port);
+    QByteArray takeUnread();
+
+    const bool m_receives;
+    QTcpSocket m_socket;
+    QString m_host;
+    qint32 m_port = 0;
+    QString m_replyBuffer;
+    // The start of a line whose end has not arrived yet.
+    QByteArray m_partial;
+    bool m_takingUnread = false;
+};

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "link/GpibTransport.h"
+#include "link/InstrumentLink.h"
+#include "link/SerialTransport.h"
+#include "link/TcpTransport.h"
+#include "settings/LinkSettings.h"
+
+#include <QObject>
+#include <functional>
+
+class Clock;
+class GpibLibrary;
+class TraceList;
+struct RunState;
+
+// Which instrument a link reaches. The generator's link is the load's with one difference: on LAN
+// it has no reception, so its query answers "" at once.
+enum class LinkRole { Load, Generator };
+
+// The link to one instrument over the transport its settings choose. The settings are read at each
+// call, so the connection dialog's choice holds from the next connect on. No operation throws or
+// fails towards its caller; the operator hears of failures through message().
+class TransportLink : public QObject, public InstrumentLink
+{
+    Q_OBJECT
+
+public:
+    using SettingsSource = std::function<LinkSettings()>;
+
+    TransportLink(LinkRole role, SettingsSource settings, Clock &clock, TraceList &trace, GpibLibrary &gpib,
+        QObject *parent = nullptr);
+    TransportLink(LinkRole role, SettingsSource settings, Clock &clock, TraceList &trace, QObject *parent = nullptr);
+
+    // Where the LinkSend trace line takes the step pointer, step time left and function from; none
+    // traces 0, 0 and "".
+    void setRunState(const RunState *state) { m_runState = state; }
+
+    void LinkConnect() override;
+    void LinkSend(const QString &command) override;
+    QString LinkQuery() override;
+    QString LinkRead() override;
+    void clearReply() override;
+    int connectMode() const override { return m_settings().ConnectMode; }
+
+    // The last complete LAN reply, as the sample over LAN reads it.
+    QString ReplyBuffer() const { return m_tcp.replyBuffer(); }
+    LinkRole role() const { return m_role; }
+
+    // The LinkSend trace line: command, step pointer, step time left, seconds since midnight (single
+    // precision), function.
+    static QString sendTraceLine(const QString &command, const RunState *state, double secondsSinceMidnight);
+
+Q_SIGNALS:
+    // A fixed message for the operator: "Please check COM Port is correct?", "Connect Fail!",
+    // "Lost Connect!", or that the GPIB library is missing.
+    void message(const QString &text);
+    // A LAN reply has arrived in ReplyBuffer.
+    void replyArrived();
+
+private:
+    LinkTransport *transport(int mode);
+
+    LinkRole m_role;
+    SettingsSource m_settings;
+    Clock &m_clock;
+    TraceList &m_trace;
+    const RunState *m_runState = nullptr;
+    SerialTransport m_serial;
+    GpibTransport m_gpib;
+    TcpTransport m_tcp;
+};

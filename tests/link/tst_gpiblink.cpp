@@ -1,0 +1,135 @@
+#include "TcpPeer.h"
+#include "link/GpibLibrary.h"
+#include "link/SystemClock.h"
+#include "link/TraceList.h"
+#include "link/TransportLink.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <ctime>
+
+// Runs against the stand-in libgpib.so.0 (found through LD_LIBRARY_PATH), which forwards each
+// device to the line-based peer named by VORNIC_GPIB_STANDIN.
+namespace {
+
+struct Gpib
+{
+    explicit Gpib(GpibLibrary &library = GpibLibrary::instance(), LinkRole role = LinkRole::Load)
+        : link(
+            role, [this] { return settings; }, SystemClock::instance(), trace, library),
+          messages(&link, &TransportLink::message)
+    {
+        settings.ConnectMode = 1;
+        settings.Address = 5;
+        settings.BoardNo = 3;
+        qputenv("VORNIC_GPIB_STANDIN", QByteArray("127.0.0.1:") + QByteArray::number(peer.port()));
+    }
+
+    TcpPeer peer;
+    LinkSettings settings;
+    TraceList trace;
+    TransportLink link;
+    QSignalSpy messages;
+};
+
+} // namespace
+
+class TestGpibLink : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY2(GpibLibrary::instance().load(), qPrintable(GpibLibrary::instance().loadError())); }
+
+    void commandsGoOutBareWithoutRem()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("ibdev.log"));
+        qputenv("VORNIC_GPIB_STANDIN_LOG", log.toLocal8Bit());
+        Gpib gpib;
+        gpib.link.LinkConnect();
+        qunsetenv("VORNIC_GPIB_STANDIN_LOG");
+        QTRY_COMPARE(gpib.peer.connections(), 1);
+        // Board 0 whatever BoardNo says, the address, no secondary address, 1 s, EOI, no EOS.
+        QFile calls(log);
+        QVERIFY(calls.open(QIODevice::ReadOnly));
+        QCOMPARE(calls.readAll(), QByteArray("ibdev 0 5 0 11 11 1\n"));
+        gpib.link.LinkSend(QStringLiteral("LOAD ON"));
+        // The stand-in ends each GPIB write with LF for its line-based peer: one LF means the link
+        // sent the bare text.
+        QTRY_COMPARE(gpib.peer.received(), QByteArray("LOAD ON\n"));
+        QVERIFY(gpib.messages.isEmpty());
+        QCOMPARE(gpib.trace.lines().size(), 1);
+    }
+
+    void replyRules_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("pieces");
+        QTest::addColumn<QString>("reply");
+        QTest::newRow("OK CR LF") << QList<QByteArray>{"OK\r\n"} << "OK";
+        QTest::newRow("OK LF") << QList<QByteArray>{"OK\n"} << "OK";
+        QTest::newRow("1 LF") << QList<QByteArray>{"1\n"} << "1";
+        QTest::newRow("split") << QList<QByteArray>{"12.", "5,2\n"} << "12.5,2";
+        QTest::newRow("silent") << QList<QByteArray>{} << ErrRec;
+    }
+    void replyRules()
+    {
+        QFETCH(QList<QByteArray>, pieces);
+        QFETCH(QString, reply);
+        Gpib gpib;
+        gpib.peer.answer("name?", pieces, 20);
+        gpib.link.LinkConnect();
+        // The window keeps running while the library blocks in its read.
+        int ticks = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        ticker.start(20);
+        QElapsedTimer wall;
+        wall.start();
+        const std::clock_t cpuStart = std::clock();
+        QCOMPARE(gpib.link.ask(QStringLiteral("name?")), reply);
+        const double cpuMs = 1000.0 * double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+        if (reply == ErrRec) {
+            QVERIFY2(wall.elapsed() >= 950 && wall.elapsed() < 1600, qPrintable(QString::number(wall.elapsed())));
+            QVERIFY2(ticks >= 30, qPrintable(QString::number(ticks)));
+            QVERIFY2(cpuMs < 40, qPrintable(QStringLiteral("CPU %1 ms").arg(cpuMs)));
+        }
+        QCOMPARE(gpib.trace.lines().last(), reply == ErrRec ? QString() : reply);
+    }
+
+    void generatorAtTheSameAddressGetsItsOwnDevice()
+    {
+        Gpib load;
+        TraceList trace;
+        TransportLink generator(
+            LinkRole::Generator, [&] { return load.settings; }, SystemClock::instance(), trace);
+        load.link.LinkConnect();
+        generator.LinkConnect();
+        QTRY_COMPARE(load.peer.connections(), 2);
+        load.peer.answer("*idn?", {"VORNIC,AFG3000,1,1.0\n"});
+        generator.LinkSend(QStringLiteral("*idn?"));
+        QCOMPARE(generator.LinkQuery(), QStringLiteral("VORNIC,AFG3000,1,1.0"));
+    }
+
+    void missingLibraryIsReportedAtEachConnectAndReadsAreErrRec()
+    {
+        GpibLibrary missing(QStringLiteral("libgpib-vornic-missing.so.0"));
+        Gpib gpib(missing);
+        gpib.link.LinkConnect();
+        gpib.link.LinkConnect();
+        QCOMPARE(gpib.messages.size(), 2);
+        QVERIFY(gpib.messages.at(0).at(0).toString().contains(QLatin1String("libgpib.so.0")));
+        gpib.link.LinkSend(QStringLiteral("name?"));
+        QCOMPARE(gpib.link.LinkQuery(), ErrRec);
+        QCOMPARE(gpib.link.LinkRead(), ErrRec);
+        QCOMPARE(gpib.peer.connections(), 0);
+        QCOMPARE(gpib.messages.size(), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestGpibLink)
+#include "tst_gpiblink.moc"

@@ -1,0 +1,254 @@
+#include "FakeClock.h"
+#include "TcpPeer.h"
+#include "link/SystemClock.h"
+#include "link/TraceList.h"
+#include "link/TransportLink.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <ctime>
+
+namespace {
+
+LinkSettings lanSettings(quint16 port)
+{
+    LinkSettings settings;
+    settings.ConnectMode = 2;
+    settings.LanIP1 = 127;
+    settings.LanIP2 = 0;
+    settings.LanIP3 = 0;
+    settings.LanIP4 = 1;
+    settings.LanPort = port;
+    return settings;
+}
+
+struct Lan
+{
+    explicit Lan(Clock &clock, LinkRole role = LinkRole::Load)
+        : link(
+            role, [this] { return settings; }, clock, trace),
+          messages(&link, &TransportLink::message)
+    {
+        settings = lanSettings(peer.port());
+    }
+    QStringList messageTexts() const
+    {
+        QStringList texts;
+        for (const QList<QVariant> &args : messages)
+            texts.append(args.at(0).toString());
+        return texts;
+    }
+
+    TcpPeer peer;
+    LinkSettings settings;
+    TraceList trace;
+    TransportLink link;
+    QSignalSpy messages;
+};
+
+} // namespace
+
+class TestLanLink : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void connectSendsRemThenCommandsWithCrLf()
+    {
+        Lan lan(SystemClock::instance());
+        lan.link.LinkConnect();
+        QTRY_COMPARE(lan.peer.received(), QByteArray("REM\r\n"));
+        lan.link.LinkSend(QStringLiteral("LOAD ON"));
+        QTRY_COMPARE(lan.peer.received(), QByteArray("REM\r\nLOAD ON\r\n"));
+        // A connection that stands is kept and still gets "REM".
+        lan.link.LinkConnect();
+        QTRY_COMPARE(lan.peer.received(), QByteArray("REM\r\nLOAD ON\r\nREM\r\n"));
+        QCOMPARE(lan.peer.connections(), 1);
+        QCOMPARE(lan.trace.lines().size(), 1);
+        QVERIFY(lan.trace.lines().at(0).startsWith(QLatin1String("LOAD ON,0,0,")));
+        QVERIFY(lan.messages.isEmpty());
+    }
+
+    void anotherAddressTakesEffectAtTheNextConnect()
+    {
+        Lan lan(SystemClock::instance());
+        TcpPeer other;
+        lan.link.LinkConnect();
+        QTRY_COMPARE(lan.peer.received(), QByteArray("REM\r\n"));
+        lan.settings.LanPort = other.port();
+        lan.link.LinkConnect();
+        QTRY_COMPARE(other.received(), QByteArray("REM\r\n"));
+        lan.link.LinkSend(QStringLiteral("LOAD ON"));
+        QTRY_COMPARE(other.received(), QByteArray("REM\r\nLOAD ON\r\n"));
+        QCOMPARE(lan.peer.received(), QByteArray("REM\r\n"));
+    }
+
+    void replyIsReadWholeHoweverItIsSplit_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("pieces");
+        QTest::addColumn<QString>("reply");
+        QTest::newRow("one piece CR LF") << QList<QByteArray>{"12.5,2\r\n"} << "12.5,2";
+        QTest::newRow("one piece LF") << QList<QByteArray>{"12.5,2\n"} << "12.5,2";
+        QTest::newRow("after the point") << QList<QByteArray>{"12.", "5,2\r\n"} << "12.5,2";
+        QTest::newRow("between CR and LF") << QList<QByteArray>{"12.5,2\r", "\n"} << "12.5,2";
+        QTest::newRow("byte by byte") << QList<QByteArray>{"1", "2", ".", "5", ",", "2", "\r", "\n"} << "12.5,2";
+        QTest::newRow("blank line first") << QList<QByteArray>{"\r\n1", "2.5,2\r\n"} << "12.5,2";
+        QTest::newRow("two lines in one piece, the last counts") << QList<QByteArray>{"9,9\r\n12.5,2\r\n"} << "12.5,2";
+    }
+    void replyIsReadWholeHoweverItIsSplit()
+    {
+        QFETCH(QList<QByteArray>, pieces);
+        QFETCH(QString, reply);
+        Lan lan(SystemClock::instance());
+        lan.peer.answer("MEAS:VC?", pieces, 20);
+        lan.link.LinkConnect();
+        QCOMPARE(lan.link.ask(QStringLiteral("MEAS:VC?")), reply);
+        QCOMPARE(lan.link.ReplyBuffer(), reply);
+        QCOMPARE(lan.trace.lines().last(), reply);
+        QCOMPARE(lan.link.LinkRead(), reply);
+    }
+
+    void waitingForAReplyCostsNoCpuAndEndsWhenItComes()
+    {
+        Lan lan(SystemClock::instance());
+        lan.peer.answer("name?", {"VORNIC 63206A\r\n"}, 400);
+        lan.link.LinkConnect();
+        lan.link.clearReply();
+        lan.link.LinkSend(QStringLiteral("name?"));
+        QElapsedTimer wall;
+        wall.start();
+        const std::clock_t cpuStart = std::clock();
+        QCOMPARE(lan.link.LinkQuery(), QStringLiteral("VORNIC 63206A"));
+        const double cpuMs = 1000.0 * double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+        QVERIFY2(wall.elapsed() >= 350 && wall.elapsed() < 900, qPrintable(QString::number(wall.elapsed())));
+        QVERIFY2(cpuMs < 40, qPrintable(QStringLiteral("CPU %1 ms").arg(cpuMs)));
+    }
+
+    void silentLoadGivesErrRecAfterTenSecondsAndAnEmptyTraceLine()
+    {
+        FakeClock clock;
+        Lan lan(clock);
+        lan.link.LinkConnect();
+        const qint64 sent = clock.tickMs();
+        QCOMPARE(lan.link.ask(QStringLiteral("name?")), ErrRec);
+        QVERIFY(clock.tickMs() - sent >= 10000);
+        QVERIFY(clock.tickMs() - sent < 10100);
+        QCOMPARE(lan.trace.lines().size(), 2);
+        QCOMPARE(lan.trace.lines().at(1), QString());
+        QCOMPARE(lan.link.LinkRead(), QString());
+    }
+
+    void connectionDroppedDuringAQueryEndsTheWait()
+    {
+        Lan lan(SystemClock::instance());
+        lan.link.LinkConnect();
+        lan.link.LinkSend(QStringLiteral("MEAS:VC?"));
+        QTimer::singleShot(100, [&] { lan.peer.dropConnection(); });
+        QElapsedTimer wall;
+        wall.start();
+        QCOMPARE(lan.link.LinkQuery(), ErrRec);
+        QVERIFY2(wall.elapsed() < 1000, qPrintable(QString::number(wall.elapsed())));
+    }
+
+    void unreadDataIsTracedBeforeTheNextCommand_data()
+    {
+        QTest::addColumn<bool>("deliveredToTheLink");
+        QTest::addColumn<QByteArray>("unread");
+        QTest::addColumn<QString>("traced");
+        QTest::newRow("waiting in the socket") << false << QByteArray("X\r\n") << "S, X\r\n";
+        QTest::newRow("a line end still missing") << true << QByteArray("12.") << "S, 12.";
+    }
+    void unreadDataIsTracedBeforeTheNextCommand()
+    {
+        QFETCH(bool, deliveredToTheLink);
+        QFETCH(QByteArray, unread);
+        QFETCH(QString, traced);
+        Lan lan(SystemClock::instance());
+        lan.peer.answer("MEAS:VC?", {"5,2\r\n"});
+        lan.link.LinkConnect();
+        lan.peer.pushNow(unread);
+        if (deliveredToTheLink)
+            SystemClock::instance().waitMs(50);
+        else
+            QThread::msleep(50);
+        QCOMPARE(lan.link.ask(QStringLiteral("MEAS:VC?")), QStringLiteral("5,2"));
+        QCOMPARE(lan.trace.lines().at(0), traced);
+        QVERIFY(lan.trace.lines().at(1).startsWith(QLatin1String("MEAS:VC?,")));
+    }
+
+    void connectFailsAfterTheLastRetry()
+    {
+        quint16 closedPort;
+        {
+            QTcpServer server;
+            server.listen(QHostAddress::LocalHost, 0);
+            closedPort = server.serverPort();
+        }
+        FakeClock clock;
+        TraceList trace;
+        LinkSettings settings = lanSettings(closedPort);
+        TransportLink link(
+            LinkRole::Load, [&] { return settings; }, clock, trace);
+        QSignalSpy messages(&link, &TransportLink::message);
+        link.LinkConnect();
+        // 100 ms, then 1002 retries 10 ms apart, then the 5 ms after the "REM" that cannot go out.
+        QCOMPARE(clock.totalWaitedMs(), 101.0 + 1002 * 11.0 + 6.0);
+        QCOMPARE(messages.size(), 2);
+        QCOMPARE(messages.at(0).at(0).toString(), QStringLiteral("Connect Fail!"));
+        QCOMPARE(messages.at(1).at(0).toString(), QStringLiteral("Lost Connect!"));
+        QVERIFY(trace.lines().isEmpty());
+    }
+
+    void lostConnectionIsReportedAndTheRunGoesOn()
+    {
+        Lan lan(SystemClock::instance());
+        lan.link.LinkConnect();
+        QTRY_COMPARE(lan.peer.received(), QByteArray("REM\r\n"));
+        lan.peer.dropConnection();
+        SystemClock::instance().waitMs(50);
+        lan.link.LinkSend(QStringLiteral("LOAD OFF"));
+        QCOMPARE(lan.messageTexts(), QStringList{QStringLiteral("Lost Connect!")});
+        QVERIFY(lan.trace.lines().last().startsWith(QLatin1String("LOAD OFF,")));
+        // The next connect starts again from the beginning.
+        lan.link.LinkConnect();
+        QTRY_COMPARE(lan.peer.connections(), 2);
+        QTRY_VERIFY(lan.peer.received().endsWith("REM\r\n"));
+    }
+
+    void generatorQueryAnswersEmptyAtOnce()
+    {
+        FakeClock clock;
+        Lan gen(clock, LinkRole::Generator);
+        gen.peer.answer("*idn?", {"VORNIC,AFG3000,1,1.0\r\n"});
+        gen.link.LinkConnect();
+        gen.link.LinkSend(QStringLiteral("*idn?"));
+        QTRY_COMPARE(gen.peer.received(), QByteArray("REM\r\n*idn?\r\n"));
+        const double waited = clock.totalWaitedMs();
+        QCOMPARE(gen.link.LinkQuery(), QString());
+        QCOMPARE(clock.totalWaitedMs(), waited);
+        QCOMPARE(gen.trace.lines().last(), QString());
+        // What the generator answered stays unread until its next command.
+        gen.link.LinkSend(QStringLiteral("OUTP ON"));
+        QCOMPARE(gen.trace.lines().at(2), QStringLiteral("S, VORNIC,AFG3000,1,1.0\r\n"));
+    }
+
+    void otherModesDoNothing()
+    {
+        FakeClock clock;
+        Lan lan(clock);
+        lan.settings.ConnectMode = 3;
+        lan.link.LinkConnect();
+        lan.link.LinkSend(QStringLiteral("LOAD ON"));
+        QCOMPARE(lan.link.LinkQuery(), QString());
+        QCOMPARE(lan.link.LinkRead(), QString());
+        SystemClock::instance().waitMs(20);
+        QCOMPARE(lan.peer.connections(), 0);
+        QVERIFY(lan.trace.lines().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLanLink)
+#include "tst_lanlink.moc"
