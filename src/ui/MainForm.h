@@ -83,6 +83,8 @@ public:
     const MainGeometry &layoutTwips() const { return m_geometry; }
 
 public Q_SLOTS:
+    // A message for the operator with an OK button only.
+    void showMessage(const QString &text);
     void RunCommand_Click();
     void StopCommand_Click();
     void ConnectCommand_Click();
@@ -102,7 +104,6 @@ private:
     void place(QWidget *widget, int left, int top, int width, int height);
     void placeResizable();
     void applyMeasTime();
-    void showMessage(const QString &text);
     void writeIniKey(const QString &section, const QString &key, const QString &value);
     QString iniPath() const;
 
