@@ -1,3 +1,5 @@
+#include "IdentifyMode.h"
+#include "ProgramMode.h"
 #include "QueryMode.h"
 #include "RunnerOptions.h"
 
@@ -17,9 +19,9 @@ int main(int argc, char *argv[])
     case RunnerOptions::Mode::Query:
         return runQuery(*options);
     case RunnerOptions::Mode::Identify:
+        return runIdentify(*options);
     case RunnerOptions::Mode::RunProgram:
-        break;
+        return runProgram(*options);
     }
-    std::fprintf(stderr, "vornic-run: this build offers --query only\n");
     return 2;
 }

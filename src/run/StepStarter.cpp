@@ -95,6 +95,25 @@ struct Plan
     std::optional<GenBuilder> generatorAfter;
 };
 
+// The one builder of the battery and CV-limit functions that have a single one.
+LoadBuilder builderFor(int function)
+{
+    switch (function) {
+    case F::BatteryCcCv:
+        return &LoadCommands::CmdBatteryCcCv;
+    case F::BatteryCpCv:
+        return &LoadCommands::CmdBatteryCpCv;
+    case F::BatteryDischargeCc:
+        return &LoadCommands::CmdBatteryDischargeCc;
+    case F::BatteryDischargeCp:
+        return &LoadCommands::CmdBatteryDischargeCp;
+    case F::CvCurrentLimit:
+        return &LoadCommands::CmdCvCurrentLimit;
+    default:
+        return &LoadCommands::CmdCvPowerLimit;
+    }
+}
+
 bool modelOffersBattery(const RunContext &context)
 {
     const QString name = context.nameLabel();
@@ -168,10 +187,7 @@ std::optional<Plan> readStep(RunContext &context, int function, CellReader &cell
         if (!modelOffersBattery(context))
             return std::nullopt;
         cells.stopCells(state);
-        const LoadBuilder builders[]
-            = {&LoadCommands::CmdBatteryCcCv, &LoadCommands::CmdBatteryCpCv, &LoadCommands::CmdBatteryDischargeCc,
-                &LoadCommands::CmdBatteryDischargeCp, &LoadCommands::CmdCvCurrentLimit, &LoadCommands::CmdCvPowerLimit};
-        return Plan{{builders[function - F::BatteryCcCv]}, {}};
+        return Plan{{builderFor(function)}, {}};
     }
     case F::SineWaveDynamic:
     case F::CcDynamicSweep:

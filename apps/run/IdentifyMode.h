@@ -1,0 +1,7 @@
+#pragma once
+
+struct RunnerOptions;
+
+// vornic-run --identify: connect and identify, then print the model, the rated current and the
+// functions offered, as the window would show them.
+int runIdentify(const RunnerOptions &options);

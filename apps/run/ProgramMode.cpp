@@ -1,0 +1,129 @@
+#include "ProgramMode.h"
+
+#include "Console.h"
+#include "InterruptWatcher.h"
+#include "RunnerOptions.h"
+#include "link/SystemClock.h"
+#include "model/TestStepFile.h"
+#include "run/Engine.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace {
+
+// Progress on stderr: a line rewritten in place on a terminal, one line per step otherwise.
+class Progress
+{
+public:
+    explicit Progress(Engine &engine) : m_engine(engine), m_terminal(Console::isTerminal(stderr)) { }
+
+    void stepStarted(int row)
+    {
+        endLine();
+        if (!m_terminal)
+            Console::printLine(stderr, QStringLiteral("step %1: %2").arg(row).arg(m_engine.run().state().CurrentFunction));
+    }
+    void rowMade()
+    {
+        if (!m_terminal)
+            return;
+        const RunState &state = m_engine.run().state();
+        std::fprintf(stderr, "\r\033[Kstep %d: %s, %s s left, %s V, %s A", state.StepPointer,
+                     qPrintable(state.CurrentFunction), qPrintable(state.TStop.toText()),
+                     qPrintable(state.MeasuredVoltage), qPrintable(state.MeasuredCurrent));
+        std::fflush(stderr);
+        m_open = true;
+    }
+    void message(const QString &text)
+    {
+        // A link that stays lost repeats its message at every line sent; once is enough.
+        if (text == m_lastMessage)
+            return;
+        m_lastMessage = text;
+        endLine();
+        Console::printLine(stderr, QStringLiteral("vornic-run: ") + text);
+    }
+    void endLine()
+    {
+        if (m_open)
+            std::fputc('\n', stderr);
+        m_open = false;
+    }
+
+private:
+    Engine &m_engine;
+    bool m_terminal;
+    bool m_open = false;
+    QString m_lastMessage;
+};
+
+int exitCodeFor(RunController::RunEnd end, int failVerdicts)
+{
+    switch (end) {
+    case RunController::RunEnd::Finished:
+        return failVerdicts > 0 ? 1 : 0;
+    case RunController::RunEnd::Stopped:
+        return 130;
+    case RunController::RunEnd::LoadSilent:
+    case RunController::RunEnd::Failed:
+        break;
+    }
+    return 2;
+}
+
+} // namespace
+
+int runProgram(const RunnerOptions &options)
+{
+    Engine engine(SystemClock::instance(), options.settingsPath);
+    engine.loadSettings();
+    if (!QFileInfo(options.programPath).isFile()) {
+        Console::printLine(stderr, QStringLiteral("vornic-run: %1: no such test step file").arg(options.programPath));
+        return 2;
+    }
+    const TestStepFile::Result loaded = TestStepFile::LoadTestFile(engine.program(), options.programPath);
+    if (!loaded.ok) {
+        Console::printLine(stderr, QStringLiteral("vornic-run: ") + loaded.message);
+        return 2;
+    }
+    if (!loaded.message.isEmpty())
+        Console::printLine(stderr, QStringLiteral("vornic-run: ") + loaded.message);
+    if (!options.logPath.isEmpty())
+        engine.setLogFilePath(options.logPath);
+
+    Progress progress(engine);
+    RunController &run = engine.run();
+    for (TransportLink *link : {&engine.loadLink(), &engine.generatorLink()})
+        QObject::connect(link, &TransportLink::message, [&](const QString &text) { progress.message(text); });
+    QObject::connect(&run, &RunController::message, [&](const QString &text) { progress.message(text); });
+    QObject::connect(&run, &RunController::stepStarted, [&](int row) { progress.stepStarted(row); });
+    QObject::connect(&engine.results(), &ResultLog::rowAppended, [&] { progress.rowMade(); });
+    QObject::connect(&run, &RunController::testFinished, [&] { progress.message(QStringLiteral("Test Finished")); });
+    if (options.trace)
+        QObject::connect(&engine.trace(), &TraceList::rowsInserted, [&](const QModelIndex &, int, int last) {
+            progress.endLine();
+            Console::printLine(stderr, engine.trace().lines().at(last));
+        });
+
+    int exitCode = 2;
+    QObject::connect(&run, &RunController::runEnded, [&](RunController::RunEnd end) {
+        exitCode = exitCodeFor(end, run.failVerdicts());
+        QCoreApplication::exit(exitCode);
+    });
+    InterruptWatcher interrupts;
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, [&] {
+        progress.message(QStringLiteral("interrupted: switching the load off"));
+        run.StopCommand_Click();
+    });
+
+    if (!engine.startRun())
+        return 2;
+    QCoreApplication::exec();
+    progress.endLine();
+    Console::printLine(stderr, QStringLiteral("vornic-run: %1 rows, %2 failed verdicts, log %3")
+                                   .arg(run.state().RowCounter - 1)
+                                   .arg(run.failVerdicts())
+                                   .arg(run.logFilePath()));
+    return exitCode;
+}

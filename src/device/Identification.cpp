@@ -1,0 +1,111 @@
+#include "device/Identification.h"
+
+#include "device/ModelCapabilities.h"
+#include "link/InstrumentLink.h"
+#include "model/NumberText.h"
+
+Identification::Identification(InstrumentLink &load, RatingTable table, QObject *parent)
+    : QObject(parent), m_load(load), m_table(std::move(table))
+{
+    m_timer2.setSingleShot(true);
+    m_timer2.setInterval(100);
+    connect(&m_timer2, &QTimer::timeout, this, &Identification::Timer2_Timer);
+}
+
+void Identification::Timer2_Timer()
+{
+    m_timer2.stop();
+    // The link waits serve events, so a Run can enable Timer2 while this one still waits for a
+    // reply: that request is served once this identification is over, never inside it.
+    if (m_identifying) {
+        m_askedAgain = true;
+        return;
+    }
+    m_identifying = true;
+    const bool generatorEnabled = m_afgEnable && m_afgEnable() == 1;
+
+    setNameLabel(ErrRec);
+    askInstruments(generatorEnabled);
+    // Whatever stopped the questions, the chooser offers what the shown model text allows.
+    setOfferedFunctions(ModelCapabilities::offeredFunctions(m_nameLabel, generatorEnabled));
+
+    m_identifying = false;
+    Q_EMIT identified();
+    if (std::exchange(m_askedAgain, false))
+        m_timer2.start();
+}
+
+bool Identification::askInstruments(bool generatorEnabled)
+{
+    InstrumentLink *generator = generatorEnabled ? m_generator : nullptr;
+    m_load.LinkConnect();
+    if (generator)
+        generator->LinkConnect();
+
+    setModelName(m_load.ask(QStringLiteral("name?")));
+    setNameLabel(m_modelName);
+    if (!rateModel())
+        return false;
+
+    if (generator) {
+        const QStringList fields = generator->ask(QStringLiteral("*idn?")).split(u',');
+        if (fields.size() < 2)
+            return false;
+        setNameLabel(m_nameLabel + QStringLiteral(" + ") + fields.at(1));
+    }
+    setAMaxLabel(m_ratedCurrent);
+    return true;
+}
+
+bool Identification::rateModel()
+{
+    const QString &prefix = m_table.dashPrefix();
+    if (!prefix.isEmpty() && m_modelName.contains(prefix, Qt::CaseSensitive)) {
+        const QStringList fields = m_modelName.split(u'-');
+        if (fields.size() < 4)
+            return false;
+        setRatedCurrent(NumberText::shortest(NumberText::lenient(fields.at(3))));
+        return true;
+    }
+    // No entry: the rating found before stays.
+    if (const std::optional<int> rating = m_table.ratingFor(m_modelName))
+        setRatedCurrent(QString::number(*rating));
+    return true;
+}
+
+QStringList Identification::summaryLines() const
+{
+    return {QStringLiteral("Model: ") + m_nameLabel, QStringLiteral("Rated current: ") + m_aMaxLabel,
+        QStringLiteral("Functions: ") + m_offeredFunctions.join(QStringLiteral(", "))};
+}
+
+void Identification::setModelName(const QString &text)
+{
+    if (std::exchange(m_modelName, text) != text)
+        Q_EMIT ModelNameChanged(text);
+}
+
+void Identification::setRatedCurrent(const QString &text)
+{
+    if (std::exchange(m_ratedCurrent, text) != text)
+        Q_EMIT RatedCurrentChanged(text);
+}
+
+void Identification::setNameLabel(const QString &text)
+{
+    if (std::exchange(m_nameLabel, text) != text)
+        Q_EMIT NameLabelChanged(text);
+}
+
+void Identification::setAMaxLabel(const QString &text)
+{
+    if (std::exchange(m_aMaxLabel, text) != text)
+        Q_EMIT AMaxLabelChanged(text);
+}
+
+void Identification::setOfferedFunctions(const QStringList &functions)
+{
+    m_offeredFunctions = functions;
+    // Always told: the chooser is rebuilt and loses its selection at every identification.
+    Q_EMIT offeredFunctionsChanged(functions);
+}

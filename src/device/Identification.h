@@ -1,0 +1,80 @@
+#pragma once
+
+#include "device/RatingTable.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+
+class InstrumentLink;
+
+// Identification: connects the instruments, asks the load for its model, finds its rated current
+// and decides which test functions the model offers. The window shows the texts it holds and the
+// sequencer scales the external-input and generator commands with the rated current.
+class Identification : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Identification(
+        InstrumentLink &load, RatingTable table = RatingTable::builtIn(), QObject *parent = nullptr);
+
+    // The generator link, asked only while `AFGEnable` reads 1.
+    void setGeneratorLink(InstrumentLink *generator) { m_generator = generator; }
+    // `AFGEnable` of the settings, read at each identification.
+    void setAFGEnable(std::function<int()> afgEnable) { m_afgEnable = std::move(afgEnable); }
+    void setRatingTable(RatingTable table) { m_table = std::move(table); }
+
+    // Timer2: each enabling gives one identification 100 ms later.
+    void enableTimer2() { m_timer2.start(); }
+    bool isTimer2Enabled() const { return m_timer2.isActive(); }
+    // One identification; the link waits inside it keep events flowing.
+    void Timer2_Timer();
+
+    const QString &ModelName() const { return m_modelName; }
+    const QString &RatedCurrent() const { return m_ratedCurrent; }
+    // The model text of the window: the load's model, " + " and the generator's model.
+    const QString &NameLabel() const { return m_nameLabel; }
+    // The sequencer marks the shown model text while a Sequence Load runs.
+    void setNameLabel(const QString &text);
+    const QString &AMaxLabel() const { return m_aMaxLabel; }
+    // The functions the step editor offers, in catalogue order.
+    const QStringList &offeredFunctions() const { return m_offeredFunctions; }
+    // What the window shows, as three lines for the headless runner: "Model: ",
+    // "Rated current: " and "Functions: " with the functions joined by ", ".
+    QStringList summaryLines() const;
+
+Q_SIGNALS:
+    void ModelNameChanged(const QString &modelName);
+    void RatedCurrentChanged(const QString &ratedCurrent);
+    void NameLabelChanged(const QString &text);
+    void AMaxLabelChanged(const QString &text);
+    void offeredFunctionsChanged(const QStringList &functions);
+    // Emitted at the end of every identification, with the function list rebuilt.
+    void identified();
+
+private:
+    // Connects, asks and rates; false when it had to stop early.
+    bool askInstruments(bool generatorEnabled);
+    bool rateModel();
+
+    void setModelName(const QString &text);
+    void setRatedCurrent(const QString &text);
+    void setAMaxLabel(const QString &text);
+    void setOfferedFunctions(const QStringList &functions);
+
+    InstrumentLink &m_load;
+    InstrumentLink *m_generator = nullptr;
+    std::function<int()> m_afgEnable;
+    RatingTable m_table;
+    QTimer m_timer2;
+    bool m_identifying = false;
+    bool m_askedAgain = false;
+
+    QString m_modelName;
+    QString m_ratedCurrent;
+    QString m_nameLabel;
+    QString m_aMaxLabel;
+    QStringList m_offeredFunctions;
+};

@@ -1,0 +1,109 @@
+#include "device/RatingTable.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+namespace {
+
+// Generous, but keeps a mistyped rating from turning into a nonsense full scale.
+constexpr int MaxRating = 100000;
+
+QString readText(const QString &path, bool *ok)
+{
+    QFile file(path);
+    *ok = file.open(QIODevice::ReadOnly);
+    return *ok ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+} // namespace
+
+RatingTable RatingTable::parse(const QString &text, const QString &source, QStringList *problems)
+{
+    RatingTable table;
+    const auto report = [&](int line, const QString &what) {
+        if (problems)
+            problems->append(QStringLiteral("%1 line %2: %3").arg(source).arg(line).arg(what));
+    };
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    const QStringList lines = text.split(u'\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        const int lineNo = i + 1;
+        QString line = lines.at(i);
+        const qsizetype comment = line.indexOf(u'#');
+        if (comment >= 0)
+            line.truncate(comment);
+        const QStringList fields = line.split(blanks, Qt::SkipEmptyParts);
+        if (fields.isEmpty())
+            continue;
+        if (fields.first() == u"dash") {
+            if (fields.size() != 2)
+                report(lineNo, QStringLiteral("\"dash\" takes one prefix"));
+            else if (!table.m_dashPrefix.isEmpty())
+                report(lineNo, QStringLiteral("the dash prefix is named twice"));
+            else
+                table.m_dashPrefix = fields.at(1);
+            continue;
+        }
+        bool ok = false;
+        const int rating = fields.first().toInt(&ok);
+        if (!ok || rating <= 0 || rating > MaxRating || !fields.first().front().isDigit()) {
+            report(lineNo,
+                QStringLiteral("\"%1\" is not a rating in amperes (1 to %2)").arg(fields.first()).arg(MaxRating));
+            continue;
+        }
+        if (fields.size() < 2) {
+            report(lineNo, QStringLiteral("the rating %1 has no model number").arg(rating));
+            continue;
+        }
+        table.m_entries.append({rating, fields.mid(1)});
+    }
+    return table;
+}
+
+RatingTable RatingTable::builtIn()
+{
+    static const RatingTable table = [] {
+        bool ok = false;
+        const QString path = QStringLiteral(":/data/rating-table.txt");
+        const QString text = readText(path, &ok);
+        Q_ASSERT(ok);
+        return parse(text, path);
+    }();
+    return table;
+}
+
+RatingTable RatingTable::load(const QString &folder, QStringList *problems)
+{
+    const QString path = QDir(folder).filePath(FileName);
+    if (folder.isEmpty() || !QFile::exists(path))
+        return builtIn();
+    bool ok = false;
+    const QString text = readText(path, &ok);
+    if (!ok) {
+        if (problems)
+            problems->append(QStringLiteral("%1: cannot be read").arg(path));
+        return builtIn();
+    }
+    return parse(text, path, problems).followedBy(builtIn());
+}
+
+RatingTable RatingTable::followedBy(const RatingTable &later) const
+{
+    RatingTable joined = *this;
+    joined.m_entries += later.m_entries;
+    if (joined.m_dashPrefix.isEmpty())
+        joined.m_dashPrefix = later.m_dashPrefix;
+    return joined;
+}
+
+std::optional<int> RatingTable::ratingFor(const QString &modelName) const
+{
+    for (const Entry &entry : m_entries) {
+        for (const QString &pattern : entry.patterns) {
+            if (modelName.contains(pattern, Qt::CaseSensitive))
+                return entry.rating;
+        }
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,48 @@
+#include "run/Engine.h"
+
+#include "device/RatingTable.h"
+#include "settings/ProgramFolder.h"
+
+#include <QFileInfo>
+
+Engine::Engine(Clock &clock, const QString &iniPath, QObject *parent)
+    : QObject(parent), m_iniPath(iniPath.isEmpty() ? defaultIniPath() : iniPath),
+      m_load(LinkRole::Load, [this] { return m_settings.loadLink; }, clock, m_trace),
+      m_generator(LinkRole::Generator, [this] { return m_settings.generatorLink; }, clock, m_trace),
+      m_identification(m_load), m_run({m_program, m_load, &m_generator, clock, m_trace, m_results})
+{
+    m_load.setRunState(&m_run.state());
+    m_generator.setRunState(&m_run.state());
+    m_identification.setGeneratorLink(&m_generator);
+    m_identification.setAFGEnable([this] { return int(m_settings.AFGEnable); });
+    m_run.setIdentify([this] { m_identification.Timer2_Timer(); });
+    m_run.setNameLabelAccess([this] { return m_identification.NameLabel(); },
+                             [this](const QString &text) { m_identification.setNameLabel(text); });
+    m_run.setRatedCurrent([this] { return m_identification.RatedCurrent(); });
+    m_run.setMeasTimeText([this] { return m_measureOptions.measTimeText(); });
+    m_run.setSeparatorText([this] { return m_measureOptions.separateText(); });
+    m_run.setLogFilePath(RunLogFile::defaultPath(ProgramFolder::path()));
+}
+
+void Engine::loadSettings()
+{
+    LoadSettings(m_settings, m_measureOptions, m_iniPath);
+    QStringList problems;
+    const RatingTable local = RatingTable::load(QFileInfo(m_iniPath).absolutePath(), &problems);
+    m_identification.setRatingTable(local);
+    for (const QString &problem : problems)
+        m_trace.TraceLine(problem);
+}
+
+bool Engine::saveSettings() { return SaveSettings(m_settings, m_measureOptions, m_iniPath); }
+
+bool Engine::startRun()
+{
+    saveSettings();
+    RunOptions options;
+    options.afgEnabled = m_settings.AFGEnable == 1;
+    options.measureTime = m_settings.MeasureTime;
+    options.measure = {m_settings.MeasureVoltage == 1, m_settings.MeasureCurrent == 1, m_settings.MeasurePower == 1,
+                       m_settings.MeasureAh == 1, m_settings.MeasureWh == 1};
+    return m_run.RunCommand_Click(options);
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "device/Identification.h"
+#include "link/TraceList.h"
+#include "link/TransportLink.h"
+#include "model/TestProgram.h"
+#include "results/ResultLog.h"
+#include "run/RunController.h"
+#include "settings/MeasureOptions.h"
+#include "settings/Settings.h"
+
+#include <QObject>
+
+class Clock;
+
+// The program's engine as one piece: the settings, the step table, the links to the load and the
+// generator, identification, the run controller and the models the window shows. The window and
+// the headless runner both drive this, so they run the very same thing.
+class Engine : public QObject
+{
+    Q_OBJECT
+
+public:
+    // `iniPath` empty: the settings file in the program's folder.
+    explicit Engine(Clock &clock, const QString &iniPath = QString(), QObject *parent = nullptr);
+
+    Settings &settings() { return m_settings; }
+    MeasureOptions &measureOptions() { return m_measureOptions; }
+    TestProgram &program() { return m_program; }
+    TraceList &trace() { return m_trace; }
+    ResultLog &results() { return m_results; }
+    TransportLink &loadLink() { return m_load; }
+    TransportLink &generatorLink() { return m_generator; }
+    Identification &identification() { return m_identification; }
+    RunController &run() { return m_run; }
+    QString iniPath() const { return m_iniPath; }
+
+    // LoadSettings, then the rating table beside the settings file ahead of the built-in one.
+    void loadSettings();
+    bool saveSettings();
+    // Run: the settings saved (the sampling interval, measure items and separator in force now),
+    // then the run started with them.
+    bool startRun();
+    // The run's log file; the "TestLog" folder of the program's folder unless set.
+    void setLogFilePath(const QString &path) { m_run.setLogFilePath(path); }
+
+private:
+    QString m_iniPath;
+    Settings m_settings;
+    MeasureOptions m_measureOptions;
+    TestProgram m_program;
+    TraceList m_trace;
+    ResultLog m_results;
+    TransportLink m_load;
+    TransportLink m_generator;
+    Identification m_identification;
+    RunController m_run;
+};
