@@ -9,10 +9,12 @@
 #include "results/LogExport.h"
 #include "results/ResultLog.h"
 #include "results/RunLogFile.h"
+#include "run/Engine.h"
 #include "run/RunController.h"
 #include "settings/IniFile.h"
 #include "settings/MeasureOptions.h"
 #include "settings/Settings.h"
+#include "ui/ConnectionSetupForm.h"
 #include "ui/DialogFilter.h"
 #include "ui/MeasureFrame.h"
 #include "ui/PictureIcon.h"
@@ -44,22 +46,11 @@ constexpr int ListViewLeft = 240;
 constexpr int ListViewTop = 5880;
 constexpr int MeasureFrameWidth = 3135;
 constexpr int TraceListWidth = 4815;
-constexpr int IdentificationDelayMs = 100;
 
 const QString TsfFilter = QStringLiteral("TSF檔(*.tsf)|*.tsf|所有檔案(*.*)|*.*");
 const QString CsvFilter = QStringLiteral("CSV檔(*.CSV)|*.CSV|所有檔案(*.*)|*.*");
 
 QRect twipsRect(int left, int top, int width, int height) { return QRect(left, top, width, height); }
-
-RunOptions runOptionsFrom(const Settings &settings)
-{
-    RunOptions options;
-    options.afgEnabled = settings.AFGEnable == 1;
-    options.measureTime = settings.MeasureTime;
-    options.measure = {settings.MeasureVoltage == 1, settings.MeasureCurrent == 1, settings.MeasurePower == 1,
-        settings.MeasureAh == 1, settings.MeasureWh == 1};
-    return options;
-}
 
 QToolButton *pictureButton(QWidget *parent, const char *name, const char *toolTip, PictureIcon::Picture picture)
 {
@@ -73,16 +64,16 @@ QToolButton *pictureButton(QWidget *parent, const char *name, const char *toolTi
 
 } // namespace
 
-MainForm::MainForm(const Wiring &wiring, QWidget *parent)
+MainForm::MainForm(Engine &engine, const QString &programFolder, QWidget *parent)
     : QWidget(parent),
-      m_settings(wiring.settings),
-      m_options(wiring.options),
-      m_program(wiring.program),
-      m_trace(wiring.trace),
-      m_results(wiring.results),
-      m_programFolder(wiring.programFolder),
-      m_controller(new RunController(
-          {wiring.program, wiring.load, wiring.generator, wiring.clock, wiring.trace, wiring.results}, this))
+      m_engine(engine),
+      m_settings(engine.settings()),
+      m_options(engine.measureOptions()),
+      m_program(engine.program()),
+      m_trace(engine.trace()),
+      m_results(engine.results()),
+      m_programFolder(programFolder),
+      m_controller(&engine.run())
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QLatin1String(Caption));
@@ -107,19 +98,18 @@ MainForm::MainForm(const Wiring &wiring, QWidget *parent)
     resize(Twips::toPixels(ClientWidth, this), Twips::toPixels(ClientHeight, this));
     placeResizable();
 
-    m_timer2.setSingleShot(true);
-    m_timer2.setInterval(IdentificationDelayMs);
-    connect(&m_timer2, &QTimer::timeout, this, [this] {
-        if (m_identify)
-            m_identify();
-    });
+    m_connectionDialog = [this] {
+        ConnectionSetupForm dialog(m_settings, iniPath(), this);
+        dialog.exec();
+    };
 
-    m_controller->setLogFilePath(RunLogFile::defaultPath(m_programFolder));
-    m_controller->setNameLabelAccess(
-        [this] { return m_nameLabel->text(); }, [this](const QString &text) { m_nameLabel->setText(text); });
-    m_controller->setRatedCurrent([this] { return m_ratedCurrent; });
-    m_controller->setMeasTimeText([this] { return m_measTimeText->text(); });
-    m_controller->setSeparatorText([this] { return m_options.separateText(); });
+    m_engine.setLogFilePath(RunLogFile::defaultPath(m_programFolder));
+    Identification &identification = m_engine.identification();
+    connect(&identification, &Identification::NameLabelChanged, m_nameLabel, &QLabel::setText);
+    connect(&identification, &Identification::AMaxLabelChanged, m_aMaxLabel, &QLabel::setText);
+    connect(&identification, &Identification::offeredFunctionsChanged, m_editor, &StepEditor::setOfferedFunctions);
+    connect(&m_engine.loadLink(), &TransportLink::message, this, &MainForm::showMessage);
+    connect(&m_engine.generatorLink(), &TransportLink::message, this, &MainForm::showMessage);
     connect(m_controller, &RunController::message, this, &MainForm::showMessage);
     connect(m_controller, &RunController::testFinished, this, [this] { showMessage(QStringLiteral("Test Finished")); });
     connect(m_controller, &RunController::stepTimeLeftChanged, m_text2, &QLineEdit::setText);
@@ -279,40 +269,24 @@ void MainForm::resizeEvent(QResizeEvent *event)
     placeResizable();
 }
 
-void MainForm::Form_Load(const QString &iniPath)
+void MainForm::Form_Load()
 {
     m_traceVisible = 0;
     m_results.clear();
     m_program.SetupStepGrid();
-    LoadSettings(m_settings, m_options, iniPath);
+    m_engine.loadSettings();
     m_measTimeText->setText(m_options.measTimeText());
     m_measureFrame->separateCombo()->setCurrentText(m_options.separateText());
     const TestStepFile::Result loaded = TestStepFile::LoadTestFile(m_program, m_settings.TestFileName);
     m_text1->setText(QString::number(m_program.StepCount()));
     m_editor->chooseFunction(QStringLiteral("Discharge"));
     m_list1->hide();
-    m_timer2.start();
+    m_engine.identification().enableTimer2();
     if (!loaded.message.isEmpty())
         QTimer::singleShot(0, this, [this, text = loaded.message] { showMessage(text); });
 }
 
 void MainForm::setMessageFunction(MessageFunction message) { m_message = std::move(message); }
-
-void MainForm::setIdentify(std::function<void()> identify)
-{
-    m_identify = identify;
-    m_controller->setIdentify(std::move(identify));
-}
-
-void MainForm::setModelName(const QString &text) { m_nameLabel->setText(text); }
-
-QString MainForm::modelName() const { return m_nameLabel->text(); }
-
-void MainForm::setRatedCurrent(const QString &ratedCurrent, const QString &shownText)
-{
-    m_ratedCurrent = ratedCurrent;
-    m_aMaxLabel->setText(shownText);
-}
 
 void MainForm::showMessage(const QString &text)
 {
@@ -332,9 +306,9 @@ void MainForm::RunCommand_Click()
 {
     if (m_controller->isRunning())
         return;
-    if (!SaveSettings(m_settings, m_options, iniPath()))
+    if (!m_engine.saveSettings())
         showMessage(QStringLiteral("The settings could not be written to %1.").arg(iniPath()));
-    m_controller->RunCommand_Click(runOptionsFrom(m_settings));
+    m_engine.startRun();
 }
 
 void MainForm::StopCommand_Click() { m_controller->StopCommand_Click(); }
@@ -343,7 +317,7 @@ void MainForm::ConnectCommand_Click()
 {
     if (m_connectionDialog)
         m_connectionDialog();
-    m_timer2.start();
+    m_engine.identification().enableTimer2();
 }
 
 void MainForm::SaveLogCmd_Click()
@@ -404,7 +378,7 @@ void MainForm::writeIniKey(const QString &section, const QString &key, const QSt
         showMessage(QStringLiteral("The settings file %1 could not be written.").arg(path));
 }
 
-QString MainForm::iniPath() const { return m_settings.IniPath.isEmpty() ? defaultIniPath() : m_settings.IniPath; }
+QString MainForm::iniPath() const { return m_engine.iniPath(); }
 
 void MainForm::MeasureFrame_DblClick()
 {
@@ -438,7 +412,7 @@ void MainForm::closeEvent(QCloseEvent *event)
     const TestStepFile::Result saved = TestStepFile::SaveTestFile(m_program, m_settings.TestFileName, &m_trace);
     if (!saved.ok)
         problems.append(saved.message);
-    if (!SaveSettings(m_settings, m_options, iniPath()))
+    if (!m_engine.saveSettings())
         problems.append(QStringLiteral("The settings could not be written to %1.").arg(iniPath()));
     if (!problems.isEmpty())
         showMessage(problems.join(u'\n'));

@@ -2,12 +2,10 @@
 
 #include "ui/ResizeRules.h"
 
-#include <QTimer>
 #include <QWidget>
 #include <functional>
 
-class Clock;
-class InstrumentLink;
+class Engine;
 class MeasureFrame;
 class MeasureOptions;
 class QLabel;
@@ -33,42 +31,22 @@ class MainForm : public QWidget
 public:
     static constexpr auto Caption = "Vornic DC Load Test Program R1.2s";
 
-    struct Wiring
-    {
-        Settings &settings;
-        MeasureOptions &options;
-        TestProgram &program;
-        TraceList &trace;
-        ResultLog &results;
-        InstrumentLink &load;
-        InstrumentLink *generator = nullptr;
-        Clock &clock;
-        // Where "TestLog" and the proposed log copies live.
-        QString programFolder;
-    };
-
     using MessageFunction = std::function<void(const QString &text)>;
     // A file name chosen by the operator, or "" when cancelled. The filter is in "name|patterns" pairs.
     using FileChooser = std::function<QString(bool save, const QString &filter, const QString &proposed)>;
 
-    explicit MainForm(const Wiring &wiring, QWidget *parent = nullptr);
+    // The window over the engine; `programFolder` holds "TestLog" and the proposed log copies.
+    MainForm(Engine &engine, const QString &programFolder, QWidget *parent = nullptr);
     ~MainForm() override;
 
-    // Start-up: result columns, empty step table, settings from `iniPath`, the current test step
+    // Start-up: result columns, empty step table, the engine's settings file, the current test step
     // file, the Discharge editor, the trace list hidden, identification 100 ms later.
-    void Form_Load(const QString &iniPath);
+    void Form_Load();
 
     void setMessageFunction(MessageFunction message);
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
-    // Connects the instruments and identifies the load (the Timer2 tick, and before every run).
-    void setIdentify(std::function<void()> identify);
-    // Shows the connection setup dialog modally.
+    // Shows the connection setup dialog modally (by default "Connect Setup" itself).
     void setConnectionDialog(std::function<void()> dialog) { m_connectionDialog = std::move(dialog); }
-
-    // What identification shows.
-    void setModelName(const QString &text);
-    QString modelName() const;
-    void setRatedCurrent(const QString &ratedCurrent, const QString &shownText);
 
     StepEditor *stepEditor() const { return m_editor; }
     RunController *runController() const { return m_controller; }
@@ -76,9 +54,9 @@ public:
     QTableView *listView() const { return m_listView; }
     QListView *traceListView() const { return m_list1; }
     MeasureFrame *measureFrame() const { return m_measureFrame; }
+    QLabel *nameLabel() const { return m_nameLabel; }
     QLabel *aMaxLabel() const { return m_aMaxLabel; }
     bool isAMaxLabelGreyed() const { return m_aMaxGreyed; }
-    QTimer &timer2() { return m_timer2; }
     bool traceVisible() const { return m_traceVisible != 0; }
     const MainGeometry &layoutTwips() const { return m_geometry; }
 
@@ -107,6 +85,7 @@ private:
     void writeIniKey(const QString &section, const QString &key, const QString &value);
     QString iniPath() const;
 
+    Engine &m_engine;
     Settings &m_settings;
     MeasureOptions &m_options;
     TestProgram &m_program;
@@ -129,12 +108,9 @@ private:
     QLineEdit *m_measTimeText = nullptr;
 
     MainGeometry m_geometry;
-    QTimer m_timer2;
     qint16 m_traceVisible = 0;
     bool m_aMaxGreyed = false;
-    QString m_ratedCurrent;
     MessageFunction m_message;
     FileChooser m_chooseFile;
-    std::function<void()> m_identify;
     std::function<void()> m_connectionDialog;
 };

@@ -1,10 +1,11 @@
-#include "FakeClock.h"
-#include "FakeLink.h"
+#include "device/Identification.h"
 #include "editor/StepEditor.h"
 #include "editor/Twips.h"
+#include "link/SystemClock.h"
 #include "link/TraceList.h"
 #include "model/TestProgram.h"
 #include "results/ResultLog.h"
+#include "run/Engine.h"
 #include "run/RunController.h"
 #include "settings/IniFile.h"
 #include "settings/MeasureOptions.h"
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QProcess>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,37 +40,69 @@ const QByteArray headerLine = "StepNo.,Function,Mode,SinkValue,VStop,TStop,AhSto
                               "Limit High,Limit Low,High,Low,T-High,T-Low,Rise,Fall,Load Off V,CV Add,Cycle Count,"
                               "Ramp CC,Ramp Time,Total Step,I_DC,I_AC,Frequence,Duty,IStop,StableTime\r\n";
 
-// A window over fakes, started in a temporary folder that serves as program folder and current
-// directory (the default test step file is a bare name).
+// The virtual load every window of these tests talks to over TCP.
+struct Simulator
+{
+    QProcess process;
+    quint16 port = 0;
+
+    bool start(const QString &binDir)
+    {
+        process.start(binDir + QStringLiteral("/vornic-sim"), {QStringLiteral("--tcp"), QStringLiteral("0")});
+        if (!process.waitForStarted(5000))
+            return false;
+        while (process.waitForReadyRead(5000)) {
+            while (process.canReadLine()) {
+                const QString line = QString::fromUtf8(process.readLine()).trimmed();
+                if (line.startsWith(QStringLiteral("load tcp "))) {
+                    port = quint16(line.section(u':', -1).toUInt());
+                    return port != 0;
+                }
+            }
+        }
+        return false;
+    }
+    ~Simulator()
+    {
+        process.kill();
+        process.waitForFinished(2000);
+    }
+};
+
+quint16 simulatorPort = 0;
+
+// A window over the engine, started in a temporary folder that serves as program folder and
+// current directory (the default test step file is a bare name), with its load on the simulator.
 struct Fixture
 {
     QTemporaryDir dir;
     QString previousDir = QDir::currentPath();
-    Settings settings;
-    MeasureOptions options;
-    TestProgram program;
-    TraceList trace;
-    ResultLog results;
-    FakeLink load;
-    FakeClock clock;
+    std::unique_ptr<Engine> engine;
     std::unique_ptr<MainForm> form;
     QStringList messages;
-    int identifications = 0;
     QString chosenFile;
+    TestProgram &program() { return engine->program(); }
+    TraceList &trace() { return engine->trace(); }
 
     Fixture()
     {
         QDir::setCurrent(dir.path());
-        form = std::make_unique<MainForm>(
-            MainForm::Wiring{settings, options, program, trace, results, load, nullptr, clock, dir.path()});
+        QFile ini(path("VORN.INI"));
+        if (ini.open(QIODevice::WriteOnly))
+            ini.write(QStringLiteral("[Load Option]\r\nConnectMode=2\r\nLanIP1=127\r\nLanIP2=0\r\nLanIP3=0\r\n"
+                                     "LanIP4=1\r\nLanPort=%1\r\n")
+                          .arg(simulatorPort)
+                          .toUtf8());
+        ini.close();
+        engine = std::make_unique<Engine>(SystemClock::instance(), path("VORN.INI"));
+        form = std::make_unique<MainForm>(*engine, dir.path());
         form->setMessageFunction([this](const QString &text) { messages.append(text); });
-        form->setIdentify([this] { ++identifications; });
         form->setFileChooser([this](bool, const QString &, const QString &) { return chosenFile; });
     }
     ~Fixture() { QDir::setCurrent(previousDir); }
 
     QString path(const QString &name) const { return dir.filePath(name); }
-    void start() { form->Form_Load(path("VORN.INI")); }
+    void start() { form->Form_Load(); }
 };
 
 } // namespace
@@ -77,16 +111,24 @@ class TestMainForm : public QObject
 {
     Q_OBJECT
 
+    Simulator m_simulator;
+
 private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_simulator.start(qEnvironmentVariable("VORNIC_BIN_DIR")));
+        simulatorPort = m_simulator.port;
+    }
+
     void startUpWithoutSettingsFile()
     {
         Fixture f;
         f.start();
         QCOMPARE(f.form->windowTitle(), QStringLiteral("Vornic DC Load Test Program R1.2s"));
         QCOMPARE(f.form->findChild<QLabel *>("Label24")->text(), QStringLiteral("Vornic DC Load Test Program R1.2s"));
-        QCOMPARE(f.results.rowCount(), 0);
+        QCOMPARE(f.engine->results().rowCount(), 0);
         QStringList headings;
-        for (int column = 0; column < f.results.columnCount(); ++column)
+        for (int column = 0; column < f.engine->results().columnCount(); ++column)
             headings.append(f.form->listView()->model()->headerData(column, Qt::Horizontal).toString());
         QCOMPARE(headings,
             (QStringList{"No.", "StepTime", "V", "I", "W", "AH", "WH", "TotalTime", "Function Name", "Result"}));
@@ -96,10 +138,14 @@ private Q_SLOTS:
         QVERIFY(!f.form->traceVisible());
         QCOMPARE(f.form->findChild<QLineEdit *>("MeasTimeText")->text(), QStringLiteral("1000"));
         QCOMPARE(f.form->findChild<QLineEdit *>("Text1")->text(), QStringLiteral("0"));
-        QVERIFY(f.form->timer2().isActive());
-        QCOMPARE(f.form->timer2().interval(), 100);
-        QCOMPARE(f.identifications, 0);
-        QTRY_COMPARE_WITH_TIMEOUT(f.identifications, 1, 2000);
+        QVERIFY(f.engine->identification().isTimer2Enabled());
+        QVERIFY(f.form->nameLabel()->text().isEmpty());
+        // Identification 100 ms later: the model, its rating and the functions it offers.
+        QTRY_COMPARE_WITH_TIMEOUT(f.form->nameLabel()->text(), QStringLiteral("6312C"), 5000);
+        QCOMPARE(f.form->aMaxLabel()->text(), f.engine->identification().AMaxLabel());
+        QCOMPARE(
+            f.form->stepEditor()->functionCombo()->count(), int(f.engine->identification().offeredFunctions().size()));
+        QVERIFY(f.form->stepEditor()->chosenFunction().isEmpty());
         QVERIFY(f.messages.isEmpty());
     }
 
@@ -111,8 +157,8 @@ private Q_SLOTS:
         file.write(headerLine + "5,Rest,,,,10,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n");
         file.close();
         f.start();
-        QCOMPARE(f.program.StepCount(), 1);
-        QCOMPARE(f.program.cell(1, 0), QStringLiteral("5"));
+        QCOMPARE(f.program().StepCount(), 1);
+        QCOMPARE(f.program().cell(1, 0), QStringLiteral("5"));
         QCOMPARE(f.form->findChild<QLineEdit *>("Text1")->text(), QStringLiteral("1"));
     }
 
@@ -180,8 +226,6 @@ private Q_SLOTS:
     void aMaxLabelClickTogglesGrey()
     {
         Fixture f;
-        f.form->setRatedCurrent("60", "60A");
-        QCOMPARE(f.form->aMaxLabel()->text(), QStringLiteral("60A"));
         QTest::mouseClick(f.form->aMaxLabel(), Qt::LeftButton);
         QVERIFY(f.form->isAMaxLabelGreyed());
         QTest::mouseClick(f.form->aMaxLabel(), Qt::LeftButton);
@@ -212,17 +256,17 @@ private Q_SLOTS:
         f.start();
         f.form->stepEditor()->addStep();
         f.form->stepEditor()->addStep();
-        f.program.HighlightStepRow(2);
+        f.program().HighlightStepRow(2);
         auto *delegate = qobject_cast<StepRowDelegate *>(f.form->stepGrid()->itemDelegate());
         QVERIFY(delegate);
         const auto brushAt = [&](int row, int column) {
             QStyleOptionViewItem o;
-            delegate->initStyleOption(&o, f.program.index(row, column));
+            delegate->initStyleOption(&o, f.program().index(row, column));
             return o.backgroundBrush.color();
         };
         QCOMPARE(brushAt(1, 3), QColor(Qt::yellow));
         QCOMPARE(brushAt(0, 3), QColor(Qt::white));
-        f.program.ClearStepRowHighlight(2);
+        f.program().ClearStepRowHighlight(2);
         QCOMPARE(brushAt(1, 3), QColor(Qt::white));
         QCOMPARE(f.form->findChild<QLineEdit *>("Text1")->text(), QStringLiteral("2"));
     }
@@ -236,19 +280,19 @@ private Q_SLOTS:
         f.form->SaveCommand_Click();
         QCOMPARE(readAll(f.chosenFile), headerLine + "1,Discharge,CC,1,0,10,0,,,,,,,,,,,,,,,,,,,,,,,,0,0\r\n");
         QCOMPARE(IniFile::ReadIniString(f.path("VORN.INI"), "System", "LastTestStepFile", ""), f.chosenFile);
-        QCOMPARE(f.settings.TestFileName, f.chosenFile);
+        QCOMPARE(f.engine->settings().TestFileName, f.chosenFile);
 
         f.form->stepEditor()->addStep();
-        QCOMPARE(f.program.StepCount(), 2);
+        QCOMPARE(f.program().StepCount(), 2);
         f.form->OpenCommand_Click();
-        QCOMPARE(f.program.StepCount(), 1);
+        QCOMPARE(f.program().StepCount(), 1);
         QCOMPARE(IniFile::ReadIniString(f.path("VORN.INI"), "VORN", "TestFileName", ""), f.chosenFile);
 
         // Cancelled dialogs change nothing.
         f.chosenFile.clear();
         f.form->OpenCommand_Click();
         f.form->SaveCommand_Click();
-        QCOMPARE(f.program.StepCount(), 1);
+        QCOMPARE(f.program().StepCount(), 1);
         QVERIFY(f.messages.isEmpty());
     }
 
@@ -260,9 +304,9 @@ private Q_SLOTS:
         QVERIFY(QDir(f.dir.path()).mkdir("folder.tsf"));
         f.chosenFile = f.path("folder.tsf");
         f.form->OpenCommand_Click();
-        QCOMPARE(f.program.StepCount(), 1);
+        QCOMPARE(f.program().StepCount(), 1);
         QCOMPARE(f.messages.size(), 1);
-        QVERIFY(f.settings.TestFileName != f.chosenFile);
+        QVERIFY(f.engine->settings().TestFileName != f.chosenFile);
     }
 
     void closingSavesProgramAndSettings()
@@ -318,8 +362,7 @@ private Q_SLOTS:
         f.form->RunCommand_Click();
         QVERIFY(f.form->runController()->isRunning());
         QTRY_COMPARE_WITH_TIMEOUT(f.messages, QStringList{"Test Finished"}, 3000);
-        QVERIFY(f.load.sent().contains("LOAD OFF"));
-        QVERIFY(f.identifications >= 1);
+        QCOMPARE(f.form->nameLabel()->text(), QStringLiteral("6312C"));
         QCOMPARE(IniFile::ReadIniString(f.path("VORN.INI"), "System", "MeasureTime", ""), QStringLiteral("100"));
 
         f.messages.clear();
@@ -342,7 +385,7 @@ private Q_SLOTS:
         f.form->setConnectionDialog([&] { ++dialogs; });
         f.form->ConnectCommand_Click();
         QCOMPARE(dialogs, 1);
-        QVERIFY(f.form->timer2().isActive());
+        QVERIFY(f.engine->identification().isTimer2Enabled());
     }
 };
 
