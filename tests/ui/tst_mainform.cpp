@@ -378,6 +378,45 @@ private Q_SLOTS:
         QVERIFY(f.messages.first() != QStringLiteral("Convert OK"));
     }
 
+    void runShowsTheRunningStepAndItsRows()
+    {
+        Fixture f;
+        f.start();
+        QTRY_COMPARE_WITH_TIMEOUT(f.form->nameLabel()->text(), QStringLiteral("6312C"), 5000);
+        QVERIFY(f.form->stepEditor()->chooseFunction("Rest"));
+        f.form->stepEditor()->setFieldText("DiscTStopText", "1");
+        QVERIFY(f.form->stepEditor()->addStep().acted);
+        auto *box = f.form->findChild<QLineEdit *>("MeasTimeText");
+        box->setText("200");
+        QTest::keyClick(box, Qt::Key_Return);
+        f.form->RunCommand_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(f.program().isHighlighted(1), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.form->listView()->model()->rowCount() > 0, 3000);
+        QCOMPARE(f.form->listView()->model()->index(0, 8).data().toString(), QStringLiteral("Rest"));
+        QVERIFY(!f.form->findChild<QLineEdit *>("Text2")->text().isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(f.messages, QStringList{"Test Finished"}, 5000);
+        QVERIFY(!f.program().isHighlighted(1));
+    }
+
+    void closingDuringARunStopsIt()
+    {
+        Fixture f;
+        f.start();
+        QTRY_COMPARE_WITH_TIMEOUT(f.form->nameLabel()->text(), QStringLiteral("6312C"), 5000);
+        QVERIFY(f.form->stepEditor()->chooseFunction("Rest"));
+        f.form->stepEditor()->setFieldText("DiscTStopText", "60");
+        QVERIFY(f.form->stepEditor()->addStep().acted);
+        f.form->RunCommand_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(f.program().isHighlighted(1), 3000);
+        f.form->close();
+        QVERIFY(!f.engine->run().isRunning());
+        const QStringList &lines = f.trace().lines();
+        QVERIFY(
+            std::any_of(lines.begin(), lines.end(), [](const QString &line) { return line.startsWith("LOAD OFF"); }));
+        QVERIFY(readAll(f.path("TempTestFile.TSF")).contains("1,Rest,"));
+        QVERIFY(f.messages.isEmpty());
+    }
+
     void connectRestartsIdentification()
     {
         Fixture f;
