@@ -4,6 +4,7 @@
 #include "editor/Twips.h"
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -156,7 +157,8 @@ void SubStepTable::commitCellEditor()
 bool SubStepTable::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_inputBox) {
-        if (event->type() == QEvent::FocusOut) {
+        // The box's own context menu takes the focus for a moment; that is no leaving.
+        if (event->type() == QEvent::FocusOut && static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason) {
             commitCellEditor();
         } else if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent *>(event)->key();
