@@ -16,11 +16,11 @@ void CommandPlan::send(const QString &line) { m_items.append({line, 0}); }
 
 void CommandPlan::wait(double ms) { m_items.append({QString(), ms}); }
 
-bool CommandPlan::fail(int column, const QString &problem)
+void CommandPlan::fail(int column, const QString &problem)
 {
+    // The first problem is the one to report: later ones may only follow from it.
     if (!m_error)
         m_error = CommandError{m_state.StepPointer, column, problem};
-    return false;
 }
 
 QString CommandPlan::checkedText(int column, const QString &text)

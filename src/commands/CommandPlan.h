@@ -61,7 +61,7 @@ public:
     void sendTo(InstrumentLink &link, Clock &clock, const std::function<bool()> &stillRunning) const;
 
 private:
-    bool fail(int column, const QString &problem);
+    void fail(int column, const QString &problem);
     QString checkedText(int column, const QString &text);
     std::optional<double> number(int column);
     std::optional<double> positiveRatedCurrent();

@@ -35,7 +35,7 @@ void Identification::Timer2_Timer()
         m_timer2.start();
 }
 
-bool Identification::askInstruments(bool generatorEnabled)
+void Identification::askInstruments(bool generatorEnabled)
 {
     InstrumentLink *generator = generatorEnabled ? m_generator : nullptr;
     m_load.LinkConnect();
@@ -45,16 +45,15 @@ bool Identification::askInstruments(bool generatorEnabled)
     setModelName(m_load.ask(QStringLiteral("name?")));
     setNameLabel(m_modelName);
     if (!rateModel())
-        return false;
+        return;
 
     if (generator) {
         const QStringList fields = generator->ask(QStringLiteral("*idn?")).split(u',');
         if (fields.size() < 2)
-            return false;
+            return;
         setNameLabel(m_nameLabel + QStringLiteral(" + ") + fields.at(1));
     }
     setAMaxLabel(m_ratedCurrent);
-    return true;
 }
 
 bool Identification::rateModel()

@@ -55,8 +55,8 @@ Q_SIGNALS:
     void identified();
 
 private:
-    // Connects, asks and rates; false when it had to stop early.
-    bool askInstruments(bool generatorEnabled);
+    // Connects, asks and rates; stops early at a name or reply that cannot be read.
+    void askInstruments(bool generatorEnabled);
     bool rateModel();
 
     void setModelName(const QString &text);
