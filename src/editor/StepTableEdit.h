@@ -1,0 +1,31 @@
+#pragma once
+
+#include "model/StepFields.h"
+
+#include <QString>
+
+class TestProgram;
+
+// The editor's six operations on the step table, apart from any widget. Rows are grid rows
+// (1..StepCount the steps). An operation whose row is out of its range, or that has no function
+// chosen, does nothing. A step whose fields would put a "," into a cell is refused whole: the table
+// stays as it was and the outcome says which fields.
+namespace StepTableEdit {
+
+struct Outcome
+{
+    bool acted = false;
+    // Why the step was refused; empty otherwise.
+    QString refusal;
+    // The row the grid's cursor moves to afterwards; -1 leaves it where it is.
+    int currentRow = -1;
+};
+
+Outcome add(TestProgram &program, const StepFields &fields);
+Outcome insert(TestProgram &program, int row, const StepFields &fields);
+Outcome modify(TestProgram &program, int row, const StepFields &fields);
+Outcome remove(TestProgram &program, int row);
+Outcome moveUp(TestProgram &program, int row);
+Outcome moveDown(TestProgram &program, int row);
+
+} // namespace StepTableEdit

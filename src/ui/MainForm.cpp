@@ -1,0 +1,420 @@
+#include "ui/MainForm.h"
+
+#include "editor/StepButtonColumn.h"
+#include "editor/StepEditor.h"
+#include "editor/Twips.h"
+#include "link/TraceList.h"
+#include "model/TestProgram.h"
+#include "model/TestStepFile.h"
+#include "results/LogExport.h"
+#include "results/ResultLog.h"
+#include "results/RunLogFile.h"
+#include "run/Engine.h"
+#include "run/RunController.h"
+#include "settings/IniFile.h"
+#include "settings/MeasureOptions.h"
+#include "settings/Settings.h"
+#include "ui/ConnectionSetupForm.h"
+#include "ui/DialogFilter.h"
+#include "ui/MeasureFrame.h"
+#include "ui/PictureIcon.h"
+#include "ui/StepRowDelegate.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDate>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTableView>
+#include <QToolButton>
+
+namespace {
+
+// The layout is made for a client area of 21750 by 10440 twips.
+constexpr int ClientWidth = 21750;
+constexpr int ClientHeight = 10440;
+constexpr int StepGridLeft = 6360;
+constexpr int StepGridTop = 1440;
+constexpr int ListViewLeft = 240;
+constexpr int ListViewTop = 5880;
+constexpr int MeasureFrameWidth = 3135;
+constexpr int TraceListWidth = 4815;
+
+const QString TsfFilter = QStringLiteral("TSF檔(*.tsf)|*.tsf|所有檔案(*.*)|*.*");
+const QString CsvFilter = QStringLiteral("CSV檔(*.CSV)|*.CSV|所有檔案(*.*)|*.*");
+
+QRect twipsRect(int left, int top, int width, int height) { return QRect(left, top, width, height); }
+
+QToolButton *pictureButton(QWidget *parent, const char *name, const char *toolTip, PictureIcon::Picture picture)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setToolTip(QLatin1String(toolTip));
+    button->setIcon(PictureIcon::icon(picture));
+    button->setIconSize(QSize(32, 32));
+    return button;
+}
+
+} // namespace
+
+MainForm::MainForm(Engine &engine, const QString &programFolder, QWidget *parent)
+    : QWidget(parent),
+      m_engine(engine),
+      m_settings(engine.settings()),
+      m_options(engine.measureOptions()),
+      m_program(engine.program()),
+      m_trace(engine.trace()),
+      m_results(engine.results()),
+      m_programFolder(programFolder),
+      m_controller(&engine.run())
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QLatin1String(Caption));
+    setWindowIcon(PictureIcon::fallback(PictureIcon::Logo));
+    m_message = [this](const QString &text) { QMessageBox::information(this, windowTitle(), text, QMessageBox::Ok); };
+    m_chooseFile = [this](bool save, const QString &filter, const QString &proposed) {
+        const QString qtFilter = DialogFilter::toQt(filter);
+        return save ? QFileDialog::getSaveFileName(this, QString(), proposed, qtFilter)
+                    : QFileDialog::getOpenFileName(this, QString(), proposed, qtFilter);
+    };
+
+    m_geometry.stepGrid = twipsRect(StepGridLeft, StepGridTop, ClientWidth - StepGridLeft - 400, 4200);
+    m_geometry.listView = twipsRect(ListViewLeft, ListViewTop, ClientWidth - ListViewLeft - 400 - MeasureFrameWidth,
+        ClientHeight - ListViewTop - 700);
+    m_geometry.measureFrame = twipsRect(
+        ClientWidth - MeasureFrameWidth - 400, ListViewTop - 100, MeasureFrameWidth, m_geometry.listView.height());
+    m_geometry.traceList = twipsRect(m_geometry.listView.right() + 1 - TraceListWidth - 400, ListViewTop + 400,
+        TraceListWidth, m_geometry.listView.height() - 400);
+
+    buildTopBand();
+    buildViews();
+    resize(Twips::toPixels(ClientWidth, this), Twips::toPixels(ClientHeight, this));
+    placeResizable();
+
+    m_connectionDialog = [this] {
+        ConnectionSetupForm dialog(m_settings, iniPath(), this);
+        dialog.exec();
+    };
+
+    m_engine.setLogFilePath(RunLogFile::defaultPath(m_programFolder));
+    Identification &identification = m_engine.identification();
+    connect(&identification, &Identification::NameLabelChanged, m_nameLabel, &QLabel::setText);
+    connect(&identification, &Identification::AMaxLabelChanged, m_aMaxLabel, &QLabel::setText);
+    connect(&identification, &Identification::offeredFunctionsChanged, m_editor, &StepEditor::setOfferedFunctions);
+    connect(&m_engine.loadLink(), &TransportLink::message, this, &MainForm::showMessage);
+    connect(&m_engine.generatorLink(), &TransportLink::message, this, &MainForm::showMessage);
+    connect(m_controller, &RunController::message, this, &MainForm::showMessage);
+    connect(m_controller, &RunController::testFinished, this, [this] { showMessage(QStringLiteral("Test Finished")); });
+    connect(m_controller, &RunController::stepTimeLeftChanged, m_text2, &QLineEdit::setText);
+    connect(m_controller, &RunController::stepStarted, this,
+        [this](int row) { m_stepGrid->scrollTo(m_program.index(row - 1, 0)); });
+    connect(&m_controller->errorTrail(), &ErrorTrail::textChanged, m_label5, &QLabel::setText);
+}
+
+MainForm::~MainForm() = default;
+
+void MainForm::place(QWidget *widget, int left, int top, int width, int height)
+{
+    widget->setGeometry(Twips::toPixels(left, this), Twips::toPixels(top, this), Twips::toPixels(width, this),
+        Twips::toPixels(height, this));
+}
+
+void MainForm::buildTopBand()
+{
+    auto *image1 = new QLabel(this);
+    image1->setObjectName(QStringLiteral("Image1"));
+    image1->setPixmap(PictureIcon::fallback(PictureIcon::Logo).pixmap(Twips::toPixels(720, this)));
+    place(image1, 240, 120, 720, 720);
+
+    auto *banner = new QLabel(QLatin1String(Caption), this);
+    banner->setObjectName(QStringLiteral("Label24"));
+    QFont bannerFont = banner->font();
+    bannerFont.setBold(true);
+    bannerFont.setPointSizeF(bannerFont.pointSizeF() * 1.4);
+    banner->setFont(bannerFont);
+    place(banner, 1080, 120, 5160, 420);
+
+    m_nameLabel = new QLabel(this);
+    m_nameLabel->setObjectName(QStringLiteral("NameLabel"));
+    place(m_nameLabel, 1080, 600, 2520, 300);
+    m_aMaxLabel = new QLabel(this);
+    m_aMaxLabel->setObjectName(QStringLiteral("AMaxLabel"));
+    m_aMaxLabel->installEventFilter(this);
+    place(m_aMaxLabel, 3720, 600, 2400, 300);
+
+    auto *run = pictureButton(this, "RunCommand", "Start Test", PictureIcon::Run);
+    auto *stop = pictureButton(this, "StopCommand", "Stop Test", PictureIcon::Stop);
+    auto *connectButton = pictureButton(this, "ConnectCommand", "Device Connect Setup", PictureIcon::Connect);
+    place(run, 6360, 120, 720, 720);
+    place(stop, 7200, 120, 720, 720);
+    place(connectButton, 8040, 120, 720, 720);
+    connect(run, &QToolButton::clicked, this, &MainForm::RunCommand_Click);
+    connect(stop, &QToolButton::clicked, this, &MainForm::StopCommand_Click);
+    connect(connectButton, &QToolButton::clicked, this, &MainForm::ConnectCommand_Click);
+
+    auto *saveLog = new QPushButton(QStringLiteral("Save Log"), this);
+    saveLog->setObjectName(QStringLiteral("SaveLogCmd"));
+    place(saveLog, 8880, 240, 1200, 480);
+    connect(saveLog, &QPushButton::clicked, this, &MainForm::SaveLogCmd_Click);
+
+    place(new QLabel(QStringLiteral("Sampling Time"), this), 10200, 330, 1500, 300);
+    m_measTimeText = new QLineEdit(m_options.measTimeText(), this);
+    m_measTimeText->setObjectName(QStringLiteral("MeasTimeText"));
+    place(m_measTimeText, 11760, 270, 960, 360);
+    place(new QLabel(QStringLiteral("ms"), this), 12780, 330, 360, 300);
+    connect(m_measTimeText, &QLineEdit::editingFinished, this, &MainForm::applyMeasTime);
+    connect(&m_options, &MeasureOptions::measTimeTextChanged, m_measTimeText, [this](const QString &text) {
+        if (m_measTimeText->text() != text)
+            m_measTimeText->setText(text);
+    });
+
+    m_text2 = new QLineEdit(this);
+    m_text2->setObjectName(QStringLiteral("Text2"));
+    m_text2->setReadOnly(true);
+    place(m_text2, 19080, 270, 1140, 360);
+    m_text1 = new QLineEdit(QStringLiteral("0"), this);
+    m_text1->setObjectName(QStringLiteral("Text1"));
+    m_text1->setReadOnly(true);
+    place(m_text1, 20340, 270, 1000, 360);
+
+    m_label5 = new QLabel(this);
+    m_label5->setObjectName(QStringLiteral("Label5"));
+    m_label5->setFrameShape(QFrame::Panel);
+    m_label5->setFrameShadow(QFrame::Sunken);
+    place(m_label5, 9000, 960, 12330, 330);
+}
+
+void MainForm::buildViews()
+{
+    m_editor = new StepEditor(&m_program);
+    m_editor->setMessageFunction([this](const QString &text) { showMessage(text); });
+    auto *editorArea = new QScrollArea(this);
+    editorArea->setObjectName(QStringLiteral("EditorArea"));
+    editorArea->setFrameShape(QFrame::NoFrame);
+    editorArea->setWidgetResizable(true);
+    editorArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    editorArea->setWidget(m_editor);
+    place(editorArea, 240, 900, 5400, ListViewTop - 900 - 60);
+
+    m_buttons = new StepButtonColumn(this);
+    m_buttons->connectTo(m_editor);
+    place(m_buttons, 5760, 1440, 495, 4320);
+    connect(m_buttons->openCommand(), &QToolButton::clicked, this, &MainForm::OpenCommand_Click);
+    connect(m_buttons->saveCommand(), &QToolButton::clicked, this, &MainForm::SaveCommand_Click);
+
+    m_stepGrid = new QTableView(this);
+    m_stepGrid->setObjectName(QStringLiteral("StepGrid"));
+    m_stepGrid->setModel(&m_program);
+    m_stepGrid->setItemDelegate(new StepRowDelegate(m_stepGrid));
+    m_stepGrid->verticalHeader()->hide();
+    m_stepGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_stepGrid->verticalHeader()->setDefaultSectionSize(Twips::toPixels(285, this));
+    for (int column = 1; column < TestProgram::ColumnCount; ++column)
+        m_stepGrid->setColumnWidth(column, Twips::toPixels(column == 1 ? 2000 : 1000, this));
+    m_editor->setStepView(m_stepGrid);
+    connect(m_stepGrid, &QTableView::doubleClicked, m_editor, &StepEditor::StepGrid_DblClick);
+    connect(&m_program, &TestProgram::stepCountChanged, m_text1,
+        [this](int count) { m_text1->setText(QString::number(count)); });
+
+    m_listView = new QTableView(this);
+    m_listView->setObjectName(QStringLiteral("ListView1"));
+    m_listView->setModel(&m_results);
+    m_listView->verticalHeader()->hide();
+    m_listView->verticalHeader()->setDefaultSectionSize(Twips::toPixels(255, this));
+    m_listView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_listView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    for (int column = 0; column < ResultLog::ColumnCount; ++column)
+        m_listView->setColumnWidth(column, Twips::toPixels(ResultLog::columnWidthsTwips().at(column), this));
+    connect(&m_results, &ResultLog::rowAppended, m_listView,
+        [this](int position) { m_listView->scrollTo(m_results.index(position, 0)); });
+
+    m_measureFrame = new MeasureFrame(m_options, this);
+    connect(m_measureFrame, &MeasureFrame::doubleClicked, this, &MainForm::MeasureFrame_DblClick);
+
+    m_list1 = new QListView(this);
+    m_list1->setObjectName(QStringLiteral("List1"));
+    m_list1->setModel(&m_trace);
+    m_list1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list1->hide();
+    connect(&m_trace, &TraceList::topIndexChanged, m_list1,
+        [this](int top) { m_list1->scrollTo(m_trace.index(top, 0), QAbstractItemView::PositionAtTop); });
+}
+
+void MainForm::placeResizable()
+{
+    const auto placeRect = [this](QWidget *widget, const QRect &twips) {
+        place(widget, twips.left(), twips.top(), twips.width(), twips.height());
+    };
+    placeRect(m_stepGrid, m_geometry.stepGrid);
+    placeRect(m_listView, m_geometry.listView);
+    placeRect(m_measureFrame, m_geometry.measureFrame);
+    placeRect(m_list1, m_geometry.traceList);
+    m_list1->raise();
+}
+
+void MainForm::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const int outerWidth = Twips::fromPixels(width() + std::max(0, frame.width()), this);
+    const int outerHeight = Twips::fromPixels(height() + std::max(0, frame.height()), this);
+    ResizeRules::apply(m_geometry, outerWidth, outerHeight);
+    placeResizable();
+}
+
+void MainForm::Form_Load()
+{
+    m_traceVisible = 0;
+    m_results.clear();
+    m_program.SetupStepGrid();
+    m_engine.loadSettings();
+    m_measTimeText->setText(m_options.measTimeText());
+    m_measureFrame->separateCombo()->setCurrentText(m_options.separateText());
+    const TestStepFile::Result loaded = TestStepFile::LoadTestFile(m_program, m_settings.TestFileName);
+    m_text1->setText(QString::number(m_program.StepCount()));
+    m_editor->chooseFunction(QStringLiteral("Discharge"));
+    m_list1->hide();
+    m_engine.identification().enableTimer2();
+    if (!loaded.message.isEmpty())
+        QTimer::singleShot(0, this, [this, text = loaded.message] { showMessage(text); });
+}
+
+void MainForm::setMessageFunction(MessageFunction message) { m_message = std::move(message); }
+
+void MainForm::showMessage(const QString &text)
+{
+    if (m_message)
+        m_message(text);
+}
+
+void MainForm::applyMeasTime()
+{
+    m_options.setMeasTimeText(m_measTimeText->text());
+    m_options.applyMeasTimeLimits();
+    m_measTimeText->setText(m_options.measTimeText());
+    m_controller->setTimer1Interval(m_options.tickIntervalMs());
+}
+
+void MainForm::RunCommand_Click()
+{
+    if (m_controller->isRunning())
+        return;
+    if (!m_engine.saveSettings())
+        showMessage(QStringLiteral("The settings could not be written to %1.").arg(iniPath()));
+    m_engine.startRun();
+}
+
+void MainForm::StopCommand_Click() { m_controller->StopCommand_Click(); }
+
+void MainForm::ConnectCommand_Click()
+{
+    if (m_connectionDialog)
+        m_connectionDialog();
+    m_engine.identification().enableTimer2();
+}
+
+void MainForm::SaveLogCmd_Click()
+{
+    const QString target
+        = m_chooseFile(true, CsvFilter, LogExport::proposedPath(m_programFolder, QDate::currentDate()));
+    if (target.isEmpty())
+        return;
+    const QString error = LogExport::copyLog(m_controller->logFilePath(), target);
+    showMessage(error.isEmpty() ? QStringLiteral("Convert OK") : error);
+}
+
+void MainForm::OpenCommand_Click()
+{
+    const QString proposed = !m_settings.TestFileName.isEmpty()
+        ? m_settings.TestFileName
+        : QDir(m_settings.DefaultPath).filePath(QStringLiteral("TESTTMP.TSF"));
+    const QString chosen = m_chooseFile(false, TsfFilter, proposed);
+    if (chosen.isEmpty())
+        return;
+    // Read once aside first, so a file that cannot be read leaves the program on screen as it was.
+    TestProgram trial;
+    const TestStepFile::Result readable = TestStepFile::LoadTestFile(trial, chosen);
+    if (!readable.ok) {
+        showMessage(readable.message);
+        return;
+    }
+    m_settings.TestFileName = chosen;
+    writeIniKey(QStringLiteral("VORN"), QStringLiteral("TestFileName"), chosen);
+    m_program.SetupStepGrid();
+    const TestStepFile::Result loaded = TestStepFile::LoadTestFile(m_program, chosen);
+    m_text1->setText(QString::number(m_program.StepCount()));
+    if (!loaded.message.isEmpty())
+        showMessage(loaded.message);
+}
+
+void MainForm::SaveCommand_Click()
+{
+    const QString proposed = !m_settings.TestFileName.isEmpty()
+        ? m_settings.TestFileName
+        : QDir(m_programFolder).filePath(QStringLiteral("TESTTMP.TSF"));
+    const QString chosen = m_chooseFile(true, TsfFilter, proposed);
+    if (chosen.isEmpty())
+        return;
+    const TestStepFile::Result saved = TestStepFile::SaveTestFile(m_program, chosen, &m_trace);
+    if (!saved.ok) {
+        showMessage(saved.message);
+        return;
+    }
+    m_settings.TestFileName = chosen;
+    writeIniKey(QStringLiteral("System"), QStringLiteral("LastTestStepFile"), chosen);
+}
+
+void MainForm::writeIniKey(const QString &section, const QString &key, const QString &value)
+{
+    const QString path = iniPath();
+    if (!IniFile::WriteIniString(path, section, key, value))
+        showMessage(QStringLiteral("The settings file %1 could not be written.").arg(path));
+}
+
+QString MainForm::iniPath() const { return m_engine.iniPath(); }
+
+void MainForm::MeasureFrame_DblClick()
+{
+    m_traceVisible = m_traceVisible ? 0 : 1;
+    m_list1->setVisible(m_traceVisible != 0);
+    if (m_traceVisible)
+        m_list1->raise();
+}
+
+bool MainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_aMaxLabel
+        && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
+        // Greyed, not disabled: a disabled label would no longer hear the click that brings it back.
+        m_aMaxGreyed = !m_aMaxGreyed;
+        QPalette palette = m_aMaxLabel->palette();
+        palette.setColor(QPalette::WindowText,
+            this->palette().color(m_aMaxGreyed ? QPalette::Disabled : QPalette::Active, QPalette::WindowText));
+        m_aMaxLabel->setPalette(palette);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainForm::closeEvent(QCloseEvent *event)
+{
+    // The load is not left sinking current with nobody watching: a run still going is stopped.
+    if (m_controller->isRunning())
+        m_controller->StopCommand_Click();
+    QStringList problems;
+    const TestStepFile::Result saved = TestStepFile::SaveTestFile(m_program, m_settings.TestFileName, &m_trace);
+    if (!saved.ok)
+        problems.append(saved.message);
+    if (!m_engine.saveSettings())
+        problems.append(QStringLiteral("The settings could not be written to %1.").arg(iniPath()));
+    if (!problems.isEmpty())
+        showMessage(problems.join(u'\n'));
+    event->accept();
+}

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "ui/ResizeRules.h"
+
+#include <QWidget>
+#include <functional>
+
+class Engine;
+class MeasureFrame;
+class MeasureOptions;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QPushButton;
+class QTableView;
+class QToolButton;
+class ResultLog;
+class RunController;
+class StepButtonColumn;
+class StepEditor;
+class TestProgram;
+class TraceList;
+struct Settings;
+
+// The program's main window: the step editor, the step table, the result log with its measure
+// settings, the run and connect buttons and the identification labels.
+class MainForm : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr auto Caption = "Vornic DC Load Test Program R1.2s";
+
+    using MessageFunction = std::function<void(const QString &text)>;
+    // A file name chosen by the operator, or "" when cancelled. The filter is in "name|patterns" pairs.
+    using FileChooser = std::function<QString(bool save, const QString &filter, const QString &proposed)>;
+
+    // The window over the engine; `programFolder` holds "TestLog" and the proposed log copies.
+    MainForm(Engine &engine, const QString &programFolder, QWidget *parent = nullptr);
+    ~MainForm() override;
+
+    // Start-up: result columns, empty step table, the engine's settings file, the current test step
+    // file, the Discharge editor, the trace list hidden, identification 100 ms later.
+    void Form_Load();
+
+    void setMessageFunction(MessageFunction message);
+    void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
+    // Shows the connection setup dialog modally (by default "Connect Setup" itself).
+    void setConnectionDialog(std::function<void()> dialog) { m_connectionDialog = std::move(dialog); }
+
+    StepEditor *stepEditor() const { return m_editor; }
+    RunController *runController() const { return m_controller; }
+    QTableView *stepGrid() const { return m_stepGrid; }
+    QTableView *listView() const { return m_listView; }
+    QListView *traceListView() const { return m_list1; }
+    MeasureFrame *measureFrame() const { return m_measureFrame; }
+    QLabel *nameLabel() const { return m_nameLabel; }
+    QLabel *aMaxLabel() const { return m_aMaxLabel; }
+    bool isAMaxLabelGreyed() const { return m_aMaxGreyed; }
+    bool traceVisible() const { return m_traceVisible != 0; }
+    const MainGeometry &layoutTwips() const { return m_geometry; }
+
+public Q_SLOTS:
+    // A message for the operator with an OK button only.
+    void showMessage(const QString &text);
+    void RunCommand_Click();
+    void StopCommand_Click();
+    void ConnectCommand_Click();
+    void SaveLogCmd_Click();
+    void OpenCommand_Click();
+    void SaveCommand_Click();
+    void MeasureFrame_DblClick();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildTopBand();
+    void buildViews();
+    void place(QWidget *widget, int left, int top, int width, int height);
+    void placeResizable();
+    void applyMeasTime();
+    void writeIniKey(const QString &section, const QString &key, const QString &value);
+    QString iniPath() const;
+
+    Engine &m_engine;
+    Settings &m_settings;
+    MeasureOptions &m_options;
+    TestProgram &m_program;
+    TraceList &m_trace;
+    ResultLog &m_results;
+    QString m_programFolder;
+    RunController *m_controller;
+
+    StepEditor *m_editor = nullptr;
+    StepButtonColumn *m_buttons = nullptr;
+    QTableView *m_stepGrid = nullptr;
+    QTableView *m_listView = nullptr;
+    QListView *m_list1 = nullptr;
+    MeasureFrame *m_measureFrame = nullptr;
+    QLabel *m_nameLabel = nullptr;
+    QLabel *m_aMaxLabel = nullptr;
+    QLabel *m_label5 = nullptr;
+    QLineEdit *m_text1 = nullptr;
+    QLineEdit *m_text2 = nullptr;
+    QLineEdit *m_measTimeText = nullptr;
+
+    MainGeometry m_geometry;
+    qint16 m_traceVisible = 0;
+    bool m_aMaxGreyed = false;
+    MessageFunction m_message;
+    FileChooser m_chooseFile;
+    std::function<void()> m_connectionDialog;
+};

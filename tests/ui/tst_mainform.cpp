@@ -1,0 +1,432 @@
+#include "device/Identification.h"
+#include "editor/StepEditor.h"
+#include "editor/Twips.h"
+#include "link/SystemClock.h"
+#include "link/TraceList.h"
+#include "model/TestProgram.h"
+#include "results/ResultLog.h"
+#include "run/Engine.h"
+#include "run/RunController.h"
+#include "settings/IniFile.h"
+#include "settings/MeasureOptions.h"
+#include "settings/Settings.h"
+#include "ui/MainForm.h"
+#include "ui/MeasureFrame.h"
+#include "ui/PictureIcon.h"
+#include "ui/StepRowDelegate.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QProcess>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+const QByteArray headerLine = "StepNo.,Function,Mode,SinkValue,VStop,TStop,AhStop,Times,Start,Step,Stop,Vth,"
+                              "Limit High,Limit Low,High,Low,T-High,T-Low,Rise,Fall,Load Off V,CV Add,Cycle Count,"
+                              "Ramp CC,Ramp Time,Total Step,I_DC,I_AC,Frequence,Duty,IStop,StableTime\r\n";
+
+// The virtual load every window of these tests talks to over TCP.
+struct Simulator
+{
+    QProcess process;
+    quint16 port = 0;
+
+    bool start(const QString &binDir)
+    {
+        process.start(binDir + QStringLiteral("/vornic-sim"), {QStringLiteral("--tcp"), QStringLiteral("0")});
+        if (!process.waitForStarted(5000))
+            return false;
+        while (process.waitForReadyRead(5000)) {
+            while (process.canReadLine()) {
+                const QString line = QString::fromUtf8(process.readLine()).trimmed();
+                if (line.startsWith(QStringLiteral("load tcp "))) {
+                    port = quint16(line.section(u':', -1).toUInt());
+                    return port != 0;
+                }
+            }
+        }
+        return false;
+    }
+    ~Simulator()
+    {
+        process.kill();
+        process.waitForFinished(2000);
+    }
+};
+
+quint16 simulatorPort = 0;
+
+// A window over the engine, started in a temporary folder that serves as program folder and
+// current directory (the default test step file is a bare name), with its load on the simulator.
+struct Fixture
+{
+    QTemporaryDir dir;
+    QString previousDir = QDir::currentPath();
+    std::unique_ptr<Engine> engine;
+    std::unique_ptr<MainForm> form;
+    QStringList messages;
+    QString chosenFile;
+    TestProgram &program() { return engine->program(); }
+    TraceList &trace() { return engine->trace(); }
+
+    Fixture()
+    {
+        QDir::setCurrent(dir.path());
+        QFile ini(path("VORN.INI"));
+        if (ini.open(QIODevice::WriteOnly))
+            ini.write(QStringLiteral("[Load Option]\r\nConnectMode=2\r\nLanIP1=127\r\nLanIP2=0\r\nLanIP3=0\r\n"
+                                     "LanIP4=1\r\nLanPort=%1\r\n")
+                          .arg(simulatorPort)
+                          .toUtf8());
+        ini.close();
+        engine = std::make_unique<Engine>(SystemClock::instance(), path("VORN.INI"));
+        form = std::make_unique<MainForm>(*engine, dir.path());
+        form->setMessageFunction([this](const QString &text) { messages.append(text); });
+        form->setFileChooser([this](bool, const QString &, const QString &) { return chosenFile; });
+    }
+    ~Fixture() { QDir::setCurrent(previousDir); }
+
+    QString path(const QString &name) const { return dir.filePath(name); }
+    void start() { form->Form_Load(); }
+};
+
+} // namespace
+
+class TestMainForm : public QObject
+{
+    Q_OBJECT
+
+    Simulator m_simulator;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_simulator.start(qEnvironmentVariable("VORNIC_BIN_DIR")));
+        simulatorPort = m_simulator.port;
+    }
+
+    void startUpWithoutSettingsFile()
+    {
+        Fixture f;
+        f.start();
+        QCOMPARE(f.form->windowTitle(), QStringLiteral("Vornic DC Load Test Program R1.2s"));
+        QCOMPARE(f.form->findChild<QLabel *>("Label24")->text(), QStringLiteral("Vornic DC Load Test Program R1.2s"));
+        QCOMPARE(f.engine->results().rowCount(), 0);
+        QStringList headings;
+        for (int column = 0; column < f.engine->results().columnCount(); ++column)
+            headings.append(f.form->listView()->model()->headerData(column, Qt::Horizontal).toString());
+        QCOMPARE(headings,
+            (QStringList{"No.", "StepTime", "V", "I", "W", "AH", "WH", "TotalTime", "Function Name", "Result"}));
+        QCOMPARE(f.form->stepEditor()->chosenFunction(), QStringLiteral("Discharge"));
+        QVERIFY(!f.form->stepEditor()->funcFrame(0)->isHidden());
+        QVERIFY(f.form->traceListView()->isHidden());
+        QVERIFY(!f.form->traceVisible());
+        QCOMPARE(f.form->findChild<QLineEdit *>("MeasTimeText")->text(), QStringLiteral("1000"));
+        QCOMPARE(f.form->findChild<QLineEdit *>("Text1")->text(), QStringLiteral("0"));
+        QVERIFY(f.engine->identification().isTimer2Enabled());
+        QVERIFY(f.form->nameLabel()->text().isEmpty());
+        // Identification 100 ms later: the model, its rating and the functions it offers.
+        QTRY_COMPARE_WITH_TIMEOUT(f.form->nameLabel()->text(), QStringLiteral("6312C"), 5000);
+        QCOMPARE(f.form->aMaxLabel()->text(), f.engine->identification().AMaxLabel());
+        QCOMPARE(
+            f.form->stepEditor()->functionCombo()->count(), int(f.engine->identification().offeredFunctions().size()));
+        QVERIFY(f.form->stepEditor()->chosenFunction().isEmpty());
+        QVERIFY(f.messages.isEmpty());
+    }
+
+    void startUpLoadsTheCurrentTestFile()
+    {
+        Fixture f;
+        QFile file(f.path("TempTestFile.TSF"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(headerLine + "5,Rest,,,,10,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n");
+        file.close();
+        f.start();
+        QCOMPARE(f.program().StepCount(), 1);
+        QCOMPARE(f.program().cell(1, 0), QStringLiteral("5"));
+        QCOMPARE(f.form->findChild<QLineEdit *>("Text1")->text(), QStringLiteral("1"));
+    }
+
+    void pictureButtonsAndToolTips_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("toolTip");
+        QTest::newRow("run") << "RunCommand"
+                             << "Start Test";
+        QTest::newRow("stop") << "StopCommand"
+                              << "Stop Test";
+        QTest::newRow("connect") << "ConnectCommand"
+                                 << "Device Connect Setup";
+        QTest::newRow("add") << "AddIntoCommand"
+                             << "Addition New Step";
+        QTest::newRow("remove") << "RemoveCommand"
+                                << "Delete Step";
+        QTest::newRow("insert") << "InsertCommand"
+                                << "Insert Step";
+        QTest::newRow("modify") << "ModifyCommand"
+                                << "Modify Step";
+        QTest::newRow("up") << "MoveUpCommand"
+                            << "Move Up Step";
+        QTest::newRow("down") << "MoveDnCommand"
+                              << "Move Down Step";
+        QTest::newRow("open") << "OpenCommand"
+                              << "Open File";
+        QTest::newRow("save") << "SaveCommand"
+                              << "Save File";
+    }
+    void pictureButtonsAndToolTips()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, toolTip);
+        Fixture f;
+        auto *button = f.form->findChild<QToolButton *>(name);
+        QVERIFY(button);
+        QCOMPARE(button->toolTip(), toolTip);
+        QVERIFY(button->text().isEmpty());
+        QVERIFY(!button->icon().isNull());
+    }
+
+    void fallbackPicturesAreDrawn()
+    {
+        for (int picture = PictureIcon::Run; picture <= PictureIcon::Logo; ++picture)
+            QVERIFY2(!PictureIcon::fallback(PictureIcon::Picture(picture)).pixmap(24).isNull(),
+                qPrintable(QString::number(picture)));
+    }
+
+    void measureFrameDoubleClickTogglesTraceList()
+    {
+        Fixture f;
+        f.start();
+        f.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+        MeasureFrame *frame = f.form->measureFrame();
+        QTest::mouseDClick(frame, Qt::LeftButton, {}, QPoint(frame->width() - 5, frame->height() - 5));
+        QVERIFY(f.form->traceVisible());
+        QVERIFY(f.form->traceListView()->isVisible());
+        QTest::mouseDClick(frame, Qt::LeftButton, {}, QPoint(frame->width() - 5, frame->height() - 5));
+        QVERIFY(!f.form->traceVisible());
+        QVERIFY(f.form->traceListView()->isHidden());
+    }
+
+    void aMaxLabelClickTogglesGrey()
+    {
+        Fixture f;
+        QTest::mouseClick(f.form->aMaxLabel(), Qt::LeftButton);
+        QVERIFY(f.form->isAMaxLabelGreyed());
+        QTest::mouseClick(f.form->aMaxLabel(), Qt::LeftButton);
+        QVERIFY(!f.form->isAMaxLabelGreyed());
+    }
+
+    void enlargingFollowsTheRules()
+    {
+        Fixture f;
+        f.start();
+        f.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+        const int width = Twips::toPixels(30000, f.form.get());
+        const int height = Twips::toPixels(15000, f.form.get());
+        f.form->resize(width, height);
+        const MainGeometry &g = f.form->layoutTwips();
+        // The rules take the window's outer width, frame included.
+        const int outer = Twips::fromPixels(f.form->frameGeometry().width(), f.form.get());
+        QTRY_COMPARE(g.stepGrid.width(), outer - 6360 - 400);
+        QCOMPARE(f.form->stepGrid()->width(), Twips::toPixels(g.stepGrid.width(), f.form.get()));
+        QCOMPARE(g.measureFrame.left() + g.measureFrame.width(), outer - 400);
+        QCOMPARE(f.form->traceListView()->width(), Twips::toPixels(4815, f.form.get()));
+    }
+
+    void stepGridHighlightsTheRunningStep()
+    {
+        Fixture f;
+        f.start();
+        f.form->stepEditor()->addStep();
+        f.form->stepEditor()->addStep();
+        f.program().HighlightStepRow(2);
+        auto *delegate = qobject_cast<StepRowDelegate *>(f.form->stepGrid()->itemDelegate());
+        QVERIFY(delegate);
+        const auto brushAt = [&](int row, int column) {
+            QStyleOptionViewItem o;
+            delegate->initStyleOption(&o, f.program().index(row, column));
+            return o.backgroundBrush.color();
+        };
+        QCOMPARE(brushAt(1, 3), QColor(Qt::yellow));
+        QCOMPARE(brushAt(0, 3), QColor(Qt::white));
+        f.program().ClearStepRowHighlight(2);
+        QCOMPARE(brushAt(1, 3), QColor(Qt::white));
+        QCOMPARE(f.form->findChild<QLineEdit *>("Text1")->text(), QStringLiteral("2"));
+    }
+
+    void saveAndOpenTestFiles()
+    {
+        Fixture f;
+        f.start();
+        f.form->stepEditor()->addStep();
+        f.chosenFile = f.path("prog.tsf");
+        f.form->SaveCommand_Click();
+        QCOMPARE(readAll(f.chosenFile), headerLine + "1,Discharge,CC,1,0,10,0,,,,,,,,,,,,,,,,,,,,,,,,0,0\r\n");
+        QCOMPARE(IniFile::ReadIniString(f.path("VORN.INI"), "System", "LastTestStepFile", ""), f.chosenFile);
+        QCOMPARE(f.engine->settings().TestFileName, f.chosenFile);
+
+        f.form->stepEditor()->addStep();
+        QCOMPARE(f.program().StepCount(), 2);
+        f.form->OpenCommand_Click();
+        QCOMPARE(f.program().StepCount(), 1);
+        QCOMPARE(IniFile::ReadIniString(f.path("VORN.INI"), "VORN", "TestFileName", ""), f.chosenFile);
+
+        // Cancelled dialogs change nothing.
+        f.chosenFile.clear();
+        f.form->OpenCommand_Click();
+        f.form->SaveCommand_Click();
+        QCOMPARE(f.program().StepCount(), 1);
+        QVERIFY(f.messages.isEmpty());
+    }
+
+    void unreadableFileKeepsTheProgram()
+    {
+        Fixture f;
+        f.start();
+        f.form->stepEditor()->addStep();
+        QVERIFY(QDir(f.dir.path()).mkdir("folder.tsf"));
+        f.chosenFile = f.path("folder.tsf");
+        f.form->OpenCommand_Click();
+        QCOMPARE(f.program().StepCount(), 1);
+        QCOMPARE(f.messages.size(), 1);
+        QVERIFY(f.engine->settings().TestFileName != f.chosenFile);
+    }
+
+    void closingSavesProgramAndSettings()
+    {
+        Fixture f;
+        f.start();
+        f.form->stepEditor()->chooseFunction("Rest");
+        f.form->stepEditor()->addStep();
+        f.form->findChild<QLineEdit *>("MeasTimeText")->setText("250");
+        QTest::keyClick(f.form->findChild<QLineEdit *>("MeasTimeText"), Qt::Key_Return);
+        f.form->close();
+        QCOMPARE(readAll(f.path("TempTestFile.TSF")), headerLine + "1,Rest,,,,10,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n");
+        QCOMPARE(
+            IniFile::ReadIniString(f.path("VORN.INI"), "VORN", "TestFileName", ""), QStringLiteral("TempTestFile.TSF"));
+        QVERIFY(f.messages.isEmpty());
+    }
+
+    void samplingIntervalLimits_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("interval");
+        QTest::newRow("50") << "50"
+                            << "100" << 100;
+        QTest::newRow("99999") << "99999"
+                               << "60000" << 60000;
+        QTest::newRow("100") << "100"
+                             << "100" << 100;
+        QTest::newRow("no number") << "abc"
+                                   << "100" << 100;
+    }
+    void samplingIntervalLimits()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(int, interval);
+        Fixture f;
+        f.start();
+        auto *box = f.form->findChild<QLineEdit *>("MeasTimeText");
+        box->setText(typed);
+        QTest::keyClick(box, Qt::Key_Return);
+        QCOMPARE(box->text(), shown);
+        QCOMPARE(f.form->runController()->timer1Interval(), interval);
+    }
+
+    void emptyRunFinishesAndSaveLogCopies()
+    {
+        Fixture f;
+        f.start();
+        auto *box = f.form->findChild<QLineEdit *>("MeasTimeText");
+        box->setText("100");
+        QTest::keyClick(box, Qt::Key_Return);
+        f.form->RunCommand_Click();
+        QVERIFY(f.form->runController()->isRunning());
+        QTRY_COMPARE_WITH_TIMEOUT(f.messages, QStringList{"Test Finished"}, 3000);
+        QCOMPARE(f.form->nameLabel()->text(), QStringLiteral("6312C"));
+        QCOMPARE(IniFile::ReadIniString(f.path("VORN.INI"), "System", "MeasureTime", ""), QStringLiteral("100"));
+
+        f.messages.clear();
+        f.chosenFile = f.path("copy.csv");
+        f.form->SaveLogCmd_Click();
+        QCOMPARE(f.messages, QStringList{"Convert OK"});
+        QVERIFY(readAll(f.chosenFile).startsWith("No.,StepTime,V,I,W,AH,WH,TotalTime,Function Name,Result"));
+
+        f.messages.clear();
+        f.chosenFile = f.path("missing/copy.csv");
+        f.form->SaveLogCmd_Click();
+        QCOMPARE(f.messages.size(), 1);
+        QVERIFY(f.messages.first() != QStringLiteral("Convert OK"));
+    }
+
+    void runShowsTheRunningStepAndItsRows()
+    {
+        Fixture f;
+        f.start();
+        QTRY_COMPARE_WITH_TIMEOUT(f.form->nameLabel()->text(), QStringLiteral("6312C"), 5000);
+        QVERIFY(f.form->stepEditor()->chooseFunction("Rest"));
+        f.form->stepEditor()->setFieldText("DiscTStopText", "1");
+        QVERIFY(f.form->stepEditor()->addStep().acted);
+        auto *box = f.form->findChild<QLineEdit *>("MeasTimeText");
+        box->setText("200");
+        QTest::keyClick(box, Qt::Key_Return);
+        f.form->RunCommand_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(f.program().isHighlighted(1), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.form->listView()->model()->rowCount() > 0, 3000);
+        QCOMPARE(f.form->listView()->model()->index(0, 8).data().toString(), QStringLiteral("Rest"));
+        QVERIFY(!f.form->findChild<QLineEdit *>("Text2")->text().isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(f.messages, QStringList{"Test Finished"}, 5000);
+        QVERIFY(!f.program().isHighlighted(1));
+    }
+
+    void closingDuringARunStopsIt()
+    {
+        Fixture f;
+        f.start();
+        QTRY_COMPARE_WITH_TIMEOUT(f.form->nameLabel()->text(), QStringLiteral("6312C"), 5000);
+        QVERIFY(f.form->stepEditor()->chooseFunction("Rest"));
+        f.form->stepEditor()->setFieldText("DiscTStopText", "60");
+        QVERIFY(f.form->stepEditor()->addStep().acted);
+        f.form->RunCommand_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(f.program().isHighlighted(1), 3000);
+        f.form->close();
+        QVERIFY(!f.engine->run().isRunning());
+        const QStringList &lines = f.trace().lines();
+        QVERIFY(
+            std::any_of(lines.begin(), lines.end(), [](const QString &line) { return line.startsWith("LOAD OFF"); }));
+        QVERIFY(readAll(f.path("TempTestFile.TSF")).contains("1,Rest,"));
+        QVERIFY(f.messages.isEmpty());
+    }
+
+    void connectRestartsIdentification()
+    {
+        Fixture f;
+        int dialogs = 0;
+        f.form->setConnectionDialog([&] { ++dialogs; });
+        f.form->ConnectCommand_Click();
+        QCOMPARE(dialogs, 1);
+        QVERIFY(f.engine->identification().isTimer2Enabled());
+    }
+};
+
+QTEST_MAIN(TestMainForm)
+#include "tst_mainform.moc"
