@@ -117,8 +117,11 @@ int runProgram(const RunnerOptions &options)
         run.StopCommand_Click();
     });
 
-    if (!engine.startRun())
+    bool settingsSaved = true;
+    if (!engine.startRun(&settingsSaved))
         return 2;
+    if (!settingsSaved)
+        progress.message(QStringLiteral("the settings could not be written to %1").arg(engine.iniPath()));
     QCoreApplication::exec();
     progress.endLine();
     Console::printLine(stderr, QStringLiteral("vornic-run: %1 rows, %2 failed verdicts, log %3")

@@ -36,9 +36,11 @@ void Engine::loadSettings()
 
 bool Engine::saveSettings() { return SaveSettings(m_settings, m_measureOptions, m_iniPath); }
 
-bool Engine::startRun()
+bool Engine::startRun(bool *settingsSaved)
 {
-    saveSettings();
+    const bool saved = saveSettings();
+    if (settingsSaved)
+        *settingsSaved = saved;
     RunOptions options;
     options.afgEnabled = m_settings.AFGEnable == 1;
     options.measureTime = m_settings.MeasureTime;

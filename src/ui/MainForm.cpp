@@ -1,9 +1,12 @@
 #include "ui/MainForm.h"
 
+#include "model/FunctionCatalog.h"
+
 #include "editor/StepButtonColumn.h"
 #include "editor/StepEditor.h"
 #include "editor/Twips.h"
 #include "link/TraceList.h"
+#include "model/FunctionCatalog.h"
 #include "model/TestProgram.h"
 #include "model/TestStepFile.h"
 #include "results/LogExport.h"
@@ -62,7 +65,22 @@ QToolButton *pictureButton(QWidget *parent, const char *name, const char *toolTi
     return button;
 }
 
+QString longestFunctionName()
+{
+    QString longest;
+    for (const QString &name : FunctionCatalog::names())
+        if (name.size() > longest.size())
+            longest = name;
+    return longest;
+}
+
 } // namespace
+
+int MainForm::widthOfText(const QString &text) const
+{
+    // Cell padding and the grid line on both sides.
+    return fontMetrics().horizontalAdvance(text) + 2 * fontMetrics().averageCharWidth() + 4;
+}
 
 MainForm::MainForm(Engine &engine, const QString &programFolder, QWidget *parent)
     : QWidget(parent),
@@ -218,6 +236,8 @@ void MainForm::buildViews()
     m_stepGrid->verticalHeader()->setDefaultSectionSize(Twips::toPixels(285, this));
     for (int column = 1; column < TestProgram::ColumnCount; ++column)
         m_stepGrid->setColumnWidth(column, Twips::toPixels(column == 1 ? 2000 : 1000, this));
+    // The documented widths were made for a narrower font: the longest function name must fit.
+    m_stepGrid->setColumnWidth(1, std::max(m_stepGrid->columnWidth(1), widthOfText(longestFunctionName())));
     m_editor->setStepView(m_stepGrid);
     connect(m_stepGrid, &QTableView::doubleClicked, m_editor, &StepEditor::StepGrid_DblClick);
     connect(&m_program, &TestProgram::stepCountChanged, m_text1,
@@ -232,6 +252,10 @@ void MainForm::buildViews()
     m_listView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     for (int column = 0; column < ResultLog::ColumnCount; ++column)
         m_listView->setColumnWidth(column, Twips::toPixels(ResultLog::columnWidthsTwips().at(column), this));
+    m_listView->setColumnWidth(ResultLog::TotalTime,
+        std::max(m_listView->columnWidth(ResultLog::TotalTime), widthOfText(QStringLiteral("0000/00/00 00:00:00"))));
+    m_listView->setColumnWidth(ResultLog::FunctionName,
+        std::max(m_listView->columnWidth(ResultLog::FunctionName), widthOfText(longestFunctionName())));
     connect(&m_results, &ResultLog::rowAppended, m_listView,
         [this](int position) { m_listView->scrollTo(m_results.index(position, 0)); });
 
@@ -306,9 +330,10 @@ void MainForm::RunCommand_Click()
 {
     if (m_controller->isRunning())
         return;
-    if (!m_engine.saveSettings())
+    bool settingsSaved = true;
+    m_engine.startRun(&settingsSaved);
+    if (!settingsSaved)
         showMessage(QStringLiteral("The settings could not be written to %1.").arg(iniPath()));
-    m_engine.startRun();
 }
 
 void MainForm::StopCommand_Click() { m_controller->StopCommand_Click(); }

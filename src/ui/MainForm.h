@@ -77,6 +77,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    int widthOfText(const QString &text) const;
     void buildTopBand();
     void buildViews();
     void place(QWidget *widget, int left, int top, int width, int height);
