@@ -120,6 +120,12 @@ CommandResult LoadCommands::CmdBatteryRampSetup()
         plan.send(QStringLiteral("BATT:CC%1 ").arg(i) + plan.element(RampCc, i));
         plan.send(QStringLiteral("BATT:DTIME%1 ").arg(i) + plan.element(RampTime, i));
     }
+    return finishBatteryProfile(plan);
+}
+
+// RAMP and Cycle Life both end at the load-off voltage and repeat their sub-steps.
+CommandResult LoadCommands::finishBatteryProfile(CommandPlan &plan)
+{
     plan.send(QStringLiteral("LDOFFV ") + plan.stored(LoadOffV));
     plan.send(QStringLiteral("BATT:UVP ") + plan.stored(LoadOffV));
     plan.send(QStringLiteral("BATT:REPEAT ") + plan.integer16(Times));
@@ -207,10 +213,7 @@ CommandResult LoadCommands::CmdBatteryCycleLife()
         plan.send(QStringLiteral("BATT:TL%1 ").arg(i) + plan.element(TLow, i));
         plan.send(QStringLiteral("BATT:CYCLE%1 ").arg(i) + plan.element(CycleCount, i));
     }
-    plan.send(QStringLiteral("LDOFFV ") + plan.stored(LoadOffV));
-    plan.send(QStringLiteral("BATT:UVP ") + plan.stored(LoadOffV));
-    plan.send(QStringLiteral("BATT:REPEAT ") + plan.integer16(Times));
-    return perform(plan);
+    return finishBatteryProfile(plan);
 }
 
 CommandResult LoadCommands::CmdBatteryDynamicOn() { return fixedLines({QStringLiteral("BATT:DYN ON")}); }

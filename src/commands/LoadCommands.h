@@ -2,6 +2,8 @@
 
 #include "commands/CommandBuilder.h"
 
+class CommandPlan;
+
 // The load's command builders: each sends the lines that set up or start one function of the
 // running step. Every builder makes all of its lines first; when the step's data cannot make
 // them, it sends nothing and returns the problem.
@@ -50,6 +52,7 @@ private:
     CommandResult protectionTest(const QString &test, const QString &highKey, const QString &lowKey);
     CommandResult levelWithAddedCv(const QString &mode, bool withPauses);
     CommandResult batteryDischarge(const QString &levelKey, const QString &capacityKey);
+    CommandResult finishBatteryProfile(CommandPlan &plan);
 
     std::function<int()> m_cycleLifeCount;
 };

@@ -3,9 +3,11 @@
 #include "model/TestProgram.h"
 #include "model/TestStepFile.h"
 
+#include "TestFiles.h"
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
 #include <QTest>
 
 namespace {
@@ -15,19 +17,6 @@ const QByteArray Header = "StepNo.,Function,Mode,SinkValue,VStop,TStop,AhStop,Ti
                           "Ramp CC,Ramp Time,Total Step,I_DC,I_AC,Frequence,Duty,IStop,StableTime\r\n";
 const QByteArray DischargeLine = "1,Discharge,CC,1,0,10,0,,,,,,,,,,,,,,,,,,,,,,,,0,0\r\n";
 const QByteArray RestLine = "2,Rest,,,,10,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n";
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void write(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 } // namespace
 
@@ -44,14 +33,14 @@ private Q_SLOTS:
     {
         const QByteArray bytes = Header + DischargeLine + RestLine
             + "3,Battery RAMP,,0,,,,0,,,,,,,,,,,,,0,,,;1;2;0.5,;10;20;30,3,,,,,,\r\n";
-        write(path("in.TSF"), bytes);
+        TestFiles::writeBytes(path("in.TSF"), bytes);
         TestProgram program;
         QVERIFY(TestStepFile::LoadTestFile(program, path("in.TSF")).ok);
         QCOMPARE(program.StepCount(), 3);
         QCOMPARE(program.cell(3, 23), QStringLiteral(";1;2;0.5"));
         TraceList trace;
         QVERIFY(TestStepFile::SaveTestFile(program, path("out.TSF"), &trace).ok);
-        QCOMPARE(readAll(path("out.TSF")), bytes);
+        QCOMPARE(TestFiles::readBytes(path("out.TSF")), bytes);
         QCOMPARE(trace.lines().first(), path("out.TSF"));
         QCOMPARE(trace.lines().at(2), QString::fromLatin1(DischargeLine.chopped(2)));
     }
@@ -60,7 +49,7 @@ private Q_SLOTS:
     {
         TestProgram program;
         QVERIFY(TestStepFile::SaveTestFile(program, path("empty.TSF")).ok);
-        QCOMPARE(readAll(path("empty.TSF")), Header);
+        QCOMPARE(TestFiles::readBytes(path("empty.TSF")), Header);
         program.setGridRowCount(4);
         program.SetupStepGrid();
         QVERIFY(TestStepFile::LoadTestFile(program, path("empty.TSF")).ok);
@@ -92,7 +81,7 @@ private Q_SLOTS:
         QFETCH(int, steps);
         QFETCH(QStringList, cells);
         QFETCH(bool, warns);
-        write(path("edge.TSF"), bytes);
+        TestFiles::writeBytes(path("edge.TSF"), bytes);
         TestProgram program;
         const auto result = TestStepFile::LoadTestFile(program, path("edge.TSF"));
         QVERIFY(result.ok);
@@ -128,12 +117,12 @@ private Q_SLOTS:
     {
         const QByteArray bytes = Header + "1,Discharge,CC,\xb9\xfd\xb8\xfc,\xc3\xa9,\xe2\x82,\xf0\x9f\x98\x80"
             + QByteArray(25, ',') + "\xff\r\n";
-        write(path("ansi.TSF"), bytes);
+        TestFiles::writeBytes(path("ansi.TSF"), bytes);
         TestProgram program;
         QVERIFY(TestStepFile::LoadTestFile(program, path("ansi.TSF")).ok);
         QCOMPARE(program.cell(1, 4), QStringLiteral("\u00e9"));
         QVERIFY(TestStepFile::SaveTestFile(program, path("ansi-out.TSF")).ok);
-        QCOMPARE(readAll(path("ansi-out.TSF")), bytes);
+        QCOMPARE(TestFiles::readBytes(path("ansi-out.TSF")), bytes);
         const QByteArray mixed("a\x80\xc3\xa9\xed\xa0\x80z");
         QCOMPARE(LosslessText::encode(LosslessText::decode(mixed)), mixed);
     }

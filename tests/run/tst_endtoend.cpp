@@ -1,9 +1,11 @@
 #include "SimProcess.h"
 
+#include "TestFiles.h"
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+
 #include <QTest>
 
 namespace {
@@ -11,12 +13,6 @@ namespace {
 QString binary(const char *name) { return qEnvironmentVariable("VORNIC_BIN_DIR") + u'/' + QLatin1String(name); }
 
 QString testData(const char *name) { return qEnvironmentVariable("VORNIC_TEST_DATA") + u'/' + QLatin1String(name); }
-
-QByteArray read(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The lines every step of the sample program starts with, in the order of the run (the FOR body
 // twice).
@@ -140,7 +136,7 @@ private Q_SLOTS:
         // One OCP fails by design: the run finishes with a FAIL verdict.
         QVERIFY2(runner.exitCode() == 1, errors.constData());
 
-        QList<QByteArray> rows = read(csv).split('\n');
+        QList<QByteArray> rows = TestFiles::readBytes(csv).split('\n');
         rows.removeLast();
         QVERIFY(rows.size() > 50);
         QStringList verdicts;
@@ -155,7 +151,7 @@ private Q_SLOTS:
             (QStringList{"Short PASS", "OCP PASS", "OCP FAIL", "OPP PASS", "Battery RAMP PASS",
                 "Battery Discharge CC PASS", "Battery Discharge CP PASS", "Battery Cycle Life PASS"}));
 
-        const QByteArray log = read(simLog);
+        const QByteArray log = TestFiles::readBytes(simLog);
         int unknown = 0;
         const QStringList load = loggedLines(log, 'L', &unknown);
         const QStringList generator = loggedLines(log, 'G', &unknown);

@@ -66,21 +66,20 @@ private Q_SLOTS:
         QTest::newRow("CV with Current Limit reads its stops leniently")
             << "CV with Current Limit" << Cells{{3, "5"}, {21, "11"}, {5, "2s"}, {31, "x"}} << "6312C" << false
             << QStringList{"MODE CC", "CC:HIGH 5", "LIM:ADDCV:VOLT 11", "LIM:ADDCV ON"};
-        QTest::newRow("CV with Power Limit") << "CV with Power Limit" << with({{3, "50"}, {21, "11"}}) << "6312C"
-                                             << false
-                                             << QStringList{"MODE CP", "CP:HIGH 50", "LIM:ADDCV:VOLT 11", "LIM:ADDCV ON"};
+        QTest::newRow("CV with Power Limit")
+            << "CV with Power Limit" << with({{3, "50"}, {21, "11"}}) << "6312C" << false
+            << QStringList{"MODE CP", "CP:HIGH 50", "LIM:ADDCV:VOLT 11", "LIM:ADDCV ON"};
         QTest::newRow("Dynamic CR puts LOW first")
             << "Dynamic" << with({{2, "CR"}, {14, "8"}, {15, "4"}, {16, "1"}, {17, "2"}, {18, "0.5"}, {19, "0.6"}})
             << "6312C" << false
             << QStringList{"MODE CR", "CR:LOW 4", "CR:HIGH 8", "PERD:HIGH 1", "PERD:LOW 2", "RISE 0.5", "FALL 0.6",
-                           "LOAD ON", "DYN ON"};
-        QTest::newRow("Battery Cycle Life") << "Battery Cycle Life"
-                                            << Cells{{14, ";2"}, {15, ";1"}, {16, ";5"}, {17, ";6"}, {22, ";3"},
-                                                     {20, "10"}, {7, "2"}}
-                                            << "6312G" << false
-                                            << QStringList{"BATT:CCH1 2", "BATT:CCL1 1", "BATT:TH1 5",  "BATT:TL1 6",
-                                                           "BATT:CYCLE1 3", "LDOFFV 10", "BATT:UVP 10", "BATT:REPEAT 2",
-                                                           "BATT:DYN ON"};
+                   "LOAD ON", "DYN ON"};
+        QTest::newRow("Battery Cycle Life")
+            << "Battery Cycle Life"
+            << Cells{{14, ";2"}, {15, ";1"}, {16, ";5"}, {17, ";6"}, {22, ";3"}, {20, "10"}, {7, "2"}} << "6312G"
+            << false
+            << QStringList{"BATT:CCH1 2", "BATT:CCL1 1", "BATT:TH1 5", "BATT:TL1 6", "BATT:CYCLE1 3", "LDOFFV 10",
+                   "BATT:UVP 10", "BATT:REPEAT 2", "BATT:DYN ON"};
     }
     void startTable()
     {

@@ -1,27 +1,14 @@
 #include "settings/IniFile.h"
 
+#include "TestFiles.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+
 #include <QTest>
 
-namespace {
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-} // namespace
+namespace { } // namespace
 
 class TestIniFile : public QObject
 {
@@ -101,7 +88,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("VORN.INI"));
         if (!content.isNull())
-            writeBytes(path, content);
+            TestFiles::writeBytes(path, content);
         QCOMPARE(IniFile::ReadIniString(path, section, key, QStringLiteral("default")), expected);
     }
 
@@ -167,10 +154,10 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("VORN.INI"));
         if (!content.isNull())
-            writeBytes(path, content);
+            TestFiles::writeBytes(path, content);
         for (const QStringList &write : std::as_const(writes))
             QVERIFY(IniFile::WriteIniString(path, write[0], write[1], write[2]));
-        QCOMPARE(readBytes(path), expected);
+        QCOMPARE(TestFiles::readBytes(path), expected);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("VORN.INI")});
     }
 
@@ -192,7 +179,7 @@ private Q_SLOTS:
         QString path = dir.filePath(QStringLiteral("VORN.INI"));
         QString section = QStringLiteral("A");
         QString key = QStringLiteral("k");
-        writeBytes(path, before);
+        TestFiles::writeBytes(path, before);
         if (where == u"read-only folder") {
             QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
             QFile probe(dir.filePath(QStringLiteral("probe")));
@@ -217,7 +204,7 @@ private Q_SLOTS:
         const QStringList entries = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         QVERIFY(!IniFile::WriteIniString(path, section, key, QStringLiteral("1")));
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QCOMPARE(readBytes(dir.filePath(QStringLiteral("VORN.INI"))), before);
+        QCOMPARE(TestFiles::readBytes(dir.filePath(QStringLiteral("VORN.INI"))), before);
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), entries);
     }
 
@@ -225,7 +212,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("VORN.INI"));
-        writeBytes(path, "[A]\r\n");
+        TestFiles::writeBytes(path, "[A]\r\n");
         const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
         QVERIFY(QFile::setPermissions(path, owner));
         QVERIFY(IniFile::WriteIniString(path, QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("1")));

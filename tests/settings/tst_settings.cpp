@@ -4,29 +4,16 @@
 #include "settings/ProgramFolder.h"
 #include "settings/Settings.h"
 
+#include "TestFiles.h"
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
 #include <QTest>
 #include <functional>
 
 namespace {
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray lines(const QList<QByteArray> &list) { return list.join("\r\n") + "\r\n"; }
 
 // The file that SaveSettings writes from the defaults, with the report folder given.
 QByteArray defaultFile(const QByteArray &defaultPath)
@@ -129,29 +116,29 @@ private Q_SLOTS:
         MeasureOptions options;
         LoadSettings(settings, options, path);
         QVERIFY(SaveSettings(settings, options, path));
-        QCOMPARE(readBytes(path), defaultFile(ProgramFolder::path().toUtf8()));
+        QCOMPARE(TestFiles::readBytes(path), defaultFile(ProgramFolder::path().toUtf8()));
     }
 
     void commentsAndUnknownKeysSurvive()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("VORN.INI"));
-        writeBytes(path,
-            lines({"; bench 3", "[system]", "LastTestStepFile=/home/op/a.tsf", "measuretime=250", "Colour=blue", "",
-                "[Other]", "x=1"}));
+        TestFiles::writeBytes(path,
+            TestFiles::crlfLines({"; bench 3", "[system]", "LastTestStepFile=/home/op/a.tsf", "measuretime=250",
+                "Colour=blue", "", "[Other]", "x=1"}));
         Settings settings;
         MeasureOptions options;
         LoadSettings(settings, options, path);
         options.setMeasTimeText(QStringLiteral("500"));
         settings.DefaultPath = QStringLiteral("/r");
         QVERIFY(SaveSettings(settings, options, path));
-        const QByteArray written = readBytes(path);
+        const QByteArray written = TestFiles::readBytes(path);
         const QByteArray scratch = defaultFile("/r");
-        const QByteArray system = lines(
+        const QByteArray system = TestFiles::crlfLines(
             {"MeasureVoltage=1", "MeasureCurrent=1", "MeasurePower=1", "MeasureAh=1", "MeasureWh=1", "Separate=,"});
-        const QByteArray expected
-            = lines({"; bench 3", "[system]", "LastTestStepFile=/home/op/a.tsf", "measuretime=500", "Colour=blue"})
-            + system + lines({"", "[Other]", "x=1"}) + scratch.left(scratch.indexOf("[System]"));
+        const QByteArray expected = TestFiles::crlfLines({"; bench 3", "[system]", "LastTestStepFile=/home/op/a.tsf",
+                                        "measuretime=500", "Colour=blue"})
+            + system + TestFiles::crlfLines({"", "[Other]", "x=1"}) + scratch.left(scratch.indexOf("[System]"));
         QCOMPARE(written, expected);
     }
 
@@ -237,12 +224,12 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("VORN.INI"));
         const QByteArray content = "[" + section.toUtf8() + "]\r\n" + key.toUtf8() + "=" + text.toUtf8() + "\r\n";
-        writeBytes(path, content);
+        TestFiles::writeBytes(path, content);
         Settings settings;
         MeasureOptions options;
         LoadSettings(settings, options, path);
         QCOMPARE(field(settings), expected);
-        QCOMPARE(readBytes(path), content);
+        QCOMPARE(TestFiles::readBytes(path), content);
     }
 
     void textKeys_data()
@@ -276,7 +263,7 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("VORN.INI"));
-        writeBytes(path, content);
+        TestFiles::writeBytes(path, content);
         Settings settings;
         MeasureOptions options;
         LoadSettings(settings, options, path);
@@ -305,7 +292,7 @@ private Q_SLOTS:
         QFETCH(QList<int>, shown);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("VORN.INI"));
-        writeBytes(path, "[System]\r\n" + system);
+        TestFiles::writeBytes(path, "[System]\r\n" + system);
         Settings settings;
         MeasureOptions options;
         LoadSettings(settings, options, path);
@@ -340,7 +327,7 @@ private Q_SLOTS:
             .replace("MeasureVoltage=1", "MeasureVoltage=0")
             .replace("MeasureWh=1", "MeasureWh=0")
             .replace("Separate=,", "Separate=<Tab>");
-        QCOMPARE(readBytes(path), expected);
+        QCOMPARE(TestFiles::readBytes(path), expected);
     }
 
     void roundTrip()
@@ -356,7 +343,7 @@ private Q_SLOTS:
         settings.AFGEnable = 1;
         settings.TestFileName = QStringLiteral("/home/op/Entl\u00e4dung.TSF");
         QVERIFY(SaveSettings(settings, options, path));
-        QVERIFY(readBytes(path).contains("\r\nLanPort=40000\r\n"));
+        QVERIFY(TestFiles::readBytes(path).contains("\r\nLanPort=40000\r\n"));
         Settings again;
         MeasureOptions againOptions;
         LoadSettings(again, againOptions, path);
@@ -373,12 +360,12 @@ private Q_SLOTS:
             "TestFileName=Entl\xE4"
             "dung.TSF");
         content.replace("[System]", "; \xFF\xFE\r\n[System]");
-        writeBytes(path, content);
+        TestFiles::writeBytes(path, content);
         Settings settings;
         MeasureOptions options;
         LoadSettings(settings, options, path);
         QVERIFY(SaveSettings(settings, options, path));
-        QCOMPARE(readBytes(path), content);
+        QCOMPARE(TestFiles::readBytes(path), content);
     }
 
     void failedSaveKeepsFileAndValues()
@@ -400,12 +387,12 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("VORN.INI"));
-        writeBytes(path, "[Load Option]\r\nLanPort=99999\r\n");
+        TestFiles::writeBytes(path, "[Load Option]\r\nLanPort=99999\r\n");
         Settings settings;
         MeasureOptions options;
         LoadSettings(settings, options, path);
         QVERIFY(SaveSettings(settings, options, path));
-        QVERIFY(readBytes(path).startsWith("[Load Option]\r\nLanPort=4001\r\n"));
+        QVERIFY(TestFiles::readBytes(path).startsWith("[Load Option]\r\nLanPort=4001\r\n"));
     }
 
     void linkKeysInTheDialogsOrder()
@@ -416,7 +403,7 @@ private Q_SLOTS:
         link.Address = 7;
         LinkSettingsIni::write(ini, u"AFG Option", link, LinkSettingsIni::WriteOrder::AddressFirst);
         QVERIFY(ini.save());
-        const QByteArray written = readBytes(ini.path());
+        const QByteArray written = TestFiles::readBytes(ini.path());
         QVERIFY(written.contains("COMPort=1\r\nAddress=7\r\nBoardNo=0\r\nLanIP1=192\r\n"));
         QCOMPARE(LinkSettingsIni::read(ini, u"afg option", LinkSettings()), link);
     }

@@ -4,6 +4,7 @@
 #include "settings/Settings.h"
 #include "ui/ConnectionSetupForm.h"
 
+#include "TestFiles.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -15,25 +16,11 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
 #include <QTest>
 #include <memory>
 
 namespace {
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
-
-QByteArray lines(const QList<QByteArray> &list) { return list.join("\r\n") + "\r\n"; }
 
 template <class T> T *get(const QObject *parent, const QString &name)
 {
@@ -80,7 +67,7 @@ struct Bench
     explicit Bench(const QByteArray &file = {})
     {
         if (!file.isEmpty())
-            writeBytes(path, file);
+            TestFiles::writeBytes(path, file);
         LoadSettings(settings, options, path);
     }
 
@@ -184,22 +171,22 @@ private Q_SLOTS:
         bench.open();
         bench.press("Command1");
         QCOMPARE(bench.dialog->result(), int(QDialog::Accepted));
-        const QByteArray link = lines({"ConnectMode=0", "BaudRate=115200", "HandShake=2", "COMPort=1", "Address=5",
-            "BoardNo=0", "LanIP1=192", "LanIP2=168", "LanIP3=16", "LanIP4=128", "LanPort=4001"});
-        QCOMPARE(readBytes(bench.path),
-            lines({"[Load Option]", "DefaultPath=" + ProgramFolder::path().toUtf8()}) + link
-                + lines({"[AFG Option]", "AFGEnable=0"}) + link);
+        const QByteArray link = TestFiles::crlfLines({"ConnectMode=0", "BaudRate=115200", "HandShake=2", "COMPort=1",
+            "Address=5", "BoardNo=0", "LanIP1=192", "LanIP2=168", "LanIP3=16", "LanIP4=128", "LanPort=4001"});
+        QCOMPARE(TestFiles::readBytes(bench.path),
+            TestFiles::crlfLines({"[Load Option]", "DefaultPath=" + ProgramFolder::path().toUtf8()}) + link
+                + TestFiles::crlfLines({"[AFG Option]", "AFGEnable=0"}) + link);
         QCOMPARE(bench.settings.generatorLink.LanIP3, qint16(16));
     }
 
     void storedValuesShown()
     {
-        Bench bench(lines({"[Load Option]", "ConnectMode=2", "BaudRate=9600", "COMPort=/dev/ttyUSB1", "Address=12",
-            "LanIP1=10", "LanIP2=0", "LanIP3=0", "LanIP4=7", "LanPort=5025", "BoardNo=4", "[AFG Option]", "AFGEnable=1",
-            "ConnectMode=1", "Address=9"}));
+        Bench bench(TestFiles::crlfLines({"[Load Option]", "ConnectMode=2", "BaudRate=9600", "COMPort=/dev/ttyUSB1",
+            "Address=12", "LanIP1=10", "LanIP2=0", "LanIP3=0", "LanIP4=7", "LanPort=5025", "BoardNo=4", "[AFG Option]",
+            "AFGEnable=1", "ConnectMode=1", "Address=9"}));
         // Changed after start-up: the dialog shows the file, memory keeps what was loaded except
         // the transports, the board numbers and the generator switch.
-        writeBytes(bench.path, readBytes(bench.path).replace("BaudRate=9600", "BaudRate=19200"));
+        TestFiles::writeBytes(bench.path, TestFiles::readBytes(bench.path).replace("BaudRate=9600", "BaudRate=19200"));
         QWidget *d = bench.open();
         QVERIFY(get<QRadioButton>(d, "Option3")->isChecked());
         QVERIFY(get<QRadioButton>(d, "Option5")->isChecked());
@@ -240,7 +227,7 @@ private Q_SLOTS:
         QFETCH(QString, option);
         QFETCH(QString, panel);
         QFETCH(QString, shown);
-        Bench bench(lines({"[Load Option]", "ConnectMode=1", "[AFG Option]", "ConnectMode=2"}));
+        Bench bench(TestFiles::crlfLines({"[Load Option]", "ConnectMode=1", "[AFG Option]", "ConnectMode=2"}));
         QWidget *d = bench.open();
         QTest::mouseClick(get<QRadioButton>(d, option), Qt::LeftButton);
         QVERIFY(get<QRadioButton>(d, option)->isChecked());
@@ -267,7 +254,8 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, value);
         QFETCH(QString, shown);
-        Bench bench(lines({"[Load Option]", "HandShake=" + value, "[AFG Option]", "HandShake=" + value}));
+        Bench bench(
+            TestFiles::crlfLines({"[Load Option]", "HandShake=" + value, "[AFG Option]", "HandShake=" + value}));
         QWidget *d = bench.open();
         QCOMPARE(text(d, "Combo3"), shown);
         QCOMPARE(text(d, "Combo5"), shown);
@@ -275,7 +263,7 @@ private Q_SLOTS:
 
     void handShakeThreeRoundTrip()
     {
-        Bench bench(lines({"[Load Option]", "HandShake=3"}));
+        Bench bench(TestFiles::crlfLines({"[Load Option]", "HandShake=3"}));
         QWidget *d = bench.open();
         QCOMPARE(text(d, "Combo3"), QStringLiteral("comRTSXOnXOff"));
         setText(d, "Combo5", QStringLiteral("comRTSXOnXOff"));
@@ -305,8 +293,8 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(QString, expected);
         // Memory holds 0 from start-up; the file says 2 by the time the dialog opens.
-        Bench bench(lines({"[Load Option]", "HandShake=0"}));
-        writeBytes(bench.path, lines({"[Load Option]", "HandShake=2"}));
+        Bench bench(TestFiles::crlfLines({"[Load Option]", "HandShake=0"}));
+        TestFiles::writeBytes(bench.path, TestFiles::crlfLines({"[Load Option]", "HandShake=2"}));
         QWidget *d = bench.open();
         setText(d, "Combo3", typed);
         bench.press("Command1");
@@ -339,7 +327,7 @@ private Q_SLOTS:
 
     void saveStoresBoardZero()
     {
-        Bench bench(lines({"[Load Option]", "BoardNo=3", "[AFG Option]", "BoardNo=1"}));
+        Bench bench(TestFiles::crlfLines({"[Load Option]", "BoardNo=3", "[AFG Option]", "BoardNo=1"}));
         bench.open();
         QCOMPARE(bench.settings.loadLink.BoardNo, qint16(3));
         bench.press("Command1");
@@ -381,7 +369,7 @@ private Q_SLOTS:
     void folderPickWithoutPathChangesNothing()
     {
         QFETCH(QUrl, answer);
-        Bench bench(lines({"[Load Option]", "DefaultPath=/srv/reports"}));
+        Bench bench(TestFiles::crlfLines({"[Load Option]", "DefaultPath=/srv/reports"}));
         bench.folderAnswer = answer;
         QWidget *d = bench.open();
         bench.press("Command3");
@@ -391,16 +379,17 @@ private Q_SLOTS:
 
     void cancelLeavesDefaultPathWritten()
     {
-        const QByteArray before = lines({"; bench 2", "[Load Option]", "BaudRate=9600", "[System]", "Separate=;"});
+        const QByteArray before
+            = TestFiles::crlfLines({"; bench 2", "[Load Option]", "BaudRate=9600", "[System]", "Separate=;"});
         Bench bench(before);
         const Settings loaded = bench.settings;
         QWidget *d = bench.open();
         setText(d, "Combo1", QStringLiteral("19200"));
         bench.press("Command2");
         QCOMPARE(bench.dialog->result(), int(QDialog::Rejected));
-        QCOMPARE(readBytes(bench.path),
-            lines({"; bench 2", "[Load Option]", "BaudRate=9600", "DefaultPath=" + ProgramFolder::path().toUtf8(),
-                "[System]", "Separate=;"}));
+        QCOMPARE(TestFiles::readBytes(bench.path),
+            TestFiles::crlfLines({"; bench 2", "[Load Option]", "BaudRate=9600",
+                "DefaultPath=" + ProgramFolder::path().toUtf8(), "[System]", "Separate=;"}));
         QCOMPARE(bench.settings, loaded);
     }
 
@@ -469,9 +458,9 @@ private Q_SLOTS:
         QFETCH(QString, field);
         QFETCH(QString, typed);
         QFETCH(QString, message);
-        Bench bench(lines({"[AFG Option]", "AFGEnable=0"}));
+        Bench bench(TestFiles::crlfLines({"[AFG Option]", "AFGEnable=0"}));
         ConnectionSetupForm *d = bench.open();
-        const QByteArray opened = readBytes(bench.path);
+        const QByteArray opened = TestFiles::readBytes(bench.path);
         const Settings before = bench.settings;
         get<QCheckBox>(d, "Check1")->setChecked(true);
         setText(d, "DefaultPathText", QStringLiteral("/elsewhere"));
@@ -480,7 +469,7 @@ private Q_SLOTS:
         QCOMPARE(bench.messages, QStringList({message}));
         QVERIFY(d->isVisible());
         QCOMPARE(bench.closed->count(), 0);
-        QCOMPARE(readBytes(bench.path), opened);
+        QCOMPARE(TestFiles::readBytes(bench.path), opened);
         QCOMPARE(bench.settings, before);
     }
 

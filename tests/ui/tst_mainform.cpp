@@ -15,6 +15,7 @@
 #include "ui/PictureIcon.h"
 #include "ui/StepRowDelegate.h"
 
+#include "TestFiles.h"
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -25,16 +26,11 @@
 #include <QProcess>
 #include <QTableView>
 #include <QTemporaryDir>
+
 #include <QTest>
 #include <QToolButton>
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 const QByteArray headerLine = "StepNo.,Function,Mode,SinkValue,VStop,TStop,AhStop,Times,Start,Step,Stop,Vth,"
                               "Limit High,Limit Low,High,Low,T-High,T-Low,Rise,Fall,Load Off V,CV Add,Cycle Count,"
@@ -278,7 +274,8 @@ private Q_SLOTS:
         f.form->stepEditor()->addStep();
         f.chosenFile = f.path("prog.tsf");
         f.form->SaveCommand_Click();
-        QCOMPARE(readAll(f.chosenFile), headerLine + "1,Discharge,CC,1,0,10,0,,,,,,,,,,,,,,,,,,,,,,,,0,0\r\n");
+        QCOMPARE(
+            TestFiles::readBytes(f.chosenFile), headerLine + "1,Discharge,CC,1,0,10,0,,,,,,,,,,,,,,,,,,,,,,,,0,0\r\n");
         QCOMPARE(IniFile::ReadIniString(f.path("VORN.INI"), "System", "LastTestStepFile", ""), f.chosenFile);
         QCOMPARE(f.engine->settings().TestFileName, f.chosenFile);
 
@@ -318,7 +315,8 @@ private Q_SLOTS:
         f.form->findChild<QLineEdit *>("MeasTimeText")->setText("250");
         QTest::keyClick(f.form->findChild<QLineEdit *>("MeasTimeText"), Qt::Key_Return);
         f.form->close();
-        QCOMPARE(readAll(f.path("TempTestFile.TSF")), headerLine + "1,Rest,,,,10,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n");
+        QCOMPARE(TestFiles::readBytes(f.path("TempTestFile.TSF")),
+            headerLine + "1,Rest,,,,10,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n");
         QCOMPARE(
             IniFile::ReadIniString(f.path("VORN.INI"), "VORN", "TestFileName", ""), QStringLiteral("TempTestFile.TSF"));
         QVERIFY(f.messages.isEmpty());
@@ -369,7 +367,8 @@ private Q_SLOTS:
         f.chosenFile = f.path("copy.csv");
         f.form->SaveLogCmd_Click();
         QCOMPARE(f.messages, QStringList{"Convert OK"});
-        QVERIFY(readAll(f.chosenFile).startsWith("No.,StepTime,V,I,W,AH,WH,TotalTime,Function Name,Result"));
+        QVERIFY(
+            TestFiles::readBytes(f.chosenFile).startsWith("No.,StepTime,V,I,W,AH,WH,TotalTime,Function Name,Result"));
 
         f.messages.clear();
         f.chosenFile = f.path("missing/copy.csv");
@@ -413,7 +412,7 @@ private Q_SLOTS:
         const QStringList &lines = f.trace().lines();
         QVERIFY(
             std::any_of(lines.begin(), lines.end(), [](const QString &line) { return line.startsWith("LOAD OFF"); }));
-        QVERIFY(readAll(f.path("TempTestFile.TSF")).contains("1,Rest,"));
+        QVERIFY(TestFiles::readBytes(f.path("TempTestFile.TSF")).contains("1,Rest,"));
         QVERIFY(f.messages.isEmpty());
     }
 
