@@ -166,6 +166,38 @@ private Q_SLOTS:
             qPrintable(missing));
         QCOMPARE(load.last(), QStringLiteral("LOAD OFF"));
     }
+
+    void interruptedRunSwitchesTheLoadOff()
+    {
+        QTemporaryDir dir;
+        const QString simLog = dir.filePath(QStringLiteral("sim.log"));
+        SimProcess sim({"--tcp", "0", "--log", simLog});
+        QVERIFY(sim.waitForAnnouncements(1));
+        QFile iniFile(dir.filePath(QStringLiteral("VORN.INI")));
+        QVERIFY(iniFile.open(QIODevice::WriteOnly));
+        iniFile.write(QStringLiteral("[Load Option]\r\nConnectMode=2\r\nLanIP1=127\r\nLanIP2=0\r\nLanIP3=0\r\n"
+                                     "LanIP4=1\r\nLanPort=%1\r\n[System]\r\nMeasureTime=100\r\n")
+                          .arg(sim.port(QStringLiteral("load")))
+                          .toLatin1());
+        iniFile.close();
+        const QString program = dir.filePath(QStringLiteral("long.TSF"));
+        TestFiles::writeBytes(
+            program, TestFiles::crlfLines({"header", "1,Discharge,CC,2,0,600,0" + QByteArray(24, ',') + "0,0"}));
+
+        QProcess runner;
+        runner.start(binary("vornic-run"),
+            {"--settings", iniFile.fileName(), "--log", dir.filePath(QStringLiteral("run.CSV")), program});
+        QVERIFY(runner.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(simLog).contains("LOAD ON"), 10000);
+        QTest::qWait(300);
+        runner.terminate();
+        QVERIFY(runner.waitForFinished(10000));
+        QCOMPARE(runner.exitCode(), 130);
+        int unknown = 0;
+        const QStringList load = loggedLines(TestFiles::readBytes(simLog), 'L', &unknown);
+        QCOMPARE(load.last(), QStringLiteral("LOAD OFF"));
+        QVERIFY(TestFiles::readBytes(dir.filePath(QStringLiteral("run.CSV"))).count('\n') >= 2);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestEndToEnd)
