@@ -12,7 +12,7 @@ int runIdentify(const RunnerOptions &options)
     engine.loadSettings();
     for (TransportLink *link : {&engine.loadLink(), &engine.generatorLink()})
         QObject::connect(link, &TransportLink::message,
-                         [](const QString &text) { Console::printLine(stderr, QStringLiteral("vornic-run: ") + text); });
+            [](const QString &text) { Console::printLine(stderr, QStringLiteral("vornic-run: ") + text); });
     engine.identification().Timer2_Timer();
     for (const QString &line : engine.identification().summaryLines())
         Console::printLine(stdout, line);

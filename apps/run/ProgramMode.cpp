@@ -22,7 +22,8 @@ public:
     {
         endLine();
         if (!m_terminal)
-            Console::printLine(stderr, QStringLiteral("step %1: %2").arg(row).arg(m_engine.run().state().CurrentFunction));
+            Console::printLine(
+                stderr, QStringLiteral("step %1: %2").arg(row).arg(m_engine.run().state().CurrentFunction));
     }
     void rowMade()
     {
@@ -30,8 +31,8 @@ public:
             return;
         const RunState &state = m_engine.run().state();
         std::fprintf(stderr, "\r\033[Kstep %d: %s, %s s left, %s V, %s A", state.StepPointer,
-                     qPrintable(state.CurrentFunction), qPrintable(state.TStop.toText()),
-                     qPrintable(state.MeasuredVoltage), qPrintable(state.MeasuredCurrent));
+            qPrintable(state.CurrentFunction), qPrintable(state.TStop.toText()), qPrintable(state.MeasuredVoltage),
+            qPrintable(state.MeasuredCurrent));
         std::fflush(stderr);
         m_open = true;
     }
@@ -124,9 +125,10 @@ int runProgram(const RunnerOptions &options)
         progress.message(QStringLiteral("the settings could not be written to %1").arg(engine.iniPath()));
     QCoreApplication::exec();
     progress.endLine();
-    Console::printLine(stderr, QStringLiteral("vornic-run: %1 rows, %2 failed verdicts, log %3")
-                                   .arg(run.state().RowCounter - 1)
-                                   .arg(run.failVerdicts())
-                                   .arg(run.logFilePath()));
+    Console::printLine(stderr,
+        QStringLiteral("vornic-run: %1 rows, %2 failed verdicts, log %3")
+            .arg(run.state().RowCounter - 1)
+            .arg(run.failVerdicts())
+            .arg(run.logFilePath()));
     return exitCode;
 }

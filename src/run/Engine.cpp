@@ -6,10 +6,14 @@
 #include <QFileInfo>
 
 Engine::Engine(Clock &clock, const QString &iniPath, QObject *parent)
-    : QObject(parent), m_iniPath(iniPath.isEmpty() ? defaultIniPath() : iniPath),
-      m_load(LinkRole::Load, [this] { return m_settings.loadLink; }, clock, m_trace),
-      m_generator(LinkRole::Generator, [this] { return m_settings.generatorLink; }, clock, m_trace),
-      m_identification(m_load), m_run({m_program, m_load, &m_generator, clock, m_trace, m_results})
+    : QObject(parent),
+      m_iniPath(iniPath.isEmpty() ? defaultIniPath() : iniPath),
+      m_load(
+          LinkRole::Load, [this] { return m_settings.loadLink; }, clock, m_trace),
+      m_generator(
+          LinkRole::Generator, [this] { return m_settings.generatorLink; }, clock, m_trace),
+      m_identification(m_load),
+      m_run({m_program, m_load, &m_generator, clock, m_trace, m_results})
 {
     m_load.setRunState(&m_run.state());
     m_generator.setRunState(&m_run.state());
@@ -17,7 +21,7 @@ Engine::Engine(Clock &clock, const QString &iniPath, QObject *parent)
     m_identification.setAFGEnable([this] { return int(m_settings.AFGEnable); });
     m_run.setIdentify([this] { m_identification.Timer2_Timer(); });
     m_run.setNameLabelAccess([this] { return m_identification.NameLabel(); },
-                             [this](const QString &text) { m_identification.setNameLabel(text); });
+        [this](const QString &text) { m_identification.setNameLabel(text); });
     m_run.setRatedCurrent([this] { return m_identification.RatedCurrent(); });
     m_run.setMeasTimeText([this] { return m_measureOptions.measTimeText(); });
     m_run.setSeparatorText([this] { return m_measureOptions.separateText(); });
@@ -45,6 +49,6 @@ bool Engine::startRun(bool *settingsSaved)
     options.afgEnabled = m_settings.AFGEnable == 1;
     options.measureTime = m_settings.MeasureTime;
     options.measure = {m_settings.MeasureVoltage == 1, m_settings.MeasureCurrent == 1, m_settings.MeasurePower == 1,
-                       m_settings.MeasureAh == 1, m_settings.MeasureWh == 1};
+        m_settings.MeasureAh == 1, m_settings.MeasureWh == 1};
     return m_run.RunCommand_Click(options);
 }
