@@ -126,8 +126,9 @@ MainForm::MainForm(Engine &engine, const QString &programFolder, QWidget *parent
     connect(&identification, &Identification::NameLabelChanged, m_nameLabel, &QLabel::setText);
     connect(&identification, &Identification::AMaxLabelChanged, m_aMaxLabel, &QLabel::setText);
     connect(&identification, &Identification::offeredFunctionsChanged, m_editor, &StepEditor::setOfferedFunctions);
-    connect(&m_engine.loadLink(), &TransportLink::message, this, &MainForm::showMessage);
-    connect(&m_engine.generatorLink(), &TransportLink::message, this, &MainForm::showMessage);
+    connect(&m_engine.loadLink(), &TransportLink::message, this, &MainForm::showLinkMessage);
+    connect(&m_engine.generatorLink(), &TransportLink::message, this, &MainForm::showLinkMessage);
+    connect(&m_engine.identification(), &Identification::identified, this, [this] { m_lastLinkMessage.clear(); });
     connect(m_controller, &RunController::message, this, &MainForm::showMessage);
     connect(m_controller, &RunController::testFinished, this, [this] { showMessage(QStringLiteral("Test Finished")); });
     connect(m_controller, &RunController::stepTimeLeftChanged, m_text2, &QLineEdit::setText);
@@ -308,6 +309,14 @@ void MainForm::Form_Load()
     m_engine.identification().enableTimer2();
     if (!loaded.message.isEmpty())
         QTimer::singleShot(0, this, [this, text = loaded.message] { showMessage(text); });
+}
+
+void MainForm::showLinkMessage(const QString &text)
+{
+    if (text == m_lastLinkMessage)
+        return;
+    m_lastLinkMessage = text;
+    showMessage(text);
 }
 
 void MainForm::setMessageFunction(MessageFunction message) { m_message = std::move(message); }

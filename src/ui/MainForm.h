@@ -78,6 +78,9 @@ protected:
 
 private:
     int widthOfText(const QString &text) const;
+    // A link's message, once until the links connect again: a link that stays lost repeats it at
+    // every line sent.
+    void showLinkMessage(const QString &text);
     void buildTopBand();
     void buildViews();
     void place(QWidget *widget, int left, int top, int width, int height);
@@ -110,6 +113,7 @@ private:
 
     MainGeometry m_geometry;
     qint16 m_traceVisible = 0;
+    QString m_lastLinkMessage;
     bool m_aMaxGreyed = false;
     MessageFunction m_message;
     FileChooser m_chooseFile;

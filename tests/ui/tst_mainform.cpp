@@ -293,6 +293,18 @@ private Q_SLOTS:
         QVERIFY(f.messages.isEmpty());
     }
 
+    void aLostLinkSaysSoOnceUntilTheNextConnect()
+    {
+        Fixture f;
+        Q_EMIT f.engine->loadLink().message(QStringLiteral("Lost Connect!"));
+        Q_EMIT f.engine->loadLink().message(QStringLiteral("Lost Connect!"));
+        Q_EMIT f.engine->generatorLink().message(QStringLiteral("Lost Connect!"));
+        QCOMPARE(f.messages, QStringList{QStringLiteral("Lost Connect!")});
+        Q_EMIT f.engine->identification().identified();
+        Q_EMIT f.engine->loadLink().message(QStringLiteral("Lost Connect!"));
+        QCOMPARE(f.messages.size(), 2);
+    }
+
     void unreadableFileKeepsTheProgram()
     {
         Fixture f;
