@@ -55,7 +55,7 @@ int main(int argc, char *argv[])
     QObject::connect(
         &engine.results(), &ResultLog::rowAppended, [&] { ticks.append(SystemClock::instance().tickMs()); });
     QObject::connect(&engine.run(), &RunController::runEnded, [] { QCoreApplication::quit(); });
-    if (!engine.startRun())
+    if (!engine.startRun(QStringLiteral("bench")))
         return 2;
     QCoreApplication::exec();
     sim.terminate();

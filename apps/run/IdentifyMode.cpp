@@ -6,6 +6,8 @@
 #include "link/SystemClock.h"
 #include "run/Engine.h"
 
+#include <QCoro/QCoroTask>
+
 int runIdentify(const RunnerOptions &options)
 {
     Engine engine(SystemClock::instance(), options.settingsPath);
@@ -13,7 +15,7 @@ int runIdentify(const RunnerOptions &options)
     for (TransportLink *link : {&engine.loadLink(), &engine.generatorLink()})
         QObject::connect(link, &TransportLink::message,
             [](const QString &text) { Console::printLine(stderr, QStringLiteral("vornic-run: ") + text); });
-    engine.identification().Timer2_Timer();
+    QCoro::waitFor(engine.identification().identify());
     for (const QString &line : engine.identification().summaryLines())
         Console::printLine(stdout, line);
     return engine.identification().ModelName() == ErrRec ? 2 : 0;

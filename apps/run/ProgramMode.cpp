@@ -18,12 +18,11 @@ class Progress
 public:
     explicit Progress(Engine &engine) : m_engine(engine), m_terminal(Console::isTerminal(stderr)) { }
 
-    void stepStarted(int row)
+    void stepStarted(int row, const QString &function)
     {
         endLine();
         if (!m_terminal)
-            Console::printLine(
-                stderr, QStringLiteral("step %1: %2").arg(row).arg(m_engine.run().state().CurrentFunction));
+            Console::printLine(stderr, QStringLiteral("step %1: %2").arg(row).arg(function));
     }
     void rowMade()
     {
@@ -59,15 +58,17 @@ private:
     QString m_lastMessage;
 };
 
-int exitCodeFor(RunController::RunEnd end, int failVerdicts)
+int exitCodeFor(RunEvents::Result result)
 {
-    switch (end) {
-    case RunController::RunEnd::Finished:
-        return failVerdicts > 0 ? 1 : 0;
-    case RunController::RunEnd::Stopped:
+    switch (result) {
+    case RunEvents::Result::Pass:
+        return 0;
+    case RunEvents::Result::Fail:
+        return 1;
+    case RunEvents::Result::Stopped:
         return 130;
-    case RunController::RunEnd::LoadSilent:
-    case RunController::RunEnd::Failed:
+    case RunEvents::Result::Lost:
+    case RunEvents::Result::Error:
         break;
     }
     return 2;
@@ -98,8 +99,9 @@ int runProgram(const RunnerOptions &options)
     for (TransportLink *link : {&engine.loadLink(), &engine.generatorLink()})
         QObject::connect(link, &TransportLink::message, [&](const QString &text) { progress.message(text); });
     QObject::connect(&run, &RunController::message, [&](const QString &text) { progress.message(text); });
-    QObject::connect(&run, &RunController::stepStarted, [&](int row) { progress.stepStarted(row); });
-    QObject::connect(&engine.results(), &ResultLog::rowAppended, [&] { progress.rowMade(); });
+    QObject::connect(&run, &RunController::stepStarted,
+        [&](int row, const QString &function) { progress.stepStarted(row, function); });
+    QObject::connect(&run, &RunController::rowMade, [&] { progress.rowMade(); });
     QObject::connect(&run, &RunController::testFinished, [&] { progress.message(QStringLiteral("Test Finished")); });
     if (options.trace)
         QObject::connect(&engine.trace(), &TraceList::rowsInserted, [&](const QModelIndex &, int, int last) {
@@ -108,8 +110,8 @@ int runProgram(const RunnerOptions &options)
         });
 
     int exitCode = 2;
-    QObject::connect(&run, &RunController::runEnded, [&](RunController::RunEnd end) {
-        exitCode = exitCodeFor(end, run.failVerdicts());
+    QObject::connect(&run, &RunController::runEnded, [&](RunEvents::Result result) {
+        exitCode = exitCodeFor(result);
         QCoreApplication::exit(exitCode);
     });
     InterruptWatcher interrupts;
@@ -119,7 +121,7 @@ int runProgram(const RunnerOptions &options)
     });
 
     bool settingsSaved = true;
-    if (!engine.startRun(&settingsSaved))
+    if (!engine.startRun(options.programPath, &settingsSaved))
         return 2;
     if (!settingsSaved)
         progress.message(QStringLiteral("the settings could not be written to %1").arg(engine.iniPath()));

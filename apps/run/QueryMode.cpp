@@ -8,6 +8,7 @@
 #include "settings/MeasureOptions.h"
 #include "settings/Settings.h"
 
+#include <QCoro/QCoroTask>
 #include <cstdio>
 
 namespace {
@@ -36,8 +37,8 @@ int runQuery(const RunnerOptions &options)
     QObject::connect(&load, &TransportLink::message,
         [](const QString &text) { printLine(stderr, QStringLiteral("vornic-run: ") + text); });
 
-    load.LinkConnect();
-    const QString reply = load.ask(options.queryText);
+    QCoro::waitFor(load.LinkConnect());
+    const QString reply = QCoro::waitFor(load.ask(options.queryText));
     if (reply.isEmpty() || reply == ErrRec) {
         printLine(stdout, ErrRec);
         return 2;

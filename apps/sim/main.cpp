@@ -5,7 +5,7 @@
 #include "SignalQuitter.h"
 #include "SimInstruments.h"
 #include "SimLog.h"
-#include "TcpTransport.h"
+#include "SimTcpListener.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -160,12 +160,12 @@ int main(int argc, char *argv[])
 
     SimInstruments instruments(config, *speed, log.get());
     SignalQuitter quitter;
-    std::unique_ptr<TcpTransport> loadTcp;
+    std::unique_ptr<SimTcpListener> loadTcp;
     std::unique_ptr<PtyTransport> loadPty;
-    std::unique_ptr<TcpTransport> generatorTcp;
+    std::unique_ptr<SimTcpListener> generatorTcp;
     if (parser.isSet(QStringLiteral("tcp"))) {
         const std::optional<quint16> port = portOption(parser, QStringLiteral("tcp"), &error);
-        loadTcp = std::make_unique<TcpTransport>(instruments, SimInstrument::Load, faults);
+        loadTcp = std::make_unique<SimTcpListener>(instruments, SimInstrument::Load, faults);
         if (!port || !loadTcp->listen(*port, &error))
             return fail(error);
         announce(QStringLiteral("load tcp 127.0.0.1:%1").arg(loadTcp->port()));
@@ -181,7 +181,7 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(QStringLiteral("gen-tcp"))) {
         const std::optional<quint16> port = portOption(parser, QStringLiteral("gen-tcp"), &error);
-        generatorTcp = std::make_unique<TcpTransport>(instruments, SimInstrument::Generator, FaultSet());
+        generatorTcp = std::make_unique<SimTcpListener>(instruments, SimInstrument::Generator, FaultSet());
         if (!port || !generatorTcp->listen(*port, &error))
             return fail(error);
         announce(QStringLiteral("generator tcp 127.0.0.1:%1").arg(generatorTcp->port()));

@@ -1,15 +1,16 @@
 #include "commands/CommandPlan.h"
 
+#include "link/CancelToken.h"
 #include "link/Clock.h"
 #include "link/InstrumentLink.h"
 #include "model/Fixed4.h"
 #include "model/NumberText.h"
-#include "run/RunState.h"
+#include "model/StepValues.h"
 
 #include <cmath>
 
-CommandPlan::CommandPlan(const RunState &state, QString ratedCurrent)
-    : m_state(state), m_ratedCurrent(std::move(ratedCurrent))
+CommandPlan::CommandPlan(const StepValues &step, QString ratedCurrent)
+    : m_step(step), m_ratedCurrent(std::move(ratedCurrent))
 { }
 
 void CommandPlan::send(const QString &line) { m_items.append({line, 0}); }
@@ -20,7 +21,7 @@ void CommandPlan::fail(int column, const QString &problem)
 {
     // The first problem is the one to report: later ones may only follow from it.
     if (!m_error)
-        m_error = CommandError{m_state.StepPointer, column, problem};
+        m_error = CommandError{m_step.row, column, problem};
 }
 
 QString CommandPlan::checkedText(int column, const QString &text)
@@ -35,14 +36,14 @@ QString CommandPlan::checkedText(int column, const QString &text)
 
 std::optional<double> CommandPlan::number(int column)
 {
-    const QString text = m_state.cell(column);
+    const QString text = m_step.cell(column);
     const std::optional<double> value = NumberText::strict(text);
     if (!value)
         fail(column, QStringLiteral("\"%1\" is not a number").arg(text));
     return value;
 }
 
-QString CommandPlan::stored(int column) { return checkedText(column, m_state.cell(column)); }
+QString CommandPlan::stored(int column) { return checkedText(column, m_step.cell(column)); }
 
 QString CommandPlan::integer16(int column)
 {
@@ -51,7 +52,7 @@ QString CommandPlan::integer16(int column)
         return QString();
     const std::optional<qint16> rounded = NumberText::toInt16(*value);
     if (!rounded) {
-        fail(column, QStringLiteral("%1 is out of the range -32768 to 32767").arg(m_state.cell(column)));
+        fail(column, QStringLiteral("%1 is out of the range -32768 to 32767").arg(m_step.cell(column)));
         return QString();
     }
     return QString::number(*rounded);
@@ -64,7 +65,7 @@ QString CommandPlan::integer32(int column)
         return QString();
     const std::optional<qint32> rounded = NumberText::toInt32(*value);
     if (!rounded) {
-        fail(column, QStringLiteral("%1 is out of the range -2147483648 to 2147483647").arg(m_state.cell(column)));
+        fail(column, QStringLiteral("%1 is out of the range -2147483648 to 2147483647").arg(m_step.cell(column)));
         return QString();
     }
     return QString::number(*rounded);
@@ -83,7 +84,7 @@ QString CommandPlan::fixed4(int column)
         return QString();
     const std::optional<Fixed4> fixed = Fixed4::fromDouble(*value);
     if (!fixed) {
-        fail(column, QStringLiteral("%1 is too large").arg(m_state.cell(column)));
+        fail(column, QStringLiteral("%1 is too large").arg(m_step.cell(column)));
         return QString();
     }
     return fixed->toText();
@@ -106,9 +107,9 @@ QString CommandPlan::scaled(int column)
     const std::optional<double> rated = positiveRatedCurrent();
     if (!rated)
         return QString();
-    const double level = NumberText::lenient(m_state.cell(column)) / *rated * 10.0;
+    const double level = NumberText::lenient(m_step.cell(column)) / *rated * 10.0;
     if (!std::isfinite(level)) {
-        fail(column, QStringLiteral("%1 gives no level for the generator").arg(m_state.cell(column)));
+        fail(column, QStringLiteral("%1 gives no level for the generator").arg(m_step.cell(column)));
         return QString();
     }
     return NumberText::shortest(level);
@@ -128,7 +129,7 @@ int CommandPlan::count16(int column)
 
 QString CommandPlan::element(int column, int index)
 {
-    const QStringList list = m_state.stepList(column);
+    const QStringList list = m_step.list(column);
     if (index >= list.size()) {
         fail(column, QStringLiteral("the list holds %1 values, %2 needed").arg(list.size() - 1).arg(index));
         return QString();
@@ -136,7 +137,7 @@ QString CommandPlan::element(int column, int index)
     return checkedText(column, list.at(index));
 }
 
-int CommandPlan::subStepCount(int column) const { return int(m_state.stepList(column).size()) - 1; }
+int CommandPlan::subStepCount(int column) const { return int(m_step.list(column).size()) - 1; }
 
 QStringList CommandPlan::lines() const
 {
@@ -148,14 +149,15 @@ QStringList CommandPlan::lines() const
     return lines;
 }
 
-void CommandPlan::sendTo(InstrumentLink &link, Clock &clock, const std::function<bool()> &stillRunning) const
+QCoro::Task<bool> CommandPlan::sendTo(InstrumentLink &link, Clock &clock, const CancelToken *cancel) const
 {
     for (const Item &item : m_items) {
+        if (cancel && cancel->isCancelled())
+            co_return false;
         if (item.line.isEmpty())
-            clock.waitMs(item.waitMs);
+            co_await clock.waitMs(item.waitMs, cancel);
         else
-            link.LinkSend(item.line);
-        if (stillRunning && !stillRunning())
-            return;
+            co_await link.LinkSend(item.line);
     }
+    co_return !(cancel && cancel->isCancelled());
 }

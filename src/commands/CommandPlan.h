@@ -2,14 +2,16 @@
 
 #include "commands/CommandError.h"
 
+#include <QCoro/QCoroTask>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
 
+class CancelToken;
 class Clock;
 class InstrumentLink;
-struct RunState;
+struct StepValues;
 
 // The lines and pauses of one builder, made in full from the running step before anything is
 // sent. Each value reader turns a cell into one of the command forms; the first cell that cannot
@@ -25,7 +27,7 @@ public:
         double waitMs = 0;
     };
 
-    CommandPlan(const RunState &state, QString ratedCurrent);
+    CommandPlan(const StepValues &step, QString ratedCurrent);
 
     void send(const QString &line);
     void wait(double ms);
@@ -55,10 +57,9 @@ public:
     // The lines as they would go out, pauses left out.
     QStringList lines() const;
 
-    // Sends the plan line by line with its pauses. After every line and every pause
-    // `stillRunning` is asked, since a Stop served meanwhile may have switched the load off: the
-    // rest of the plan is then dropped so that nothing switches it on again.
-    void sendTo(InstrumentLink &link, Clock &clock, const std::function<bool()> &stillRunning) const;
+    // Sends the plan line by line with its pauses. Once `cancel` fires the rest of the plan is
+    // dropped, so that nothing switches the load on again after a Stop. False when it was.
+    QCoro::Task<bool> sendTo(InstrumentLink &link, Clock &clock, const CancelToken *cancel) const;
 
 private:
     void fail(int column, const QString &problem);
@@ -66,7 +67,7 @@ private:
     std::optional<double> number(int column);
     std::optional<double> positiveRatedCurrent();
 
-    const RunState &m_state;
+    const StepValues &m_step;
     QString m_ratedCurrent;
     QList<Item> m_items;
     CommandResult m_error;

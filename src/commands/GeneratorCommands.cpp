@@ -5,7 +5,7 @@
 
 using namespace StepColumns;
 
-CommandResult GeneratorCommands::GenCmdSine()
+CommandPlan GeneratorCommands::GenCmdSine() const
 {
     CommandPlan plan = newPlan();
     const QString frequency = plan.stored(Frequence);
@@ -13,10 +13,10 @@ CommandResult GeneratorCommands::GenCmdSine()
     const QString dc = plan.scaled(IDc);
     plan.send(QStringLiteral("SOUR1:APPL:SIN ") + frequency + u',' + ac + u',' + dc);
     plan.send(QStringLiteral("OUTP ON"));
-    return perform(plan);
+    return plan;
 }
 
-CommandResult GeneratorCommands::GenCmdPulse()
+CommandPlan GeneratorCommands::GenCmdPulse() const
 {
     CommandPlan plan = newPlan();
     const QString frequency = plan.stored(Frequence);
@@ -31,12 +31,12 @@ CommandResult GeneratorCommands::GenCmdPulse()
     plan.send(QStringLiteral("SOUR1:PULS:RISE ") + rise + QStringLiteral("us"));
     plan.send(QStringLiteral("SOUR1:PULS:FALL ") + plan.stored(Fall) + QStringLiteral("us"));
     plan.send(QStringLiteral("OUTP ON"));
-    return perform(plan);
+    return plan;
 }
 
-CommandResult GeneratorCommands::GenCmdOutputOff()
+CommandPlan GeneratorCommands::GenCmdOutputOff() const
 {
     CommandPlan plan = newPlan();
     plan.send(QStringLiteral("OUTP OFF"));
-    return perform(plan);
+    return plan;
 }

@@ -7,14 +7,11 @@
 class GeneratorCommands : public CommandBuilder
 {
 public:
-    using Builder = CommandResult (GeneratorCommands::*)();
+    using Builder = CommandPlan (GeneratorCommands::*)() const;
 
     using CommandBuilder::CommandBuilder;
 
-    // The result the builder would give, without sending anything.
-    CommandResult check(Builder builder) { return checkOnly(*this, builder); }
-
-    CommandResult GenCmdSine();
-    CommandResult GenCmdPulse();
-    CommandResult GenCmdOutputOff();
+    CommandPlan GenCmdSine() const;
+    CommandPlan GenCmdPulse() const;
+    CommandPlan GenCmdOutputOff() const;
 };

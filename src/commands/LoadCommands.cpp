@@ -3,19 +3,21 @@
 #include "commands/CommandPlan.h"
 #include "model/StepColumns.h"
 
+#include <QHash>
+
 using namespace StepColumns;
 
-CommandResult LoadCommands::fixedLines(std::initializer_list<QString> lines, double waitAfterMs)
+CommandPlan LoadCommands::fixedLines(std::initializer_list<QString> lines, double waitAfterMs) const
 {
     CommandPlan plan = newPlan();
     for (const QString &line : lines)
         plan.send(line);
     if (waitAfterMs > 0)
         plan.wait(waitAfterMs);
-    return perform(plan);
+    return plan;
 }
 
-CommandResult LoadCommands::CmdStaticLevel()
+CommandPlan LoadCommands::CmdStaticLevel() const
 {
     CommandPlan plan = newPlan();
     const QString mode = plan.stored(Mode);
@@ -24,24 +26,24 @@ CommandResult LoadCommands::CmdStaticLevel()
     plan.send(mode + QStringLiteral(":HIGH ") + value);
     plan.send(mode + QStringLiteral(":LOW ") + value);
     plan.send(mode + QStringLiteral(":HIGH ") + value);
-    return perform(plan);
+    return plan;
 }
 
-CommandResult LoadCommands::CmdLoadOn() { return fixedLines({QStringLiteral("LOAD ON")}, 100); }
+CommandPlan LoadCommands::CmdLoadOn() const { return fixedLines({QStringLiteral("LOAD ON")}, 100); }
 
-CommandResult LoadCommands::CmdLoadOff() { return fixedLines({QStringLiteral("LOAD OFF")}); }
+CommandPlan LoadCommands::CmdLoadOff() const { return fixedLines({QStringLiteral("LOAD OFF")}); }
 
-CommandResult LoadCommands::CmdShortTest()
+CommandPlan LoadCommands::CmdShortTest() const
 {
     CommandPlan plan = newPlan();
     const QString time = plan.fixed4(SinkValue);
     plan.send(QStringLiteral("TCONFIG SHORT"));
     plan.send(QStringLiteral("STIME ") + time);
     plan.send(QStringLiteral("START"));
-    return perform(plan);
+    return plan;
 }
 
-CommandResult LoadCommands::protectionTest(const QString &test, const QString &highKey, const QString &lowKey)
+CommandPlan LoadCommands::protectionTest(const QString &test, const QString &highKey, const QString &lowKey) const
 {
     CommandPlan plan = newPlan();
     plan.send(QStringLiteral("TCONFIG ") + test);
@@ -53,22 +55,22 @@ CommandResult LoadCommands::protectionTest(const QString &test, const QString &h
     plan.send(highKey + u' ' + plan.stored(LimitHigh));
     plan.send(lowKey + u' ' + plan.stored(LimitLow));
     plan.send(QStringLiteral("NGENABLE ON"));
-    return perform(plan);
+    return plan;
 }
 
-CommandResult LoadCommands::CmdOcpTest()
+CommandPlan LoadCommands::CmdOcpTest() const
 {
     return protectionTest(QStringLiteral("OCP"), QStringLiteral("IH"), QStringLiteral("IL"));
 }
 
-CommandResult LoadCommands::CmdOppTest()
+CommandPlan LoadCommands::CmdOppTest() const
 {
     return protectionTest(QStringLiteral("OPP"), QStringLiteral("WH"), QStringLiteral("WL"));
 }
 
-CommandResult LoadCommands::CmdTestStart() { return fixedLines({QStringLiteral("START")}); }
+CommandPlan LoadCommands::CmdTestStart() const { return fixedLines({QStringLiteral("START")}); }
 
-CommandResult LoadCommands::CmdDynamicLevels()
+CommandPlan LoadCommands::CmdDynamicLevels() const
 {
     CommandPlan plan = newPlan();
     const QString mode = plan.stored(Mode);
@@ -86,14 +88,14 @@ CommandResult LoadCommands::CmdDynamicLevels()
     plan.send(QStringLiteral("PERD:LOW ") + plan.stored(TLow));
     plan.send(QStringLiteral("RISE ") + plan.stored(Rise));
     plan.send(QStringLiteral("FALL ") + plan.stored(Fall));
-    return perform(plan);
+    return plan;
 }
 
-CommandResult LoadCommands::CmdDynamicOff() { return fixedLines({QStringLiteral("DYN OFF")}); }
+CommandPlan LoadCommands::CmdDynamicOff() const { return fixedLines({QStringLiteral("DYN OFF")}); }
 
-CommandResult LoadCommands::CmdDynamicOn() { return fixedLines({QStringLiteral("DYN ON")}, 100); }
+CommandPlan LoadCommands::CmdDynamicOn() const { return fixedLines({QStringLiteral("DYN ON")}, 100); }
 
-CommandResult LoadCommands::CmdNormalLevels()
+CommandPlan LoadCommands::CmdNormalLevels() const
 {
     CommandPlan plan = newPlan();
     const QString mode = plan.stored(Mode);
@@ -106,10 +108,10 @@ CommandResult LoadCommands::CmdNormalLevels()
         plan.send(mode + QStringLiteral(":LOW ") + value);
         plan.send(mode + QStringLiteral(":HIGH ") + value);
     }
-    return perform(plan);
+    return plan;
 }
 
-CommandResult LoadCommands::CmdBatteryRampSetup()
+CommandPlan LoadCommands::CmdBatteryRampSetup() const
 {
     CommandPlan plan = newPlan();
     const int count = plan.count16(TotalStep);
@@ -124,19 +126,19 @@ CommandResult LoadCommands::CmdBatteryRampSetup()
 }
 
 // RAMP and Cycle Life both end at the load-off voltage and repeat their sub-steps.
-CommandResult LoadCommands::finishBatteryProfile(CommandPlan &plan)
+CommandPlan LoadCommands::finishBatteryProfile(CommandPlan &plan) const
 {
     plan.send(QStringLiteral("LDOFFV ") + plan.stored(LoadOffV));
     plan.send(QStringLiteral("BATT:UVP ") + plan.stored(LoadOffV));
     plan.send(QStringLiteral("BATT:REPEAT ") + plan.integer16(Times));
-    return perform(plan);
+    return plan;
 }
 
-CommandResult LoadCommands::CmdBatteryRampOn() { return fixedLines({QStringLiteral("BATT:RAMP:CC ON")}); }
+CommandPlan LoadCommands::CmdBatteryRampOn() const { return fixedLines({QStringLiteral("BATT:RAMP:CC ON")}); }
 
-CommandResult LoadCommands::CmdSequenceLoadOff() { return fixedLines({QStringLiteral("SEQLD:TEST OFF")}); }
+CommandPlan LoadCommands::CmdSequenceLoadOff() const { return fixedLines({QStringLiteral("SEQLD:TEST OFF")}); }
 
-CommandResult LoadCommands::CmdSequenceLoadSetup()
+CommandPlan LoadCommands::CmdSequenceLoadSetup() const
 {
     CommandPlan plan = newPlan();
     const QString type = plan.stored(Mode);
@@ -151,12 +153,12 @@ CommandResult LoadCommands::CmdSequenceLoadSetup()
     }
     plan.send(QStringLiteral("VTH ") + plan.stored(LoadOffV));
     plan.send(QStringLiteral("SEQLD:REPEAT ") + plan.integer32(Times));
-    return perform(plan);
+    return plan;
 }
 
-CommandResult LoadCommands::CmdSequenceLoadOn() { return fixedLines({QStringLiteral("SEQLD:TEST ON")}); }
+CommandPlan LoadCommands::CmdSequenceLoadOn() const { return fixedLines({QStringLiteral("SEQLD:TEST ON")}); }
 
-CommandResult LoadCommands::levelWithAddedCv(const QString &mode, bool withPauses)
+CommandPlan LoadCommands::levelWithAddedCv(const QString &mode, bool withPauses) const
 {
     CommandPlan plan = newPlan();
     plan.send(QStringLiteral("MODE ") + mode);
@@ -169,18 +171,18 @@ CommandResult LoadCommands::levelWithAddedCv(const QString &mode, bool withPause
     if (withPauses && mode == QStringLiteral("CP"))
         plan.wait(50);
     plan.send(QStringLiteral("LIM:ADDCV ON"));
-    return perform(plan);
+    return plan;
 }
 
-CommandResult LoadCommands::CmdBatteryCcCv() { return levelWithAddedCv(QStringLiteral("CC"), true); }
+CommandPlan LoadCommands::CmdBatteryCcCv() const { return levelWithAddedCv(QStringLiteral("CC"), true); }
 
-CommandResult LoadCommands::CmdBatteryCpCv() { return levelWithAddedCv(QStringLiteral("CP"), true); }
+CommandPlan LoadCommands::CmdBatteryCpCv() const { return levelWithAddedCv(QStringLiteral("CP"), true); }
 
-CommandResult LoadCommands::CmdCvCurrentLimit() { return levelWithAddedCv(QStringLiteral("CC"), false); }
+CommandPlan LoadCommands::CmdCvCurrentLimit() const { return levelWithAddedCv(QStringLiteral("CC"), false); }
 
-CommandResult LoadCommands::CmdCvPowerLimit() { return levelWithAddedCv(QStringLiteral("CP"), false); }
+CommandPlan LoadCommands::CmdCvPowerLimit() const { return levelWithAddedCv(QStringLiteral("CP"), false); }
 
-CommandResult LoadCommands::batteryDischarge(const QString &levelKey, const QString &capacityKey)
+CommandPlan LoadCommands::batteryDischarge(const QString &levelKey, const QString &capacityKey) const
 {
     CommandPlan plan = newPlan();
     plan.send(levelKey + u' ' + plan.stored(SinkValue));
@@ -188,24 +190,24 @@ CommandResult LoadCommands::batteryDischarge(const QString &levelKey, const QStr
     plan.send(QStringLiteral("BATT:TIME ") + plan.fixed4(TStop));
     plan.send(capacityKey + u' ' + plan.real(AhStop));
     plan.send(QStringLiteral("BATT:TEST ON"));
-    return perform(plan);
+    return plan;
 }
 
-CommandResult LoadCommands::CmdBatteryDischargeCc()
+CommandPlan LoadCommands::CmdBatteryDischargeCc() const
 {
     return batteryDischarge(QStringLiteral("BATT:CURR"), QStringLiteral("BATT:AH"));
 }
 
-CommandResult LoadCommands::CmdBatteryDischargeCp()
+CommandPlan LoadCommands::CmdBatteryDischargeCp() const
 {
     // The capacity cell is sent as an energy limit for the power discharge.
     return batteryDischarge(QStringLiteral("BATT:POWER"), QStringLiteral("BATT:WH"));
 }
 
-CommandResult LoadCommands::CmdBatteryCycleLife()
+CommandPlan LoadCommands::CmdBatteryCycleLife() const
 {
     CommandPlan plan = newPlan();
-    const int count = m_cycleLifeCount ? m_cycleLifeCount() : plan.subStepCount(High);
+    const int count = plan.subStepCount(High);
     for (int i = 1; i <= count; ++i) {
         plan.send(QStringLiteral("BATT:CCH%1 ").arg(i) + plan.element(High, i));
         plan.send(QStringLiteral("BATT:CCL%1 ").arg(i) + plan.element(Low, i));
@@ -216,9 +218,9 @@ CommandResult LoadCommands::CmdBatteryCycleLife()
     return finishBatteryProfile(plan);
 }
 
-CommandResult LoadCommands::CmdBatteryDynamicOn() { return fixedLines({QStringLiteral("BATT:DYN ON")}); }
+CommandPlan LoadCommands::CmdBatteryDynamicOn() const { return fixedLines({QStringLiteral("BATT:DYN ON")}); }
 
-CommandResult LoadCommands::CmdExternalInput()
+CommandPlan LoadCommands::CmdExternalInput() const
 {
     CommandPlan plan = newPlan();
     // The analog input's full scale is the rated current; the levels sit just above zero.
@@ -231,5 +233,38 @@ CommandResult LoadCommands::CmdExternalInput()
     plan.send(QStringLiteral("LDONV 0.5"));
     plan.send(QStringLiteral("LDOFFV 0"));
     plan.send(QStringLiteral("LOAD ON"));
-    return perform(plan);
+    return plan;
+}
+
+CommandPlan LoadCommands::make(FunctionCatalog::LoadCommand command) const
+{
+    using C = FunctionCatalog::LoadCommand;
+    static const QHash<C, Builder> builders{
+        {C::StaticLevel, &LoadCommands::CmdStaticLevel},
+        {C::LoadOn, &LoadCommands::CmdLoadOn},
+        {C::LoadOff, &LoadCommands::CmdLoadOff},
+        {C::ShortTest, &LoadCommands::CmdShortTest},
+        {C::OcpTest, &LoadCommands::CmdOcpTest},
+        {C::OppTest, &LoadCommands::CmdOppTest},
+        {C::TestStart, &LoadCommands::CmdTestStart},
+        {C::DynamicLevels, &LoadCommands::CmdDynamicLevels},
+        {C::DynamicOff, &LoadCommands::CmdDynamicOff},
+        {C::DynamicOn, &LoadCommands::CmdDynamicOn},
+        {C::NormalLevels, &LoadCommands::CmdNormalLevels},
+        {C::BatteryRampSetup, &LoadCommands::CmdBatteryRampSetup},
+        {C::BatteryRampOn, &LoadCommands::CmdBatteryRampOn},
+        {C::SequenceLoadOff, &LoadCommands::CmdSequenceLoadOff},
+        {C::SequenceLoadSetup, &LoadCommands::CmdSequenceLoadSetup},
+        {C::SequenceLoadOn, &LoadCommands::CmdSequenceLoadOn},
+        {C::BatteryCcCv, &LoadCommands::CmdBatteryCcCv},
+        {C::BatteryCpCv, &LoadCommands::CmdBatteryCpCv},
+        {C::CvCurrentLimit, &LoadCommands::CmdCvCurrentLimit},
+        {C::CvPowerLimit, &LoadCommands::CmdCvPowerLimit},
+        {C::BatteryDischargeCc, &LoadCommands::CmdBatteryDischargeCc},
+        {C::BatteryDischargeCp, &LoadCommands::CmdBatteryDischargeCp},
+        {C::BatteryCycleLife, &LoadCommands::CmdBatteryCycleLife},
+        {C::BatteryDynamicOn, &LoadCommands::CmdBatteryDynamicOn},
+        {C::ExternalInput, &LoadCommands::CmdExternalInput},
+    };
+    return (this->*builders.value(command))();
 }

@@ -4,6 +4,8 @@
 #include "link/InstrumentLink.h"
 #include "model/NumberText.h"
 
+#include <QCoro/QCoroSignal>
+
 Identification::Identification(InstrumentLink &load, RatingTable table, QObject *parent)
     : QObject(parent), m_load(load), m_table(std::move(table))
 {
@@ -15,42 +17,55 @@ Identification::Identification(InstrumentLink &load, RatingTable table, QObject 
 void Identification::Timer2_Timer()
 {
     m_timer2.stop();
-    // The link waits serve events, so a Run can enable Timer2 while this one still waits for a
-    // reply: that request is served once this identification is over, never inside it.
-    if (m_identifying) {
+    // A request made while the links are busy is served once they are free, never inside.
+    if (m_identifying || m_held) {
         m_askedAgain = true;
         return;
     }
+    identify();
+}
+
+void Identification::setHeld(bool held)
+{
+    m_held = held;
+    if (!held && !m_identifying && std::exchange(m_askedAgain, false))
+        m_timer2.start();
+}
+
+QCoro::Task<> Identification::identify()
+{
+    while (m_identifying)
+        co_await qCoro(this, &Identification::identified);
     m_identifying = true;
     const bool generatorEnabled = m_afgEnable && m_afgEnable() == 1;
 
     setNameLabel(ErrRec);
-    askInstruments(generatorEnabled);
+    co_await askInstruments(generatorEnabled);
     // Whatever stopped the questions, the chooser offers what the shown model text allows.
     setOfferedFunctions(ModelCapabilities::offeredFunctions(m_nameLabel, generatorEnabled));
 
     m_identifying = false;
     Q_EMIT identified();
-    if (std::exchange(m_askedAgain, false))
+    if (!m_held && std::exchange(m_askedAgain, false))
         m_timer2.start();
 }
 
-void Identification::askInstruments(bool generatorEnabled)
+QCoro::Task<> Identification::askInstruments(bool generatorEnabled)
 {
     InstrumentLink *generator = generatorEnabled ? m_generator : nullptr;
-    m_load.LinkConnect();
+    co_await m_load.LinkConnect();
     if (generator)
-        generator->LinkConnect();
+        co_await generator->LinkConnect();
 
-    setModelName(m_load.ask(QStringLiteral("name?")));
+    setModelName(co_await m_load.ask(QStringLiteral("name?")));
     setNameLabel(m_modelName);
     if (!rateModel())
-        return;
+        co_return;
 
     if (generator) {
-        const QStringList fields = generator->ask(QStringLiteral("*idn?")).split(u',');
+        const QStringList fields = (co_await generator->ask(QStringLiteral("*idn?"))).split(u',');
         if (fields.size() < 2)
-            return;
+            co_return;
         setNameLabel(m_nameLabel + QStringLiteral(" + ") + fields.at(1));
     }
     setAMaxLabel(m_ratedCurrent);

@@ -2,6 +2,7 @@
 
 #include "device/RatingTable.h"
 
+#include <QCoro/QCoroTask>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -29,8 +30,15 @@ public:
     // Timer2: each enabling gives one identification 100 ms later.
     void enableTimer2() { m_timer2.start(); }
     bool isTimer2Enabled() const { return m_timer2.isActive(); }
-    // One identification; the link waits inside it keep events flowing.
+    // Starts one identification, unless one is under way or a run holds the links: the request
+    // is then served once that is over.
     void Timer2_Timer();
+    // One identification, awaited: it starts once any identification under way has ended, so
+    // two never share the link.
+    QCoro::Task<> identify();
+    bool isIdentifying() const { return m_identifying; }
+    // While held (a run has the links), Timer2 requests wait for the release.
+    void setHeld(bool held);
 
     const QString &ModelName() const { return m_modelName; }
     const QString &RatedCurrent() const { return m_ratedCurrent; }
@@ -56,7 +64,7 @@ Q_SIGNALS:
 
 private:
     // Connects, asks and rates; stops early at a name or reply that cannot be read.
-    void askInstruments(bool generatorEnabled);
+    QCoro::Task<> askInstruments(bool generatorEnabled);
     bool rateModel();
 
     void setModelName(const QString &text);
@@ -71,6 +79,7 @@ private:
     QTimer m_timer2;
     bool m_identifying = false;
     bool m_askedAgain = false;
+    bool m_held = false;
 
     QString m_modelName;
     QString m_ratedCurrent;

@@ -2,7 +2,7 @@
 
 #include "editor/StepEditor.h"
 #include "editor/Twips.h"
-#include "ui/PictureIcon.h"
+#include "editor/PictureIcon.h"
 
 #include <QToolButton>
 #include <QVBoxLayout>

@@ -1,15 +1,54 @@
 #include "link/Clock.h"
 
+#include "link/CancelToken.h"
+
+#include <cmath>
+
+namespace {
+bool cancelled(const CancelToken *cancel) { return cancel && cancel->isCancelled(); }
+} // namespace
+
 double Clock::secondsSinceMidnight() const
 {
     const QTime time = now().time();
     return time.msecsSinceStartOfDay() / 1000.0;
 }
 
-bool Clock::waitUntil(double ms, const std::function<bool()> &done)
+QCoro::Task<bool> Clock::waitMs(double ms, const CancelToken *cancel)
 {
     const qint64 start = tickMs();
-    while (!done() && double(tickMs() - start) < ms)
-        waitMs(0);
-    return done();
+    co_await pause(0, nullptr, cancel);
+    for (;;) {
+        if (cancelled(cancel))
+            co_return false;
+        const double waited = double(tickMs() - start);
+        if (waited > ms)
+            co_return true;
+        co_await pause(int(std::floor(ms - waited)) + 1, nullptr, cancel);
+    }
+}
+
+QCoro::Task<bool> Clock::waitUntil(double ms, std::function<bool()> done, const Waker *waker, const CancelToken *cancel)
+{
+    const qint64 start = tickMs();
+    for (;;) {
+        if (done())
+            co_return true;
+        const double left = ms - double(tickMs() - start);
+        if (cancelled(cancel) || left <= 0)
+            co_return false;
+        co_await pause(int(std::ceil(left)), waker, cancel);
+    }
+}
+
+QCoro::Task<bool> Clock::sleep(int ms, const CancelToken *cancel)
+{
+    co_await pause(ms, nullptr, cancel);
+    co_return !cancelled(cancel);
+}
+
+QCoro::Task<bool> Clock::yield(const CancelToken *cancel)
+{
+    co_await pause(0, nullptr, cancel);
+    co_return !cancelled(cancel);
 }

@@ -1,11 +1,16 @@
 #pragma once
 
+#include <QCoro/QCoroTask>
 #include <QDateTime>
 #include <QtGlobal>
 #include <functional>
 
+class CancelToken;
+class Waker;
+
 // The one source of time for the engine. Tests replace it with a fake clock so that the timing
-// arithmetic is checked without sleeping.
+// arithmetic is checked without sleeping. Every wait is an awaitable that keeps the event loop
+// free and that a cancelled token ends at once.
 class Clock
 {
 public:
@@ -15,13 +20,23 @@ public:
     virtual qint64 tickMs() const = 0;
     // The local date and time.
     virtual QDateTime now() const = 0;
-    // WaitMs: returns only once more than `ms` milliseconds have passed on the tick counter,
-    // keeping the event loop running meanwhile (timers, sockets and buttons are served).
-    virtual void waitMs(double ms) = 0;
-    // A reply wait: returns once `done` holds or at least `ms` milliseconds have passed, keeping the
-    // event loop running; `done` is checked whenever pending events have been served. Returns `done`.
-    virtual bool waitUntil(double ms, const std::function<bool()> &done);
+
+    // WaitMs: resumes only once more than `ms` milliseconds have passed on the tick counter.
+    // False when `cancel` ended the wait first.
+    QCoro::Task<bool> waitMs(double ms, const CancelToken *cancel = nullptr);
+    // A reply wait: resumes once `done` holds or `ms` milliseconds have passed; `done` is asked
+    // again whenever `waker` fires. Returns `done`.
+    QCoro::Task<bool> waitUntil(
+        double ms, std::function<bool()> done, const Waker *waker, const CancelToken *cancel = nullptr);
+    // A timer's interval: resumes once `ms` milliseconds have passed. False when cancelled.
+    QCoro::Task<bool> sleep(int ms, const CancelToken *cancel);
+    // Lets everything pending in the event loop run once.
+    QCoro::Task<bool> yield(const CancelToken *cancel);
 
     // Seconds since midnight, with the fraction.
     double secondsSinceMidnight() const;
+
+protected:
+    // One suspension: at most `ms` milliseconds, less when `waker` or `cancel` fire.
+    virtual QCoro::Task<> pause(int ms, const Waker *waker, const CancelToken *cancel) = 0;
 };

@@ -1,7 +1,10 @@
 #include "link/GpibLibrary.h"
 
-#include <QEventLoop>
+#include "link/WakeAwaiter.h"
+#include "link/Waker.h"
+
 #include <QMetaObject>
+#include <atomic>
 #include <dlfcn.h>
 #include <thread>
 
@@ -42,53 +45,50 @@ bool GpibLibrary::load()
     return true;
 }
 
-void GpibLibrary::runOffThread(const std::function<void()> &job)
+QCoro::Task<> GpibLibrary::runOffThread(std::function<void()> job)
 {
-    QEventLoop loop;
-    bool done = false;
+    std::atomic_bool finished = false;
+    Waker done;
     std::thread worker([&] {
         job();
-        QMetaObject::invokeMethod(
-            &loop,
-            [&] {
-                done = true;
-                loop.quit();
-            },
-            Qt::QueuedConnection);
+        finished = true;
+        QMetaObject::invokeMethod(&done, &Waker::wake, Qt::QueuedConnection);
     });
-    if (!done)
-        loop.exec();
+    // The worker uses this frame, so the wait is not cancellable; the device's 1-second time-out
+    // bounds it.
+    while (!finished)
+        co_await WakeAwaiter(1000, &done, nullptr);
     worker.join();
 }
 
-int GpibLibrary::ibdev(int board, int primaryAddress, int secondaryAddress, int timeout, int sendEoi, int eosMode)
+QCoro::Task<int> GpibLibrary::ibdev(int board, int primaryAddress, int secondaryAddress, int timeout, int sendEoi, int eosMode)
 {
     if (!load())
-        return 0;
+        co_return 0;
     int handle = 0;
-    runOffThread([&] { handle = m_ibdev(board, primaryAddress, secondaryAddress, timeout, sendEoi, eosMode); });
-    return handle;
+    co_await runOffThread([&] { handle = m_ibdev(board, primaryAddress, secondaryAddress, timeout, sendEoi, eosMode); });
+    co_return handle;
 }
 
-void GpibLibrary::ibwrt(int handle, const QByteArray &data)
+QCoro::Task<> GpibLibrary::ibwrt(int handle, QByteArray data)
 {
     if (!load())
-        return;
-    runOffThread([&] { m_ibwrt(handle, data.constData(), long(data.size())); });
+        co_return;
+    co_await runOffThread([&] { m_ibwrt(handle, data.constData(), long(data.size())); });
 }
 
-QByteArray GpibLibrary::ibrd(int handle)
+QCoro::Task<QByteArray> GpibLibrary::ibrd(int handle)
 {
     if (!load())
-        return QByteArray();
+        co_return QByteArray();
     QByteArray buffer(ReadBufferSize, '\0');
     long count = 0;
     // The byte count is the calling thread's, so it is taken on the thread that read.
-    runOffThread([&] {
+    co_await runOffThread([&] {
         m_ibrd(handle, buffer.data(), long(buffer.size()));
         count = m_threadIbcntl();
     });
     if (count <= 0)
-        return QByteArray();
-    return buffer.left(qsizetype(std::min<long>(count, ReadBufferSize)));
+        co_return QByteArray();
+    co_return buffer.left(qsizetype(std::min<long>(count, ReadBufferSize)));
 }

@@ -1,12 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoro/QCoroTask>
 #include <QString>
 #include <functional>
 
 // The NI-488.2 style C API of linux-gpib, loaded when GPIB is first used, so the program builds and
-// runs on machines without it. Every call runs on a thread of its own while the calling thread
-// keeps serving its events: a read may block for the device's whole time-out.
+// runs on machines without it. Every call runs on a thread of its own and is awaited, so the calling
+// thread keeps serving its events: a read may block for the device's whole time-out.
 class GpibLibrary
 {
 public:
@@ -26,11 +27,11 @@ public:
     // Why the library could not be loaded, for the operator.
     QString loadError() const { return m_loadError; }
 
-    int ibdev(int board, int primaryAddress, int secondaryAddress, int timeout, int sendEoi, int eosMode);
-    void ibwrt(int handle, const QByteArray &data);
+    QCoro::Task<int> ibdev(int board, int primaryAddress, int secondaryAddress, int timeout, int sendEoi, int eosMode);
+    QCoro::Task<> ibwrt(int handle, QByteArray data);
     // ibrd into a 256-byte buffer; the bytes are the first ThreadIbcntl() of it (none when that is
     // 0 or less).
-    QByteArray ibrd(int handle);
+    QCoro::Task<QByteArray> ibrd(int handle);
 
 private:
     using IbdevFn = int (*)(int, int, int, int, int, int);
@@ -38,7 +39,7 @@ private:
     using IbrdFn = int (*)(int, void *, long);
     using IbcntlFn = long (*)();
 
-    static void runOffThread(const std::function<void()> &job);
+    static QCoro::Task<> runOffThread(std::function<void()> job);
 
     QString m_fileName;
     void *m_handle = nullptr;

@@ -21,10 +21,10 @@ public:
 
     GpibTransport(GpibLibrary &library, Clock &clock, TraceList &trace, QObject *parent = nullptr);
 
-    void open(const LinkSettings &settings) override;
-    void write(const QString &command) override;
-    QString query() override { return read(); }
-    QString read() override;
+    QCoro::Task<> open(const LinkSettings &settings) override;
+    QCoro::Task<> write(const QString &command) override;
+    QCoro::Task<QString> query() override { return read(); }
+    QCoro::Task<QString> read() override;
 
     // What ibdev returned last (a failure's negative value unchanged); 0 before the first connect.
     qint16 handle() const { return m_handle; }

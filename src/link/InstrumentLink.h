@@ -1,6 +1,11 @@
 #pragma once
 
+#include "link/Waker.h"
+
+#include <QCoro/QCoroTask>
 #include <QString>
+
+class CancelToken;
 
 // The narrow interface through which the engine talks to an instrument. The load link and the
 // generator link implement it over serial, GPIB or LAN; unit tests use a scripted fake.
@@ -8,31 +13,34 @@
 // LinkConnect, GenSend is LinkSend, GenQuery is LinkQuery.
 //
 // No operation fails towards its caller: a missing reply is "ErrRec", a closed port gives "".
+// Every operation is awaited; the waits inside end at once when the link's cancel token fires.
 class InstrumentLink
 {
 public:
     virtual ~InstrumentLink() = default;
 
     // Opens the transport chosen by the link's settings; "REM" follows on serial and LAN.
-    virtual void LinkConnect() = 0;
+    virtual QCoro::Task<> LinkConnect() = 0;
     // Sends one command line and traces it.
-    virtual void LinkSend(const QString &command) = 0;
+    virtual QCoro::Task<> LinkSend(const QString &command) = 0;
     // Waits for the reply to what was sent last; traces it.
-    virtual QString LinkQuery() = 0;
+    virtual QCoro::Task<QString> LinkQuery() = 0;
     // Reads a reply without the query's trace line (LAN: whatever arrived, without waiting).
-    virtual QString LinkRead() = 0;
+    virtual QCoro::Task<QString> LinkRead() = 0;
     // ReplyBuffer <- "": callers clear it before each query.
     virtual void clearReply() = 0;
     // The transport in use: 0 serial, 1 GPIB, 2 LAN.
     virtual int connectMode() const = 0;
+    // The token whose cancelling ends the link's waits; none: they run their course.
+    virtual void setCancelToken(const CancelToken *cancel) = 0;
 
-    // Clears the reply, sends the query and waits for its reply.
-    QString ask(const QString &query)
-    {
-        clearReply();
-        LinkSend(query);
-        return LinkQuery();
-    }
+    // Clears the reply, sends the query and waits for its reply. One exchange at a time: a query
+    // made while another waits for its reply goes out once that one has its answer.
+    QCoro::Task<QString> ask(const QString &query);
+
+private:
+    bool m_asking = false;
+    Waker m_turn;
 };
 
 // The text every read returns when no usable reply came.

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "link/Waker.h"
 #include "settings/LinkSettings.h"
 
 #include <QByteArray>
+#include <QCoro/QCoroTask>
 #include <QObject>
 #include <QString>
 
+class CancelToken;
 class Clock;
 class TraceList;
 
@@ -20,14 +23,17 @@ public:
     LinkTransport(Clock &clock, TraceList &trace, QObject *parent = nullptr);
 
     // Connects with these settings; serial and LAN follow a connect with "REM".
-    virtual void open(const LinkSettings &settings) = 0;
+    virtual QCoro::Task<> open(const LinkSettings &settings) = 0;
     // Sends one command in the transport's framing. Failures are reported, never thrown.
-    virtual void write(const QString &command) = 0;
+    virtual QCoro::Task<> write(const QString &command) = 0;
     // The reply to what was sent last, waiting for it; "ErrRec" when none usable came.
-    virtual QString query() = 0;
+    virtual QCoro::Task<QString> query() = 0;
     // The reply as a sample reads it (LAN: what has arrived, without waiting).
-    virtual QString read() = 0;
+    virtual QCoro::Task<QString> read() = 0;
     virtual void clearReply() { }
+
+    // The waits of this transport end at once when this token fires.
+    void setCancelToken(const CancelToken *cancel) { m_cancel = cancel; }
 
     // Text as it goes over the wire: 8-bit, one byte per character.
     static QByteArray toWire(const QString &text) { return text.toLatin1(); }
@@ -42,4 +48,7 @@ Q_SIGNALS:
 protected:
     Clock &m_clock;
     TraceList &m_trace;
+    const CancelToken *m_cancel = nullptr;
+    // Fired whenever what a reply wait waits for may have changed.
+    Waker m_arrived;
 };

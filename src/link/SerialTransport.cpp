@@ -1,12 +1,16 @@
 #include "link/SerialTransport.h"
 
+#include "link/CancelToken.h"
 #include "link/Clock.h"
 #include "link/InstrumentLink.h"
 #include "link/TraceList.h"
 #include "model/NumberText.h"
 
 SerialTransport::SerialTransport(Clock &clock, TraceList &trace, QObject *parent) : LinkTransport(clock, trace, parent)
-{ }
+{
+    connect(&m_port, &QSerialPort::readyRead, &m_arrived, &Waker::wake);
+    connect(&m_port, &QSerialPort::errorOccurred, &m_arrived, &Waker::wake);
+}
 
 std::optional<QString> SerialTransport::deviceName(const QString &comPort)
 {
@@ -19,11 +23,11 @@ std::optional<QString> SerialTransport::deviceName(const QString &comPort)
     return QStringLiteral("/dev/ttyS%1").arg(*number - 1);
 }
 
-void SerialTransport::open(const LinkSettings &settings)
+QCoro::Task<> SerialTransport::open(const LinkSettings &settings)
 {
     const std::optional<QString> device = deviceName(settings.COMPort);
     if (!device)
-        return;
+        co_return;
     if (m_port.isOpen())
         m_port.close();
     m_device = *device;
@@ -49,7 +53,7 @@ void SerialTransport::open(const LinkSettings &settings)
         Q_EMIT message(QStringLiteral("Please check COM Port is correct?"));
         if (m_port.isOpen())
             m_port.close();
-        return;
+        co_return;
     }
     writeLine(QStringLiteral("REM"));
 }
@@ -67,7 +71,11 @@ bool SerialTransport::openPort()
     return true;
 }
 
-void SerialTransport::write(const QString &command) { writeLine(command); }
+QCoro::Task<> SerialTransport::write(const QString &command)
+{
+    writeLine(command);
+    co_return;
+}
 
 bool SerialTransport::writeLine(const QString &command)
 {
@@ -86,10 +94,10 @@ bool SerialTransport::writeLine(const QString &command)
     return true;
 }
 
-QString SerialTransport::readReply(bool startWithReceived)
+QCoro::Task<QString> SerialTransport::readReply(bool startWithReceived)
 {
     if (!m_port.isOpen())
-        return QString();
+        co_return QString();
     QByteArray text = startWithReceived ? m_port.readAll() : QByteArray();
     const qint64 start = m_clock.tickMs();
     auto elapsed = [&] { return double(m_clock.tickMs() - start); };
@@ -97,16 +105,20 @@ QString SerialTransport::readReply(bool startWithReceived)
         text += m_port.readAll();
         if (text.endsWith('\n'))
             break;
-        m_clock.waitUntil(ReplyTimeoutMs - elapsed(),
-            [this] { return m_port.bytesAvailable() > 0 || m_port.error() != QSerialPort::NoError; });
+        co_await m_clock.waitUntil(
+            ReplyTimeoutMs - elapsed(),
+            [this] { return m_port.bytesAvailable() > 0 || m_port.error() != QSerialPort::NoError; }, &m_arrived,
+            m_cancel);
         if (m_port.error() != QSerialPort::NoError && m_port.error() != QSerialPort::TimeoutError) {
             recordError(QStringLiteral("read"));
-            return ErrRec;
+            co_return ErrRec;
         }
+        if (m_cancel && m_cancel->isCancelled())
+            break;
     }
     if (text.size() < 2)
-        return ErrRec;
-    return fromWire(withoutLineEnd(text));
+        co_return ErrRec;
+    co_return fromWire(withoutLineEnd(text));
 }
 
 void SerialTransport::recordError(const QString &during)

@@ -5,8 +5,8 @@
 #include <QSerialPort>
 #include <optional>
 
-// RS-232 or a USB virtual serial port. The port is polled during a reply wait; nothing arrives
-// through events.
+// RS-232 or a USB virtual serial port. A reply wait sleeps until bytes arrive, an error comes or
+// the time-out passes.
 class SerialTransport : public LinkTransport
 {
     Q_OBJECT
@@ -20,17 +20,17 @@ public:
     // itself (USB adapters, pseudo-terminals). Nothing for a number that is not above 0.
     static std::optional<QString> deviceName(const QString &comPort);
 
-    void open(const LinkSettings &settings) override;
-    void write(const QString &command) override;
-    QString query() override { return readReply(true); }
-    QString read() override { return readReply(false); }
+    QCoro::Task<> open(const LinkSettings &settings) override;
+    QCoro::Task<> write(const QString &command) override;
+    QCoro::Task<QString> query() override { return readReply(true); }
+    QCoro::Task<QString> read() override { return readReply(false); }
 
     bool isOpen() const { return m_port.isOpen(); }
 
 private:
     bool openPort();
     bool writeLine(const QString &command);
-    QString readReply(bool startWithReceived);
+    QCoro::Task<QString> readReply(bool startWithReceived);
     void recordError(const QString &during);
 
     QSerialPort m_port;

@@ -1,10 +1,6 @@
 #include "link/SystemClock.h"
 
-#include <QAbstractEventDispatcher>
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
-#include <cmath>
+#include "link/WakeAwaiter.h"
 
 SystemClock::SystemClock() { m_elapsed.start(); }
 
@@ -12,37 +8,9 @@ qint64 SystemClock::tickMs() const { return m_elapsed.elapsed(); }
 
 QDateTime SystemClock::now() const { return QDateTime::currentDateTime(); }
 
-void SystemClock::waitMs(double ms)
+QCoro::Task<> SystemClock::pause(int ms, const Waker *waker, const CancelToken *cancel)
 {
-    const qint64 start = tickMs();
-    QCoreApplication::processEvents();
-    while (double(tickMs() - start) <= ms) {
-        const double left = ms - double(tickMs() - start);
-        QEventLoop loop;
-        QTimer::singleShot(int(std::floor(std::max(left, 0.0))) + 1, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-}
-
-bool SystemClock::waitUntil(double ms, const std::function<bool()> &done)
-{
-    const qint64 start = tickMs();
-    QCoreApplication::processEvents();
-    while (!done()) {
-        const double left = ms - double(tickMs() - start);
-        if (left <= 0)
-            break;
-        QEventLoop loop;
-        // The event loop announces that it is about to sleep once it has served everything pending:
-        // the one moment a reply can have changed `done` without any polling.
-        QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop, [&] {
-            if (done())
-                loop.quit();
-        });
-        QTimer::singleShot(int(std::ceil(left)), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return done();
+    co_await WakeAwaiter(ms, waker, cancel);
 }
 
 SystemClock &SystemClock::instance()

@@ -4,7 +4,7 @@
 
 #include <QElapsedTimer>
 
-// The real clock: a monotonic tick and waits that sleep in the event loop, not in a busy loop.
+// The real clock: a monotonic tick and waits that sleep in the event loop, never in a busy loop.
 class SystemClock : public Clock
 {
 public:
@@ -12,12 +12,12 @@ public:
 
     qint64 tickMs() const override;
     QDateTime now() const override;
-    void waitMs(double ms) override;
-    // Sleeps in the event loop and wakes for the time-out or when `done` holds once events are served.
-    bool waitUntil(double ms, const std::function<bool()> &done) override;
 
     // One clock for the whole program.
     static SystemClock &instance();
+
+protected:
+    QCoro::Task<> pause(int ms, const Waker *waker, const CancelToken *cancel) override;
 
 private:
     QElapsedTimer m_elapsed;

@@ -10,6 +10,11 @@ TcpTransport::TcpTransport(bool receives, Clock &clock, TraceList &trace, QObjec
     : LinkTransport(clock, trace, parent), m_receives(receives)
 {
     connect(&m_socket, &QTcpSocket::readyRead, this, &TcpTransport::onReadyRead);
+    connect(&m_socket, &QTcpSocket::stateChanged, &m_arrived, &Waker::wake);
+    // Lines are short and each waits for the one before: Nagle's algorithm would hold a line back
+    // until the previous one is acknowledged, and stretch the documented pauses.
+    connect(&m_socket, &QTcpSocket::connected, this,
+        [this] { m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1); });
 }
 
 QString TcpTransport::hostText(const LinkSettings &settings)
@@ -19,7 +24,7 @@ QString TcpTransport::hostText(const LinkSettings &settings)
         .join(QLatin1Char('.'));
 }
 
-void TcpTransport::open(const LinkSettings &settings)
+QCoro::Task<> TcpTransport::open(const LinkSettings &settings)
 {
     const QString host = hostText(settings);
     // A standing connection is kept, unless the operator has since chosen another address: that
@@ -29,28 +34,30 @@ void TcpTransport::open(const LinkSettings &settings)
         m_host = host;
         m_port = settings.LanPort;
         if (m_port > 0 && m_port <= 65535) {
-            connectWithRetries(m_host, quint16(m_port));
+            co_await connectWithRetries(m_host, quint16(m_port));
         } else {
             m_socket.abort();
             Q_EMIT message(QStringLiteral("Connect Fail!"));
         }
     }
-    write(QStringLiteral("REM"));
+    co_await write(QStringLiteral("REM"));
 }
 
-void TcpTransport::connectWithRetries(const QString &host, quint16 port)
+QCoro::Task<> TcpTransport::connectWithRetries(const QString &host, quint16 port)
 {
     m_socket.abort();
     m_partial.clear();
     m_socket.connectToHost(host, port);
-    m_clock.waitMs(FirstPauseMs);
+    if (!co_await m_clock.waitMs(FirstPauseMs, m_cancel))
+        co_return;
     int retries = 0;
     while (!isConnected()) {
         // An attempt still under way is left to finish: aborting it every 10 ms would make a load
         // that answers a little slower than that unreachable.
         if (m_socket.state() == QAbstractSocket::UnconnectedState)
             m_socket.connectToHost(host, port);
-        m_clock.waitMs(RetryPauseMs);
+        if (!co_await m_clock.waitMs(RetryPauseMs, m_cancel))
+            co_return;
         if (retries > LastRetry) {
             if (!isConnected()) {
                 m_socket.abort();
@@ -78,8 +85,10 @@ void TcpTransport::onReadyRead()
             arrived = true;
         }
     }
-    if (arrived)
+    if (arrived) {
         Q_EMIT replyArrived();
+        m_arrived.wake();
+    }
 }
 
 QByteArray TcpTransport::takeUnread()
@@ -96,7 +105,7 @@ QByteArray TcpTransport::takeUnread()
     return unread;
 }
 
-void TcpTransport::write(const QString &command)
+QCoro::Task<> TcpTransport::write(const QString &command)
 {
     if (isConnected()) {
         const QByteArray unread = takeUnread();
@@ -109,14 +118,17 @@ void TcpTransport::write(const QString &command)
     } else {
         Q_EMIT message(QStringLiteral("Lost Connect!"));
     }
-    m_clock.waitMs(PauseAfterWriteMs);
+    co_await m_clock.waitMs(PauseAfterWriteMs, m_cancel);
 }
 
-QString TcpTransport::query()
+QCoro::Task<QString> TcpTransport::query()
 {
     if (!m_receives)
-        return QString();
+        co_return QString();
     // A connection that is gone brings no reply: waiting out the time-out would only hold up the run.
-    m_clock.waitUntil(ReplyTimeoutMs, [this] { return !m_replyBuffer.isEmpty() || !isConnected(); });
-    return m_replyBuffer.isEmpty() ? ErrRec : m_replyBuffer;
+    co_await m_clock.waitUntil(
+        ReplyTimeoutMs, [this] { return !m_replyBuffer.isEmpty() || !isConnected(); }, &m_arrived, m_cancel);
+    co_return m_replyBuffer.isEmpty() ? ErrRec : m_replyBuffer;
 }
+
+QCoro::Task<QString> TcpTransport::read() { co_return m_receives ? m_replyBuffer : QString(); }

@@ -22,10 +22,10 @@ public:
 
     static QString hostText(const LinkSettings &settings);
 
-    void open(const LinkSettings &settings) override;
-    void write(const QString &command) override;
-    QString query() override;
-    QString read() override { return m_receives ? m_replyBuffer : QString(); }
+    QCoro::Task<> open(const LinkSettings &settings) override;
+    QCoro::Task<> write(const QString &command) override;
+    QCoro::Task<QString> query() override;
+    QCoro::Task<QString> read() override;
     void clearReply() override { m_replyBuffer.clear(); }
 
     // ReplyBuffer: the last complete line received, without its line end; "" when there is none.
@@ -37,7 +37,7 @@ Q_SIGNALS:
 
 private:
     void onReadyRead();
-    void connectWithRetries(const QString &host, quint16 port);
+    QCoro::Task<> connectWithRetries(const QString &host, quint16 port);
     QByteArray takeUnread();
 
     const bool m_receives;

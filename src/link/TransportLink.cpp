@@ -3,7 +3,6 @@
 #include "link/Clock.h"
 #include "link/GpibLibrary.h"
 #include "link/TraceList.h"
-#include "run/RunState.h"
 
 TransportLink::TransportLink(
     LinkRole role, SettingsSource settings, Clock &clock, TraceList &trace, GpibLibrary &gpib, QObject *parent)
@@ -40,45 +39,52 @@ LinkTransport *TransportLink::transport(int mode)
     }
 }
 
-void TransportLink::LinkConnect()
+void TransportLink::setCancelToken(const CancelToken *cancel)
+{
+    for (LinkTransport *link : {static_cast<LinkTransport *>(&m_serial), static_cast<LinkTransport *>(&m_gpib),
+             static_cast<LinkTransport *>(&m_tcp)})
+        link->setCancelToken(cancel);
+}
+
+QCoro::Task<> TransportLink::LinkConnect()
 {
     const LinkSettings settings = m_settings();
     if (LinkTransport *link = transport(settings.ConnectMode))
-        link->open(settings);
+        co_await link->open(settings);
 }
 
-void TransportLink::LinkSend(const QString &command)
+QCoro::Task<> TransportLink::LinkSend(const QString &command)
 {
     LinkTransport *link = transport(connectMode());
     if (!link)
-        return;
-    link->write(command);
-    m_trace.TraceLine(sendTraceLine(command, m_runState, m_clock.secondsSinceMidnight()));
+        co_return;
+    co_await link->write(command);
+    m_trace.TraceLine(
+        sendTraceLine(command, m_traceFields ? m_traceFields() : TraceFields(), m_clock.secondsSinceMidnight()));
 }
 
-QString TransportLink::LinkQuery()
+QCoro::Task<QString> TransportLink::LinkQuery()
 {
     LinkTransport *link = transport(connectMode());
     if (!link)
-        return QString();
-    const QString reply = link->query();
+        co_return QString();
+    const QString reply = co_await link->query();
     m_trace.TraceLine(reply == ErrRec ? QString() : reply);
-    return reply;
+    co_return reply;
 }
 
-QString TransportLink::LinkRead()
+QCoro::Task<QString> TransportLink::LinkRead()
 {
     LinkTransport *link = transport(connectMode());
-    return link ? link->read() : QString();
+    co_return link ? co_await link->read() : QString();
 }
 
 void TransportLink::clearReply() { m_tcp.clearReply(); }
 
-QString TransportLink::sendTraceLine(const QString &command, const RunState *state, double secondsSinceMidnight)
+QString TransportLink::sendTraceLine(const QString &command, const TraceFields &fields, double secondsSinceMidnight)
 {
     const float seconds = float(secondsSinceMidnight);
-    return QStringList{command, QString::number(state ? state->StepPointer : 0),
-        state ? state->TStop.toText() : QStringLiteral("0"), QString::number(double(seconds), 'g', 7),
-        state ? state->CurrentFunction : QString()}
+    return QStringList{command, QString::number(fields.step), fields.timeLeft, QString::number(double(seconds), 'g', 7),
+        fields.function}
         .join(QLatin1Char(','));
 }

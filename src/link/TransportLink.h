@@ -4,6 +4,7 @@
 #include "link/InstrumentLink.h"
 #include "link/SerialTransport.h"
 #include "link/TcpTransport.h"
+#include "link/TraceFields.h"
 #include "settings/LinkSettings.h"
 
 #include <QObject>
@@ -12,7 +13,6 @@
 class Clock;
 class GpibLibrary;
 class TraceList;
-struct RunState;
 
 // Which instrument a link reaches. The generator's link is the load's with one difference: on LAN
 // it has no reception, so its query answers "" at once.
@@ -34,14 +34,15 @@ public:
 
     // Where the LinkSend trace line takes the step pointer, step time left and function from; none
     // traces 0, 0 and "".
-    void setRunState(const RunState *state) { m_runState = state; }
+    void setTraceFields(std::function<TraceFields()> fields) { m_traceFields = std::move(fields); }
 
-    void LinkConnect() override;
-    void LinkSend(const QString &command) override;
-    QString LinkQuery() override;
-    QString LinkRead() override;
+    QCoro::Task<> LinkConnect() override;
+    QCoro::Task<> LinkSend(const QString &command) override;
+    QCoro::Task<QString> LinkQuery() override;
+    QCoro::Task<QString> LinkRead() override;
     void clearReply() override;
     int connectMode() const override { return m_settings().ConnectMode; }
+    void setCancelToken(const CancelToken *cancel) override;
 
     // The last complete LAN reply, as the sample over LAN reads it.
     QString ReplyBuffer() const { return m_tcp.replyBuffer(); }
@@ -49,7 +50,7 @@ public:
 
     // The LinkSend trace line: command, step pointer, step time left, seconds since midnight (single
     // precision), function.
-    static QString sendTraceLine(const QString &command, const RunState *state, double secondsSinceMidnight);
+    static QString sendTraceLine(const QString &command, const TraceFields &fields, double secondsSinceMidnight);
 
 Q_SIGNALS:
     // A fixed message for the operator: "Please check COM Port is correct?", "Connect Fail!",
@@ -65,7 +66,7 @@ private:
     SettingsSource m_settings;
     Clock &m_clock;
     TraceList &m_trace;
-    const RunState *m_runState = nullptr;
+    std::function<TraceFields()> m_traceFields;
     SerialTransport m_serial;
     GpibTransport m_gpib;
     TcpTransport m_tcp;

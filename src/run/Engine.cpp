@@ -13,18 +13,12 @@ Engine::Engine(Clock &clock, const QString &iniPath, QObject *parent)
       m_generator(
           LinkRole::Generator, [this] { return m_settings.generatorLink; }, clock, m_trace),
       m_identification(m_load),
-      m_run({m_program, m_load, &m_generator, clock, m_trace, m_results})
+      m_run({m_program, m_load, &m_generator, clock, m_trace, m_results, m_identification, m_measureOptions})
 {
-    m_load.setRunState(&m_run.state());
-    m_generator.setRunState(&m_run.state());
+    m_load.setTraceFields([this] { return m_run.traceFields(); });
+    m_generator.setTraceFields([this] { return m_run.traceFields(); });
     m_identification.setGeneratorLink(&m_generator);
     m_identification.setAFGEnable([this] { return int(m_settings.AFGEnable); });
-    m_run.setIdentify([this] { m_identification.Timer2_Timer(); });
-    m_run.setNameLabelAccess([this] { return m_identification.NameLabel(); },
-        [this](const QString &text) { m_identification.setNameLabel(text); });
-    m_run.setRatedCurrent([this] { return m_identification.RatedCurrent(); });
-    m_run.setMeasTimeText([this] { return m_measureOptions.measTimeText(); });
-    m_run.setSeparatorText([this] { return m_measureOptions.separateText(); });
     m_run.setLogFilePath(RunLogFile::defaultPath(ProgramFolder::path()));
 }
 
@@ -40,12 +34,13 @@ void Engine::loadSettings()
 
 bool Engine::saveSettings() { return SaveSettings(m_settings, m_measureOptions, m_iniPath); }
 
-bool Engine::startRun(bool *settingsSaved)
+bool Engine::startRun(const QString &programFile, bool *settingsSaved)
 {
     const bool saved = saveSettings();
     if (settingsSaved)
         *settingsSaved = saved;
     RunOptions options;
+    options.programFile = programFile;
     options.afgEnabled = m_settings.AFGEnable == 1;
     options.measureTime = m_settings.MeasureTime;
     options.measure = {m_settings.MeasureVoltage == 1, m_settings.MeasureCurrent == 1, m_settings.MeasurePower == 1,

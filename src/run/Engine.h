@@ -41,7 +41,7 @@ public:
     // Run: the settings saved (the sampling interval, measure items and separator in force now),
     // then the run started with them. A settings file that cannot be written does not stop the
     // run; `settingsSaved` tells.
-    bool startRun(bool *settingsSaved = nullptr);
+    bool startRun(const QString &programFile, bool *settingsSaved = nullptr);
     // The run's log file; the "TestLog" folder of the program's folder unless set.
     void setLogFilePath(const QString &path) { m_run.setLogFilePath(path); }
 

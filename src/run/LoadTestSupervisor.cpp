@@ -1,153 +1,134 @@
 #include "run/LoadTestSupervisor.h"
 
+#include "link/CancelToken.h"
 #include "link/Clock.h"
 #include "link/InstrumentLink.h"
 #include "link/TraceList.h"
 #include "model/NumberText.h"
 #include "model/StepColumns.h"
 #include "run/ErrorTrail.h"
-#include "run/ResultRows.h"
-#include "run/RunContext.h"
 #include "run/RunState.h"
 
 #include <QRegularExpression>
 
-namespace LoadTestSupervisor {
-
 namespace {
 
-struct Pass
-{
-    RunContext &context;
-    int *failVerdicts;
-    bool aborted = false;
-    bool logFailed = false;
+bool cancelled(const CancelToken *cancel) { return cancel && cancel->isCancelled(); }
 
-    QString ask(const QString &query)
-    {
-        const QString reply = context.load.ask(query);
-        aborted = aborted || !context.stillRunning();
-        return reply;
-    }
-    void wait(double ms)
-    {
-        context.clock.waitMs(ms);
-        aborted = aborted || !context.stillRunning();
-    }
-    // "TESTING?": true once the load reports the end of its test. A missing reply is no answer:
-    // the next pass asks again.
-    bool testEnded()
-    {
-        const QString reply = ask(QStringLiteral("TESTING?"));
-        if (aborted)
-            return false;
-        if (reply == ErrRec) {
-            context.trace.TraceLine(reply);
-            context.errorTrail.append(QStringLiteral("ErrT,"));
-            return false;
-        }
-        return NumberText::lenient(reply) == 0;
-    }
-    void verdict(const ResultRows::Verdict &row)
-    {
-        if (!row.pass && failVerdicts)
-            ++*failVerdicts;
-        logFailed = !ResultRows::appendVerdictRow(context, row) || logFailed;
-    }
-    bool modelHas(const QString &letters) const
-    {
-        const QString name = context.nameLabel();
-        for (QChar letter : letters)
-            if (name.contains(letter))
-                return true;
-        return false;
-    }
-    void skipStep() { context.endStep(1); }
-};
-
-void protectionTest(Pass &pass, const QString &function)
+LoadTestSupervisor::Outcome cancelledOutcome()
 {
-    RunContext &context = pass.context;
-    if (context.state.StepPending != 0 || !pass.testEnded())
-        return;
-    const QString ng = pass.ask(QStringLiteral("NG?"));
-    if (pass.aborted || ng == ErrRec)
-        return;
+    LoadTestSupervisor::Outcome outcome;
+    outcome.cancelled = true;
+    return outcome;
+}
+
+LoadTestSupervisor::Outcome endedWith(const ResultRows::Verdict &verdict, const QString &value)
+{
+    LoadTestSupervisor::Outcome outcome;
+    outcome.ended = true;
+    outcome.verdict = verdict;
+    outcome.verdictValue = value;
+    return outcome;
+}
+
+} // namespace
+
+LoadTestSupervisor::LoadTestSupervisor(InstrumentLink &load, Clock &clock, TraceList &trace, ErrorTrail &errorTrail)
+    : m_load(load), m_clock(clock), m_trace(trace), m_errorTrail(errorTrail)
+{ }
+
+// "TESTING?": true once the load reports the end of its test. A missing reply is no answer: the
+// next pass asks again. Nothing when cancelled.
+QCoro::Task<std::optional<bool>> LoadTestSupervisor::testEnded(const CancelToken *cancel)
+{
+    const QString reply = co_await m_load.ask(QStringLiteral("TESTING?"));
+    if (cancelled(cancel))
+        co_return std::nullopt;
+    if (reply == ErrRec) {
+        m_trace.TraceLine(reply);
+        m_errorTrail.append(QStringLiteral("ErrT,"));
+        co_return false;
+    }
+    co_return NumberText::lenient(reply) == 0;
+}
+
+QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::protectionTest(
+    FunctionCatalog::Index function, const RunState &state, const CancelToken *cancel)
+{
+    const std::optional<bool> ended = co_await testEnded(cancel);
+    if (!ended)
+        co_return cancelledOutcome();
+    if (!*ended)
+        co_return Outcome();
+    const QString ng = co_await m_load.ask(QStringLiteral("NG?"));
+    if (cancelled(cancel))
+        co_return cancelledOutcome();
     const double ngValue = NumberText::lenient(ng);
-    if (ngValue != 0 && ngValue != 1)
-        return;
+    if (ng == ErrRec || (ngValue != 0 && ngValue != 1))
+        co_return Outcome();
     ResultRows::Verdict row;
-    if (function == u"Short") {
-        row.i = context.state.MeasuredCurrent;
+    QString value;
+    if (function == FunctionCatalog::Short) {
+        row.i = value = state.MeasuredCurrent;
         row.pass = true;
     } else {
-        const bool ocp = function == u"OCP";
-        context.load.clearReply();
-        context.load.LinkSend(ocp ? QStringLiteral("OCP?") : QStringLiteral("OPP?"));
-        pass.wait(100);
-        if (pass.aborted)
-            return;
-        const QString value = context.load.LinkQuery();
-        if (!context.stillRunning()) {
-            pass.aborted = true;
-            return;
-        }
+        const bool ocp = function == FunctionCatalog::Ocp;
+        m_load.clearReply();
+        co_await m_load.LinkSend(ocp ? QStringLiteral("OCP?") : QStringLiteral("OPP?"));
+        if (!co_await m_clock.waitMs(100, cancel))
+            co_return cancelledOutcome();
+        value = co_await m_load.LinkQuery();
+        if (cancelled(cancel))
+            co_return cancelledOutcome();
         // A trip value that is not a number (no reply at all included) cannot pass.
         const auto trip = NumberText::strict(value);
-        const double low = NumberText::lenient(context.state.cell(StepColumns::LimitLow));
-        const double high = NumberText::lenient(context.state.cell(StepColumns::LimitHigh));
+        const double low = NumberText::lenient(state.cell(StepColumns::LimitLow));
+        const double high = NumberText::lenient(state.cell(StepColumns::LimitHigh));
         row.pass = trip && low <= *trip && *trip <= high;
         (ocp ? row.i : row.w) = value;
     }
-    context.load.LinkSend(QStringLiteral("STOP"));
-    if (!context.stillRunning()) {
-        pass.aborted = true;
-        return;
-    }
-    context.endStep(1);
-    pass.verdict(row);
+    co_await m_load.LinkSend(QStringLiteral("STOP"));
+    if (cancelled(cancel))
+        co_return cancelledOutcome();
+    co_return endedWith(row, value);
 }
 
-void batteryDischarge(Pass &pass, bool constantPower)
+QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::batteryDischarge(
+    bool constantPower, const RunState &state, const CancelToken *cancel)
 {
-    RunContext &context = pass.context;
-    if (!pass.modelHas(QStringLiteral("CG"))) {
-        pass.skipStep();
-        return;
-    }
-    if (!pass.testEnded())
-        return;
-    context.endStep(1);
-    const QString reply = pass.ask(constantPower ? QStringLiteral("BATT:RWH?") : QStringLiteral("BATT:RAH?"));
-    if (pass.aborted)
-        return;
+    const std::optional<bool> ended = co_await testEnded(cancel);
+    if (!ended)
+        co_return cancelledOutcome();
+    if (!*ended)
+        co_return Outcome();
+    const QString reply = co_await m_load.ask(constantPower ? QStringLiteral("BATT:RWH?") : QStringLiteral("BATT:RAH?"));
+    if (cancelled(cancel))
+        co_return cancelledOutcome();
     ResultRows::Verdict row;
     (constantPower ? row.wh : row.ah) = reply;
     const auto drawn = NumberText::strict(reply);
     if (!drawn)
-        context.trace.TraceLine(QStringLiteral("%1: not a number: %2").arg(context.state.CurrentFunction, reply));
-    row.pass = drawn && *drawn < context.state.AhStop;
-    pass.verdict(row);
+        m_trace.TraceLine(QStringLiteral("%1: not a number: %2").arg(state.CurrentFunction, reply));
+    row.pass = drawn && *drawn < state.AhStop;
+    co_return endedWith(row, reply);
 }
 
 // The voltage at the end of a RAMP or Cycle Life test. The load ends the test early when the
 // battery sinks to its load-off voltage, so a battery that held out ends above it. A failure
 // code before the number (three characters) makes the reply a failing one.
-void batteryProfile(Pass &pass)
+QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::batteryProfile(
+    const RunState &state, const CancelToken *cancel)
 {
-    RunContext &context = pass.context;
-    if (!pass.modelHas(QStringLiteral("G"))) {
-        pass.skipStep();
-        return;
-    }
-    if (!pass.testEnded())
-        return;
-    context.endStep(1);
-    const QString reply = pass.ask(QStringLiteral("BATT:RVOLT?"));
-    if (pass.aborted)
-        return;
+    const std::optional<bool> ended = co_await testEnded(cancel);
+    if (!ended)
+        co_return cancelledOutcome();
+    if (!*ended)
+        co_return Outcome();
+    const QString reply = co_await m_load.ask(QStringLiteral("BATT:RVOLT?"));
+    if (cancelled(cancel))
+        co_return cancelledOutcome();
     ResultRows::Verdict row;
-    const auto loadOff = NumberText::strict(context.state.cell(StepColumns::LoadOffV));
+    const auto loadOff = NumberText::strict(state.cell(StepColumns::LoadOffV));
     if (const auto volts = NumberText::strict(reply)) {
         row.v = reply;
         row.pass = loadOff && *volts > *loadOff;
@@ -156,72 +137,76 @@ void batteryProfile(Pass &pass)
         const QRegularExpressionMatch match = prefixed.match(reply);
         row.v = match.hasMatch() ? reply.mid(3).trimmed() : reply;
         if (!match.hasMatch())
-            context.trace.TraceLine(QStringLiteral("%1: not a voltage: %2").arg(context.state.CurrentFunction, reply));
+            m_trace.TraceLine(QStringLiteral("%1: not a voltage: %2").arg(state.CurrentFunction, reply));
         row.pass = false;
     }
-    pass.verdict(row);
+    co_return endedWith(row, row.v);
 }
 
-void sequenceLoad(Pass &pass)
+QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::sequenceLoad(const CancelToken *cancel)
 {
-    RunContext &context = pass.context;
-    if (!pass.modelHas(QStringLiteral("CG"))) {
-        pass.skipStep();
-        return;
-    }
-    QString reply = pass.ask(QStringLiteral("TESTING?"));
-    bool ended = false;
-    for (int attempt = 1; !pass.aborted; ++attempt) {
+    QString reply = co_await m_load.ask(QStringLiteral("TESTING?"));
+    for (int attempt = 1;; ++attempt) {
+        if (cancelled(cancel))
+            co_return cancelledOutcome();
         if (reply == ErrRec) {
-            context.trace.TraceLine(reply);
-            context.errorTrail.append(QStringLiteral("ErrT,"));
-            return;
+            m_trace.TraceLine(reply);
+            m_errorTrail.append(QStringLiteral("ErrT,"));
+            co_return Outcome();
         }
         const double value = NumberText::lenient(reply);
-        if (value == 0) {
-            ended = true;
+        if (value == 0)
             break;
-        }
         if (value != 2)
-            return;
+            co_return Outcome();
         if (attempt == 3) {
-            context.setNameLabel(context.nameLabel() + u'-' + reply + QStringLiteral("-3"));
-            return;
+            Outcome outcome;
+            outcome.nameMark = u'-' + reply + QStringLiteral("-3");
+            co_return outcome;
         }
-        pass.wait(20);
-        if (pass.aborted)
-            return;
-        reply = pass.ask(QStringLiteral("TESTING?"));
+        if (!co_await m_clock.waitMs(20, cancel))
+            co_return cancelledOutcome();
+        reply = co_await m_load.ask(QStringLiteral("TESTING?"));
     }
-    if (!ended || pass.aborted)
-        return;
-    context.load.LinkSend(QStringLiteral("SEQLD:TEST OFF"));
-    pass.ask(QStringLiteral("MEAS:VC?"));
-    if (pass.aborted)
-        return;
-    context.endStep(1);
+    co_await m_load.LinkSend(QStringLiteral("SEQLD:TEST OFF"));
+    co_await m_load.ask(QStringLiteral("MEAS:VC?"));
+    if (cancelled(cancel))
+        co_return cancelledOutcome();
+    Outcome outcome;
+    outcome.ended = true;
+    outcome.switchedOff = true;
+    co_return outcome;
 }
 
-} // namespace
-
-Outcome supervise(RunContext &context, int *failVerdicts)
+QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::supervise(const FunctionCatalog::Descriptor &function,
+    const RunState &state, const QString &nameLabel, const CancelToken *cancel)
 {
-    // A step that a measured stop already ended in this pass gets no verdict.
-    if (context.stepEndedThisPass)
-        return Outcome::Done;
-    Pass pass{context, failVerdicts};
-    const QString &function = context.state.CurrentFunction;
-    if (function == u"OCP" || function == u"OPP" || function == u"Short")
-        protectionTest(pass, function);
-    else if (function == u"Battery Discharge CC" || function == u"Battery Discharge CP")
-        batteryDischarge(pass, function == u"Battery Discharge CP");
-    else if (function == u"Battery RAMP" || function == u"Battery Cycle Life")
-        batteryProfile(pass);
-    else if (function == u"Sequence Load")
-        sequenceLoad(pass);
-    if (pass.aborted)
-        return Outcome::Aborted;
-    return pass.logFailed ? Outcome::LogFailed : Outcome::Done;
+    using Test = FunctionCatalog::LoadRunTest;
+    const auto modelHas = [&](QLatin1String letters) {
+        for (QChar letter : letters)
+            if (nameLabel.contains(letter))
+                return true;
+        return false;
+    };
+    // A battery test on a model that does not offer it is passed over.
+    const bool profile = function.loadRun == Test::BatteryProfile;
+    if (function.loadRun != Test::None && function.loadRun != Test::Protection
+        && !modelHas(profile ? QLatin1String("G") : QLatin1String("CG"))) {
+        Outcome outcome;
+        outcome.ended = true;
+        co_return outcome;
+    }
+    switch (function.loadRun) {
+    case Test::Protection:
+        co_return co_await protectionTest(function.index, state, cancel);
+    case Test::BatteryDischarge:
+        co_return co_await batteryDischarge(function.capacityInWh, state, cancel);
+    case Test::BatteryProfile:
+        co_return co_await batteryProfile(state, cancel);
+    case Test::SequenceLoad:
+        co_return co_await sequenceLoad(cancel);
+    case Test::None:
+        break;
+    }
+    co_return Outcome();
 }
-
-} // namespace LoadTestSupervisor

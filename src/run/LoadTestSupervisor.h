@@ -1,20 +1,52 @@
 #pragma once
 
-struct RunContext;
+#include "model/FunctionCatalog.h"
+#include "run/ResultRows.h"
+
+#include <QCoro/QCoroTask>
+#include <optional>
+
+class CancelToken;
+class Clock;
+class ErrorTrail;
+class InstrumentLink;
+class TraceList;
+struct RunState;
 
 // While the load runs a test of its own (OCP, OPP, Short, the battery tests, Sequence Load), every
-// pass asks whether it is still going; once it has ended, the pass fetches the result, writes the
-// verdict row and moves on to the next step.
-namespace LoadTestSupervisor {
+// pass asks whether it is still going; once it has ended, the result is fetched and judged. The
+// run applies what comes back: the step's end, the verdict row, the mark on the model text.
+class LoadTestSupervisor
+{
+public:
+    struct Outcome
+    {
+        bool cancelled = false;
+        // The test is over (or cannot run on this model): the next step is pending.
+        bool ended = false;
+        std::optional<ResultRows::Verdict> verdict;
+        // The value the verdict row shows.
+        QString verdictValue;
+        // Appended to the model text: a Sequence Load that kept answering 2.
+        QString nameMark;
+        // The function's own off line went out with the end of its test.
+        bool switchedOff = false;
+    };
 
-enum class Outcome {
-    Done,
-    // A Stop was served while the supervision waited.
-    Aborted,
-    // A verdict row could not be written to the log file.
-    LogFailed,
+    LoadTestSupervisor(InstrumentLink &load, Clock &clock, TraceList &trace, ErrorTrail &errorTrail);
+
+    QCoro::Task<Outcome> supervise(const FunctionCatalog::Descriptor &function, const RunState &state,
+        const QString &nameLabel, const CancelToken *cancel);
+
+private:
+    QCoro::Task<std::optional<bool>> testEnded(const CancelToken *cancel);
+    QCoro::Task<Outcome> protectionTest(FunctionCatalog::Index function, const RunState &state, const CancelToken *cancel);
+    QCoro::Task<Outcome> batteryDischarge(bool constantPower, const RunState &state, const CancelToken *cancel);
+    QCoro::Task<Outcome> batteryProfile(const RunState &state, const CancelToken *cancel);
+    QCoro::Task<Outcome> sequenceLoad(const CancelToken *cancel);
+
+    InstrumentLink &m_load;
+    Clock &m_clock;
+    TraceList &m_trace;
+    ErrorTrail &m_errorTrail;
 };
-
-Outcome supervise(RunContext &context, int *failVerdicts);
-
-} // namespace LoadTestSupervisor

@@ -1,47 +1,34 @@
 #include "run/ResultRows.h"
 
-#include "link/Clock.h"
 #include "model/NumberText.h"
 #include "results/ResultLog.h"
-#include "results/RunLogFile.h"
-#include "run/RunContext.h"
 #include "run/RunState.h"
 #include "run/RunText.h"
 
 namespace ResultRows {
 
-namespace {
-
-bool appendRow(RunContext &context, QStringList cells)
+void stamp(QStringList &cells, RunState &state, const QDateTime &now)
 {
-    RunState &state = context.state;
-    const QDateTime now = context.clock.now();
     state.SampleTimeText = RunText::dateTimeText(now);
     cells[ResultLog::No] = QString::number(state.RowCounter);
     cells[ResultLog::StepTime] = RunText::FormatElapsed(state.StepStartText, state.SampleTimeText);
     cells[ResultLog::TotalTime] = RunText::totalTimeText(now);
     cells[ResultLog::FunctionName] = state.CurrentFunction;
     state.RowCounter += 1;
-    context.results.appendRow(cells);
-    return context.logFile.WriteLogLine(cells, context.separatorText());
 }
 
-} // namespace
-
-bool AppendResultRow(RunContext &context)
+QStringList sampleCells(const RunState &state, const std::array<bool, 5> &measure)
 {
-    const RunState &state = context.state;
-    const auto &measure = context.options.measure;
     QStringList cells(ResultLog::ColumnCount);
     cells[ResultLog::V] = measure[0] ? state.MeasuredVoltage : QString();
     cells[ResultLog::I] = measure[1] ? state.MeasuredCurrent : QString();
     cells[ResultLog::W] = measure[2] ? state.MeasuredPower : QString();
     cells[ResultLog::AH] = measure[3] ? NumberText::shortest(state.AhTotal) : QString();
     cells[ResultLog::WH] = measure[4] ? NumberText::shortest(state.WhTotal) : QString();
-    return appendRow(context, cells);
+    return cells;
 }
 
-bool appendVerdictRow(RunContext &context, const Verdict &verdict)
+QStringList verdictCells(const Verdict &verdict)
 {
     QStringList cells(ResultLog::ColumnCount);
     cells[ResultLog::V] = verdict.v;
@@ -50,7 +37,7 @@ bool appendVerdictRow(RunContext &context, const Verdict &verdict)
     cells[ResultLog::AH] = verdict.ah;
     cells[ResultLog::WH] = verdict.wh;
     cells[ResultLog::Result] = verdict.pass ? QStringLiteral("PASS") : QStringLiteral("FAIL");
-    return appendRow(context, cells);
+    return cells;
 }
 
 } // namespace ResultRows

@@ -1,15 +1,16 @@
 #pragma once
 
-#include <QString>
+#include <QDateTime>
+#include <QStringList>
+#include <array>
 
-struct RunContext;
+struct RunState;
 
-// Rows of the result log and their lines in the log file. Every row gets its own number, and
-// every row reaches the log file exactly once, when it is made, in the order made.
+// The cells of the result rows. Every row gets its own number when it is made.
 namespace ResultRows {
 
 // AppendResultRow: the ordinary row of a sample, with the measure items of the run.
-bool AppendResultRow(RunContext &context);
+QStringList sampleCells(const RunState &state, const std::array<bool, 5> &measure);
 
 struct Verdict
 {
@@ -17,6 +18,9 @@ struct Verdict
     bool pass = false;
 };
 // A PASS or FAIL row of a load-run test.
-bool appendVerdictRow(RunContext &context, const Verdict &verdict);
+QStringList verdictCells(const Verdict &verdict);
+
+// Numbers and time-stamps a row (No., StepTime, TotalTime, Function Name) and advances RowCounter.
+void stamp(QStringList &cells, RunState &state, const QDateTime &now);
 
 } // namespace ResultRows

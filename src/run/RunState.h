@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/Fixed4.h"
-#include "model/PackedList.h"
+#include "model/StepValues.h"
 
 #include <QString>
 #include <QStringList>
@@ -35,14 +35,7 @@ struct RunState
     double WhTotal = 0;
 
     // The running step's cells as stored (32 columns), read by the command builders by column.
-    QStringList stepCells = QStringList(32);
+    StepValues step;
 
-    QString cell(int column) const
-    {
-        return column >= 0 && column < stepCells.size() ? stepCells.at(column) : QString();
-    }
-
-    // A packed sub-step list of the running step split at ";": element 0 is the text before the
-    // first ";", elements 1 .. size() - 1 are the sub-steps. An empty cell has no sub-steps.
-    QStringList stepList(int column) const { return PackedList::split(cell(column)); }
+    QString cell(int column) const { return step.cell(column); }
 };

@@ -1,19 +1,19 @@
 #include "run/Sampler.h"
 
+#include "link/CancelToken.h"
 #include "link/Clock.h"
 #include "link/InstrumentLink.h"
 #include "link/TraceList.h"
 #include "model/NumberText.h"
 #include "run/ErrorTrail.h"
-#include "run/ResultRows.h"
-#include "run/RunContext.h"
+#include "run/RunEvents.h"
 #include "run/RunState.h"
-
-namespace Sampler {
 
 namespace {
 
 const QString MeasureQuery = QStringLiteral("MEAS:VC?");
+
+bool cancelled(const CancelToken *cancel) { return cancel && cancel->isCancelled(); }
 
 // Takes voltage and current from a reply with at least two fields.
 bool takeReading(RunState &state, const QString &reply)
@@ -26,65 +26,6 @@ bool takeReading(RunState &state, const QString &reply)
     return true;
 }
 
-void traceRetry(RunContext &context)
-{
-    context.trace.TraceLine(
-        QStringLiteral("timer1(1)=>,%1,%2")
-            .arg(NumberText::shortest(context.clock.secondsSinceMidnight()), context.state.CurrentFunction));
-}
-
-// Over LAN every attempt waits at most the link's reply time-out; a reply without a comma is
-// tried again twice, 20 ms apart, and then counts as 0 V and 0 A.
-Outcome sampleOverLan(RunContext &context)
-{
-    const QString markers[] = {QStringLiteral("Err1,"), QStringLiteral("Err2")};
-    bool anyReply = false;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        const QString reply = context.load.ask(MeasureQuery);
-        if (!context.stillRunning())
-            return Outcome::Aborted;
-        anyReply = anyReply || reply != ErrRec;
-        if (takeReading(context.state, reply))
-            return Outcome::Sampled;
-        if (attempt == 2)
-            break;
-        traceRetry(context);
-        context.errorTrail.append(markers[attempt]);
-        context.clock.waitMs(20);
-        if (!context.stillRunning())
-            return Outcome::Aborted;
-    }
-    context.state.MeasuredVoltage = QStringLiteral("0");
-    context.state.MeasuredCurrent = QStringLiteral("0");
-    return anyReply ? Outcome::Sampled : Outcome::LoadSilent;
-}
-
-QString readReply(RunContext &context)
-{
-    context.load.LinkSend(MeasureQuery);
-    const QString reply = context.load.LinkRead();
-    return reply.isEmpty() ? ErrRec : reply;
-}
-
-// Over serial and GPIB a missing reply is tried once more; a reply without a comma leaves the
-// previous reading in place.
-Outcome sampleOverSerial(RunContext &context)
-{
-    context.load.clearReply();
-    const QString reply = readReply(context);
-    if (!context.stillRunning())
-        return Outcome::Aborted;
-    takeReading(context.state, reply);
-    if (reply.split(u',').first() != ErrRec)
-        return Outcome::Sampled;
-    context.errorTrail.append(QStringLiteral("Err3"));
-    const QString again = readReply(context);
-    if (!context.stillRunning())
-        return Outcome::Aborted;
-    takeReading(context.state, again);
-    return again.split(u',').first() == ErrRec ? Outcome::LoadSilent : Outcome::Sampled;
-}
-
 double integrate(double total, double measurementMs, double value)
 {
     const double addend = NumberText::roundToEightDecimals(measurementMs / 1000.0 * value / 3600.0);
@@ -93,39 +34,91 @@ double integrate(double total, double measurementMs, double value)
 
 } // namespace
 
-Outcome takeSample(RunContext &context)
+Sampler::Sampler(InstrumentLink &load, Clock &clock, TraceList &trace, ErrorTrail &errorTrail)
+    : m_load(load), m_clock(clock), m_trace(trace), m_errorTrail(errorTrail)
+{ }
+
+void Sampler::traceRetry(const RunState &state)
 {
-    const Outcome outcome = context.load.connectMode() == 2 ? sampleOverLan(context) : sampleOverSerial(context);
-    if (outcome == Outcome::Aborted)
-        return outcome;
-    RunState &state = context.state;
+    m_trace.TraceLine(QStringLiteral("timer1(1)=>,%1,%2")
+                          .arg(NumberText::shortest(m_clock.secondsSinceMidnight()), state.CurrentFunction));
+}
+
+// Over LAN every attempt waits at most the link's reply time-out; a reply without a comma is
+// tried again twice, 20 ms apart, and then counts as 0 V and 0 A.
+QCoro::Task<Sampler::Outcome> Sampler::overLan(RunState &state, const CancelToken *cancel)
+{
+    const QString markers[] = {QStringLiteral("Err1,"), QStringLiteral("Err2")};
+    bool anyReply = false;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const QString reply = co_await m_load.ask(MeasureQuery);
+        if (cancelled(cancel))
+            co_return Outcome::Cancelled;
+        anyReply = anyReply || reply != ErrRec;
+        if (takeReading(state, reply))
+            co_return Outcome::Sampled;
+        if (attempt == 2)
+            break;
+        traceRetry(state);
+        m_errorTrail.append(markers[attempt]);
+        if (!co_await m_clock.waitMs(20, cancel))
+            co_return Outcome::Cancelled;
+    }
+    state.MeasuredVoltage = QStringLiteral("0");
+    state.MeasuredCurrent = QStringLiteral("0");
+    co_return anyReply ? Outcome::Sampled : Outcome::LoadSilent;
+}
+
+QCoro::Task<QString> Sampler::readReply()
+{
+    co_await m_load.LinkSend(MeasureQuery);
+    const QString reply = co_await m_load.LinkRead();
+    co_return reply.isEmpty() ? ErrRec : reply;
+}
+
+// Over serial and GPIB a missing reply is tried once more; a reply without a comma leaves the
+// previous reading in place.
+QCoro::Task<Sampler::Outcome> Sampler::overSerial(RunState &state, const CancelToken *cancel)
+{
+    m_load.clearReply();
+    const QString reply = co_await readReply();
+    if (cancelled(cancel))
+        co_return Outcome::Cancelled;
+    takeReading(state, reply);
+    if (reply.split(u',').first() != ErrRec)
+        co_return Outcome::Sampled;
+    m_errorTrail.append(QStringLiteral("Err3"));
+    const QString again = co_await readReply();
+    if (cancelled(cancel))
+        co_return Outcome::Cancelled;
+    takeReading(state, again);
+    co_return again.split(u',').first() == ErrRec ? Outcome::LoadSilent : Outcome::Sampled;
+}
+
+QCoro::Task<Sampler::Outcome> Sampler::take(RunState &state, double measureTimeMs, const CancelToken *cancel)
+{
+    const Outcome outcome = m_load.connectMode() == 2 ? co_await overLan(state, cancel)
+                                                      : co_await overSerial(state, cancel);
+    if (outcome == Outcome::Cancelled)
+        co_return outcome;
     const double voltage = NumberText::lenient(state.MeasuredVoltage);
     const double current = NumberText::lenient(state.MeasuredCurrent);
     state.MeasuredPower = NumberText::shortest(voltage * current);
     // The nominal interval in force at Run is the integration step.
-    const double interval = context.options.measureTime.toDouble();
-    state.AhTotal = integrate(state.AhTotal, interval, current);
-    state.WhTotal = integrate(state.WhTotal, interval, NumberText::lenient(state.MeasuredPower));
-    return outcome;
+    state.AhTotal = integrate(state.AhTotal, measureTimeMs, current);
+    state.WhTotal = integrate(state.WhTotal, measureTimeMs, NumberText::lenient(state.MeasuredPower));
+    co_return outcome;
 }
 
-bool applyStops(RunContext &context)
+std::optional<Sampler::StopMet> Sampler::firstStopMet(const RunState &state, bool capacityInWh)
 {
-    RunState &state = context.state;
-    bool logged = true;
-    auto end = [&](qint16 pending) {
-        if (context.endStep(pending))
-            logged = ResultRows::AppendResultRow(context) && logged;
-    };
     if (state.VStop > 0 && NumberText::lenient(state.MeasuredVoltage) < state.VStop)
-        end(1);
+        return StopMet{RunEvents::EndedByVoltage, 1};
     if (state.IStop > 0 && NumberText::lenient(state.MeasuredCurrent) < state.IStop)
-        end(1);
+        return StopMet{RunEvents::EndedByCurrent, 1};
     // The energy limit of a constant-power discharge is in Wh, so it is held against the Wh total.
-    const double total = state.CurrentFunction == u"Battery Discharge CP" ? state.WhTotal : state.AhTotal;
+    const double total = capacityInWh ? state.WhTotal : state.AhTotal;
     if (state.AhStop > 0 && total >= state.AhStop)
-        end(2);
-    return logged;
+        return StopMet{RunEvents::EndedByCapacity, 2};
+    return std::nullopt;
 }
-
-} // namespace Sampler

@@ -1,22 +1,54 @@
 #pragma once
 
-struct RunContext;
+#include <QCoro/QCoroTask>
+#include <QString>
+#include <optional>
+
+class CancelToken;
+class Clock;
+class ErrorTrail;
+class InstrumentLink;
+class TraceList;
+struct RunState;
 
 // One sample of voltage and current per pass, the power and the Ah/Wh totals derived from it,
 // and the three measured stop conditions.
-namespace Sampler {
+class Sampler
+{
+public:
+    enum class Outcome {
+        Sampled,
+        // No reply at all, retries included: the load has stopped answering.
+        LoadSilent,
+        Cancelled,
+    };
 
-enum class Outcome {
-    Sampled,
-    // No reply at all, retries included: the load has stopped answering.
-    LoadSilent,
-    // A Stop was served while the sample waited.
-    Aborted,
+    struct StopMet
+    {
+        // RunEvents' "voltage", "current" or "capacity".
+        QString how;
+        qint16 pending = 1;
+    };
+
+    Sampler(InstrumentLink &load, Clock &clock, TraceList &trace, ErrorTrail &errorTrail);
+
+    // Asks the load, takes voltage and current into the run state and adds to the totals with
+    // the nominal interval `measureTimeMs`.
+    QCoro::Task<Outcome> take(RunState &state, double measureTimeMs, const CancelToken *cancel);
+
+    // The first of voltage below VStop, current below IStop, capacity at or above AhStop that
+    // meets; only the first end of a step counts. `capacityInWh` holds the capacity stop against
+    // the Wh total.
+    static std::optional<StopMet> firstStopMet(const RunState &state, bool capacityInWh);
+
+private:
+    QCoro::Task<Outcome> overLan(RunState &state, const CancelToken *cancel);
+    QCoro::Task<Outcome> overSerial(RunState &state, const CancelToken *cancel);
+    QCoro::Task<QString> readReply();
+    void traceRetry(const RunState &state);
+
+    InstrumentLink &m_load;
+    Clock &m_clock;
+    TraceList &m_trace;
+    ErrorTrail &m_errorTrail;
 };
-
-Outcome takeSample(RunContext &context);
-// Voltage below VStop, current below IStop, capacity at or above AhStop: each ends the step
-// and adds a row; only the first end of a step counts. False when a row could not be logged.
-bool applyStops(RunContext &context);
-
-} // namespace Sampler

@@ -20,7 +20,7 @@
 #include "ui/ConnectionSetupForm.h"
 #include "ui/DialogFilter.h"
 #include "ui/MeasureFrame.h"
-#include "ui/PictureIcon.h"
+#include "editor/PictureIcon.h"
 #include "ui/StepRowDelegate.h"
 
 #include <QCloseEvent>
@@ -32,6 +32,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QCoro/QCoroSignal>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
@@ -135,6 +136,24 @@ MainForm::MainForm(Engine &engine, const QString &programFolder, QWidget *parent
     connect(m_controller, &RunController::stepStarted, this,
         [this](int row) { m_stepGrid->scrollTo(m_program.index(row - 1, 0)); });
     connect(&m_controller->errorTrail(), &ErrorTrail::textChanged, m_label5, &QLabel::setText);
+    connect(m_controller, &RunController::runStarted, this, [this] { showRunning(true); });
+    connect(m_controller, &RunController::runEnded, this, [this] { showRunning(false); });
+    showRunning(false);
+}
+
+void MainForm::showRunning(bool running)
+{
+    // What a run reads must not change under it: the steps, the file they come from, the links
+    // and the measure items. Run waits for the run to end; Stop has nothing to stop otherwise.
+    m_runCommand->setEnabled(!running);
+    m_stopCommand->setEnabled(running);
+    m_connectCommand->setEnabled(!running);
+    m_measureFrame->setEnabled(!running);
+    for (QToolButton *button : {m_buttons->addIntoCommand(), m_buttons->removeCommand(), m_buttons->insertCommand(),
+             m_buttons->modifyCommand(), m_buttons->moveUpCommand(), m_buttons->moveDnCommand(),
+             m_buttons->openCommand()})
+        button->setEnabled(!running);
+    m_stepGrid->setEditTriggers(running ? QAbstractItemView::NoEditTriggers : m_stepGridEditTriggers);
 }
 
 MainForm::~MainForm() = default;
@@ -168,15 +187,15 @@ void MainForm::buildTopBand()
     m_aMaxLabel->installEventFilter(this);
     place(m_aMaxLabel, 3720, 600, 2400, 300);
 
-    auto *run = pictureButton(this, "RunCommand", "Start Test", PictureIcon::Run);
-    auto *stop = pictureButton(this, "StopCommand", "Stop Test", PictureIcon::Stop);
-    auto *connectButton = pictureButton(this, "ConnectCommand", "Device Connect Setup", PictureIcon::Connect);
-    place(run, 6360, 120, 720, 720);
-    place(stop, 7200, 120, 720, 720);
-    place(connectButton, 8040, 120, 720, 720);
-    connect(run, &QToolButton::clicked, this, &MainForm::RunCommand_Click);
-    connect(stop, &QToolButton::clicked, this, &MainForm::StopCommand_Click);
-    connect(connectButton, &QToolButton::clicked, this, &MainForm::ConnectCommand_Click);
+    m_runCommand = pictureButton(this, "RunCommand", "Start Test", PictureIcon::Run);
+    m_stopCommand = pictureButton(this, "StopCommand", "Stop Test", PictureIcon::Stop);
+    m_connectCommand = pictureButton(this, "ConnectCommand", "Device Connect Setup", PictureIcon::Connect);
+    place(m_runCommand, 6360, 120, 720, 720);
+    place(m_stopCommand, 7200, 120, 720, 720);
+    place(m_connectCommand, 8040, 120, 720, 720);
+    connect(m_runCommand, &QToolButton::clicked, this, &MainForm::RunCommand_Click);
+    connect(m_stopCommand, &QToolButton::clicked, this, &MainForm::StopCommand_Click);
+    connect(m_connectCommand, &QToolButton::clicked, this, &MainForm::ConnectCommand_Click);
 
     auto *saveLog = new QPushButton(QStringLiteral("Save Log"), this);
     saveLog->setObjectName(QStringLiteral("SaveLogCmd"));
@@ -231,6 +250,7 @@ void MainForm::buildViews()
     m_stepGrid = new QTableView(this);
     m_stepGrid->setObjectName(QStringLiteral("StepGrid"));
     m_stepGrid->setModel(&m_program);
+    m_stepGridEditTriggers = m_stepGrid->editTriggers();
     m_stepGrid->setItemDelegate(new StepRowDelegate(m_stepGrid));
     m_stepGrid->verticalHeader()->hide();
     m_stepGrid->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -340,7 +360,7 @@ void MainForm::RunCommand_Click()
     if (m_controller->isRunning())
         return;
     bool settingsSaved = true;
-    m_engine.startRun(&settingsSaved);
+    m_engine.startRun(m_settings.TestFileName, &settingsSaved);
     if (!settingsSaved)
         showMessage(QStringLiteral("The settings could not be written to %1.").arg(iniPath()));
 }
@@ -439,9 +459,13 @@ bool MainForm::eventFilter(QObject *watched, QEvent *event)
 
 void MainForm::closeEvent(QCloseEvent *event)
 {
-    // The load is not left sinking current with nobody watching: a run still going is stopped.
-    if (m_controller->isRunning())
+    // The load is not left sinking current with nobody watching: a run still going is stopped,
+    // and the window goes once its off lines are out.
+    if (m_controller->isRunning()) {
         m_controller->StopCommand_Click();
+        if (m_controller->isRunning())
+            QCoro::waitFor(qCoro(m_controller, &RunController::runEnded));
+    }
     QStringList problems;
     const TestStepFile::Result saved = TestStepFile::SaveTestFile(m_program, m_settings.TestFileName, &m_trace);
     if (!saved.ok)

@@ -2,6 +2,7 @@
 
 #include "ui/ResizeRules.h"
 
+#include <QAbstractItemView>
 #include <QWidget>
 #include <functional>
 
@@ -81,6 +82,7 @@ private:
     // A link's message, once until the links connect again: a link that stays lost repeats it at
     // every line sent.
     void showLinkMessage(const QString &text);
+    void showRunning(bool running);
     void buildTopBand();
     void buildViews();
     void place(QWidget *widget, int left, int top, int width, int height);
@@ -101,6 +103,10 @@ private:
     StepEditor *m_editor = nullptr;
     StepButtonColumn *m_buttons = nullptr;
     QTableView *m_stepGrid = nullptr;
+    QAbstractItemView::EditTriggers m_stepGridEditTriggers;
+    QToolButton *m_runCommand = nullptr;
+    QToolButton *m_stopCommand = nullptr;
+    QToolButton *m_connectCommand = nullptr;
     QTableView *m_listView = nullptr;
     QListView *m_list1 = nullptr;
     MeasureFrame *m_measureFrame = nullptr;

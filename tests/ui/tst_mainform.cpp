@@ -12,7 +12,7 @@
 #include "settings/Settings.h"
 #include "ui/MainForm.h"
 #include "ui/MeasureFrame.h"
-#include "ui/PictureIcon.h"
+#include "editor/PictureIcon.h"
 #include "ui/StepRowDelegate.h"
 
 #include "TestFiles.h"

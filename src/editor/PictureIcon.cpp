@@ -1,4 +1,4 @@
-#include "ui/PictureIcon.h"
+#include "editor/PictureIcon.h"
 
 namespace PictureIcon {
 

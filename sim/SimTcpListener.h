@@ -10,12 +10,12 @@ class SimInstruments;
 
 // One instrument on a loopback TCP port. Clients may come and go, one after another or at once;
 // each gets its own conversation (and its own fault counts).
-class TcpTransport : public QObject
+class SimTcpListener : public QObject
 {
     Q_OBJECT
 
 public:
-    TcpTransport(
+    SimTcpListener(
         SimInstruments &instruments, SimInstrument instrument, const FaultSet &faults, QObject *parent = nullptr);
 
     // Port 0 takes a free port.

@@ -1,11 +1,11 @@
-#include "TcpTransport.h"
+#include "SimTcpListener.h"
 
 #include "SimSession.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
 
-TcpTransport::TcpTransport(
+SimTcpListener::SimTcpListener(
     SimInstruments &instruments, SimInstrument instrument, const FaultSet &faults, QObject *parent)
     : QObject(parent),
       m_instruments(instruments),
@@ -13,10 +13,10 @@ TcpTransport::TcpTransport(
       m_faults(faults),
       m_server(new QTcpServer(this))
 {
-    connect(m_server, &QTcpServer::newConnection, this, &TcpTransport::accept);
+    connect(m_server, &QTcpServer::newConnection, this, &SimTcpListener::accept);
 }
 
-bool TcpTransport::listen(quint16 port, QString *error)
+bool SimTcpListener::listen(quint16 port, QString *error)
 {
     if (m_server->listen(QHostAddress::LocalHost, port))
         return true;
@@ -25,9 +25,9 @@ bool TcpTransport::listen(quint16 port, QString *error)
     return false;
 }
 
-quint16 TcpTransport::port() const { return m_server->serverPort(); }
+quint16 SimTcpListener::port() const { return m_server->serverPort(); }
 
-void TcpTransport::accept()
+void SimTcpListener::accept()
 {
     while (QTcpSocket *socket = m_server->nextPendingConnection()) {
         auto *session = new SimSession(m_instruments, m_instrument, m_faults, socket);

@@ -1,0 +1,280 @@
+#include "run/Sequencer.h"
+
+#include "device/Identification.h"
+#include "link/Clock.h"
+#include "link/InstrumentLink.h"
+#include "link/TraceList.h"
+#include "model/NumberText.h"
+#include "model/StepColumns.h"
+#include "model/TestProgram.h"
+#include "run/ResultRows.h"
+#include "run/RunState.h"
+#include "run/RunText.h"
+#include "run/StepStarter.h"
+#include "settings/MeasureOptions.h"
+
+using Result = RunEvents::Result;
+
+Sequencer::Sequencer(
+    const Parts &parts, RunState &state, const RunOptions &options, int firstIntervalMs, QObject *parent)
+    : QObject(parent),
+      m_parts(parts),
+      m_state(state),
+      m_options(options),
+      m_loadCommands(state.step),
+      m_generatorCommands(state.step),
+      m_sampler(parts.load, parts.clock, parts.trace, parts.errorTrail),
+      m_supervisor(parts.load, parts.clock, parts.trace, parts.errorTrail),
+      m_intervalMs(firstIntervalMs)
+{
+    const auto ratedCurrent = [this] { return m_parts.identification.RatedCurrent(); };
+    m_loadCommands.setRatedCurrent(ratedCurrent);
+    m_generatorCommands.setRatedCurrent(ratedCurrent);
+}
+
+void Sequencer::stop(Result result, const QString &message)
+{
+    if (cancelled())
+        return;
+    m_result = result;
+    m_message = message;
+    m_cancel.cancel();
+}
+
+QCoro::Task<> Sequencer::run()
+{
+    m_parts.load.setCancelToken(&m_cancel);
+    if (m_parts.generator)
+        m_parts.generator->setCancelToken(&m_cancel);
+    m_startTick = m_parts.clock.tickMs();
+    // Identification first: it reconnects the links and tells the model the steps run on.
+    if (co_await m_parts.clock.waitMs(IdentificationDelayMs, &m_cancel))
+        co_await m_parts.identification.identify();
+    if (!cancelled() && co_await m_parts.clock.sleep(m_intervalMs, &m_cancel)) {
+        while (const std::optional<int> next = co_await Timer1_Timer()) {
+            if (!co_await m_parts.clock.sleep(*next, &m_cancel))
+                break;
+        }
+    }
+    if (m_runningStep > 0 && cancelled()) {
+        const QString how = m_result == Result::Stopped ? RunEvents::EndedByStop
+            : m_result == Result::Lost                  ? RunEvents::EndedByLostLoad
+                                                        : RunEvents::EndedByError;
+        Q_EMIT stepEnded(std::exchange(m_runningStep, 0), how);
+    }
+    co_await switchOff();
+    Q_EMIT runEnded(m_result, m_message);
+}
+
+QCoro::Task<> Sequencer::switchOff()
+{
+    // However the run ended, these go out: the waits that the cancel token ended must not end them.
+    m_parts.load.setCancelToken(nullptr);
+    if (m_parts.generator)
+        m_parts.generator->setCancelToken(nullptr);
+    if (!m_offLine.isEmpty())
+        co_await m_parts.load.LinkSend(m_offLine);
+    co_await m_parts.load.LinkSend(QStringLiteral("LOAD OFF"));
+    if (m_options.afgEnabled && m_parts.generator)
+        co_await m_generatorCommands.GenCmdOutputOff().sendTo(*m_parts.generator, m_parts.clock, nullptr);
+}
+
+QCoro::Task<std::optional<int>> Sequencer::Timer1_Timer()
+{
+    RunState &state = m_state;
+    bool startedThisPass = false;
+    for (;;) {
+        if (state.StepPointer > m_parts.program.gridRowCount() - 2) {
+            // Finish.
+            m_result = m_failVerdicts > 0 ? Result::Fail : Result::Pass;
+            co_return std::nullopt;
+        }
+        if (state.StepPending > 0) {
+            const StepStart start = co_await startPendingStep();
+            if (start == StepStart::Ended)
+                co_return std::nullopt;
+            if (start == StepStart::Jumped)
+                continue;
+            startedThisPass = true;
+        }
+        const qint64 sampleTick = m_parts.clock.tickMs();
+        const double sampleSeconds = m_parts.clock.secondsSinceMidnight();
+        state.TickStartTime = float(sampleSeconds);
+        m_parts.trace.TraceLine(
+            QStringLiteral("timer1=>,%1,%2").arg(NumberText::shortest(sampleSeconds), state.CurrentFunction));
+        const Sampler::Outcome sampled = co_await m_sampler.take(state, m_options.measureTime.toDouble(), &m_cancel);
+        if (sampled == Sampler::Outcome::Cancelled)
+            co_return std::nullopt;
+        if (sampled == Sampler::Outcome::LoadSilent) {
+            stop(Result::Lost, QStringLiteral("The run was stopped: the load stopped answering (step %1, %2).")
+                                   .arg(state.StepPointer)
+                                   .arg(state.CurrentFunction));
+            co_return std::nullopt;
+        }
+        emitSample();
+        const FunctionCatalog::Descriptor *function = FunctionCatalog::find(state.CurrentFunction);
+        if (const auto met = Sampler::firstStopMet(state, function && function->capacityInWh)) {
+            if (endStep(met->pending, met->how) && !appendRow(ResultRows::sampleCells(state, m_options.measure)))
+                co_return std::nullopt;
+        }
+        if (state.TStop.count() <= 0 && !m_stepEndedThisPass && !(function && function->exemptFromTimeExpiry)) {
+            if (!co_await timeExpiry())
+                co_return std::nullopt;
+            startedThisPass = false;
+            continue;
+        }
+        if (state.TStop.count() < 0)
+            state.TStop = Fixed4();
+        if (function && !m_stepEndedThisPass && !co_await supervise(*function))
+            co_return std::nullopt;
+        if (!appendRow(ResultRows::sampleCells(state, m_options.measure)))
+            co_return std::nullopt;
+        co_return nextInterval(startedThisPass, sampleTick, sampleSeconds);
+    }
+}
+
+QCoro::Task<Sequencer::StepStart> Sequencer::startPendingStep()
+{
+    RunState &state = m_state;
+    m_stepEndedThisPass = false;
+    const int row = state.StepPointer;
+    const StepStarter::Start start = StepStarter::prepare(state, m_parts.program,
+        {m_parts.identification.NameLabel(), m_options.afgEnabled && m_parts.generator}, m_loadCommands,
+        m_generatorCommands);
+    Q_EMIT stepStarted(row, state.CurrentFunction);
+    switch (start.kind) {
+    case StepStarter::Start::Kind::Failed:
+        stop(Result::Error, QStringLiteral("The run was stopped: %1").arg(start.error));
+        co_return StepStart::Ended;
+    case StepStarter::Start::Kind::Jump:
+        // A body with no sample in it would otherwise loop without serving a single event.
+        if (start.loopedBack && !co_await m_parts.clock.yield(&m_cancel))
+            co_return StepStart::Ended;
+        co_return StepStart::Jumped;
+    case StepStarter::Start::Kind::Run:
+        break;
+    }
+    m_runningStep = row;
+    const FunctionCatalog::Descriptor *function = FunctionCatalog::find(state.CurrentFunction);
+    if (function && !function->offLine.isEmpty() && !start.load.empty())
+        m_offLine = function->offLine;
+    for (const CommandPlan &plan : start.load) {
+        if (!co_await plan.sendTo(m_parts.load, m_parts.clock, &m_cancel))
+            co_return StepStart::Ended;
+    }
+    if (start.generator && !co_await start.generator->sendTo(*m_parts.generator, m_parts.clock, &m_cancel))
+        co_return StepStart::Ended;
+    if (function && !start.load.empty())
+        StepStarter::afterCommands(state, *function);
+
+    state.StepStartText = RunText::dateTimeText(m_parts.clock.now());
+    if (state.StableTime > 0) {
+        if (!co_await m_parts.clock.waitMs(state.StableTime, &m_cancel))
+            co_return StepStart::Ended;
+        state.StepStartText = RunText::dateTimeText(m_parts.clock.now());
+    }
+    co_return StepStart::Started;
+}
+
+QCoro::Task<bool> Sequencer::timeExpiry()
+{
+    RunState &state = m_state;
+    const int next = state.StepPointer + 1;
+    const bool sameFunctionNext = next <= m_parts.program.StepCount()
+        && m_parts.program.cell(next, StepColumns::Function) == state.CurrentFunction;
+    if (!sameFunctionNext) {
+        if (!co_await m_loadCommands.CmdLoadOff().sendTo(m_parts.load, m_parts.clock, &m_cancel))
+            co_return false;
+        if (m_options.afgEnabled && m_parts.generator
+            && !co_await m_generatorCommands.GenCmdOutputOff().sendTo(*m_parts.generator, m_parts.clock, &m_cancel))
+            co_return false;
+    }
+    Q_EMIT stepEnded(std::exchange(m_runningStep, 0), RunEvents::EndedByTime);
+    if (!(state.VStop > 0 && state.IStop > 0 && state.AhStop > 0))
+        state.StepPointer += 1;
+    state.StepPending = 3;
+    co_return true;
+}
+
+QCoro::Task<bool> Sequencer::supervise(const FunctionCatalog::Descriptor &function)
+{
+    if (function.loadRun == FunctionCatalog::LoadRunTest::None)
+        co_return true;
+    const int row = m_runningStep;
+    const LoadTestSupervisor::Outcome outcome
+        = co_await m_supervisor.supervise(function, m_state, m_parts.identification.NameLabel(), &m_cancel);
+    if (outcome.cancelled)
+        co_return false;
+    if (!outcome.nameMark.isEmpty())
+        m_parts.identification.setNameLabel(m_parts.identification.NameLabel() + outcome.nameMark);
+    if (outcome.switchedOff)
+        m_offLine.clear();
+    if (!outcome.ended)
+        co_return true;
+    endStep(1, RunEvents::EndedByLoad);
+    if (!outcome.verdict)
+        co_return true;
+    if (!outcome.verdict->pass)
+        ++m_failVerdicts;
+    Q_EMIT verdict({row, outcome.verdict->pass, outcome.verdictValue});
+    co_return appendRow(ResultRows::verdictCells(*outcome.verdict));
+}
+
+bool Sequencer::endStep(qint16 pending, const QString &how)
+{
+    if (m_stepEndedThisPass)
+        return false;
+    m_stepEndedThisPass = true;
+    m_state.StepPointer += 1;
+    m_state.StepPending = pending;
+    Q_EMIT stepEnded(std::exchange(m_runningStep, 0), how);
+    return true;
+}
+
+bool Sequencer::appendRow(QStringList cells)
+{
+    if (cancelled())
+        return false;
+    ResultRows::stamp(cells, m_state, m_parts.clock.now());
+    Q_EMIT rowMade(cells);
+    return !cancelled();
+}
+
+void Sequencer::emitSample()
+{
+    RunEvents::Sample sample;
+    sample.elapsedSeconds = double(m_parts.clock.tickMs() - m_startTick) / 1000.0;
+    sample.volts = NumberText::lenient(m_state.MeasuredVoltage);
+    sample.amps = NumberText::lenient(m_state.MeasuredCurrent);
+    sample.watts = NumberText::lenient(m_state.MeasuredPower);
+    sample.ampHours = m_state.AhTotal;
+    sample.wattHours = m_state.WhTotal;
+    sample.step = m_state.StepPointer;
+    Q_EMIT this->sample(sample);
+}
+
+int Sequencer::nextInterval(bool stepStartedThisPass, qint64 sampleTick, double sampleSeconds)
+{
+    RunState &state = m_state;
+    const double samplingMs = NumberText::lenient(m_parts.measureOptions.measTimeText());
+    if (stepStartedThisPass)
+        m_timing.restartPlan(sampleTick);
+    const FunctionCatalog::Descriptor *function = FunctionCatalog::find(state.CurrentFunction);
+    PassTiming::Input in;
+    in.tickNow = m_parts.clock.tickMs();
+    in.secondsAtSample = sampleSeconds;
+    in.secondsNow = m_parts.clock.secondsSinceMidnight();
+    in.samplingMs = samplingMs;
+    in.stepTimeLeft = state.TStop;
+    // The battery profiles end when the load says so; their step time is no deadline.
+    in.shortStepTimeRule = !(function && function->loadRun == FunctionCatalog::LoadRunTest::BatteryProfile);
+    in.stepChanged = state.StepPending > 0;
+    const PassTiming::Output out = m_timing.next(in);
+    if (out.countDown) {
+        state.TStop = state.TStop - Fixed4::fromDoubleOrZero(samplingMs / 1000.0);
+        Q_EMIT stepTimeLeftChanged(state.TStop.toText());
+    }
+    m_intervalMs = out.intervalMs;
+    m_parts.trace.TraceLine(QStringLiteral("Interval=%1").arg(out.intervalMs));
+    return out.intervalMs;
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "commands/GeneratorCommands.h"
+#include "commands/LoadCommands.h"
+#include "link/CancelToken.h"
+#include "run/LoadTestSupervisor.h"
+#include "run/PassTiming.h"
+#include "run/RunEvents.h"
+#include "run/RunOptions.h"
+#include "run/Sampler.h"
+
+#include <QCoro/QCoroTask>
+#include <QObject>
+#include <optional>
+
+class Clock;
+class ErrorTrail;
+class Identification;
+class InstrumentLink;
+class MeasureOptions;
+class TestProgram;
+class TraceList;
+struct RunState;
+
+// One run of the test program, made for it and gone with it. Its body reads top to bottom like
+// the algorithm: identification, then pass after pass (start the pending step, sample, stops,
+// step time, the load's own test, the row, the next interval), then the off lines. Every wait is
+// an await on the run's cancel token, so a Stop takes effect at once and nothing of the run
+// goes on behind it.
+class Sequencer : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Parts
+    {
+        TestProgram &program;
+        InstrumentLink &load;
+        InstrumentLink *generator;
+        Clock &clock;
+        TraceList &trace;
+        ErrorTrail &errorTrail;
+        Identification &identification;
+        // The sampling interval box, read at every pass.
+        MeasureOptions &measureOptions;
+    };
+
+    static constexpr int IdentificationDelayMs = 100;
+
+    Sequencer(const Parts &parts, RunState &state, const RunOptions &options, int firstIntervalMs,
+        QObject *parent = nullptr);
+
+    // The run from identification to its off lines; over once runEnded has been emitted.
+    QCoro::Task<> run();
+    // Ends the run at once: every wait returns, the off lines go out, runEnded follows. The first
+    // reason given is the one the run ends with.
+    void stop(RunEvents::Result result, const QString &message = QString());
+
+    int failVerdicts() const { return m_failVerdicts; }
+    // The interval the last pass set for the next one.
+    int lastIntervalMs() const { return m_intervalMs; }
+
+Q_SIGNALS:
+    void stepStarted(int step, const QString &function);
+    void sample(const RunEvents::Sample &sample);
+    // Every result row (samples, stops, verdicts) as the log shows it, in the order made.
+    void rowMade(const QStringList &cells);
+    void stepEnded(int step, const QString &how);
+    void verdict(const RunEvents::Verdict &verdict);
+    void stepTimeLeftChanged(const QString &text);
+    void runEnded(RunEvents::Result result, const QString &message);
+
+private:
+    enum class StepStart { Started, Jumped, Ended };
+
+    // One pass (the sequencer timer's tick): the interval to the next, or none once the run ends.
+    QCoro::Task<std::optional<int>> Timer1_Timer();
+    QCoro::Task<StepStart> startPendingStep();
+    QCoro::Task<bool> timeExpiry();
+    QCoro::Task<bool> supervise(const FunctionCatalog::Descriptor &function);
+    QCoro::Task<> switchOff();
+    int nextInterval(bool stepStartedThisPass, qint64 sampleTick, double sampleSeconds);
+    // Ends the running step; only the first end in a pass counts.
+    bool endStep(qint16 pending, const QString &how);
+    // Numbers, stamps and hands out a row; false once the run is cancelled (a log that cannot be
+    // written cancels it).
+    bool appendRow(QStringList cells);
+    bool cancelled() const { return m_cancel.isCancelled(); }
+    void emitSample();
+
+    Parts m_parts;
+    RunState &m_state;
+    RunOptions m_options;
+    CancelToken m_cancel;
+    LoadCommands m_loadCommands;
+    GeneratorCommands m_generatorCommands;
+    Sampler m_sampler;
+    LoadTestSupervisor m_supervisor;
+    PassTiming m_timing;
+    int m_intervalMs;
+    qint64 m_startTick = 0;
+    int m_failVerdicts = 0;
+    // The row of the step that is running; 0 between steps.
+    int m_runningStep = 0;
+    bool m_stepEndedThisPass = false;
+    // What must go out before "LOAD OFF" for the function last switched on.
+    QString m_offLine;
+    RunEvents::Result m_result = RunEvents::Result::Pass;
+    QString m_message;
+};
