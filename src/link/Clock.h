@@ -29,7 +29,7 @@ public:
     QCoro::Task<bool> waitUntil(
         double ms, std::function<bool()> done, const Waker *waker, const CancelToken *cancel = nullptr);
     // A timer's interval: resumes once `ms` milliseconds have passed. False when cancelled.
-    QCoro::Task<bool> sleep(int ms, const CancelToken *cancel);
+    virtual QCoro::Task<bool> sleep(int ms, const CancelToken *cancel);
     // Lets everything pending in the event loop run once.
     QCoro::Task<bool> yield(const CancelToken *cancel);
 

@@ -38,7 +38,6 @@ bool RunController::RunCommand_Click(const RunOptions &options)
     m_state.StepPointer = 1;
     m_state.StepPending = 1;
     m_failVerdicts = 0;
-    m_separatorText = m_wiring.measureOptions.separateText();
     m_wiring.identification.setHeld(true);
 
     auto *sequencer = new Sequencer({m_wiring.program, m_wiring.load, m_wiring.generator, m_wiring.clock,
@@ -68,7 +67,7 @@ void RunController::abort(RunEvents::Result result, const QString &message)
 void RunController::writeRow(const QStringList &cells)
 {
     // The log is the run's record: a run that cannot keep it ends, with the load off.
-    if (m_logFile.isOpen() && !m_logFile.WriteLogLine(cells, m_separatorText))
+    if (m_logFile.isOpen() && !m_logFile.WriteLogLine(cells, m_wiring.measureOptions.separateText()))
         abort(RunEvents::Result::Error,
             QStringLiteral("The run was stopped: the log file cannot be written.\n%1").arg(m_logFile.path()));
 }

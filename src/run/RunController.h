@@ -89,7 +89,6 @@ private:
     ErrorTrail m_errorTrail;
     RunLogFile m_logFile;
     QString m_logPath;
-    QString m_separatorText;
     Sequencer *m_sequencer = nullptr;
     int m_timer1Interval = 1000;
     int m_failVerdicts = 0;

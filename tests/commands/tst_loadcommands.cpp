@@ -2,50 +2,34 @@
 #include "FakeLink.h"
 #include "commands/GeneratorCommands.h"
 #include "commands/LoadCommands.h"
-#include "run/RunState.h"
+#include "link/CancelToken.h"
+#include "model/StepValues.h"
+
+#include <QCoro/QCoroTask>
 
 #include <QTest>
 
 namespace {
 
-// Lines sent and pauses taken, in one order, so that a test sees where each pause falls.
-class Transcript
+// Lines and pauses in one order, so that a test sees where each pause falls.
+QStringList transcript(const CommandPlan &plan)
 {
-public:
-    class RecordingClock : public FakeClock
-    {
-    public:
-        explicit RecordingClock(QStringList &events) : m_events(events) { }
-        void waitMs(double ms) override
-        {
-            m_events.append(QStringLiteral("wait %1").arg(ms));
-            FakeClock::waitMs(ms);
-        }
-
-    private:
-        QStringList &m_events;
-    };
-
-    Transcript()
-    {
-        link.onSend([this](const QString &line) { events.append(line); });
-    }
-
     QStringList events;
-    FakeLink link;
-    RecordingClock clock{events};
-};
+    for (const CommandPlan::Item &item : plan.items())
+        events.append(item.line.isEmpty() ? QStringLiteral("wait %1").arg(item.waitMs) : item.line);
+    return events;
+}
 
 // Cells given as "column=text".
-RunState stepWith(const QStringList &cells, int step = 4)
+StepValues stepWith(const QStringList &cells, int step = 4)
 {
-    RunState state;
-    state.StepPointer = step;
+    StepValues values;
+    values.row = step;
     for (const QString &cell : cells) {
         const qsizetype eq = cell.indexOf(u'=');
-        state.stepCells[cell.left(eq).toInt()] = cell.mid(eq + 1);
+        values.cells[cell.left(eq).toInt()] = cell.mid(eq + 1);
     }
-    return state;
+    return values;
 }
 
 const QHash<QString, LoadCommands::Builder> &loadBuilders()
@@ -90,15 +74,15 @@ const QHash<QString, GeneratorCommands::Builder> &generatorBuilders()
     return builders;
 }
 
-// Runs a builder by name against a step; returns the transcript and the builder's result.
-CommandResult runBuilder(const QString &name, const RunState &state, const QString &rated, Transcript &out)
+// Makes a builder's plan by name for a step.
+CommandPlan runBuilder(const QString &name, const StepValues &step, const QString &rated)
 {
     if (loadBuilders().contains(name)) {
-        LoadCommands commands(out.link, out.clock, state);
+        LoadCommands commands(step);
         commands.setRatedCurrent([rated] { return rated; });
         return (commands.*loadBuilders().value(name))();
     }
-    GeneratorCommands commands(out.link, out.clock, state);
+    GeneratorCommands commands(step);
     commands.setRatedCurrent([rated] { return rated; });
     return (commands.*generatorBuilders().value(name))();
 }
@@ -252,10 +236,10 @@ private Q_SLOTS:
         QFETCH(QStringList, cells);
         QFETCH(QString, rated);
         QFETCH(QStringList, expected);
-        Transcript out;
-        const CommandResult result = runBuilder(builder, stepWith(cells), rated, out);
-        QVERIFY2(!result, qPrintable(result ? result->text() : QString()));
-        QCOMPARE(out.events, expected);
+        const StepValues step = stepWith(cells);
+        const CommandPlan plan = runBuilder(builder, step, rated);
+        QVERIFY2(!plan.error(), qPrintable(plan.error() ? plan.error()->text() : QString()));
+        QCOMPARE(transcript(plan), expected);
     }
 
     // Data that cannot make every line: nothing of the builder goes out, and the problem names
@@ -320,48 +304,12 @@ private Q_SLOTS:
         QFETCH(QString, rated);
         QFETCH(int, column);
         QFETCH(QString, text);
-        Transcript out;
-        const CommandResult result = runBuilder(builder, stepWith(cells), rated, out);
+        const StepValues step = stepWith(cells);
+        const CommandResult result = runBuilder(builder, step, rated).error();
         QVERIFY(result.has_value());
         QCOMPARE(result->step, 4);
         QCOMPARE(result->column, column);
         QCOMPARE(result->text(), text);
-        QCOMPARE(out.events, QStringList());
-    }
-
-    void checkSendsNothing()
-    {
-        Transcript out;
-        const RunState good = stepWith({"2=CC", "25=2", "23=;1;2", "24=;5;6", "20=0", "7=1"});
-        LoadCommands commands(out.link, out.clock, good);
-        QCOMPARE(commands.check(&LoadCommands::CmdSequenceLoadSetup), CommandResult());
-        QCOMPARE(commands.check(&LoadCommands::CmdLoadOn), CommandResult());
-        const RunState bad = stepWith({"2=CC", "25=3", "23=;1;2", "24=;5;6", "20=0", "7=1"});
-        LoadCommands badCommands(out.link, out.clock, bad);
-        QVERIFY(badCommands.check(&LoadCommands::CmdSequenceLoadSetup).has_value());
-        QCOMPARE(out.events, QStringList());
-        // After a check the builder sends again.
-        QVERIFY(!commands.CmdSequenceLoadOn());
-        QCOMPARE(out.events, QStringList{"SEQLD:TEST ON"});
-    }
-
-    // The editor's count decides how many sub-steps go out; the lists must hold that many.
-    void cycleLifeCountFromEditor()
-    {
-        Transcript out;
-        const RunState state = stepWith({"14=;3;4", "15=;1;2", "16=;10;20", "17=;5;6", "22=;2;3", "20=1", "7=1"});
-        LoadCommands commands(out.link, out.clock, state);
-        commands.setCycleLifeCount([] { return 1; });
-        QVERIFY(!commands.CmdBatteryCycleLife());
-        QCOMPARE(out.events,
-            (QStringList{"BATT:CCH1 3", "BATT:CCL1 1", "BATT:TH1 10", "BATT:TL1 5", "BATT:CYCLE1 2", "LDOFFV 1",
-                "BATT:UVP 1", "BATT:REPEAT 1"}));
-        out.events.clear();
-        commands.setCycleLifeCount([] { return 3; });
-        const CommandResult result = commands.CmdBatteryCycleLife();
-        QVERIFY(result.has_value());
-        QCOMPARE(result->column, 14);
-        QCOMPARE(out.events, QStringList());
     }
 
     // A Stop served during a pause or a line ends the builder: nothing after it goes out.
@@ -369,20 +317,26 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("runningFor");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("stopped after the first line") << 1 << QStringList{"MODE CP"};
-        QTest::newRow("stopped in the first pause") << 2 << QStringList{"MODE CP", "wait 50"};
-        QTest::newRow("stopped in the long pause") << 4 << QStringList{"MODE CP", "wait 50", "CP:HIGH 20", "wait 500"};
+        QTest::newRow("stopped on the first line") << 1 << QStringList{"MODE CP"};
+        QTest::newRow("stopped on the second line") << 2 << QStringList{"MODE CP", "CP:HIGH 20"};
     }
     void stopsWhenTheRunEnds()
     {
         QFETCH(int, runningFor);
         QFETCH(QStringList, expected);
-        Transcript out;
-        const RunState state = stepWith({"3=20", "21=3.6"});
-        LoadCommands commands(out.link, out.clock, state);
-        commands.setStillRunning([&] { return out.events.size() < runningFor; });
-        QVERIFY(!commands.CmdBatteryCpCv());
-        QCOMPARE(out.events, expected);
+        const StepValues step = stepWith({"3=20", "21=3.6"});
+        const CommandPlan plan = LoadCommands(step).CmdBatteryCpCv();
+        FakeLink link;
+        FakeClock clock;
+        CancelToken cancel;
+        link.onSend([&](const QString &) {
+            if (link.sent().size() >= runningFor)
+                cancel.cancel();
+        });
+        QVERIFY(!QCoro::waitFor(plan.sendTo(link, clock, &cancel)));
+        QCOMPARE(link.sent(), expected);
+        // The pause after the last line sent was not waited out.
+        QCOMPARE(clock.tickMs(), runningFor == 1 ? 0 : 51);
     }
 };
 

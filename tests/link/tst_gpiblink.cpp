@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QCoro/QCoroTask>
 #include <QTest>
 #include <QTimer>
 #include <ctime>
@@ -51,14 +52,14 @@ private Q_SLOTS:
         const QString log = dir.filePath(QStringLiteral("ibdev.log"));
         qputenv("VORNIC_GPIB_STANDIN_LOG", log.toLocal8Bit());
         Gpib gpib;
-        gpib.link.LinkConnect();
+        QCoro::waitFor(gpib.link.LinkConnect());
         qunsetenv("VORNIC_GPIB_STANDIN_LOG");
         QTRY_COMPARE(gpib.peer.connections(), 1);
         // Board 0 whatever BoardNo says, the address, no secondary address, 1 s, EOI, no EOS.
         QFile calls(log);
         QVERIFY(calls.open(QIODevice::ReadOnly));
         QCOMPARE(calls.readAll(), QByteArray("ibdev 0 5 0 11 11 1\n"));
-        gpib.link.LinkSend(QStringLiteral("LOAD ON"));
+        QCoro::waitFor(gpib.link.LinkSend(QStringLiteral("LOAD ON")));
         // The stand-in ends each GPIB write with LF for its line-based peer: one LF means the link
         // sent the bare text.
         QTRY_COMPARE(gpib.peer.received(), QByteArray("LOAD ON\n"));
@@ -82,7 +83,7 @@ private Q_SLOTS:
         QFETCH(QString, reply);
         Gpib gpib;
         gpib.peer.answer("name?", pieces, 20);
-        gpib.link.LinkConnect();
+        QCoro::waitFor(gpib.link.LinkConnect());
         // The window keeps running while the library blocks in its read.
         int ticks = 0;
         QTimer ticker;
@@ -91,7 +92,7 @@ private Q_SLOTS:
         QElapsedTimer wall;
         wall.start();
         const std::clock_t cpuStart = std::clock();
-        QCOMPARE(gpib.link.ask(QStringLiteral("name?")), reply);
+        QCOMPARE(QCoro::waitFor(gpib.link.ask(QStringLiteral("name?"))), reply);
         const double cpuMs = 1000.0 * double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
         if (reply == ErrRec) {
             QVERIFY2(wall.elapsed() >= 950 && wall.elapsed() < 1600, qPrintable(QString::number(wall.elapsed())));
@@ -107,25 +108,25 @@ private Q_SLOTS:
         TraceList trace;
         TransportLink generator(
             LinkRole::Generator, [&] { return load.settings; }, SystemClock::instance(), trace);
-        load.link.LinkConnect();
-        generator.LinkConnect();
+        QCoro::waitFor(load.link.LinkConnect());
+        QCoro::waitFor(generator.LinkConnect());
         QTRY_COMPARE(load.peer.connections(), 2);
         load.peer.answer("*idn?", {"VORNIC,AFG3000,1,1.0\n"});
-        generator.LinkSend(QStringLiteral("*idn?"));
-        QCOMPARE(generator.LinkQuery(), QStringLiteral("VORNIC,AFG3000,1,1.0"));
+        QCoro::waitFor(generator.LinkSend(QStringLiteral("*idn?")));
+        QCOMPARE(QCoro::waitFor(generator.LinkQuery()), QStringLiteral("VORNIC,AFG3000,1,1.0"));
     }
 
     void missingLibraryIsReportedAtEachConnectAndReadsAreErrRec()
     {
         GpibLibrary missing(QStringLiteral("libgpib-vornic-missing.so.0"));
         Gpib gpib(missing);
-        gpib.link.LinkConnect();
-        gpib.link.LinkConnect();
+        QCoro::waitFor(gpib.link.LinkConnect());
+        QCoro::waitFor(gpib.link.LinkConnect());
         QCOMPARE(gpib.messages.size(), 2);
         QVERIFY(gpib.messages.at(0).at(0).toString().contains(QLatin1String("libgpib.so.0")));
-        gpib.link.LinkSend(QStringLiteral("name?"));
-        QCOMPARE(gpib.link.LinkQuery(), ErrRec);
-        QCOMPARE(gpib.link.LinkRead(), ErrRec);
+        QCoro::waitFor(gpib.link.LinkSend(QStringLiteral("name?")));
+        QCOMPARE(QCoro::waitFor(gpib.link.LinkQuery()), ErrRec);
+        QCOMPARE(QCoro::waitFor(gpib.link.LinkRead()), ErrRec);
         QCOMPARE(gpib.peer.connections(), 0);
         QCOMPARE(gpib.messages.size(), 2);
     }

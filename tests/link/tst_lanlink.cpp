@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QCoro/QCoroTask>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -59,12 +60,12 @@ private Q_SLOTS:
     void connectSendsRemThenCommandsWithCrLf()
     {
         Lan lan(SystemClock::instance());
-        lan.link.LinkConnect();
+        QCoro::waitFor(lan.link.LinkConnect());
         QTRY_COMPARE(lan.peer.received(), QByteArray("REM\r\n"));
-        lan.link.LinkSend(QStringLiteral("LOAD ON"));
+        QCoro::waitFor(lan.link.LinkSend(QStringLiteral("LOAD ON")));
         QTRY_COMPARE(lan.peer.received(), QByteArray("REM\r\nLOAD ON\r\n"));
         // A connection that stands is kept and still gets "REM".
-        lan.link.LinkConnect();
+        QCoro::waitFor(lan.link.LinkConnect());
         QTRY_COMPARE(lan.peer.received(), QByteArray("REM\r\nLOAD ON\r\nREM\r\n"));
         QCOMPARE(lan.peer.connections(), 1);
         QCOMPARE(lan.trace.lines().size(), 1);
@@ -76,12 +77,12 @@ private Q_SLOTS:
     {
         Lan lan(SystemClock::instance());
         TcpPeer other;
-        lan.link.LinkConnect();
+        QCoro::waitFor(lan.link.LinkConnect());
         QTRY_COMPARE(lan.peer.received(), QByteArray("REM\r\n"));
         lan.settings.LanPort = other.port();
-        lan.link.LinkConnect();
+        QCoro::waitFor(lan.link.LinkConnect());
         QTRY_COMPARE(other.received(), QByteArray("REM\r\n"));
-        lan.link.LinkSend(QStringLiteral("LOAD ON"));
+        QCoro::waitFor(lan.link.LinkSend(QStringLiteral("LOAD ON")));
         QTRY_COMPARE(other.received(), QByteArray("REM\r\nLOAD ON\r\n"));
         QCOMPARE(lan.peer.received(), QByteArray("REM\r\n"));
     }
@@ -104,24 +105,24 @@ private Q_SLOTS:
         QFETCH(QString, reply);
         Lan lan(SystemClock::instance());
         lan.peer.answer("MEAS:VC?", pieces, 20);
-        lan.link.LinkConnect();
-        QCOMPARE(lan.link.ask(QStringLiteral("MEAS:VC?")), reply);
+        QCoro::waitFor(lan.link.LinkConnect());
+        QCOMPARE(QCoro::waitFor(lan.link.ask(QStringLiteral("MEAS:VC?"))), reply);
         QCOMPARE(lan.link.ReplyBuffer(), reply);
         QCOMPARE(lan.trace.lines().last(), reply);
-        QCOMPARE(lan.link.LinkRead(), reply);
+        QCOMPARE(QCoro::waitFor(lan.link.LinkRead()), reply);
     }
 
     void waitingForAReplyCostsNoCpuAndEndsWhenItComes()
     {
         Lan lan(SystemClock::instance());
         lan.peer.answer("name?", {"VORNIC 63206A\r\n"}, 400);
-        lan.link.LinkConnect();
+        QCoro::waitFor(lan.link.LinkConnect());
         lan.link.clearReply();
-        lan.link.LinkSend(QStringLiteral("name?"));
+        QCoro::waitFor(lan.link.LinkSend(QStringLiteral("name?")));
         QElapsedTimer wall;
         wall.start();
         const std::clock_t cpuStart = std::clock();
-        QCOMPARE(lan.link.LinkQuery(), QStringLiteral("VORNIC 63206A"));
+        QCOMPARE(QCoro::waitFor(lan.link.LinkQuery()), QStringLiteral("VORNIC 63206A"));
         const double cpuMs = 1000.0 * double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
         QVERIFY2(wall.elapsed() >= 350 && wall.elapsed() < 900, qPrintable(QString::number(wall.elapsed())));
         QVERIFY2(cpuMs < 40, qPrintable(QStringLiteral("CPU %1 ms").arg(cpuMs)));
@@ -131,25 +132,25 @@ private Q_SLOTS:
     {
         FakeClock clock;
         Lan lan(clock);
-        lan.link.LinkConnect();
+        QCoro::waitFor(lan.link.LinkConnect());
         const qint64 sent = clock.tickMs();
-        QCOMPARE(lan.link.ask(QStringLiteral("name?")), ErrRec);
+        QCOMPARE(QCoro::waitFor(lan.link.ask(QStringLiteral("name?"))), ErrRec);
         QVERIFY(clock.tickMs() - sent >= 10000);
         QVERIFY(clock.tickMs() - sent < 10100);
         QCOMPARE(lan.trace.lines().size(), 2);
         QCOMPARE(lan.trace.lines().at(1), QString());
-        QCOMPARE(lan.link.LinkRead(), QString());
+        QCOMPARE(QCoro::waitFor(lan.link.LinkRead()), QString());
     }
 
     void connectionDroppedDuringAQueryEndsTheWait()
     {
         Lan lan(SystemClock::instance());
-        lan.link.LinkConnect();
-        lan.link.LinkSend(QStringLiteral("MEAS:VC?"));
+        QCoro::waitFor(lan.link.LinkConnect());
+        QCoro::waitFor(lan.link.LinkSend(QStringLiteral("MEAS:VC?")));
         QTimer::singleShot(100, [&] { lan.peer.dropConnection(); });
         QElapsedTimer wall;
         wall.start();
-        QCOMPARE(lan.link.LinkQuery(), ErrRec);
+        QCOMPARE(QCoro::waitFor(lan.link.LinkQuery()), ErrRec);
         QVERIFY2(wall.elapsed() < 1000, qPrintable(QString::number(wall.elapsed())));
     }
 
@@ -168,13 +169,13 @@ private Q_SLOTS:
         QFETCH(QString, traced);
         Lan lan(SystemClock::instance());
         lan.peer.answer("MEAS:VC?", {"5,2\r\n"});
-        lan.link.LinkConnect();
+        QCoro::waitFor(lan.link.LinkConnect());
         lan.peer.pushNow(unread);
         if (deliveredToTheLink)
-            SystemClock::instance().waitMs(50);
+            QCoro::waitFor(SystemClock::instance().waitMs(50));
         else
             QThread::msleep(50);
-        QCOMPARE(lan.link.ask(QStringLiteral("MEAS:VC?")), QStringLiteral("5,2"));
+        QCOMPARE(QCoro::waitFor(lan.link.ask(QStringLiteral("MEAS:VC?"))), QStringLiteral("5,2"));
         QCOMPARE(lan.trace.lines().at(0), traced);
         QVERIFY(lan.trace.lines().at(1).startsWith(QLatin1String("MEAS:VC?,")));
     }
@@ -193,7 +194,7 @@ private Q_SLOTS:
         TransportLink link(
             LinkRole::Load, [&] { return settings; }, clock, trace);
         QSignalSpy messages(&link, &TransportLink::message);
-        link.LinkConnect();
+        QCoro::waitFor(link.LinkConnect());
         // 100 ms, then 1002 retries 10 ms apart, then the 5 ms after the "REM" that cannot go out.
         QCOMPARE(clock.totalWaitedMs(), 101.0 + 1002 * 11.0 + 6.0);
         QCOMPARE(messages.size(), 2);
@@ -205,15 +206,15 @@ private Q_SLOTS:
     void lostConnectionIsReportedAndTheRunGoesOn()
     {
         Lan lan(SystemClock::instance());
-        lan.link.LinkConnect();
+        QCoro::waitFor(lan.link.LinkConnect());
         QTRY_COMPARE(lan.peer.received(), QByteArray("REM\r\n"));
         lan.peer.dropConnection();
-        SystemClock::instance().waitMs(50);
-        lan.link.LinkSend(QStringLiteral("LOAD OFF"));
+        QCoro::waitFor(SystemClock::instance().waitMs(50));
+        QCoro::waitFor(lan.link.LinkSend(QStringLiteral("LOAD OFF")));
         QCOMPARE(lan.messageTexts(), QStringList{QStringLiteral("Lost Connect!")});
         QVERIFY(lan.trace.lines().last().startsWith(QLatin1String("LOAD OFF,")));
         // The next connect starts again from the beginning.
-        lan.link.LinkConnect();
+        QCoro::waitFor(lan.link.LinkConnect());
         QTRY_COMPARE(lan.peer.connections(), 2);
         QTRY_VERIFY(lan.peer.received().endsWith("REM\r\n"));
     }
@@ -223,15 +224,15 @@ private Q_SLOTS:
         FakeClock clock;
         Lan gen(clock, LinkRole::Generator);
         gen.peer.answer("*idn?", {"VORNIC,AFG3000,1,1.0\r\n"});
-        gen.link.LinkConnect();
-        gen.link.LinkSend(QStringLiteral("*idn?"));
+        QCoro::waitFor(gen.link.LinkConnect());
+        QCoro::waitFor(gen.link.LinkSend(QStringLiteral("*idn?")));
         QTRY_COMPARE(gen.peer.received(), QByteArray("REM\r\n*idn?\r\n"));
         const double waited = clock.totalWaitedMs();
-        QCOMPARE(gen.link.LinkQuery(), QString());
+        QCOMPARE(QCoro::waitFor(gen.link.LinkQuery()), QString());
         QCOMPARE(clock.totalWaitedMs(), waited);
         QCOMPARE(gen.trace.lines().last(), QString());
         // What the generator answered stays unread until its next command.
-        gen.link.LinkSend(QStringLiteral("OUTP ON"));
+        QCoro::waitFor(gen.link.LinkSend(QStringLiteral("OUTP ON")));
         QCOMPARE(gen.trace.lines().at(2), QStringLiteral("S, VORNIC,AFG3000,1,1.0\r\n"));
     }
 
@@ -240,11 +241,11 @@ private Q_SLOTS:
         FakeClock clock;
         Lan lan(clock);
         lan.settings.ConnectMode = 3;
-        lan.link.LinkConnect();
-        lan.link.LinkSend(QStringLiteral("LOAD ON"));
-        QCOMPARE(lan.link.LinkQuery(), QString());
-        QCOMPARE(lan.link.LinkRead(), QString());
-        SystemClock::instance().waitMs(20);
+        QCoro::waitFor(lan.link.LinkConnect());
+        QCoro::waitFor(lan.link.LinkSend(QStringLiteral("LOAD ON")));
+        QCOMPARE(QCoro::waitFor(lan.link.LinkQuery()), QString());
+        QCOMPARE(QCoro::waitFor(lan.link.LinkRead()), QString());
+        QCoro::waitFor(SystemClock::instance().waitMs(20));
         QCOMPARE(lan.peer.connections(), 0);
         QVERIFY(lan.trace.lines().isEmpty());
     }

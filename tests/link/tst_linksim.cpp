@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QCoro/QCoroTask>
 #include <QTest>
 
 // The links against the built vornic-sim: over its TCP port, its pseudo-terminal and, through the
@@ -66,9 +67,9 @@ private Q_SLOTS:
         TraceList trace;
         TransportLink link(
             LinkRole::Load, [&] { return settings; }, SystemClock::instance(), trace);
-        link.LinkConnect();
-        QCOMPARE(link.ask(QStringLiteral("name?")), QStringLiteral("63206A-150-60"));
-        const QStringList reading = link.ask(QStringLiteral("MEAS:VC?")).split(QLatin1Char(','));
+        QCoro::waitFor(link.LinkConnect());
+        QCOMPARE(QCoro::waitFor(link.ask(QStringLiteral("name?"))), QStringLiteral("63206A-150-60"));
+        const QStringList reading = QCoro::waitFor(link.ask(QStringLiteral("MEAS:VC?"))).split(QLatin1Char(','));
         QCOMPARE(reading.size(), 2);
         QVERIFY(reading.at(0).toDouble() > 10);
         QTRY_COMPARE(loggedLines(log), logged);

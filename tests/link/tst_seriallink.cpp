@@ -4,10 +4,11 @@
 #include "link/SystemClock.h"
 #include "link/TraceList.h"
 #include "link/TransportLink.h"
-#include "run/RunState.h"
+#include "model/Fixed4.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QCoro/QCoroTask>
 #include <QTest>
 #include <QTimer>
 #include <ctime>
@@ -86,13 +87,13 @@ private Q_SLOTS:
         Serial serial;
         QVERIFY(serial.peer.isValid());
         serial.settings.HandShake = handShake;
-        serial.link.LinkConnect();
+        QCoro::waitFor(serial.link.LinkConnect());
         QVERIFY(serial.messages.isEmpty());
         QTRY_COMPARE(serial.peer.received(), QByteArray("REM\r\n"));
-        serial.link.LinkSend(QStringLiteral("CURR:HIGH 5"));
+        QCoro::waitFor(serial.link.LinkSend(QStringLiteral("CURR:HIGH 5")));
         QTRY_COMPARE(serial.peer.received(), QByteArray("REM\r\nCURR:HIGH 5\r\n"));
         // Every connect reopens the port and says "REM" again.
-        serial.link.LinkConnect();
+        QCoro::waitFor(serial.link.LinkConnect());
         QTRY_COMPARE(serial.peer.received(), QByteArray("REM\r\nCURR:HIGH 5\r\nREM\r\n"));
         QCOMPARE(serial.trace.lines().size(), 1);
     }
@@ -117,11 +118,11 @@ private Q_SLOTS:
         QFETCH(bool, waitsOutTheTimeout);
         Serial serial;
         serial.peer.answer("Q?", pieces, 30);
-        serial.link.LinkConnect();
-        serial.link.LinkSend(QStringLiteral("Q?"));
+        QCoro::waitFor(serial.link.LinkConnect());
+        QCoro::waitFor(serial.link.LinkSend(QStringLiteral("Q?")));
         QElapsedTimer wall;
         wall.start();
-        QCOMPARE(serial.link.LinkQuery(), reply);
+        QCOMPARE(QCoro::waitFor(serial.link.LinkQuery()), reply);
         if (waitsOutTheTimeout)
             QVERIFY2(wall.elapsed() >= 990 && wall.elapsed() < 1500, qPrintable(QString::number(wall.elapsed())));
         else
@@ -133,9 +134,9 @@ private Q_SLOTS:
     {
         Serial serial;
         serial.peer.answer("MEAS:VC?", {"12.5,2\r\n"}, 30);
-        serial.link.LinkConnect();
-        serial.link.LinkSend(QStringLiteral("MEAS:VC?"));
-        QCOMPARE(serial.link.LinkRead(), QStringLiteral("12.5,2"));
+        QCoro::waitFor(serial.link.LinkConnect());
+        QCoro::waitFor(serial.link.LinkSend(QStringLiteral("MEAS:VC?")));
+        QCOMPARE(QCoro::waitFor(serial.link.LinkRead()), QStringLiteral("12.5,2"));
         QCOMPARE(serial.trace.lines().size(), 1);
     }
 
@@ -143,21 +144,21 @@ private Q_SLOTS:
     {
         Serial serial;
         serial.peer.answer("name?", {"63206A\r\n"}, 30);
-        serial.link.LinkConnect();
+        QCoro::waitFor(serial.link.LinkConnect());
         serial.peer.push("stale\r\n");
-        SystemClock::instance().waitMs(50);
-        QCOMPARE(serial.link.ask(QStringLiteral("name?")), QStringLiteral("63206A"));
+        QCoro::waitFor(SystemClock::instance().waitMs(50));
+        QCOMPARE(QCoro::waitFor(serial.link.ask(QStringLiteral("name?"))), QStringLiteral("63206A"));
     }
 
     void portVanishingDuringAReadGivesErrRec()
     {
         auto serial = std::make_unique<Serial>();
-        serial->link.LinkConnect();
-        serial->link.LinkSend(QStringLiteral("Q?"));
+        QCoro::waitFor(serial->link.LinkConnect());
+        QCoro::waitFor(serial->link.LinkSend(QStringLiteral("Q?")));
         QTimer::singleShot(100, [&] { serial->peer.close(); });
         QElapsedTimer wall;
         wall.start();
-        QCOMPARE(serial->link.LinkRead(), ErrRec);
+        QCOMPARE(QCoro::waitFor(serial->link.LinkRead()), ErrRec);
         QVERIFY2(wall.elapsed() < 900, qPrintable(QString::number(wall.elapsed())));
         QCOMPARE(serial->trace.lines().size(), 2);
         QVERIFY(serial->trace.lines().at(1).contains(QLatin1String("read ")));
@@ -166,10 +167,10 @@ private Q_SLOTS:
     void waitingCostsNoCpu()
     {
         Serial serial;
-        serial.link.LinkConnect();
-        serial.link.LinkSend(QStringLiteral("Q?"));
+        QCoro::waitFor(serial.link.LinkConnect());
+        QCoro::waitFor(serial.link.LinkSend(QStringLiteral("Q?")));
         const std::clock_t cpuStart = std::clock();
-        QCOMPARE(serial.link.LinkQuery(), ErrRec);
+        QCOMPARE(QCoro::waitFor(serial.link.LinkQuery()), ErrRec);
         const double cpuMs = 1000.0 * double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
         QVERIFY2(cpuMs < 40, qPrintable(QStringLiteral("CPU %1 ms while waiting 1 s").arg(cpuMs)));
     }
@@ -179,12 +180,12 @@ private Q_SLOTS:
         FakeClock clock;
         Serial serial(clock);
         serial.settings.COMPort = QStringLiteral("/dev/vornic-no-such-port");
-        serial.link.LinkConnect();
+        QCoro::waitFor(serial.link.LinkConnect());
         QCOMPARE(serial.messages.size(), 1);
         QCOMPARE(serial.messages.at(0).at(0).toString(), QStringLiteral("Please check COM Port is correct?"));
         QVERIFY(serial.trace.lines().isEmpty());
         // A write tries the port again, records the failure and returns; the command is still traced.
-        serial.link.LinkSend(QStringLiteral("LOAD ON"));
+        QCoro::waitFor(serial.link.LinkSend(QStringLiteral("LOAD ON")));
         QCOMPARE(serial.trace.lines().size(), 2);
         const QStringList record = serial.trace.lines().at(0).split(QLatin1Char(','));
         QCOMPARE(record.size(), 3);
@@ -192,7 +193,7 @@ private Q_SLOTS:
         QVERIFY(record.at(1).toInt() > 0);
         QVERIFY(record.at(2).contains(QLatin1String("/dev/vornic-no-such-port")));
         QVERIFY(serial.trace.lines().at(1).startsWith(QLatin1String("LOAD ON,")));
-        QCOMPARE(serial.link.LinkQuery(), QString());
+        QCOMPARE(QCoro::waitFor(serial.link.LinkQuery()), QString());
         QCOMPARE(serial.messages.size(), 1);
     }
 
@@ -201,7 +202,7 @@ private Q_SLOTS:
         FakeClock clock;
         Serial serial(clock);
         serial.settings.COMPort = QStringLiteral("0");
-        serial.link.LinkConnect();
+        QCoro::waitFor(serial.link.LinkConnect());
         QVERIFY(serial.messages.isEmpty());
         QVERIFY(serial.trace.lines().isEmpty());
         QVERIFY(serial.peer.received().isEmpty());
@@ -211,13 +212,11 @@ private Q_SLOTS:
     {
         FakeClock clock(QDateTime(QDate(2026, 12, 7), QTime(12, 34, 56, 520)));
         Serial serial(clock);
-        RunState run;
-        run.StepPointer = 3;
-        run.TStop = Fixed4::fromCount(600000);
-        run.CurrentFunction = QStringLiteral("Discharge");
-        serial.link.setRunState(&run);
-        serial.link.LinkConnect();
-        serial.link.LinkSend(QStringLiteral("LOAD ON"));
+        serial.link.setTraceFields([] {
+            return TraceFields{3, Fixed4::fromCount(600000).toText(), QStringLiteral("Discharge")};
+        });
+        QCoro::waitFor(serial.link.LinkConnect());
+        QCoro::waitFor(serial.link.LinkSend(QStringLiteral("LOAD ON")));
         QCOMPARE(serial.trace.lines(), QStringList{QStringLiteral("LOAD ON,3,60,45296.52,Discharge")});
     }
 
@@ -236,12 +235,9 @@ private Q_SLOTS:
         QFETCH(qint64, tStopCount);
         QFETCH(double, seconds);
         QFETCH(QString, line);
-        RunState run;
-        run.StepPointer = 3;
-        run.TStop = Fixed4::fromCount(tStopCount);
-        run.CurrentFunction = QStringLiteral("Rest");
-        QCOMPARE(TransportLink::sendTraceLine(QStringLiteral("X"), &run, seconds), line);
-        QCOMPARE(TransportLink::sendTraceLine(QStringLiteral("X"), nullptr, 7.0), QStringLiteral("X,0,0,7,"));
+        const TraceFields fields{3, Fixed4::fromCount(tStopCount).toText(), QStringLiteral("Rest")};
+        QCOMPARE(TransportLink::sendTraceLine(QStringLiteral("X"), fields, seconds), line);
+        QCOMPARE(TransportLink::sendTraceLine(QStringLiteral("X"), TraceFields(), 7.0), QStringLiteral("X,0,0,7,"));
     }
 };
 

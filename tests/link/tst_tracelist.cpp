@@ -2,6 +2,7 @@
 #include "link/TraceList.h"
 
 #include <QElapsedTimer>
+#include <QCoro/QCoroTask>
 #include <QTest>
 #include <QTimer>
 #include <ctime>
@@ -39,7 +40,7 @@ private Q_SLOTS:
         QFETCH(double, ms);
         SystemClock &clock = SystemClock::instance();
         const qint64 start = clock.tickMs();
-        clock.waitMs(ms);
+        QCoro::waitFor(clock.waitMs(ms));
         const qint64 waited = clock.tickMs() - start;
         QVERIFY2(double(waited) > ms, qPrintable(QString::number(waited)));
         QVERIFY2(double(waited) < ms + 40, qPrintable(QString::number(waited)));
@@ -50,7 +51,7 @@ private Q_SLOTS:
         bool fired = false;
         QTimer::singleShot(50, [&] { fired = true; });
         const std::clock_t cpuStart = std::clock();
-        SystemClock::instance().waitMs(500);
+        QCoro::waitFor(SystemClock::instance().waitMs(500));
         const double cpuMs = 1000.0 * double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
         QVERIFY(fired);
         QVERIFY2(cpuMs < 50, qPrintable(QStringLiteral("CPU %1 ms while waiting 500 ms").arg(cpuMs)));

@@ -2,17 +2,20 @@
 
 #include "FakeClock.h"
 #include "FakeLink.h"
+#include "device/Identification.h"
 #include "link/TraceList.h"
 #include "model/TestProgram.h"
 #include "results/ResultLog.h"
 #include "run/RunController.h"
+#include "settings/MeasureOptions.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QMap>
 #include <QTemporaryDir>
 
-// A run controller on a fake load, a fake generator and a fake clock, with its timers ticked by
-// hand: each pass() is one tick of the sequencer.
+// A run controller on a fake load, a fake generator and a fake clock whose sampling intervals
+// wait for the test: each pass() is one pass of the sequencer.
 struct RunBench
 {
     TestProgram program;
@@ -21,27 +24,32 @@ struct RunBench
     FakeClock clock;
     TraceList trace;
     ResultLog results;
+    MeasureOptions options;
+    Identification identification{load};
     QTemporaryDir dir;
+    // The model the load names when the run identifies it.
     QString nameLabel = QStringLiteral("6312C");
-    QString measTime = QStringLiteral("1000");
-    QString separator = QStringLiteral(",");
-    RunController run{{program, load, &generator, clock, trace, results}};
+    RunController run{{program, load, &generator, clock, trace, results, identification, options}};
     QStringList messages;
     int finished = 0;
-    QList<RunController::RunEnd> ends;
+    QList<RunEvents::Result> ends;
 
     RunBench()
     {
-        run.setManualTicks(true);
+        clock.setHoldSleeps(true);
+        options.setMeasTimeText(QStringLiteral("1000"));
         run.setLogFilePath(logPath());
-        run.setNameLabelAccess([this] { return nameLabel; }, [this](const QString &text) { nameLabel = text; });
-        run.setMeasTimeText([this] { return measTime; });
-        run.setSeparatorText([this] { return separator; });
-        run.setRatedCurrent([] { return QStringLiteral("60"); });
         QObject::connect(&run, &RunController::message, [this](const QString &text) { messages.append(text); });
         QObject::connect(&run, &RunController::testFinished, [this] { ++finished; });
-        QObject::connect(&run, &RunController::runEnded, [this](RunController::RunEnd end) { ends.append(end); });
+        QObject::connect(&run, &RunController::runEnded, [this](RunEvents::Result end) { ends.append(end); });
         load.setReply(QStringLiteral("MEAS:VC?"), QStringLiteral("12.5,2"));
+    }
+    ~RunBench()
+    {
+        if (run.isRunning()) {
+            run.StopCommand_Click();
+            settle();
+        }
     }
 
     QString logPath() const { return dir.filePath(QStringLiteral("TestLog/TEMPLOG.CSV")); }
@@ -63,14 +71,30 @@ struct RunBench
             {{2, "CC"}, {3, level}, {4, "0"}, {30, "0"}, {5, seconds}, {31, "0"}, {6, "0"}});
     }
 
+    // Run, up to the wait before the first pass (identification done; its lines are not kept).
     bool start(RunOptions options = {})
     {
+        load.setReply(QStringLiteral("name?"), nameLabel);
         if (!run.RunCommand_Click(options))
             return false;
-        run.Timer2_Timer();
+        settle();
+        load.takeSent();
         return true;
     }
-    void pass() { run.Timer1_Timer(); }
+    // Serves events until the run waits for its next pass or has ended.
+    void settle()
+    {
+        while (run.isRunning() && clock.heldSleeps() == 0)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    // One pass of the sequencer.
+    void pass()
+    {
+        if (!run.isRunning())
+            return;
+        clock.releaseSleep();
+        settle();
+    }
     // Passes until the run ends (at most `limit`).
     int runToEnd(int limit = 1000)
     {

@@ -270,7 +270,7 @@ private Q_SLOTS:
         bench.load.setReply(QStringLiteral("TESTING?"), QStringLiteral("1"));
         QVERIFY(bench.start());
         bench.pass();
-        QCOMPARE(bench.nameLabel, nameLabel);
+        QCOMPARE(bench.identification.NameLabel(), nameLabel);
         QCOMPARE(bench.load.sent().count(QStringLiteral("SEQLD:TEST OFF")), ended ? 2 : 1);
         QCOMPARE(bench.run.state().StepPointer, ended ? 2 : 1);
         QCOMPARE(bench.results.rowCount(), 1);

@@ -64,7 +64,7 @@ private Q_SLOTS:
     void runCountsDownAndTracesTheInterval()
     {
         RunBench bench;
-        bench.measTime = QStringLiteral("250");
+        bench.options.setMeasTimeText(QStringLiteral("250"));
         bench.addDischarge(QStringLiteral("1"), QStringLiteral("1"));
         QVERIFY(bench.start());
         QSignalSpy left(&bench.run, &RunController::stepTimeLeftChanged);
@@ -74,7 +74,7 @@ private Q_SLOTS:
         QVERIFY(bench.trace.lines().last().startsWith(QStringLiteral("Interval=")));
         const QRegularExpression sampleLine(QStringLiteral("^timer1=>,43200\\.\\d+,Discharge$"));
         QCOMPARE(bench.trace.lines().filter(sampleLine).size(), 1);
-        bench.measTime = QStringLiteral("500");
+        bench.options.setMeasTimeText(QStringLiteral("500"));
         bench.pass();
         QCOMPARE(bench.run.state().TStop.toText(), QStringLiteral("0.25"));
     }

@@ -13,11 +13,9 @@ private Q_SLOTS:
     {
         RunBench bench;
         QVERIFY(bench.start());
-        QVERIFY(bench.run.timer1Enabled());
         bench.pass();
         QCOMPARE(bench.load.sent(), QStringList{QStringLiteral("LOAD OFF")});
         QCOMPARE(bench.finished, 1);
-        QVERIFY(!bench.run.timer1Enabled());
         QCOMPARE(bench.csvLines(), QList<QByteArray>{"No.,StepTime,V,I,W,AH,WH,TotalTime,Function Name,Result\r"});
     }
 
@@ -298,11 +296,10 @@ private Q_SLOTS:
         bench.pass();
         bench.pass();
         QVERIFY(!bench.run.isRunning());
-        QCOMPARE(bench.ends, QList<RunController::RunEnd>{RunController::RunEnd::LoadSilent});
+        QCOMPARE(bench.ends, QList<RunEvents::Result>{RunEvents::Result::Lost});
         QCOMPARE(bench.load.sent().last(), QStringLiteral("LOAD OFF"));
         QVERIFY(bench.messages.last().contains(QStringLiteral("stopped answering")));
         QCOMPARE(bench.csvLines().size(), 2);
-        QVERIFY(!bench.run.timer1Enabled());
     }
 
     void rowLimitAndLogFile()
@@ -329,9 +326,9 @@ private Q_SLOTS:
         options.measure = {false, true, true, false, true};
         QVERIFY(bench.start(options));
         bench.pass();
-        bench.separator = QStringLiteral("<Tab>");
+        bench.options.setSeparateText(QStringLiteral("<Tab>"));
         bench.pass();
-        bench.separator = QStringLiteral("|");
+        bench.options.setSeparateText(QStringLiteral("|"));
         bench.pass();
         const auto lines = bench.csvLines();
         QCOMPARE(lines.at(0).count(','), 9);
@@ -351,7 +348,6 @@ private Q_SLOTS:
         QVERIFY(bench.start());
         bench.pass();
         QVERIFY(!bench.run.isRunning());
-        QVERIFY(!bench.run.timer1Enabled());
         QCOMPARE(bench.load.sent().last(), QStringLiteral("LOAD OFF"));
         QCOMPARE(bench.load.sent().count(QStringLiteral("MEAS:VC?")), 0);
         QCOMPARE(bench.results.rowCount(), 0);
@@ -370,8 +366,9 @@ private Q_SLOTS:
         QVERIFY(bench.start());
         bench.pass();
         bench.run.StopCommand_Click();
-        QCOMPARE(bench.load.sent().last(), QStringLiteral("SEQLD:TEST OFF"));
-        QCOMPARE(bench.ends, QList<RunController::RunEnd>{RunController::RunEnd::Stopped});
+        bench.settle();
+        QCOMPARE(bench.load.sent().mid(bench.load.sent().size() - 2), (QStringList{"SEQLD:TEST OFF", "LOAD OFF"}));
+        QCOMPARE(bench.ends, QList<RunEvents::Result>{RunEvents::Result::Stopped});
     }
 
     void badCellEndsTheRunBeforeSending_data()
@@ -399,7 +396,7 @@ private Q_SLOTS:
         bench.pass();
         QVERIFY(!bench.run.isRunning());
         QCOMPARE(bench.load.sent(), QStringList{QStringLiteral("LOAD OFF")});
-        QCOMPARE(bench.ends, QList<RunController::RunEnd>{RunController::RunEnd::Failed});
+        QCOMPARE(bench.ends, QList<RunEvents::Result>{RunEvents::Result::Error});
         QVERIFY2(bench.messages.last().contains(named), qPrintable(bench.messages.last()));
     }
 

@@ -1,14 +1,31 @@
 #include "FakeClock.h"
 
-#include <QCoreApplication>
-#include <cmath>
+#include "link/CancelToken.h"
+#include "link/WakeAwaiter.h"
 
 FakeClock::FakeClock(QDateTime start) : m_start(std::move(start)) { }
 
-void FakeClock::waitMs(double ms)
+QCoro::Task<> FakeClock::pause(int ms, const Waker *waker, const CancelToken *cancel)
 {
-    const qint64 step = qint64(std::floor(std::max(ms, 0.0))) + 1;
-    m_tick += step;
-    m_waited += double(step);
-    QCoreApplication::processEvents();
+    co_await WakeAwaiter(0, waker, cancel);
+    if (cancel && cancel->isCancelled())
+        co_return;
+    m_tick += ms;
+    m_waited += ms;
+}
+
+QCoro::Task<bool> FakeClock::sleep(int ms, const CancelToken *cancel)
+{
+    m_lastSleepMs = ms;
+    if (m_hold) {
+        ++m_held;
+        co_await WakeAwaiter(24 * 3600 * 1000, &m_release, cancel);
+        --m_held;
+    } else {
+        co_await WakeAwaiter(0, nullptr, cancel);
+    }
+    if (cancel && cancel->isCancelled())
+        co_return false;
+    m_tick += ms;
+    co_return true;
 }

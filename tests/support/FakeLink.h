@@ -13,18 +13,25 @@
 class FakeLink : public InstrumentLink
 {
 public:
-    void LinkConnect() override { ++m_connects; }
-    void LinkSend(const QString &command) override
+    QCoro::Task<> LinkConnect() override
+    {
+        ++m_connects;
+        co_return;
+    }
+    QCoro::Task<> LinkSend(const QString &command) override
     {
         m_sent.append(command);
         m_lastSent = command;
         if (m_onSend)
             m_onSend(command);
+        co_return;
     }
-    QString LinkQuery() override { return replyTo(m_lastSent); }
-    QString LinkRead() override { return replyTo(m_lastSent); }
+    QCoro::Task<QString> LinkQuery() override { co_return replyTo(m_lastSent); }
+    QCoro::Task<QString> LinkRead() override { co_return replyTo(m_lastSent); }
     void clearReply() override { }
     int connectMode() const override { return m_mode; }
+    void setCancelToken(const CancelToken *cancel) override { m_cancel = cancel; }
+    const CancelToken *cancelToken() const { return m_cancel; }
 
     // Replies for a query, used once each, in order.
     void queueReplies(const QString &query, const QStringList &replies)
@@ -58,4 +65,5 @@ private:
     std::function<void(const QString &)> m_onSend;
     int m_mode = 2;
     int m_connects = 0;
+    const CancelToken *m_cancel = nullptr;
 };
