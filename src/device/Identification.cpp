@@ -57,13 +57,15 @@ QCoro::Task<> Identification::askInstruments(bool generatorEnabled)
     if (generator)
         co_await generator->LinkConnect();
 
-    setModelName(co_await m_load.ask(QStringLiteral("name?")));
+    const QString model = co_await m_load.ask(QStringLiteral("name?"));
+    setModelName(model);
     setNameLabel(m_modelName);
     if (!rateModel())
         co_return;
 
     if (generator) {
-        const QStringList fields = (co_await generator->ask(QStringLiteral("*idn?"))).split(u',');
+        const QString idn = co_await generator->ask(QStringLiteral("*idn?"));
+        const QStringList fields = idn.split(u',');
         if (fields.size() < 2)
             co_return;
         setNameLabel(m_nameLabel + QStringLiteral(" + ") + fields.at(1));

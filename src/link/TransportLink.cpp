@@ -76,7 +76,10 @@ QCoro::Task<QString> TransportLink::LinkQuery()
 QCoro::Task<QString> TransportLink::LinkRead()
 {
     LinkTransport *link = transport(connectMode());
-    co_return link ? co_await link->read() : QString();
+    if (!link)
+        co_return QString();
+    const QString reply = co_await link->read();
+    co_return reply;
 }
 
 void TransportLink::clearReply() { m_tcp.clearReply(); }

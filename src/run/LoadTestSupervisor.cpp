@@ -74,7 +74,8 @@ QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::protectionTest(
     } else {
         const bool ocp = function == FunctionCatalog::Ocp;
         m_load.clearReply();
-        co_await m_load.LinkSend(ocp ? QStringLiteral("OCP?") : QStringLiteral("OPP?"));
+        const QString query = ocp ? QStringLiteral("OCP?") : QStringLiteral("OPP?");
+        co_await m_load.LinkSend(query);
         if (!co_await m_clock.waitMs(100, cancel))
             co_return cancelledOutcome();
         value = co_await m_load.LinkQuery();
@@ -101,7 +102,8 @@ QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::batteryDischarge(
         co_return cancelledOutcome();
     if (!*ended)
         co_return Outcome();
-    const QString reply = co_await m_load.ask(constantPower ? QStringLiteral("BATT:RWH?") : QStringLiteral("BATT:RAH?"));
+    const QString query = constantPower ? QStringLiteral("BATT:RWH?") : QStringLiteral("BATT:RAH?");
+    const QString reply = co_await m_load.ask(query);
     if (cancelled(cancel))
         co_return cancelledOutcome();
     ResultRows::Verdict row;

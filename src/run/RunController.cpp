@@ -12,6 +12,10 @@ RunController::RunController(const Wiring &wiring, QObject *parent) : QObject(pa
     connect(this, &RunController::rowMade, &wiring.results, &ResultLog::appendRow);
     connect(this, &RunController::rowMade, this, &RunController::writeRow);
     connect(this, &RunController::stepStarted, this, &RunController::highlightStep);
+    connect(this, &RunController::verdict, this, [this](const RunEvents::Verdict &verdict) {
+        if (!verdict.pass)
+            ++m_failVerdicts;
+    });
 }
 
 RunController::~RunController() = default;
@@ -83,7 +87,6 @@ void RunController::highlightStep(int step)
 void RunController::onRunEnded(RunEvents::Result result, const QString &message)
 {
     Sequencer *sequencer = m_sequencer;
-    m_failVerdicts = sequencer->failVerdicts();
     m_timer1Interval = sequencer->lastIntervalMs();
     m_sequencer = nullptr;
     // The run's body is still on the stack that emitted this: it goes once that has unwound.

@@ -97,8 +97,11 @@ QCoro::Task<Sampler::Outcome> Sampler::overSerial(RunState &state, const CancelT
 
 QCoro::Task<Sampler::Outcome> Sampler::take(RunState &state, double measureTimeMs, const CancelToken *cancel)
 {
-    const Outcome outcome = m_load.connectMode() == 2 ? co_await overLan(state, cancel)
-                                                      : co_await overSerial(state, cancel);
+    Outcome outcome = Outcome::Sampled;
+    if (m_load.connectMode() == 2)
+        outcome = co_await overLan(state, cancel);
+    else
+        outcome = co_await overSerial(state, cancel);
     if (outcome == Outcome::Cancelled)
         co_return outcome;
     const double voltage = NumberText::lenient(state.MeasuredVoltage);

@@ -50,9 +50,11 @@ QCoro::Task<> Sequencer::run()
     // Identification first: it reconnects the links and tells the model the steps run on.
     if (co_await m_parts.clock.waitMs(IdentificationDelayMs, &m_cancel))
         co_await m_parts.identification.identify();
-    if (!cancelled() && co_await m_parts.clock.sleep(m_intervalMs, &m_cancel)) {
-        while (const std::optional<int> next = co_await Timer1_Timer()) {
-            if (!co_await m_parts.clock.sleep(*next, &m_cancel))
+    const bool identified = !cancelled();
+    if (identified && co_await m_parts.clock.sleep(m_intervalMs, &m_cancel)) {
+        for (;;) {
+            const std::optional<int> next = co_await Timer1_Timer();
+            if (!next || !co_await m_parts.clock.sleep(*next, &m_cancel))
                 break;
         }
     }
@@ -75,8 +77,10 @@ QCoro::Task<> Sequencer::switchOff()
     if (!m_offLine.isEmpty())
         co_await m_parts.load.LinkSend(m_offLine);
     co_await m_parts.load.LinkSend(QStringLiteral("LOAD OFF"));
-    if (m_options.afgEnabled && m_parts.generator)
-        co_await m_generatorCommands.GenCmdOutputOff().sendTo(*m_parts.generator, m_parts.clock, nullptr);
+    if (m_options.afgEnabled && m_parts.generator) {
+        const CommandPlan outputOff = m_generatorCommands.GenCmdOutputOff();
+        co_await outputOff.sendTo(*m_parts.generator, m_parts.clock, nullptr);
+    }
 }
 
 QCoro::Task<std::optional<int>> Sequencer::Timer1_Timer()
@@ -125,8 +129,10 @@ QCoro::Task<std::optional<int>> Sequencer::Timer1_Timer()
         }
         if (state.TStop.count() < 0)
             state.TStop = Fixed4();
-        if (function && !m_stepEndedThisPass && !co_await supervise(*function))
-            co_return std::nullopt;
+        if (function && !m_stepEndedThisPass) {
+            if (!co_await supervise(*function))
+                co_return std::nullopt;
+        }
         if (!appendRow(ResultRows::sampleCells(state, m_options.measure)))
             co_return std::nullopt;
         co_return nextInterval(startedThisPass, sampleTick, sampleSeconds);
@@ -162,8 +168,10 @@ QCoro::Task<Sequencer::StepStart> Sequencer::startPendingStep()
         if (!co_await plan.sendTo(m_parts.load, m_parts.clock, &m_cancel))
             co_return StepStart::Ended;
     }
-    if (start.generator && !co_await start.generator->sendTo(*m_parts.generator, m_parts.clock, &m_cancel))
-        co_return StepStart::Ended;
+    if (start.generator) {
+        if (!co_await start.generator->sendTo(*m_parts.generator, m_parts.clock, &m_cancel))
+            co_return StepStart::Ended;
+    }
     if (function && !start.load.empty())
         StepStarter::afterCommands(state, *function);
 
@@ -183,11 +191,14 @@ QCoro::Task<bool> Sequencer::timeExpiry()
     const bool sameFunctionNext = next <= m_parts.program.StepCount()
         && m_parts.program.cell(next, StepColumns::Function) == state.CurrentFunction;
     if (!sameFunctionNext) {
-        if (!co_await m_loadCommands.CmdLoadOff().sendTo(m_parts.load, m_parts.clock, &m_cancel))
+        const CommandPlan loadOff = m_loadCommands.CmdLoadOff();
+        if (!co_await loadOff.sendTo(m_parts.load, m_parts.clock, &m_cancel))
             co_return false;
-        if (m_options.afgEnabled && m_parts.generator
-            && !co_await m_generatorCommands.GenCmdOutputOff().sendTo(*m_parts.generator, m_parts.clock, &m_cancel))
-            co_return false;
+        if (m_options.afgEnabled && m_parts.generator) {
+            const CommandPlan outputOff = m_generatorCommands.GenCmdOutputOff();
+            if (!co_await outputOff.sendTo(*m_parts.generator, m_parts.clock, &m_cancel))
+                co_return false;
+        }
     }
     Q_EMIT stepEnded(std::exchange(m_runningStep, 0), RunEvents::EndedByTime);
     if (!(state.VStop > 0 && state.IStop > 0 && state.AhStop > 0))

@@ -56,7 +56,6 @@ public:
     // reason given is the one the run ends with.
     void stop(RunEvents::Result result, const QString &message = QString());
 
-    int failVerdicts() const { return m_failVerdicts; }
     // The interval the last pass set for the next one.
     int lastIntervalMs() const { return m_intervalMs; }
 

@@ -72,7 +72,7 @@ private Q_SLOTS:
         QCOMPARE(bench.run.state().TStop.toText(), QStringLiteral("0.75"));
         QCOMPARE(left.last().first().toString(), QStringLiteral("0.75"));
         QVERIFY(bench.trace.lines().last().startsWith(QStringLiteral("Interval=")));
-        const QRegularExpression sampleLine(QStringLiteral("^timer1=>,43200\\.\\d+,Discharge$"));
+        const QRegularExpression sampleLine(QStringLiteral("^timer1=>,43201\\.\\d+,Discharge$"));
         QCOMPARE(bench.trace.lines().filter(sampleLine).size(), 1);
         bench.options.setMeasTimeText(QStringLiteral("500"));
         bench.pass();

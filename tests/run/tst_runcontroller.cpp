@@ -314,7 +314,7 @@ private Q_SLOTS:
         QCOMPARE(bench.results.rowAt(999).first(), QStringLiteral("1001"));
         const auto lines = bench.csvLines();
         QCOMPARE(lines.size(), 1002);
-        QVERIFY(lines.at(1).startsWith("1,00:00:00,12.5,2,25,0.00055556,0.00694444,2026/12/07 12:00:00,Discharge,\r"));
+        QVERIFY(lines.at(1).startsWith("1,00:00:00,12.5,2,25,0.00055556,0.00694444,2026/12/07 12:00:01,Discharge,\r"));
         QVERIFY(lines.last().startsWith("1001,"));
     }
 
