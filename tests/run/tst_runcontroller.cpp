@@ -426,6 +426,140 @@ private Q_SLOTS:
         QCOMPARE(bench.finished, 2);
     }
 
+    // Stop inside each kind of wait, then Run: the old run sends nothing after its off line, and
+    // the new one runs every step.
+    void stopThenRunInsideAWait_data()
+    {
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<Cells>("cells");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("pauseMs");
+        const Cells discharge{{2, "CC"}, {3, "1"}, {4, "0"}, {30, "0"}, {5, "2"}, {31, "0"}, {6, "0"}};
+        const Cells ocp{{8, "0"}, {9, "10"}, {10, "0.1"}, {11, "0.6"}, {12, "10"}, {13, "3"}};
+        Cells stable = discharge;
+        stable.insert(31, "500");
+        QTest::newRow("pause after a line") << "Discharge" << discharge << "" << 101;
+        QTest::newRow("stable time") << "Discharge" << stable << "" << 501;
+        QTest::newRow("reply wait") << "OCP" << ocp << "TESTING?" << -1;
+        QTest::newRow("wait after OCP?") << "OCP" << ocp << "" << 101;
+        QTest::newRow("sampling interval") << "Discharge" << discharge << "MEAS:VC?" << -1;
+    }
+    void stopThenRunInsideAWait()
+    {
+        QFETCH(QString, function);
+        QFETCH(Cells, cells);
+        QFETCH(QString, line);
+        QFETCH(int, pauseMs);
+        RunBench bench;
+        bench.addStep(function, cells);
+        bench.addStep(QStringLiteral("Rest"), {{5, "1"}});
+        bench.load.queueReplies(QStringLiteral("TESTING?"), {"0"});
+        bench.load.setReply(QStringLiteral("TESTING?"), QStringLiteral("1"));
+        bench.load.setReply(QStringLiteral("NG?"), QStringLiteral("0"));
+        bench.load.setReply(QStringLiteral("OCP?"), QStringLiteral("5"));
+        qsizetype stoppedAt = -1;
+        const auto stop = [&] {
+            if (stoppedAt < 0 && bench.run.isRunning()) {
+                stoppedAt = bench.load.sent().size();
+                bench.run.StopCommand_Click();
+            }
+        };
+        QVERIFY(bench.start());
+        bench.load.onSend([&](const QString &sent) {
+            if (sent == line)
+                stop();
+        });
+        bench.clock.onPause([&](int ms) {
+            if (ms == pauseMs)
+                stop();
+        });
+        bench.runToEnd(3);
+        QVERIFY(!bench.run.isRunning());
+        QVERIFY(stoppedAt >= 0);
+        QCOMPARE(bench.load.sent().mid(stoppedAt), QStringList{"LOAD OFF"});
+        QCOMPARE(bench.ends, QList<RunEvents::Result>{RunEvents::Result::Stopped});
+
+        bench.load.onSend({});
+        bench.clock.onPause({});
+        bench.load.takeSent();
+        bench.load.setReply(QStringLiteral("TESTING?"), QStringLiteral("0"));
+        QVERIFY(bench.start());
+        bench.runToEnd();
+        QCOMPARE(bench.ends.last(), RunEvents::Result::Pass);
+        QCOMPARE(bench.run.state().CurrentFunction, QStringLiteral("Rest"));
+        QCOMPARE(bench.load.sent().last(), QStringLiteral("LOAD OFF"));
+    }
+
+    // However a run ends, its last line switches the load off, and a function's own off line
+    // goes only when that function was switched on.
+    void offLinesOnEveryEnd_data()
+    {
+        QTest::addColumn<QList<Cells>>("steps");
+        QTest::addColumn<QString>("testing");
+        QTest::addColumn<bool>("stop");
+        QTest::addColumn<QStringList>("last");
+        const Cells discharge{{1, "Discharge"}, {2, "CC"}, {3, "1"}, {4, "13"}, {30, "0"}, {5, "60"}, {31, "0"},
+            {6, "0"}};
+        const Cells sequence{{1, "Sequence Load"}, {2, "CC"}, {25, "2"}, {23, ";1;2"}, {24, ";10;20"}, {20, "0"},
+            {4, "0"}, {30, "0"}, {5, "10"}, {31, "0"}, {6, "0"}, {7, "1"}};
+        Cells unbuildable = sequence;
+        unbuildable.insert(25, "3");
+        QTest::newRow("unbuildable step after a measured stop")
+            << QList<Cells>{discharge, unbuildable} << "1" << false << QStringList{"MEAS:VC?", "LOAD OFF"};
+        QTest::newRow("stopped sequence load")
+            << QList<Cells>{sequence} << "1" << true << QStringList{"SEQLD:TEST OFF", "LOAD OFF"};
+        QTest::newRow("finished after a sequence load that ended")
+            << QList<Cells>{sequence} << "0" << false << QStringList{"MEAS:VC?", "LOAD OFF"};
+    }
+    void offLinesOnEveryEnd()
+    {
+        QFETCH(QList<Cells>, steps);
+        QFETCH(QString, testing);
+        QFETCH(bool, stop);
+        QFETCH(QStringList, last);
+        RunBench bench;
+        for (Cells cells : steps)
+            bench.addStep(cells.take(1), cells);
+        bench.load.setReply(QStringLiteral("TESTING?"), testing);
+        QVERIFY(bench.start());
+        bench.runToEnd(stop ? 2 : 20);
+        if (stop) {
+            bench.run.StopCommand_Click();
+            bench.settle();
+        }
+        QVERIFY(!bench.run.isRunning());
+        QCOMPARE(bench.load.sent().mid(bench.load.sent().size() - last.size()), last);
+    }
+
+    // A FOR with a huge count directly followed by its LOOP still lets Stop in.
+    void emptyLoopBodyCanBeStopped()
+    {
+        RunBench bench;
+        bench.addStep(QStringLiteral("FOR"), {{7, "2000000000"}});
+        bench.addStep(QStringLiteral("LOOP"));
+        QVERIFY(bench.start());
+        bench.clock.releaseSleep();
+        QTest::qWait(20);
+        QVERIFY(bench.run.isRunning());
+        bench.run.StopCommand_Click();
+        bench.settle();
+        QVERIFY(!bench.run.isRunning());
+        QCOMPARE(bench.load.sent(), QStringList{"LOAD OFF"});
+    }
+
+    // An identification asked for during a run waits for its end: the two never share the link.
+    void identificationWaitsForTheRun()
+    {
+        RunBench bench;
+        bench.addDischarge(QStringLiteral("1"), QStringLiteral("2"));
+        QVERIFY(bench.start());
+        bench.pass();
+        bench.identification.Timer2_Timer();
+        bench.runToEnd();
+        QVERIFY(!bench.load.sent().contains(QStringLiteral("name?")));
+        QVERIFY(bench.identification.isTimer2Enabled());
+    }
+
     void highlightFollowsTheStep()
     {
         RunBench bench;

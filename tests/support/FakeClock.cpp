@@ -7,6 +7,8 @@ FakeClock::FakeClock(QDateTime start) : m_start(std::move(start)) { }
 
 QCoro::Task<> FakeClock::pause(int ms, const Waker *waker, const CancelToken *cancel)
 {
+    if (m_onPause)
+        m_onPause(ms);
     co_await WakeAwaiter(0, waker, cancel);
     if (cancel && cancel->isCancelled())
         co_return;

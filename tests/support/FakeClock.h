@@ -14,6 +14,8 @@ public:
     QDateTime now() const override { return m_start.addMSecs(m_tick); }
 
     void advance(qint64 ms) { m_tick += ms; }
+    // Called as each wait of `ms` milliseconds begins, e.g. to press Stop inside it.
+    void onPause(std::function<void(int ms)> callback) { m_onPause = std::move(callback); }
     double totalWaitedMs() const { return m_waited; }
 
     // Held, a timer interval (the run's sampling interval) waits for releaseSleep(): a test then
@@ -36,4 +38,5 @@ private:
     int m_held = 0;
     int m_lastSleepMs = 0;
     Waker m_release;
+    std::function<void(int)> m_onPause;
 };
