@@ -1,8 +1,8 @@
 #include "editor/StepButtonColumn.h"
 
+#include "editor/PictureIcon.h"
 #include "editor/StepEditor.h"
 #include "editor/Twips.h"
-#include "editor/PictureIcon.h"
 
 #include <QToolButton>
 #include <QVBoxLayout>

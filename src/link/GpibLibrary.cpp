@@ -61,12 +61,14 @@ QCoro::Task<> GpibLibrary::runOffThread(std::function<void()> job)
     worker.join();
 }
 
-QCoro::Task<int> GpibLibrary::ibdev(int board, int primaryAddress, int secondaryAddress, int timeout, int sendEoi, int eosMode)
+QCoro::Task<int> GpibLibrary::ibdev(
+    int board, int primaryAddress, int secondaryAddress, int timeout, int sendEoi, int eosMode)
 {
     if (!load())
         co_return 0;
     int handle = 0;
-    co_await runOffThread([&] { handle = m_ibdev(board, primaryAddress, secondaryAddress, timeout, sendEoi, eosMode); });
+    co_await runOffThread(
+        [&] { handle = m_ibdev(board, primaryAddress, secondaryAddress, timeout, sendEoi, eosMode); });
     co_return handle;
 }
 

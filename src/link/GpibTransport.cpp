@@ -16,7 +16,8 @@ QCoro::Task<> GpibTransport::open(const LinkSettings &settings)
                            .arg(QString::fromLatin1(GpibLibrary::DefaultFile), m_library.loadError()));
         co_return;
     }
-    const int handle = co_await m_library.ibdev(Board, settings.Address, SecondaryAddress, TimeoutCode, SendEoi, EosMode);
+    const int handle
+        = co_await m_library.ibdev(Board, settings.Address, SecondaryAddress, TimeoutCode, SendEoi, EosMode);
     m_handle = qint16(handle);
 }
 

@@ -40,7 +40,8 @@ public:
 
 private:
     QCoro::Task<std::optional<bool>> testEnded(const CancelToken *cancel);
-    QCoro::Task<Outcome> protectionTest(FunctionCatalog::Index function, const RunState &state, const CancelToken *cancel);
+    QCoro::Task<Outcome> protectionTest(
+        FunctionCatalog::Index function, const RunState &state, const CancelToken *cancel);
     QCoro::Task<Outcome> batteryDischarge(bool constantPower, const RunState &state, const CancelToken *cancel);
     QCoro::Task<Outcome> batteryProfile(const RunState &state, const CancelToken *cancel);
     QCoro::Task<Outcome> sequenceLoad(const CancelToken *cancel);

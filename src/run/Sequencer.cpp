@@ -110,9 +110,10 @@ QCoro::Task<std::optional<int>> Sequencer::Timer1_Timer()
         if (sampled == Sampler::Outcome::Cancelled)
             co_return std::nullopt;
         if (sampled == Sampler::Outcome::LoadSilent) {
-            stop(Result::Lost, QStringLiteral("The run was stopped: the load stopped answering (step %1, %2).")
-                                   .arg(state.StepPointer)
-                                   .arg(state.CurrentFunction));
+            stop(Result::Lost,
+                QStringLiteral("The run was stopped: the load stopped answering (step %1, %2).")
+                    .arg(state.StepPointer)
+                    .arg(state.CurrentFunction));
             co_return std::nullopt;
         }
         emitSample();

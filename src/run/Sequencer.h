@@ -47,8 +47,8 @@ public:
 
     static constexpr int IdentificationDelayMs = 100;
 
-    Sequencer(const Parts &parts, RunState &state, const RunOptions &options, int firstIntervalMs,
-        QObject *parent = nullptr);
+    Sequencer(
+        const Parts &parts, RunState &state, const RunOptions &options, int firstIntervalMs, QObject *parent = nullptr);
 
     // The run from identification to its off lines; over once runEnded has been emitted.
     QCoro::Task<> run();

@@ -2,6 +2,7 @@
 
 #include "model/FunctionCatalog.h"
 
+#include "editor/PictureIcon.h"
 #include "editor/StepButtonColumn.h"
 #include "editor/StepEditor.h"
 #include "editor/Twips.h"
@@ -20,11 +21,11 @@
 #include "ui/ConnectionSetupForm.h"
 #include "ui/DialogFilter.h"
 #include "ui/MeasureFrame.h"
-#include "editor/PictureIcon.h"
 #include "ui/StepRowDelegate.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoro/QCoroSignal>
 #include <QDate>
 #include <QDir>
 #include <QFileDialog>
@@ -32,7 +33,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QCoro/QCoroSignal>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>

@@ -25,7 +25,8 @@ private Q_SLOTS:
         });
         QElapsedTimer wall;
         wall.start();
-        QVERIFY(QCoro::waitFor(SystemClock::instance().waitUntil(5000, [&] { return arrived; }, &waker)));
+        QVERIFY(QCoro::waitFor(SystemClock::instance().waitUntil(
+            5000, [&] { return arrived; }, &waker)));
         QVERIFY2(wall.elapsed() >= 95 && wall.elapsed() < 300, qPrintable(QString::number(wall.elapsed())));
     }
 
@@ -41,7 +42,8 @@ private Q_SLOTS:
         QFETCH(double, ms);
         SystemClock &clock = SystemClock::instance();
         const qint64 start = clock.tickMs();
-        QVERIFY(!QCoro::waitFor(clock.waitUntil(ms, [] { return false; }, nullptr)));
+        QVERIFY(!QCoro::waitFor(clock.waitUntil(
+            ms, [] { return false; }, nullptr)));
         const qint64 waited = clock.tickMs() - start;
         QVERIFY2(double(waited) >= ms && double(waited) < ms + 40, qPrintable(QString::number(waited)));
     }
@@ -65,7 +67,8 @@ private Q_SLOTS:
         if (kind == 0)
             completed = QCoro::waitFor(clock.waitMs(10000, &cancel));
         else if (kind == 1)
-            completed = QCoro::waitFor(clock.waitUntil(10000, [] { return false; }, nullptr, &cancel));
+            completed = QCoro::waitFor(clock.waitUntil(
+                10000, [] { return false; }, nullptr, &cancel));
         else
             completed = QCoro::waitFor(clock.sleep(10000, &cancel));
         QVERIFY(!completed);
@@ -78,7 +81,8 @@ private Q_SLOTS:
     void fakeClockMovesToTheTimeout()
     {
         FakeClock clock;
-        QVERIFY(!QCoro::waitFor(clock.waitUntil(10000, [] { return false; }, nullptr)));
+        QVERIFY(!QCoro::waitFor(clock.waitUntil(
+            10000, [] { return false; }, nullptr)));
         QCOMPARE(clock.tickMs(), 10000);
         QVERIFY(QCoro::waitFor(clock.waitMs(100)));
         QCOMPARE(clock.tickMs(), 10101);

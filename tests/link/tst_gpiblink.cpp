@@ -4,11 +4,11 @@
 #include "link/TraceList.h"
 #include "link/TransportLink.h"
 
+#include <QCoro/QCoroTask>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QCoro/QCoroTask>
 #include <QTest>
 #include <QTimer>
 #include <ctime>

@@ -4,9 +4,9 @@
 #include "link/TraceList.h"
 #include "link/TransportLink.h"
 
+#include <QCoro/QCoroTask>
 #include <QElapsedTimer>
 #include <QSignalSpy>
-#include <QCoro/QCoroTask>
 #include <QTest>
 #include <QThread>
 #include <QTimer>

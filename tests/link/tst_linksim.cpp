@@ -3,9 +3,9 @@
 #include "link/TraceList.h"
 #include "link/TransportLink.h"
 
+#include <QCoro/QCoroTask>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QCoro/QCoroTask>
 #include <QTest>
 
 // The links against the built vornic-sim: over its TCP port, its pseudo-terminal and, through the

@@ -6,9 +6,9 @@
 #include "link/TransportLink.h"
 #include "model/Fixed4.h"
 
+#include <QCoro/QCoroTask>
 #include <QElapsedTimer>
 #include <QSignalSpy>
-#include <QCoro/QCoroTask>
 #include <QTest>
 #include <QTimer>
 #include <ctime>

@@ -1,8 +1,8 @@
 #include "link/SystemClock.h"
 #include "link/TraceList.h"
 
-#include <QElapsedTimer>
 #include <QCoro/QCoroTask>
+#include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
 #include <ctime>

@@ -2,8 +2,8 @@
 
 #include "TestFiles.h"
 #include <QDir>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 

@@ -498,8 +498,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("testing");
         QTest::addColumn<bool>("stop");
         QTest::addColumn<QStringList>("last");
-        const Cells discharge{{1, "Discharge"}, {2, "CC"}, {3, "1"}, {4, "13"}, {30, "0"}, {5, "60"}, {31, "0"},
-            {6, "0"}};
+        const Cells discharge{
+            {1, "Discharge"}, {2, "CC"}, {3, "1"}, {4, "13"}, {30, "0"}, {5, "60"}, {31, "0"}, {6, "0"}};
         const Cells sequence{{1, "Sequence Load"}, {2, "CC"}, {25, "2"}, {23, ";1;2"}, {24, ";10;20"}, {20, "0"},
             {4, "0"}, {30, "0"}, {5, "10"}, {31, "0"}, {6, "0"}, {7, "1"}};
         Cells unbuildable = sequence;

@@ -1,4 +1,5 @@
 #include "device/Identification.h"
+#include "editor/PictureIcon.h"
 #include "editor/StepEditor.h"
 #include "editor/Twips.h"
 #include "link/SystemClock.h"
@@ -12,7 +13,6 @@
 #include "settings/Settings.h"
 #include "ui/MainForm.h"
 #include "ui/MeasureFrame.h"
-#include "editor/PictureIcon.h"
 #include "ui/StepRowDelegate.h"
 
 #include "TestFiles.h"
