@@ -4,7 +4,13 @@
 #include "link/InstrumentLink.h"
 #include "model/NumberText.h"
 
-#include <QCoro/QCoroSignal>
+#include "link/CancelToken.h"
+#include "link/WakeAwaiter.h"
+
+namespace {
+// How long one waiting for its turn sleeps before it looks again, should a wake be missed.
+constexpr int IdentificationTurnMs = 1000;
+} // namespace
 
 Identification::Identification(InstrumentLink &load, RatingTable table, QObject *parent)
     : QObject(parent), m_load(load), m_table(std::move(table))
@@ -32,10 +38,13 @@ void Identification::setHeld(bool held)
         m_timer2.start();
 }
 
-QCoro::Task<> Identification::identify()
+QCoro::Task<> Identification::identify(const CancelToken *cancel)
 {
-    while (m_identifying)
-        co_await qCoro(this, &Identification::identified);
+    while (m_identifying) {
+        co_await WakeAwaiter(IdentificationTurnMs, &m_done, cancel);
+        if (cancel && cancel->isCancelled())
+            co_return;
+    }
     m_identifying = true;
     const bool generatorEnabled = m_afgEnable && m_afgEnable() == 1;
 
@@ -45,6 +54,7 @@ QCoro::Task<> Identification::identify()
     setOfferedFunctions(ModelCapabilities::offeredFunctions(m_nameLabel, generatorEnabled));
 
     m_identifying = false;
+    m_done.wake();
     Q_EMIT identified();
     if (!m_held && std::exchange(m_askedAgain, false))
         m_timer2.start();

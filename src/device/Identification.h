@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/RatingTable.h"
+#include "link/Waker.h"
 
 #include <QCoro/QCoroTask>
 #include <QObject>
@@ -8,6 +9,7 @@
 #include <QTimer>
 #include <functional>
 
+class CancelToken;
 class InstrumentLink;
 
 // Identification: connects the instruments, asks the load for its model, finds its rated current
@@ -35,7 +37,7 @@ public:
     void Timer2_Timer();
     // One identification, awaited: it starts once any identification under way has ended, so
     // two never share the link.
-    QCoro::Task<> identify();
+    QCoro::Task<> identify(const CancelToken *cancel = nullptr);
     bool isIdentifying() const { return m_identifying; }
     // While held (a run has the links), Timer2 requests wait for the release.
     void setHeld(bool held);
@@ -80,6 +82,8 @@ private:
     bool m_identifying = false;
     bool m_askedAgain = false;
     bool m_held = false;
+    // Woken at the end of every identification, for one that waits its turn.
+    Waker m_done;
 
     QString m_modelName;
     QString m_ratedCurrent;

@@ -1,6 +1,5 @@
 #include "model/TestStepFile.h"
 
-#include "link/TraceList.h"
 #include "model/LosslessText.h"
 #include "model/TestProgram.h"
 
@@ -32,16 +31,16 @@ QList<QByteArray> splitLines(const QByteArray &bytes)
 
 } // namespace
 
-Result SaveTestFile(const TestProgram &program, const QString &path, TraceList *trace)
+Result SaveTestFile(const TestProgram &program, const QString &path, const std::function<void(const QString &)> &trace)
 {
     if (trace)
-        trace->TraceLine(path);
+        trace(path);
     QByteArray bytes;
     for (int row = 0; row <= program.gridRowCount() - 2; ++row) {
         const QString line = program.rowCells(row).join(u',');
         bytes += LosslessText::encode(line) + "\r\n";
         if (trace)
-            trace->TraceLine(line);
+            trace(line);
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))

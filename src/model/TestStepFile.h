@@ -3,9 +3,9 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class TestProgram;
-class TraceList;
 
 // The test step file (".TSF"): the step table as comma-separated lines ended by CR LF, the header
 // line first. Saving writes the grid as it stands; loading takes the cells as they come.
@@ -20,7 +20,8 @@ struct Result
 
 // SaveTestFile: replaces the file with the header line and one line per step, and traces the
 // path and every line. The file is replaced whole or not at all.
-Result SaveTestFile(const TestProgram &program, const QString &path, TraceList *trace = nullptr);
+Result SaveTestFile(
+    const TestProgram &program, const QString &path, const std::function<void(const QString &)> &trace = {});
 
 // LoadTestFile: fills the grid the caller prepared (SetupStepGrid) from the file. An empty path or
 // a missing file loads nothing and is no failure. A file that cannot be read leaves the grid

@@ -49,7 +49,7 @@ QCoro::Task<> Sequencer::run()
     m_startTick = m_parts.clock.tickMs();
     // Identification first: it reconnects the links and tells the model the steps run on.
     if (co_await m_parts.clock.waitMs(IdentificationDelayMs, &m_cancel))
-        co_await m_parts.identification.identify();
+        co_await m_parts.identification.identify(&m_cancel);
     const bool identified = !cancelled();
     if (identified && co_await m_parts.clock.sleep(m_intervalMs, &m_cancel)) {
         for (;;) {

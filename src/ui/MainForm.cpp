@@ -416,7 +416,8 @@ void MainForm::SaveCommand_Click()
     const QString chosen = m_chooseFile(true, TsfFilter, proposed);
     if (chosen.isEmpty())
         return;
-    const TestStepFile::Result saved = TestStepFile::SaveTestFile(m_program, chosen, &m_trace);
+    const TestStepFile::Result saved
+        = TestStepFile::SaveTestFile(m_program, chosen, [this](const QString &line) { m_trace.TraceLine(line); });
     if (!saved.ok) {
         showMessage(saved.message);
         return;
@@ -467,7 +468,8 @@ void MainForm::closeEvent(QCloseEvent *event)
             QCoro::waitFor(qCoro(m_controller, &RunController::runEnded));
     }
     QStringList problems;
-    const TestStepFile::Result saved = TestStepFile::SaveTestFile(m_program, m_settings.TestFileName, &m_trace);
+    const TestStepFile::Result saved = TestStepFile::SaveTestFile(
+        m_program, m_settings.TestFileName, [this](const QString &line) { m_trace.TraceLine(line); });
     if (!saved.ok)
         problems.append(saved.message);
     if (!m_engine.saveSettings())

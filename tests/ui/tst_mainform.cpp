@@ -402,11 +402,21 @@ private Q_SLOTS:
         QTest::keyClick(box, Qt::Key_Return);
         f.form->RunCommand_Click();
         QTRY_VERIFY_WITH_TIMEOUT(f.program().isHighlighted(1), 3000);
+        // During the run only Stop acts on it; what the run reads cannot change under it.
+        const auto enabled = [&](const char *name) { return f.form->findChild<QWidget *>(name)->isEnabled(); };
+        const char *heldDuringRun[]
+            = {"RunCommand", "ConnectCommand", "OpenCommand", "AddIntoCommand", "ModifyCommand"};
+        for (const char *name : heldDuringRun)
+            QVERIFY2(!enabled(name), name);
+        QVERIFY(enabled("StopCommand"));
         QTRY_VERIFY_WITH_TIMEOUT(f.form->listView()->model()->rowCount() > 0, 3000);
         QCOMPARE(f.form->listView()->model()->index(0, 8).data().toString(), QStringLiteral("Rest"));
         QVERIFY(!f.form->findChild<QLineEdit *>("Text2")->text().isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(f.messages, QStringList{"Test Finished"}, 5000);
         QVERIFY(!f.program().isHighlighted(1));
+        for (const char *name : heldDuringRun)
+            QVERIFY2(enabled(name), name);
+        QVERIFY(!enabled("StopCommand"));
     }
 
     void closingDuringARunStopsIt()
