@@ -1,7 +1,5 @@
 #include "ui/MainForm.h"
 
-#include "model/FunctionCatalog.h"
-
 #include "editor/PictureIcon.h"
 #include "editor/StepButtonColumn.h"
 #include "editor/StepEditor.h"
@@ -324,7 +322,7 @@ void MainForm::Form_Load()
     m_measureFrame->separateCombo()->setCurrentText(m_options.separateText());
     const TestStepFile::Result loaded = TestStepFile::LoadTestFile(m_program, m_settings.TestFileName);
     m_text1->setText(QString::number(m_program.StepCount()));
-    m_editor->chooseFunction(QStringLiteral("Discharge"));
+    m_editor->chooseFunction(FunctionCatalog::name(FunctionCatalog::Discharge));
     m_list1->hide();
     m_engine.identification().enableTimer2();
     if (!loaded.message.isEmpty())
