@@ -14,17 +14,17 @@ double Clock::secondsSinceMidnight() const
     return time.msecsSinceStartOfDay() / 1000.0;
 }
 
-QCoro::Task<bool> Clock::waitMs(double ms, const CancelToken *cancel)
+QCoro::Task<bool> Clock::waitMs(double ms, const CancelToken *cancel, const Waker *owner)
 {
     const qint64 start = tickMs();
-    co_await pause(0, nullptr, cancel);
+    co_await pause(0, owner, cancel);
     for (;;) {
         if (cancelled(cancel))
             co_return false;
         const double waited = double(tickMs() - start);
         if (waited > ms)
             co_return true;
-        co_await pause(int(std::floor(ms - waited)) + 1, nullptr, cancel);
+        co_await pause(int(std::floor(ms - waited)) + 1, owner, cancel);
     }
 }
 

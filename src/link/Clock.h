@@ -22,8 +22,9 @@ public:
     virtual QDateTime now() const = 0;
 
     // WaitMs: resumes only once more than `ms` milliseconds have passed on the tick counter.
-    // False when `cancel` ended the wait first.
-    QCoro::Task<bool> waitMs(double ms, const CancelToken *cancel = nullptr);
+    // False when `cancel` ended the wait first. With `owner`, the wait belongs to it (see
+    // WakeAwaiter): an object's pauses give their own waker.
+    QCoro::Task<bool> waitMs(double ms, const CancelToken *cancel = nullptr, const Waker *owner = nullptr);
     // A reply wait: resumes once `done` holds or `ms` milliseconds have passed; `done` is asked
     // again whenever `waker` fires. Returns `done`.
     QCoro::Task<bool> waitUntil(

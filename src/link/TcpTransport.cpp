@@ -48,7 +48,7 @@ QCoro::Task<> TcpTransport::connectWithRetries(const QString &host, quint16 port
     m_socket.abort();
     m_partial.clear();
     m_socket.connectToHost(host, port);
-    if (!co_await m_clock.waitMs(FirstPauseMs, m_cancel))
+    if (!co_await m_clock.waitMs(FirstPauseMs, m_cancel, &m_arrived))
         co_return;
     int retries = 0;
     while (!isConnected()) {
@@ -56,7 +56,7 @@ QCoro::Task<> TcpTransport::connectWithRetries(const QString &host, quint16 port
         // that answers a little slower than that unreachable.
         if (m_socket.state() == QAbstractSocket::UnconnectedState)
             m_socket.connectToHost(host, port);
-        if (!co_await m_clock.waitMs(RetryPauseMs, m_cancel))
+        if (!co_await m_clock.waitMs(RetryPauseMs, m_cancel, &m_arrived))
             co_return;
         if (retries > LastRetry) {
             if (!isConnected()) {
@@ -118,7 +118,7 @@ QCoro::Task<> TcpTransport::write(const QString &command)
     } else {
         Q_EMIT message(QStringLiteral("Lost Connect!"));
     }
-    co_await m_clock.waitMs(PauseAfterWriteMs, m_cancel);
+    co_await m_clock.waitMs(PauseAfterWriteMs, m_cancel, &m_arrived);
 }
 
 QCoro::Task<QString> TcpTransport::query()

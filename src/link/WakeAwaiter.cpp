@@ -18,7 +18,7 @@ bool WakeAwaiter::await_ready() const { return m_cancel && m_cancel->isCancelled
 void WakeAwaiter::await_suspend(std::coroutine_handle<> handle)
 {
     m_handle = handle;
-    m_timer = new QTimer;
+    m_timer = new QTimer(const_cast<Waker *>(m_waker));
     m_timer->setSingleShot(true);
     m_timer->setTimerType(Qt::PreciseTimer);
     m_timeout = QObject::connect(m_timer, &QTimer::timeout, [this] { resumeOnce(); });

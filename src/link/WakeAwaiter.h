@@ -10,6 +10,8 @@ class Waker;
 
 // Suspends a coroutine until the first of: `ms` have passed, `waker` fires, `cancel` fires. Either
 // source may be absent. The coroutine is resumed once, and the other sources are let go of first.
+// The wait belongs to its waker: when the waker's owner is destroyed first, the wait never ends,
+// so a coroutine of an object that is gone is never resumed into it.
 class WakeAwaiter
 {
 public:
@@ -30,7 +32,7 @@ private:
     int m_ms;
     const Waker *m_waker;
     const CancelToken *m_cancel;
-    QTimer *m_timer = nullptr;
+    QPointer<QTimer> m_timer;
     QMetaObject::Connection m_timeout, m_woken, m_cancelled;
     std::coroutine_handle<> m_handle;
 };
