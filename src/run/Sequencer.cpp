@@ -151,6 +151,8 @@ QCoro::Task<Sequencer::StepStart> Sequencer::startPendingStep()
     Q_EMIT stepStarted(row, state.CurrentFunction);
     switch (start.kind) {
     case StepStarter::Start::Kind::Failed:
+        // The step that could not start is the one the run ended on.
+        m_runningStep = row;
         stop(Result::Error, QStringLiteral("The run was stopped: %1").arg(start.error));
         co_return StepStart::Ended;
     case StepStarter::Start::Kind::Jump:
