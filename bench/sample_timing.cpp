@@ -104,11 +104,11 @@ int main(int argc, char *argv[])
     program.setCell(1, StepColumns::CvAdd, QStringLiteral("11"));
 
     QList<qint64> ticks;
-    QObject::connect(&engine.run(), &RunController::rowMade, [&](const QStringList &cells) {
+    QObject::connect(&engine.run().events(), &RunEvents::rowMade, [&](const QStringList &cells) {
         if (cells.at(ResultLog::FunctionName) == u"Discharge")
             ticks.append(SystemClock::instance().tickMs());
     });
-    QObject::connect(&engine.run(), &RunController::runEnded, [] { QCoreApplication::quit(); });
+    QObject::connect(&engine.run().events(), &RunEvents::runEnded, [] { QCoreApplication::quit(); });
     if (!engine.startRun(QStringLiteral("bench")))
         return 2;
     QCoreApplication::exec();

@@ -99,9 +99,9 @@ int runProgram(const RunnerOptions &options)
     for (TransportLink *link : {&engine.loadLink(), &engine.generatorLink()})
         QObject::connect(link, &TransportLink::message, [&](const QString &text) { progress.message(text); });
     QObject::connect(&run, &RunController::message, [&](const QString &text) { progress.message(text); });
-    QObject::connect(&run, &RunController::stepStarted,
+    QObject::connect(&run.events(), &RunEvents::stepStarted,
         [&](int row, const QString &function) { progress.stepStarted(row, function); });
-    QObject::connect(&run, &RunController::rowMade, [&] { progress.rowMade(); });
+    QObject::connect(&run.events(), &RunEvents::rowMade, [&] { progress.rowMade(); });
     QObject::connect(&run, &RunController::testFinished, [&] { progress.message(QStringLiteral("Test Finished")); });
     if (options.trace)
         QObject::connect(&engine.trace(), &TraceList::rowsInserted, [&](const QModelIndex &, int, int last) {
@@ -110,7 +110,7 @@ int runProgram(const RunnerOptions &options)
         });
 
     int exitCode = 2;
-    QObject::connect(&run, &RunController::runEnded, [&](RunEvents::Result result) {
+    QObject::connect(&run.events(), &RunEvents::runEnded, [&](RunEvents::Result result) {
         exitCode = exitCodeFor(result);
         QCoreApplication::exit(exitCode);
     });

@@ -9,10 +9,12 @@
 
 RunController::RunController(const Wiring &wiring, QObject *parent) : QObject(parent), m_wiring(wiring)
 {
-    connect(this, &RunController::rowMade, &wiring.results, &ResultLog::appendRow);
-    connect(this, &RunController::rowMade, this, &RunController::writeRow);
-    connect(this, &RunController::stepStarted, this, &RunController::highlightStep);
-    connect(this, &RunController::verdict, this, [this](const RunEvents::Verdict &verdict) {
+    // Connected before anyone else's: when a listener hears that a run ended, it is over here.
+    connect(&m_events, &RunEvents::rowMade, &wiring.results, &ResultLog::appendRow);
+    connect(&m_events, &RunEvents::rowMade, this, &RunController::writeRow);
+    connect(&m_events, &RunEvents::stepStarted, this, &RunController::highlightStep);
+    connect(&m_events, &RunEvents::runEnded, this, &RunController::onRunEnded);
+    connect(&m_events, &RunEvents::verdict, this, [this](const RunEvents::Verdict &verdict) {
         if (!verdict.pass)
             ++m_failVerdicts;
     });
@@ -46,16 +48,9 @@ bool RunController::RunCommand_Click(const RunOptions &options)
 
     auto *sequencer = new Sequencer({m_wiring.program, m_wiring.load, m_wiring.generator, m_wiring.clock,
                                         m_wiring.trace, m_errorTrail, m_wiring.identification, m_wiring.measureOptions},
-        m_state, options, m_timer1Interval, this);
+        m_state, m_events, options, m_timer1Interval, this);
     m_sequencer = sequencer;
-    connect(sequencer, &Sequencer::stepStarted, this, &RunController::stepStarted);
-    connect(sequencer, &Sequencer::sample, this, &RunController::sample);
-    connect(sequencer, &Sequencer::rowMade, this, &RunController::rowMade);
-    connect(sequencer, &Sequencer::stepEnded, this, &RunController::stepEnded);
-    connect(sequencer, &Sequencer::verdict, this, &RunController::verdict);
-    connect(sequencer, &Sequencer::stepTimeLeftChanged, this, &RunController::stepTimeLeftChanged);
-    connect(sequencer, &Sequencer::runEnded, this, &RunController::onRunEnded);
-    Q_EMIT runStarted(options);
+    Q_EMIT m_events.runStarted(options);
     sequencer->run();
     return true;
 }
@@ -100,5 +95,4 @@ void RunController::onRunEnded(RunEvents::Result result, const QString &message)
         Q_EMIT this->message(message);
     if (result == RunEvents::Result::Pass || result == RunEvents::Result::Fail)
         Q_EMIT testFinished();
-    Q_EMIT runEnded(result, message);
 }

@@ -18,10 +18,10 @@ class Sequencer;
 class TestProgram;
 class TraceList;
 
-// Run and Stop, and the run's events for everything that shows or keeps a run. Each Run makes a
-// sequencer of its own; a new run starts only once the last one has ended. The result log, the
-// log file and the step table's highlight listen here; messages for the operator are signals,
-// never dialogs.
+// Run and Stop. Each Run makes a sequencer of its own, and a new run starts only once the last one
+// has ended. The run's events come through events(); the result log, the log file, the step
+// table's highlight and the count of failed verdicts are its first listeners. Messages for the
+// operator are signals, never dialogs.
 class RunController : public QObject
 {
     Q_OBJECT
@@ -59,6 +59,7 @@ public:
     int timer1Interval() const { return m_timer1Interval; }
 
     bool isRunning() const { return m_sequencer != nullptr; }
+    RunEvents &events() { return m_events; }
     const RunState &state() const { return m_state; }
     ErrorTrail &errorTrail() { return m_errorTrail; }
     int failVerdicts() const { return m_failVerdicts; }
@@ -66,14 +67,6 @@ public:
     TraceFields traceFields() const;
 
 Q_SIGNALS:
-    void runStarted(const RunOptions &options);
-    void stepStarted(int step, const QString &function);
-    void sample(const RunEvents::Sample &sample);
-    void rowMade(const QStringList &cells);
-    void stepEnded(int step, const QString &how);
-    void verdict(const RunEvents::Verdict &verdict);
-    void stepTimeLeftChanged(const QString &text);
-    void runEnded(RunEvents::Result result, const QString &message);
     // "Test Finished".
     void testFinished();
     // A message for the operator (the window shows it in a box).
@@ -85,6 +78,7 @@ private:
     void onRunEnded(RunEvents::Result result, const QString &message);
 
     Wiring m_wiring;
+    RunEvents m_events;
     RunState m_state;
     ErrorTrail m_errorTrail;
     RunLogFile m_logFile;

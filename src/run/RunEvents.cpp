@@ -1,8 +1,6 @@
 #include "run/RunEvents.h"
 
-namespace RunEvents {
-
-QString resultText(Result result)
+QString RunEvents::resultText(Result result)
 {
     switch (result) {
     case Result::Pass:
@@ -18,5 +16,3 @@ QString resultText(Result result)
     }
     return QStringLiteral("ERROR");
 }
-
-} // namespace RunEvents

@@ -15,11 +15,12 @@
 
 using Result = RunEvents::Result;
 
-Sequencer::Sequencer(
-    const Parts &parts, RunState &state, const RunOptions &options, int firstIntervalMs, QObject *parent)
+Sequencer::Sequencer(const Parts &parts, RunState &state, RunEvents &events, const RunOptions &options,
+    int firstIntervalMs, QObject *parent)
     : QObject(parent),
       m_parts(parts),
       m_state(state),
+      m_events(events),
       m_options(options),
       m_loadCommands(state.step),
       m_generatorCommands(state.step),
@@ -62,10 +63,10 @@ QCoro::Task<> Sequencer::run()
         const QString how = m_result == Result::Stopped ? RunEvents::EndedByStop
             : m_result == Result::Lost                  ? RunEvents::EndedByLostLoad
                                                         : RunEvents::EndedByError;
-        Q_EMIT stepEnded(std::exchange(m_runningStep, 0), how);
+        Q_EMIT m_events.stepEnded(std::exchange(m_runningStep, 0), how);
     }
     co_await switchOff();
-    Q_EMIT runEnded(m_result, m_message);
+    Q_EMIT m_events.runEnded(m_result, m_message);
 }
 
 QCoro::Task<> Sequencer::switchOff()
@@ -148,7 +149,7 @@ QCoro::Task<Sequencer::StepStart> Sequencer::startPendingStep()
     const StepStarter::Start start = StepStarter::prepare(state, m_parts.program,
         {m_parts.identification.NameLabel(), m_options.afgEnabled && m_parts.generator}, m_loadCommands,
         m_generatorCommands);
-    Q_EMIT stepStarted(row, state.CurrentFunction);
+    Q_EMIT m_events.stepStarted(row, state.CurrentFunction);
     switch (start.kind) {
     case StepStarter::Start::Kind::Failed:
         // The step that could not start is the one the run ended on.
@@ -203,7 +204,7 @@ QCoro::Task<bool> Sequencer::timeExpiry()
                 co_return false;
         }
     }
-    Q_EMIT stepEnded(std::exchange(m_runningStep, 0), RunEvents::EndedByTime);
+    Q_EMIT m_events.stepEnded(std::exchange(m_runningStep, 0), RunEvents::EndedByTime);
     if (!(state.VStop > 0 && state.IStop > 0 && state.AhStop > 0))
         state.StepPointer += 1;
     state.StepPending = 3;
@@ -230,7 +231,7 @@ QCoro::Task<bool> Sequencer::supervise(const FunctionCatalog::Descriptor &functi
         co_return true;
     if (!outcome.verdict->pass)
         ++m_failVerdicts;
-    Q_EMIT verdict({row, outcome.verdict->pass, outcome.verdictValue});
+    Q_EMIT m_events.verdict({row, outcome.verdict->pass, outcome.verdictValue});
     co_return appendRow(ResultRows::verdictCells(*outcome.verdict));
 }
 
@@ -241,7 +242,7 @@ bool Sequencer::endStep(qint16 pending, const QString &how)
     m_stepEndedThisPass = true;
     m_state.StepPointer += 1;
     m_state.StepPending = pending;
-    Q_EMIT stepEnded(std::exchange(m_runningStep, 0), how);
+    Q_EMIT m_events.stepEnded(std::exchange(m_runningStep, 0), how);
     return true;
 }
 
@@ -250,7 +251,7 @@ bool Sequencer::appendRow(QStringList cells)
     if (cancelled())
         return false;
     ResultRows::stamp(cells, m_state, m_parts.clock.now());
-    Q_EMIT rowMade(cells);
+    Q_EMIT m_events.rowMade(cells);
     return !cancelled();
 }
 
@@ -264,7 +265,7 @@ void Sequencer::emitSample()
     sample.ampHours = m_state.AhTotal;
     sample.wattHours = m_state.WhTotal;
     sample.step = m_state.StepPointer;
-    Q_EMIT this->sample(sample);
+    Q_EMIT m_events.sample(sample);
 }
 
 int Sequencer::nextInterval(bool stepStartedThisPass, qint64 sampleTick, double sampleSeconds)
@@ -286,7 +287,7 @@ int Sequencer::nextInterval(bool stepStartedThisPass, qint64 sampleTick, double 
     const PassTiming::Output out = m_timing.next(in);
     if (out.countDown) {
         state.TStop = state.TStop - Fixed4::fromDoubleOrZero(samplingMs / 1000.0);
-        Q_EMIT stepTimeLeftChanged(state.TStop.toText());
+        Q_EMIT m_events.stepTimeLeftChanged(state.TStop.toText());
     }
     m_intervalMs = out.intervalMs;
     m_parts.trace.TraceLine(QStringLiteral("Interval=%1").arg(out.intervalMs));

@@ -47,8 +47,9 @@ public:
 
     static constexpr int IdentificationDelayMs = 100;
 
-    Sequencer(
-        const Parts &parts, RunState &state, const RunOptions &options, int firstIntervalMs, QObject *parent = nullptr);
+    // The run's events go out through `events`.
+    Sequencer(const Parts &parts, RunState &state, RunEvents &events, const RunOptions &options, int firstIntervalMs,
+        QObject *parent = nullptr);
 
     // The run from identification to its off lines; over once runEnded has been emitted.
     QCoro::Task<> run();
@@ -58,16 +59,6 @@ public:
 
     // The interval the last pass set for the next one.
     int lastIntervalMs() const { return m_intervalMs; }
-
-Q_SIGNALS:
-    void stepStarted(int step, const QString &function);
-    void sample(const RunEvents::Sample &sample);
-    // Every result row (samples, stops, verdicts) as the log shows it, in the order made.
-    void rowMade(const QStringList &cells);
-    void stepEnded(int step, const QString &how);
-    void verdict(const RunEvents::Verdict &verdict);
-    void stepTimeLeftChanged(const QString &text);
-    void runEnded(RunEvents::Result result, const QString &message);
 
 private:
     enum class StepStart { Started, Jumped, Ended };
@@ -89,6 +80,7 @@ private:
 
     Parts m_parts;
     RunState &m_state;
+    RunEvents &m_events;
     RunOptions m_options;
     CancelToken m_cancel;
     LoadCommands m_loadCommands;

@@ -130,12 +130,12 @@ MainForm::MainForm(Engine &engine, const QString &programFolder, QWidget *parent
     connect(&m_engine.identification(), &Identification::identified, this, [this] { m_lastLinkMessage.clear(); });
     connect(m_controller, &RunController::message, this, &MainForm::showMessage);
     connect(m_controller, &RunController::testFinished, this, [this] { showMessage(QStringLiteral("Test Finished")); });
-    connect(m_controller, &RunController::stepTimeLeftChanged, m_text2, &QLineEdit::setText);
-    connect(m_controller, &RunController::stepStarted, this,
+    connect(&m_controller->events(), &RunEvents::stepTimeLeftChanged, m_text2, &QLineEdit::setText);
+    connect(&m_controller->events(), &RunEvents::stepStarted, this,
         [this](int row) { m_stepGrid->scrollTo(m_program.index(row - 1, 0)); });
     connect(&m_controller->errorTrail(), &ErrorTrail::textChanged, m_label5, &QLabel::setText);
-    connect(m_controller, &RunController::runStarted, this, [this] { showRunning(true); });
-    connect(m_controller, &RunController::runEnded, this, [this] { showRunning(false); });
+    connect(&m_controller->events(), &RunEvents::runStarted, this, [this] { showRunning(true); });
+    connect(&m_controller->events(), &RunEvents::runEnded, this, [this] { showRunning(false); });
     showRunning(false);
 }
 
@@ -463,7 +463,7 @@ void MainForm::closeEvent(QCloseEvent *event)
     if (m_controller->isRunning()) {
         m_controller->StopCommand_Click();
         if (m_controller->isRunning())
-            QCoro::waitFor(qCoro(m_controller, &RunController::runEnded));
+            QCoro::waitFor(qCoro(&m_controller->events(), &RunEvents::runEnded));
     }
     QStringList problems;
     const TestStepFile::Result saved = TestStepFile::SaveTestFile(

@@ -41,7 +41,7 @@ struct RunBench
         run.setLogFilePath(logPath());
         QObject::connect(&run, &RunController::message, [this](const QString &text) { messages.append(text); });
         QObject::connect(&run, &RunController::testFinished, [this] { ++finished; });
-        QObject::connect(&run, &RunController::runEnded, [this](RunEvents::Result end) { ends.append(end); });
+        QObject::connect(&run.events(), &RunEvents::runEnded, [this](RunEvents::Result end) { ends.append(end); });
         load.setReply(QStringLiteral("MEAS:VC?"), QStringLiteral("12.5,2"));
     }
     ~RunBench()

@@ -67,7 +67,7 @@ private Q_SLOTS:
         bench.options.setMeasTimeText(QStringLiteral("250"));
         bench.addDischarge(QStringLiteral("1"), QStringLiteral("1"));
         QVERIFY(bench.start());
-        QSignalSpy left(&bench.run, &RunController::stepTimeLeftChanged);
+        QSignalSpy left(&bench.run.events(), &RunEvents::stepTimeLeftChanged);
         bench.pass();
         QCOMPARE(bench.run.state().TStop.toText(), QStringLiteral("0.75"));
         QCOMPARE(left.last().first().toString(), QStringLiteral("0.75"));
