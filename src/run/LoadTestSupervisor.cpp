@@ -37,32 +37,33 @@ LoadTestSupervisor::LoadTestSupervisor(InstrumentLink &load, Clock &clock, Trace
     : m_load(load), m_clock(clock), m_trace(trace), m_errorTrail(errorTrail)
 { }
 
-// "TESTING?": true once the load reports the end of its test. A missing reply is no answer: the
-// next pass asks again. Nothing when cancelled.
-QCoro::Task<std::optional<bool>> LoadTestSupervisor::testEnded(const CancelToken *cancel)
+// "TESTING?", and once the load reports the end of its test, `query`. A missing reply to
+// "TESTING?" is no answer: the next pass asks again.
+QCoro::Task<LoadTestSupervisor::Asked> LoadTestSupervisor::askOnceEnded(const QString &query, const CancelToken *cancel)
 {
-    const QString reply = co_await m_load.ask(QStringLiteral("TESTING?"));
+    const QString testing = co_await m_load.ask(QStringLiteral("TESTING?"));
     if (cancelled(cancel))
-        co_return std::nullopt;
-    if (reply == ErrRec) {
-        m_trace.TraceLine(reply);
+        co_return Asked{true, std::nullopt};
+    if (testing == ErrRec) {
+        m_trace.TraceLine(testing);
         m_errorTrail.append(QStringLiteral("ErrT,"));
-        co_return false;
+        co_return Asked();
     }
-    co_return NumberText::lenient(reply) == 0;
+    if (NumberText::lenient(testing) != 0)
+        co_return Asked();
+    const QString reply = co_await m_load.ask(query);
+    co_return Asked{cancelled(cancel), reply};
 }
 
 QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::protectionTest(
     FunctionCatalog::Index function, const RunState &state, const CancelToken *cancel)
 {
-    const std::optional<bool> ended = co_await testEnded(cancel);
-    if (!ended)
+    const Asked asked = co_await askOnceEnded(QStringLiteral("NG?"), cancel);
+    if (asked.cancelled)
         co_return cancelledOutcome();
-    if (!*ended)
+    if (!asked.reply)
         co_return Outcome();
-    const QString ng = co_await m_load.ask(QStringLiteral("NG?"));
-    if (cancelled(cancel))
-        co_return cancelledOutcome();
+    const QString &ng = *asked.reply;
     const double ngValue = NumberText::lenient(ng);
     if (ng == ErrRec || (ngValue != 0 && ngValue != 1))
         co_return Outcome();
@@ -97,15 +98,13 @@ QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::protectionTest(
 QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::batteryDischarge(
     bool constantPower, const RunState &state, const CancelToken *cancel)
 {
-    const std::optional<bool> ended = co_await testEnded(cancel);
-    if (!ended)
-        co_return cancelledOutcome();
-    if (!*ended)
-        co_return Outcome();
     const QString query = constantPower ? QStringLiteral("BATT:RWH?") : QStringLiteral("BATT:RAH?");
-    const QString reply = co_await m_load.ask(query);
-    if (cancelled(cancel))
+    const Asked asked = co_await askOnceEnded(query, cancel);
+    if (asked.cancelled)
         co_return cancelledOutcome();
+    if (!asked.reply)
+        co_return Outcome();
+    const QString &reply = *asked.reply;
     ResultRows::Verdict row;
     (constantPower ? row.wh : row.ah) = reply;
     const auto drawn = NumberText::strict(reply);
@@ -121,14 +120,12 @@ QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::batteryDischarge(
 QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::batteryProfile(
     const RunState &state, const CancelToken *cancel)
 {
-    const std::optional<bool> ended = co_await testEnded(cancel);
-    if (!ended)
+    const Asked asked = co_await askOnceEnded(QStringLiteral("BATT:RVOLT?"), cancel);
+    if (asked.cancelled)
         co_return cancelledOutcome();
-    if (!*ended)
+    if (!asked.reply)
         co_return Outcome();
-    const QString reply = co_await m_load.ask(QStringLiteral("BATT:RVOLT?"));
-    if (cancelled(cancel))
-        co_return cancelledOutcome();
+    const QString &reply = *asked.reply;
     ResultRows::Verdict row;
     const auto loadOff = NumberText::strict(state.cell(StepColumns::LoadOffV));
     if (const auto volts = NumberText::strict(reply)) {

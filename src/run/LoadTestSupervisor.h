@@ -39,7 +39,13 @@ public:
         const QString &nameLabel, const CancelToken *cancel);
 
 private:
-    QCoro::Task<std::optional<bool>> testEnded(const CancelToken *cancel);
+    struct Asked
+    {
+        bool cancelled = false;
+        // None while the test goes on.
+        std::optional<QString> reply;
+    };
+    QCoro::Task<Asked> askOnceEnded(const QString &query, const CancelToken *cancel);
     QCoro::Task<Outcome> protectionTest(
         FunctionCatalog::Index function, const RunState &state, const CancelToken *cancel);
     QCoro::Task<Outcome> batteryDischarge(bool constantPower, const RunState &state, const CancelToken *cancel);
