@@ -1,0 +1,82 @@
+#include "SimProcess.h"
+#include "TestFiles.h"
+#include "link/SystemClock.h"
+#include "model/StepColumns.h"
+#include "run/Engine.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The engine on real timers against the virtual load over LAN.
+class TestRunSim : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Stop inside a long wait and Run at once: after the first run's "LOAD OFF" the load hears
+    // only the second run (its identification first), which runs to its end.
+    void stopThenRunInsideAWait_data()
+    {
+        QTest::addColumn<QString>("stableMs");
+        QTest::addColumn<QString>("measureMs");
+        QTest::newRow("stable time") << "3000"
+                                     << "100";
+        QTest::newRow("sampling interval") << "0"
+                                           << "3000";
+    }
+    void stopThenRunInsideAWait()
+    {
+        QFETCH(QString, stableMs);
+        QFETCH(QString, measureMs);
+        QTemporaryDir dir;
+        const QString simLog = dir.filePath(QStringLiteral("sim.log"));
+        SimProcess sim({"--tcp", "0", "--source", "supply", "--log", simLog});
+        QVERIFY(sim.waitForAnnouncements(1));
+        const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
+        TestFiles::writeBytes(ini,
+            QStringLiteral("[Load Option]\r\nConnectMode=2\r\nLanIP1=127\r\nLanIP2=0\r\nLanIP3=0\r\n"
+                           "LanIP4=1\r\nLanPort=%1\r\n[System]\r\nMeasureTime=%2\r\n")
+                .arg(sim.port(QStringLiteral("load")))
+                .arg(measureMs)
+                .toLatin1());
+        Engine engine(SystemClock::instance(), ini);
+        engine.loadSettings();
+        engine.setLogFilePath(dir.filePath(QStringLiteral("run.CSV")));
+        engine.run().setTimer1Interval(100);
+        TestProgram &program = engine.program();
+        program.setGridRowCount(3);
+        const QStringList cells{"1", "Discharge", "CC", "1", "0", "0.3", "0"};
+        for (int column = 0; column < cells.size(); ++column)
+            program.setCell(1, column, cells.at(column));
+        program.setCell(1, StepColumns::IStop, QStringLiteral("0"));
+        program.setCell(1, StepColumns::StableTime, stableMs);
+        QSignalSpy ended(&engine.run().events(), &RunEvents::runEnded);
+
+        QVERIFY(engine.startRun(QStringLiteral("stop-then-run")));
+        QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(simLog).contains("LOAD ON"), 10000);
+        QTest::qWait(measureMs == u"100" ? 500 : 1200);
+        QElapsedTimer stopping;
+        stopping.start();
+        engine.run().StopCommand_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!engine.run().isRunning(), 1000);
+        QVERIFY2(stopping.elapsed() < 200, qPrintable(QString::number(stopping.elapsed())));
+        QVERIFY(engine.startRun(QStringLiteral("stop-then-run")));
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 2, 20000);
+        QCOMPARE(ended.at(0).at(0).value<RunEvents::Result>(), RunEvents::Result::Stopped);
+        QCOMPARE(ended.at(1).at(0).value<RunEvents::Result>(), RunEvents::Result::Pass);
+
+        QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(simLog).endsWith("LOAD OFF\n"), 2000);
+        QStringList lines;
+        for (const QByteArray &entry : TestFiles::readBytes(simLog).split('\n'))
+            if (entry.startsWith("L "))
+                lines.append(QString::fromLatin1(entry.mid(entry.indexOf(" = ") + 3)));
+        const qsizetype firstOff = lines.indexOf(QStringLiteral("LOAD OFF"));
+        QVERIFY(firstOff > 0);
+        QCOMPARE(lines.mid(firstOff + 1, 2), (QStringList{"REM", "name?"}));
+        QCOMPARE(lines.count(QStringLiteral("LOAD ON")), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRunSim)
+#include "tst_runsim.moc"
