@@ -51,13 +51,14 @@ QCoro::Task<> Sequencer::run()
     // Identification first: it reconnects the links and tells the model the steps run on.
     if (co_await m_parts.clock.waitMs(IdentificationDelayMs, &m_cancel))
         co_await m_parts.identification.identify(&m_cancel);
-    const bool identified = !cancelled();
-    if (identified && co_await m_parts.clock.sleep(m_intervalMs, &m_cancel)) {
-        for (;;) {
-            const std::optional<int> next = co_await Timer1_Timer();
-            if (!next || !co_await m_parts.clock.sleep(*next, &m_cancel))
-                break;
-        }
+    int interval = m_intervalMs;
+    while (!cancelled()) {
+        if (!co_await m_parts.clock.sleep(interval, &m_cancel))
+            break;
+        const std::optional<int> next = co_await Timer1_Timer();
+        if (!next)
+            break;
+        interval = *next;
     }
     if (m_runningStep > 0 && cancelled()) {
         const QString how = m_result == Result::Stopped ? RunEvents::EndedByStop
@@ -118,7 +119,7 @@ QCoro::Task<std::optional<int>> Sequencer::Timer1_Timer()
             co_return std::nullopt;
         }
         emitSample();
-        const FunctionCatalog::Descriptor *function = FunctionCatalog::find(state.CurrentFunction);
+        const FunctionCatalog::Descriptor *function = m_function;
         if (const auto met = Sampler::firstStopMet(state, function && function->capacityInWh)) {
             if (endStep(met->pending, met->how) && !appendRow(ResultRows::sampleCells(state, m_options.measure)))
                 co_return std::nullopt;
@@ -149,6 +150,7 @@ QCoro::Task<Sequencer::StepStart> Sequencer::startPendingStep()
     const StepStarter::Start start = StepStarter::prepare(state, m_parts.program,
         {m_parts.identification.NameLabel(), m_options.afgEnabled && m_parts.generator}, m_loadCommands,
         m_generatorCommands);
+    m_function = FunctionCatalog::find(state.CurrentFunction);
     Q_EMIT m_events.stepStarted(row, state.CurrentFunction);
     switch (start.kind) {
     case StepStarter::Start::Kind::Failed:
@@ -158,14 +160,16 @@ QCoro::Task<Sequencer::StepStart> Sequencer::startPendingStep()
         co_return StepStart::Ended;
     case StepStarter::Start::Kind::Jump:
         // A body with no sample in it would otherwise loop without serving a single event.
-        if (start.loopedBack && !co_await m_parts.clock.yield(&m_cancel))
-            co_return StepStart::Ended;
+        if (start.loopedBack) {
+            if (!co_await m_parts.clock.yield(&m_cancel))
+                co_return StepStart::Ended;
+        }
         co_return StepStart::Jumped;
     case StepStarter::Start::Kind::Run:
         break;
     }
     m_runningStep = row;
-    const FunctionCatalog::Descriptor *function = FunctionCatalog::find(state.CurrentFunction);
+    const FunctionCatalog::Descriptor *function = m_function;
     if (function && !function->offLine.isEmpty() && !start.load.empty())
         m_offLine = function->offLine;
     for (const CommandPlan &plan : start.load) {
@@ -274,7 +278,7 @@ int Sequencer::nextInterval(bool stepStartedThisPass, qint64 sampleTick, double 
     const double samplingMs = NumberText::lenient(m_parts.measureOptions.measTimeText());
     if (stepStartedThisPass)
         m_timing.restartPlan(sampleTick);
-    const FunctionCatalog::Descriptor *function = FunctionCatalog::find(state.CurrentFunction);
+    const FunctionCatalog::Descriptor *function = m_function;
     PassTiming::Input in;
     in.tickNow = m_parts.clock.tickMs();
     in.secondsAtSample = sampleSeconds;

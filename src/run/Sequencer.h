@@ -91,6 +91,8 @@ private:
     int m_intervalMs;
     qint64 m_startTick = 0;
     int m_failVerdicts = 0;
+    // The running step's function; none for a name outside the catalogue.
+    const FunctionCatalog::Descriptor *m_function = nullptr;
     // The row of the step that is running; 0 between steps.
     int m_runningStep = 0;
     bool m_stepEndedThisPass = false;
