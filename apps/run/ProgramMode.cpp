@@ -110,8 +110,10 @@ int runProgram(const RunnerOptions &options)
         });
 
     int exitCode = 2;
+    QString ending = RunEvents::resultText(RunEvents::Result::Error);
     QObject::connect(&run.events(), &RunEvents::runEnded, [&](RunEvents::Result result) {
         exitCode = exitCodeFor(result);
+        ending = RunEvents::resultText(result);
         QCoreApplication::exit(exitCode);
     });
     InterruptWatcher interrupts;
@@ -128,7 +130,8 @@ int runProgram(const RunnerOptions &options)
     QCoreApplication::exec();
     progress.endLine();
     Console::printLine(stderr,
-        QStringLiteral("vornic-run: %1 rows, %2 failed verdicts, log %3")
+        QStringLiteral("vornic-run: %1, %2 rows, %3 failed verdicts, log %4")
+            .arg(ending)
             .arg(run.state().RowCounter - 1)
             .arg(run.failVerdicts())
             .arg(run.logFilePath()));

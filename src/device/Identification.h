@@ -38,7 +38,6 @@ public:
     // One identification, awaited: it starts once any identification under way has ended, so
     // two never share the link.
     QCoro::Task<> identify(const CancelToken *cancel = nullptr);
-    bool isIdentifying() const { return m_identifying; }
     // While held (a run has the links), Timer2 requests wait for the release.
     void setHeld(bool held);
 

@@ -51,6 +51,7 @@ bool RunController::RunCommand_Click(const RunOptions &options)
         m_state, m_events, options, m_timer1Interval, this);
     m_sequencer = sequencer;
     Q_EMIT m_events.runStarted(options);
+    // The body runs on by itself from here; runEnded says when it is over.
     sequencer->run();
     return true;
 }

@@ -30,8 +30,8 @@ public:
     QCoro::Task<QString> LinkRead() override { co_return replyTo(m_lastSent); }
     void clearReply() override { }
     int connectMode() const override { return m_mode; }
-    void setCancelToken(const CancelToken *cancel) override { m_cancel = cancel; }
-    const CancelToken *cancelToken() const { return m_cancel; }
+    // Nothing here waits, so there is nothing to cancel.
+    void setCancelToken(const CancelToken *) override { }
 
     // Replies for a query, used once each, in order.
     void queueReplies(const QString &query, const QStringList &replies)
@@ -65,5 +65,4 @@ private:
     std::function<void(const QString &)> m_onSend;
     int m_mode = 2;
     int m_connects = 0;
-    const CancelToken *m_cancel = nullptr;
 };
