@@ -6,6 +6,12 @@
 
 int InterruptWatcher::s_fds[2] = {-1, -1};
 
+namespace {
+// A closed terminal or a dropped ssh session (SIGHUP) and Ctrl+\ (SIGQUIT) end the run like
+// Ctrl+C: the load is never left sinking because the runner's terminal went away.
+constexpr int Signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+} // namespace
+
 InterruptWatcher::InterruptWatcher(QObject *parent) : QObject(parent)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, s_fds) != 0)
@@ -20,14 +26,14 @@ InterruptWatcher::InterruptWatcher(QObject *parent) : QObject(parent)
     action.sa_handler = &InterruptWatcher::handle;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    for (int signal : Signals)
+        ::sigaction(signal, &action, nullptr);
 }
 
 InterruptWatcher::~InterruptWatcher()
 {
-    ::signal(SIGINT, SIG_DFL);
-    ::signal(SIGTERM, SIG_DFL);
+    for (int signal : Signals)
+        ::signal(signal, SIG_DFL);
     if (s_fds[0] >= 0) {
         ::close(s_fds[0]);
         ::close(s_fds[1]);

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QSocketNotifier>
 
-// Turns SIGINT and SIGTERM into a Qt signal on the event loop, so that the run can switch the
+// Turns SIGINT, SIGTERM, SIGHUP and SIGQUIT into a Qt signal on the event loop, so that the run can switch the
 // load off before the program ends.
 class InterruptWatcher : public QObject
 {

@@ -22,7 +22,9 @@ template <typename Int> std::optional<Int> roundedToInt(double value)
 
 } // namespace
 
-double lenient(QStringView text)
+double lenient(QStringView text) { return leading(text).value_or(0.0); }
+
+std::optional<double> leading(QStringView text)
 {
     QByteArray digits;
     qsizetype i = 0;
@@ -51,7 +53,7 @@ double lenient(QStringView text)
         }
     }
     if (!mantissaDigits)
-        return 0.0;
+        return std::nullopt;
     if (i < n && (text[i] == u'e' || text[i] == u'E')) {
         qsizetype j = i + 1;
         QByteArray exponent("e");
@@ -67,7 +69,7 @@ double lenient(QStringView text)
     }
     bool ok = false;
     const double value = QLocale::c().toDouble(QString::fromLatin1(digits), &ok);
-    return ok ? value : 0.0;
+    return ok ? std::optional<double>(value) : std::nullopt;
 }
 
 std::optional<double> strict(QStringView text)

@@ -12,6 +12,9 @@ namespace NumberText {
 // The leading decimal number of a text: blanks skipped, optional sign, digits with at most one
 // point, optional exponent. Text that starts with no number reads as 0 ("3V" -> 3, "abc" -> 0).
 double lenient(QStringView text);
+// The same leading number, or nothing when the text starts with no number: a reply that tells
+// nothing is told apart from one that says 0.
+std::optional<double> leading(QStringView text);
 
 // The whole text as a number ("." as point, blanks around it allowed); nothing on any other text,
 // the empty text included.

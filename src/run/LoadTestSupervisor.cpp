@@ -37,19 +37,20 @@ LoadTestSupervisor::LoadTestSupervisor(InstrumentLink &load, Clock &clock, Trace
     : m_load(load), m_clock(clock), m_trace(trace), m_errorTrail(errorTrail)
 { }
 
-// "TESTING?", and once the load reports the end of its test, `query`. A missing reply to
-// "TESTING?" is no answer: the next pass asks again.
+// "TESTING?", and once the load reports the end of its test, `query`. A missing or garbled reply
+// to "TESTING?" is no answer: the next pass asks again, and the test goes on.
 QCoro::Task<LoadTestSupervisor::Asked> LoadTestSupervisor::askOnceEnded(const QString &query, const CancelToken *cancel)
 {
     const QString testing = co_await m_load.ask(QStringLiteral("TESTING?"));
     if (cancelled(cancel))
         co_return Asked{true, std::nullopt};
-    if (testing == ErrRec) {
+    const std::optional<double> state = NumberText::leading(testing);
+    if (testing == ErrRec || !state) {
         m_trace.TraceLine(testing);
         m_errorTrail.append(QStringLiteral("ErrT,"));
         co_return Asked();
     }
-    if (NumberText::lenient(testing) != 0)
+    if (*state != 0)
         co_return Asked();
     const QString reply = co_await m_load.ask(query);
     co_return Asked{cancelled(cancel), reply};
@@ -63,9 +64,9 @@ QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::protectionTest(
         co_return cancelledOutcome();
     if (!asked.reply)
         co_return Outcome();
-    const QString &ng = *asked.reply;
-    const double ngValue = NumberText::lenient(ng);
-    if (ng == ErrRec || (ngValue != 0 && ngValue != 1))
+    // "NG?" only gates the verdict: 0 or 1 lets it through, anything else is asked again.
+    const std::optional<double> ng = NumberText::leading(*asked.reply);
+    if (!ng || (*ng != 0 && *ng != 1))
         co_return Outcome();
     ResultRows::Verdict row;
     QString value;
@@ -82,8 +83,9 @@ QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::protectionTest(
         value = co_await m_load.LinkQuery();
         if (cancelled(cancel))
             co_return cancelledOutcome();
-        // A trip value that is not a number (no reply at all included) cannot pass.
-        const auto trip = NumberText::strict(value);
+        // The trip value is read by its leading number ("5.2A" is 5.2); a reply with none (no
+        // reply at all included) cannot pass.
+        const auto trip = NumberText::leading(value);
         const double low = NumberText::lenient(state.cell(StepColumns::LimitLow));
         const double high = NumberText::lenient(state.cell(StepColumns::LimitHigh));
         row.pass = trip && low <= *trip && *trip <= high;
@@ -148,7 +150,7 @@ QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::sequenceLoad(const 
     for (int attempt = 1;; ++attempt) {
         if (cancelled(cancel))
             co_return cancelledOutcome();
-        if (reply == ErrRec) {
+        if (reply == ErrRec || !NumberText::leading(reply)) {
             m_trace.TraceLine(reply);
             m_errorTrail.append(QStringLiteral("ErrT,"));
             co_return Outcome();

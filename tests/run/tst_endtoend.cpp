@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <QTest>
+#include <csignal>
 
 namespace {
 
@@ -174,13 +175,18 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("fault");
         QTest::addColumn<QByteArray>("waitFor");
-        QTest::newRow("sampling") << QStringList{} << QByteArray("LOAD ON");
-        QTest::newRow("reply wait") << QStringList{"--fault", "silent-after=7"} << QByteArray("MEAS:VC?");
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM while sampling") << QStringList{} << QByteArray("LOAD ON") << int(SIGTERM);
+        QTest::newRow("SIGTERM in a reply wait")
+            << QStringList{"--fault", "silent-after=7"} << QByteArray("MEAS:VC?") << int(SIGTERM);
+        QTest::newRow("SIGHUP, the terminal gone") << QStringList{} << QByteArray("LOAD ON") << int(SIGHUP);
+        QTest::newRow("SIGQUIT") << QStringList{} << QByteArray("LOAD ON") << int(SIGQUIT);
     }
     void interruptedRunSwitchesTheLoadOff()
     {
         QFETCH(QStringList, fault);
         QFETCH(QByteArray, waitFor);
+        QFETCH(int, signal);
         QTemporaryDir dir;
         const QString simLog = dir.filePath(QStringLiteral("sim.log"));
         SimProcess sim(QStringList{"--tcp", "0", "--log", simLog} + fault);
@@ -204,7 +210,7 @@ private Q_SLOTS:
         QTest::qWait(300);
         QElapsedTimer ending;
         ending.start();
-        runner.terminate();
+        ::kill(pid_t(runner.processId()), signal);
         QVERIFY(runner.waitForFinished(10000));
         QVERIFY2(ending.elapsed() < 1000, qPrintable(QString::number(ending.elapsed())));
         QCOMPARE(runner.exitCode(), 130);

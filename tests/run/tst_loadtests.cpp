@@ -64,6 +64,12 @@ private Q_SLOTS:
         QTest::newRow("OCP no trip value") << "OCP"
                                            << "ErrRec" << 3 << "ErrRec"
                                            << "FAIL";
+        QTest::newRow("OCP trip with its unit") << "OCP"
+                                                << "5.2A" << 3 << "5.2A"
+                                                << "PASS";
+        QTest::newRow("OCP trip without a number") << "OCP"
+                                                   << "A5.2" << 3 << "A5.2"
+                                                   << "FAIL";
         QTest::newRow("OPP in column W") << "OPP"
                                          << "5" << 4 << "5"
                                          << "PASS";
@@ -121,6 +127,10 @@ private Q_SLOTS:
                                          << "ErrRec";
         QTest::newRow("NG? neither 0 nor 1") << "0"
                                              << "5";
+        QTest::newRow("garbled reply to TESTING?") << "#?!"
+                                                   << "0";
+        QTest::newRow("garbled reply to NG?") << "0"
+                                              << "ok";
     }
     void missingAnswersAreAskedAgain()
     {
@@ -136,7 +146,7 @@ private Q_SLOTS:
         QCOMPARE(bench.results.rowCount(), 3);
         QCOMPARE(bench.load.sent().count(QStringLiteral("STOP")), 0);
         QCOMPARE(bench.run.state().CurrentFunction, QStringLiteral("Short"));
-        QCOMPARE(bench.run.errorTrail().text().contains(QStringLiteral("ErrT,")), testing == u"ErrRec");
+        QCOMPARE(bench.run.errorTrail().text().contains(QStringLiteral("ErrT,")), testing != u"0");
         bench.load.setReply(QStringLiteral("TESTING?"), QStringLiteral("0"));
         bench.load.setReply(QStringLiteral("NG?"), QStringLiteral("0"));
         bench.pass();
