@@ -45,6 +45,16 @@ std::optional<double> CommandPlan::number(int column)
 
 QString CommandPlan::stored(int column) { return checkedText(column, m_step.cell(column)); }
 
+QString CommandPlan::value(int column)
+{
+    const QString text = stored(column);
+    if (!text.isEmpty() && !NumberText::leading(text)) {
+        fail(column, QStringLiteral("\"%1\" is not a number").arg(text));
+        return QString();
+    }
+    return text;
+}
+
 QString CommandPlan::integer16(int column)
 {
     const std::optional<double> value = number(column);

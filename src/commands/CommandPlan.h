@@ -34,6 +34,10 @@ public:
 
     // The cell text exactly as stored.
     QString stored(int column);
+    // A number cell's text as stored ("2.50", "1k"): text that does not start with a number is
+    // refused, or the load would refuse the line and go on at the level it held before. An empty
+    // cell goes out as the bare keyword, as the load takes it.
+    QString value(int column);
     // The cell read as a number, rounded halves to even into 16 or 32 bits, in decimal.
     QString integer16(int column);
     QString integer32(int column);

@@ -21,7 +21,7 @@ CommandPlan LoadCommands::CmdStaticLevel() const
 {
     CommandPlan plan = newPlan();
     const QString mode = plan.stored(Mode);
-    const QString value = plan.stored(SinkValue);
+    const QString value = plan.value(SinkValue);
     plan.send(QStringLiteral("MODE ") + mode);
     plan.send(mode + QStringLiteral(":HIGH ") + value);
     plan.send(mode + QStringLiteral(":LOW ") + value);
@@ -47,13 +47,13 @@ CommandPlan LoadCommands::protectionTest(const QString &test, const QString &hig
 {
     CommandPlan plan = newPlan();
     plan.send(QStringLiteral("TCONFIG ") + test);
-    plan.send(test + QStringLiteral(":START ") + plan.stored(Start));
+    plan.send(test + QStringLiteral(":START ") + plan.value(Start));
     // The load takes the increment as its step and the end value as its stop.
-    plan.send(test + QStringLiteral(":STEP ") + plan.stored(Increment));
-    plan.send(test + QStringLiteral(":STOP ") + plan.stored(EndValue));
-    plan.send(QStringLiteral("VTH ") + plan.stored(Vth));
-    plan.send(highKey + u' ' + plan.stored(LimitHigh));
-    plan.send(lowKey + u' ' + plan.stored(LimitLow));
+    plan.send(test + QStringLiteral(":STEP ") + plan.value(Increment));
+    plan.send(test + QStringLiteral(":STOP ") + plan.value(EndValue));
+    plan.send(QStringLiteral("VTH ") + plan.value(Vth));
+    plan.send(highKey + u' ' + plan.value(LimitHigh));
+    plan.send(lowKey + u' ' + plan.value(LimitLow));
     plan.send(QStringLiteral("NGENABLE ON"));
     return plan;
 }
@@ -74,8 +74,8 @@ CommandPlan LoadCommands::CmdDynamicLevels() const
 {
     CommandPlan plan = newPlan();
     const QString mode = plan.stored(Mode);
-    const QString high = mode + QStringLiteral(":HIGH ") + plan.stored(High);
-    const QString low = mode + QStringLiteral(":LOW ") + plan.stored(Low);
+    const QString high = mode + QStringLiteral(":HIGH ") + plan.value(High);
+    const QString low = mode + QStringLiteral(":LOW ") + plan.value(Low);
     plan.send(QStringLiteral("MODE ") + mode);
     if (mode == QStringLiteral("CC") || mode == QStringLiteral("CP")) {
         plan.send(high);
@@ -84,10 +84,10 @@ CommandPlan LoadCommands::CmdDynamicLevels() const
         plan.send(low);
         plan.send(high);
     }
-    plan.send(QStringLiteral("PERD:HIGH ") + plan.stored(THigh));
-    plan.send(QStringLiteral("PERD:LOW ") + plan.stored(TLow));
-    plan.send(QStringLiteral("RISE ") + plan.stored(Rise));
-    plan.send(QStringLiteral("FALL ") + plan.stored(Fall));
+    plan.send(QStringLiteral("PERD:HIGH ") + plan.value(THigh));
+    plan.send(QStringLiteral("PERD:LOW ") + plan.value(TLow));
+    plan.send(QStringLiteral("RISE ") + plan.value(Rise));
+    plan.send(QStringLiteral("FALL ") + plan.value(Fall));
     return plan;
 }
 
@@ -99,7 +99,7 @@ CommandPlan LoadCommands::CmdNormalLevels() const
 {
     CommandPlan plan = newPlan();
     const QString mode = plan.stored(Mode);
-    const QString value = plan.stored(SinkValue);
+    const QString value = plan.value(SinkValue);
     plan.send(QStringLiteral("MODE ") + mode);
     if (mode == QStringLiteral("CC")) {
         plan.send(mode + QStringLiteral(":HIGH ") + value);
@@ -117,7 +117,7 @@ CommandPlan LoadCommands::CmdBatteryRampSetup() const
     const int count = plan.count16(TotalStep);
     plan.send(QStringLiteral("CC R2"));
     plan.send(QStringLiteral("BATT:STEP ") + QString::number(count));
-    plan.send(QStringLiteral("BATT:CC0 ") + plan.stored(SinkValue));
+    plan.send(QStringLiteral("BATT:CC0 ") + plan.value(SinkValue));
     for (int i = 1; i <= count; ++i) {
         plan.send(QStringLiteral("BATT:CC%1 ").arg(i) + plan.element(RampCc, i));
         plan.send(QStringLiteral("BATT:DTIME%1 ").arg(i) + plan.element(RampTime, i));
@@ -128,8 +128,8 @@ CommandPlan LoadCommands::CmdBatteryRampSetup() const
 // RAMP and Cycle Life both end at the load-off voltage and repeat their sub-steps.
 CommandPlan LoadCommands::finishBatteryProfile(CommandPlan &plan) const
 {
-    plan.send(QStringLiteral("LDOFFV ") + plan.stored(LoadOffV));
-    plan.send(QStringLiteral("BATT:UVP ") + plan.stored(LoadOffV));
+    plan.send(QStringLiteral("LDOFFV ") + plan.value(LoadOffV));
+    plan.send(QStringLiteral("BATT:UVP ") + plan.value(LoadOffV));
     plan.send(QStringLiteral("BATT:REPEAT ") + plan.integer16(Times));
     return plan;
 }
@@ -151,7 +151,7 @@ CommandPlan LoadCommands::CmdSequenceLoadSetup() const
         plan.send(levelKey + QString::number(i - 1) + u' ' + plan.element(RampCc, i));
         plan.send(QStringLiteral("SEQLD:TIME%1 ").arg(i - 1) + plan.element(RampTime, i));
     }
-    plan.send(QStringLiteral("VTH ") + plan.stored(LoadOffV));
+    plan.send(QStringLiteral("VTH ") + plan.value(LoadOffV));
     plan.send(QStringLiteral("SEQLD:REPEAT ") + plan.integer32(Times));
     return plan;
 }
@@ -164,10 +164,10 @@ CommandPlan LoadCommands::levelWithAddedCv(const QString &mode, bool withPauses)
     plan.send(QStringLiteral("MODE ") + mode);
     if (withPauses && mode == QStringLiteral("CP"))
         plan.wait(50);
-    plan.send(mode + QStringLiteral(":HIGH ") + plan.stored(SinkValue));
+    plan.send(mode + QStringLiteral(":HIGH ") + plan.value(SinkValue));
     if (withPauses)
         plan.wait(500);
-    plan.send(QStringLiteral("LIM:ADDCV:VOLT ") + plan.stored(CvAdd));
+    plan.send(QStringLiteral("LIM:ADDCV:VOLT ") + plan.value(CvAdd));
     if (withPauses && mode == QStringLiteral("CP"))
         plan.wait(50);
     plan.send(QStringLiteral("LIM:ADDCV ON"));
@@ -185,7 +185,7 @@ CommandPlan LoadCommands::CmdCvPowerLimit() const { return levelWithAddedCv(QStr
 CommandPlan LoadCommands::batteryDischarge(const QString &levelKey, const QString &capacityKey) const
 {
     CommandPlan plan = newPlan();
-    plan.send(levelKey + u' ' + plan.stored(SinkValue));
+    plan.send(levelKey + u' ' + plan.value(SinkValue));
     plan.send(QStringLiteral("BATT:UVP ") + plan.real(VStop));
     plan.send(QStringLiteral("BATT:TIME ") + plan.fixed4(TStop));
     plan.send(capacityKey + u' ' + plan.real(AhStop));

@@ -281,6 +281,13 @@ private Q_SLOTS:
         QTest::newRow("cycle life short list")
             << "CmdBatteryCycleLife" << QStringList{"14=;3;4", "15=;1;1", "16=;10;20", "17=;5", "22=;2;3", "7=1"} << ""
             << 17 << "Step 4, column 17 \"T-Low\": the list holds 1 values, 2 needed";
+        QTest::newRow("level not a number") << "CmdStaticLevel" << QStringList{"2=CC", "3=abc"} << "" << 3
+                                            << "Step 4, column 3 \"SinkValue\": \"abc\" is not a number";
+        QTest::newRow("dynamic high not a number") << "CmdDynamicLevels" << QStringList{"2=CC", "14=x5", "15=1"} << ""
+                                                   << 14 << "Step 4, column 14 \"High\": \"x5\" is not a number";
+        QTest::newRow("OCP limit not a number")
+            << "CmdOcpTest" << QStringList{"8=0", "9=1", "10=5", "11=1", "12=high", "13=1"} << "" << 12
+            << "Step 4, column 12 \"Limit High\": \"high\" is not a number";
         QTest::newRow("line break in a stored value")
             << "CmdStaticLevel" << QStringList{"2=CC", "3=1\r\nLOAD ON"} << "" << 3
             << "Step 4, column 3 \"SinkValue\": the value holds a line break";
