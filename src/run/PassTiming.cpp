@@ -12,8 +12,6 @@ PassTiming::Output PassTiming::next(const Input &in)
         // not counted down.
         out.intervalMs = OverrunIntervalMs;
         out.countDown = false;
-    } else if (in.stepChanged) {
-        out.intervalMs = StepChangeIntervalMs;
     } else if (in.shortStepTimeRule && elapsed >= in.stepTimeLeft.toDouble()) {
         out.intervalMs = OverrunIntervalMs;
     } else {

@@ -5,13 +5,13 @@
 #include <QtGlobal>
 
 // When the next pass is due. Samples are planned one sampling interval after the previous plan on
-// the monotonic tick, so the period does not drift with the cost of each pass; an overrun or a
-// step change restarts the plan.
+// the monotonic tick, so the period does not drift with the cost of each pass; an overrun restarts
+// the plan, and so does the start of a step. A step that ended by a stop or a verdict is followed
+// at the regular interval, as after any sample.
 class PassTiming
 {
 public:
     static constexpr int OverrunIntervalMs = 10;
-    static constexpr int StepChangeIntervalMs = 5;
 
     struct Input
     {
@@ -21,7 +21,6 @@ public:
         double samplingMs = 1000; // the sampling interval as the operator sees it now
         Fixed4 stepTimeLeft; // TStop before the countdown
         bool shortStepTimeRule = true; // 10 ms once the pass costs the step time left
-        bool stepChanged = false; // a step ended in this pass; the next one is pending
     };
     struct Output
     {

@@ -287,7 +287,6 @@ int Sequencer::nextInterval(bool stepStartedThisPass, qint64 sampleTick, double 
     in.stepTimeLeft = state.TStop;
     // The battery profiles end when the load says so; their step time is no deadline.
     in.shortStepTimeRule = !(function && function->loadRun == FunctionCatalog::LoadRunTest::BatteryProfile);
-    in.stepChanged = state.StepPending > 0;
     const PassTiming::Output out = m_timing.next(in);
     if (out.countDown) {
         state.TStop = state.TStop - Fixed4::fromDoubleOrZero(samplingMs / 1000.0);

@@ -17,16 +17,14 @@ private Q_SLOTS:
         QTest::addColumn<double>("secondsAtSample");
         QTest::addColumn<double>("secondsNow");
         QTest::addColumn<double>("stepTimeLeft");
-        QTest::addColumn<bool>("stepChanged");
         QTest::addColumn<int>("interval");
         QTest::addColumn<bool>("countDown");
         // The plan starts at tick 1000 with 100 ms samples.
-        QTest::newRow("on time") << qint64(1030) << 1.0 << 1.03 << 10.0 << false << 70 << true;
-        QTest::newRow("pass cost is absorbed") << qint64(1095) << 1.0 << 1.095 << 10.0 << false << 5 << true;
-        QTest::newRow("overrun") << qint64(1100) << 1.0 << 1.1 << 10.0 << false << 10 << true;
-        QTest::newRow("pass longer than step time left") << qint64(1030) << 1.0 << 1.03 << 0.0 << false << 10 << true;
-        QTest::newRow("midnight") << qint64(1030) << 86399.99 << 0.02 << 10.0 << false << 10 << false;
-        QTest::newRow("step change") << qint64(1030) << 1.0 << 1.03 << 10.0 << true << 5 << true;
+        QTest::newRow("on time") << qint64(1030) << 1.0 << 1.03 << 10.0 << 70 << true;
+        QTest::newRow("pass cost is absorbed") << qint64(1095) << 1.0 << 1.095 << 10.0 << 5 << true;
+        QTest::newRow("overrun") << qint64(1100) << 1.0 << 1.1 << 10.0 << 10 << true;
+        QTest::newRow("pass longer than step time left") << qint64(1030) << 1.0 << 1.03 << 0.0 << 10 << true;
+        QTest::newRow("midnight") << qint64(1030) << 86399.99 << 0.02 << 10.0 << 10 << false;
     }
     void intervals()
     {
@@ -34,13 +32,12 @@ private Q_SLOTS:
         QFETCH(double, secondsAtSample);
         QFETCH(double, secondsNow);
         QFETCH(double, stepTimeLeft);
-        QFETCH(bool, stepChanged);
         QFETCH(int, interval);
         QFETCH(bool, countDown);
         PassTiming timing;
         timing.restartPlan(1000);
-        const auto out = timing.next(
-            {tickNow, secondsAtSample, secondsNow, 100, Fixed4::fromDoubleOrZero(stepTimeLeft), true, stepChanged});
+        const auto out
+            = timing.next({tickNow, secondsAtSample, secondsNow, 100, Fixed4::fromDoubleOrZero(stepTimeLeft), true});
         QCOMPARE(out.intervalMs, interval);
         QCOMPARE(out.countDown, countDown);
     }
@@ -53,7 +50,7 @@ private Q_SLOTS:
         for (int pass = 0; pass < 1000; ++pass) {
             // Each pass costs 3 ms and the timer fires 1 ms late.
             const qint64 end = tick + 3;
-            const auto out = timing.next({end, 0, 0.003, 100, Fixed4::fromCount(100000), true, false});
+            const auto out = timing.next({end, 0, 0.003, 100, Fixed4::fromCount(100000), true});
             QVERIFY(out.intervalMs >= 1);
             tick = end + out.intervalMs + 1;
         }

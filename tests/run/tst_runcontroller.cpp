@@ -217,6 +217,8 @@ private Q_SLOTS:
             ++passes;
         } while (bench.run.state().StepPending == 0 && passes < 60);
         QCOMPARE(passes, passesInStep);
+        // The next step starts at the regular interval, not at once.
+        QCOMPARE(bench.clock.lastSleepMs(), 1000);
         QCOMPARE(bench.results.rowCount(), rows);
         bench.pass();
         QCOMPARE(bench.run.state().CurrentFunction, QStringLiteral("Rest"));
