@@ -66,8 +66,10 @@ QCoro::Task<> TransportLink::LinkSend(const QString &command)
 QCoro::Task<QString> TransportLink::LinkQuery()
 {
     LinkTransport *link = transport(connectMode());
-    if (!link)
+    if (!link) {
+        m_trace.TraceLine(QString());
         co_return QString();
+    }
     const QString reply = co_await link->query();
     m_trace.TraceLine(reply == ErrRec ? QString() : reply);
     co_return reply;
