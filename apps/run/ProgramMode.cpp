@@ -122,6 +122,7 @@ int runProgram(const RunnerOptions &options)
         run.StopCommand_Click();
     });
 
+    QObject::connect(&engine, &Engine::notice, [&](const QString &text) { progress.message(text); });
     bool settingsSaved = true;
     if (!engine.startRun(options.programPath, &settingsSaved))
         return 2;

@@ -1,6 +1,7 @@
 #include "run/Engine.h"
 
 #include "device/RatingTable.h"
+#include "model/NumberText.h"
 #include "settings/ProgramFolder.h"
 
 #include <QFileInfo>
@@ -36,6 +37,11 @@ bool Engine::saveSettings() { return SaveSettings(m_settings, m_measureOptions, 
 
 bool Engine::startRun(const QString &programFile, bool *settingsSaved)
 {
+    // The interval in force for the run is held to what the sampling box allows, wherever it came
+    // from: an interval of 0 would count no step time down while the load is polled at full rate.
+    const QString asGiven = m_measureOptions.measTimeText();
+    m_measureOptions.applyMeasTimeLimits();
+    const QString held = m_measureOptions.measTimeText();
     const bool saved = saveSettings();
     if (settingsSaved)
         *settingsSaved = saved;
@@ -45,5 +51,17 @@ bool Engine::startRun(const QString &programFile, bool *settingsSaved)
     options.measureTime = m_settings.MeasureTime;
     options.measure = {m_settings.MeasureVoltage == 1, m_settings.MeasureCurrent == 1, m_settings.MeasurePower == 1,
         m_settings.MeasureAh == 1, m_settings.MeasureWh == 1};
-    return m_run.RunCommand_Click(options);
+    if (!m_run.RunCommand_Click(options))
+        return false;
+    if (NumberText::lenient(held) != NumberText::lenient(asGiven)) {
+        const QString text
+            = QStringLiteral("The sampling interval \"%1\" is outside %2..%3 ms: the run samples every %4 ms.")
+                  .arg(asGiven)
+                  .arg(MeasureOptions::MinMeasTime)
+                  .arg(MeasureOptions::MaxMeasTime)
+                  .arg(held);
+        m_trace.TraceLine(text);
+        Q_EMIT notice(text);
+    }
+    return true;
 }

@@ -45,6 +45,10 @@ public:
     // The run's log file; the "TestLog" folder of the program's folder unless set.
     void setLogFilePath(const QString &path) { m_run.setLogFilePath(path); }
 
+Q_SIGNALS:
+    // Something the operator should know of a run that goes on all the same.
+    void notice(const QString &text);
+
 private:
     QString m_iniPath;
     Settings m_settings;

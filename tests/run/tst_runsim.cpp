@@ -14,6 +14,54 @@ class TestRunSim : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Whatever the settings file says, the run samples within 100..60000 ms, and says so when it
+    // had to hold the interval there.
+    void samplingIntervalIsHeldAtRun_data()
+    {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("held");
+        QTest::addColumn<bool>("said");
+        QTest::newRow("0") << "0"
+                           << "100" << true;
+        QTest::newRow("empty") << ""
+                               << "100" << true;
+        QTest::newRow("letters") << "abc"
+                                 << "100" << true;
+        QTest::newRow("negative") << "-5"
+                                  << "100" << true;
+        QTest::newRow("a fraction of a ms") << "0.0001"
+                                            << "100" << true;
+        QTest::newRow("above a minute") << "70000"
+                                        << "60000" << true;
+        QTest::newRow("in range") << "250"
+                                  << "250" << false;
+    }
+    void samplingIntervalIsHeldAtRun()
+    {
+        QFETCH(QString, given);
+        QFETCH(QString, held);
+        QFETCH(bool, said);
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
+        // No load anywhere: the run is stopped while it looks for one.
+        TestFiles::writeBytes(ini,
+            QStringLiteral("[Load Option]\r\nConnectMode=2\r\nLanIP1=127\r\nLanIP2=0\r\n"
+                           "LanIP3=0\r\nLanIP4=1\r\nLanPort=1\r\n[System]\r\nMeasureTime=%1\r\n")
+                .arg(given)
+                .toLatin1());
+        Engine engine(SystemClock::instance(), ini);
+        engine.loadSettings();
+        engine.setLogFilePath(dir.filePath(QStringLiteral("run.CSV")));
+        QSignalSpy notices(&engine, &Engine::notice);
+        QVERIFY(engine.startRun(QStringLiteral("held")));
+        QCOMPARE(engine.measureOptions().measTimeText(), held);
+        QCOMPARE(notices.size(), said ? 1 : 0);
+        QCOMPARE(engine.trace().lines().filter(QStringLiteral("sampling interval")).size(), said ? 1 : 0);
+        engine.run().StopCommand_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!engine.run().isRunning(), 2000);
+        QCOMPARE(TestFiles::readBytes(ini).contains("MeasureTime=" + held.toLatin1()), true);
+    }
+
     // Stop inside a long wait and Run at once: after the first run's "LOAD OFF" the load hears
     // only the second run (its identification first), which runs to its end.
     void stopThenRunInsideAWait_data()
