@@ -42,7 +42,20 @@ bool RunLogFile::open(const QString &path, QString *error)
 
 bool RunLogFile::WriteLogLine(const QStringList &cells, const QString &separatorText)
 {
-    return isOpen() && writeLine(cells.join(separatorFor(separatorText)));
+    const QString separator = separatorFor(separatorText);
+    // Cells carry instrument replies as received: a separator or a control character inside one
+    // would add a field or break the line, so each becomes a blank.
+    QStringList clean;
+    clean.reserve(cells.size());
+    for (QString cell : cells) {
+        if (!separator.isEmpty())
+            cell.replace(separator, QStringLiteral(" "));
+        for (QChar &c : cell)
+            if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+                c = u' ';
+        clean.append(cell);
+    }
+    return isOpen() && writeLine(clean.join(separator));
 }
 
 void RunLogFile::close()

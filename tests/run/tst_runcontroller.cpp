@@ -320,6 +320,38 @@ private Q_SLOTS:
         QVERIFY(lines.last().startsWith("1001,"));
     }
 
+    // Every line of the log has its ten fields, whatever the load's replies hold.
+    void csvLinesKeepTenFields_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("separator");
+        QTest::addColumn<QByteArray>("fields");
+        QTest::newRow("tab and NUL in a reply")
+            << QStringLiteral("12\t5,2%1x").arg(QChar(0)) << "<Tab>" << QByteArray("12 5\t2 x");
+        QTest::newRow("separator in a reply") << "1|2,3|"
+                                              << "|" << QByteArray("1 2|3 ");
+        QTest::newRow("CR in a reply") << "12.5\r,2"
+                                       << "," << QByteArray("12.5 ,2");
+    }
+    void csvLinesKeepTenFields()
+    {
+        QFETCH(QString, reply);
+        QFETCH(QString, separator);
+        QFETCH(QByteArray, fields);
+        RunBench bench;
+        bench.options.setSeparateText(separator);
+        bench.addDischarge(QStringLiteral("1"));
+        bench.load.setReply(QStringLiteral("MEAS:VC?"), reply);
+        QVERIFY(bench.start());
+        bench.pass();
+        const QByteArray sep = separator == u"<Tab>" ? QByteArray("\t") : separator.toLatin1();
+        const QByteArray line = bench.csvLines().at(1).chopped(1);
+        QCOMPARE(line.count(sep), 9);
+        QVERIFY(line.contains(sep + fields + sep));
+        for (char c : line)
+            QVERIFY(uchar(c) >= 0x20 || c == '\t');
+    }
+
     void separatorAndMeasureItems()
     {
         RunBench bench;
