@@ -18,5 +18,10 @@ int runIdentify(const RunnerOptions &options)
     QCoro::waitFor(engine.identification().identify());
     for (const QString &line : engine.identification().summaryLines())
         Console::printLine(stdout, line);
-    return engine.identification().ModelName() == ErrRec ? 2 : 0;
+    const QString &model = engine.identification().ModelName();
+    if (model.isEmpty() || model == ErrRec) {
+        Console::printLine(stderr, QStringLiteral("vornic-run: the load did not answer \"name?\""));
+        return 2;
+    }
+    return 0;
 }

@@ -26,6 +26,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("labTable");
         QTest::addColumn<QByteArray>("out");
         QTest::addColumn<int>("exitCode");
+        // A serial port other than the simulator's, when set.
+        QTest::addColumn<QByteArray>("comPort");
 
         const QByteArray allLoad
             = "Functions: Discharge, Rest, FOR, LOOP, Short, OCP, OPP, Dynamic, Normal, Battery RAMP, "
@@ -33,27 +35,35 @@ private Q_SLOTS:
               "Life, CV with Current Limit, CV with Power Limit, Dynamic Off, Sequence Load";
         QTest::newRow("default model") << QStringList() << false << QByteArray()
                                        << "Model: 6312C\nRated current: 60\n" + allLoad + "\n"
-                                       << 0;
+                                       << 0 << QByteArray();
         QTest::newRow("dash family") << QStringList{"--model", "VRN-7000Q-100-250"} << false << QByteArray()
                                      << QByteArray(
                                             "Model: VRN-7000Q-100-250\nRated current: 250\nFunctions: Discharge, "
                                             "Rest, FOR, LOOP, Short, OCP, OPP, Dynamic, Normal, Battery Discharge "
                                             "CC, Battery Discharge CP, Battery Cycle Life, Dynamic Off\n")
-                                     << 0;
+                                     << 0 << QByteArray();
         QTest::newRow("lab's own table") << QStringList() << false << QByteArray("75 6312C\n")
                                          << "Model: 6312C\nRated current: 75\n" + allLoad + "\n"
-                                         << 0;
+                                         << 0 << QByteArray();
         // The generator's LAN link reads no replies, so its model never joins the label and the
         // rated current label stays as it was.
         QTest::newRow("generator on LAN")
             << QStringList() << true << QByteArray()
             << "Model: 6312C\nRated current: \n" + allLoad + ", Sine Wave Dynamic, CC Dynamic Sweep\n"
-            << 0;
+            << 0 << QByteArray();
         QTest::newRow("silent load on serial")
             << QStringList{"--fault", "silent-after=1"} << false << QByteArray()
             << QByteArray("Model: ErrRec\nRated current: \nFunctions: Discharge, Rest, FOR, "
                           "LOOP, Short, OCP, OPP, Dynamic, Normal, Dynamic Off\n")
-            << 2;
+            << 2 << QByteArray();
+        // The window would show this too; what tells is the exit code and the reason on stderr.
+        const QByteArray noModel = "Model: \nRated current: \nFunctions: Discharge, Rest, FOR, LOOP, Short, OCP, OPP, "
+                                   "Dynamic, Normal, Battery Discharge CC, Battery Discharge CP, Battery Cycle Life, "
+                                   "Dynamic Off\n";
+        QTest::newRow("serial port that is not there")
+            << QStringList() << false << QByteArray() << noModel << 2 << QByteArray("/dev/no-such-port");
+        QTest::newRow("no serial port chosen")
+            << QStringList() << false << QByteArray() << noModel << 2 << QByteArray("0");
     }
     void identify()
     {
@@ -62,6 +72,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, labTable);
         QFETCH(QByteArray, out);
         QFETCH(int, exitCode);
+        QFETCH(QByteArray, comPort);
 
         QTemporaryDir dir;
         const QString pty = dir.filePath(QStringLiteral("pty"));
@@ -69,8 +80,9 @@ private Q_SLOTS:
             QStringList{"--tcp", "0", "--pty", pty, "--gen-tcp", "0", "--gen-idn", "Maker,AFG1022,1,1"} + simArguments);
         QVERIFY(sim.waitForAnnouncements(3));
         // A silent load is given up after a second on serial, after ten on LAN.
-        QByteArray ini = exitCode != 0 ? "[Load Option]\r\nConnectMode=0\r\nCOMPort=" + pty.toLocal8Bit() + "\r\n"
-                                       : lanSection("Load Option", sim.port(QStringLiteral("load")));
+        QByteArray ini = exitCode != 0
+            ? "[Load Option]\r\nConnectMode=0\r\nCOMPort=" + (comPort.isEmpty() ? pty.toLocal8Bit() : comPort) + "\r\n"
+            : lanSection("Load Option", sim.port(QStringLiteral("load")));
         if (generator)
             ini += lanSection("AFG Option", sim.port(QStringLiteral("generator"))) + "AFGEnable=1\r\n";
         const QString iniPath = dir.filePath(QStringLiteral("VORN.INI"));
@@ -93,6 +105,8 @@ private Q_SLOTS:
         QVERIFY(finished.wait(20000));
         QCOMPARE(run.readAllStandardOutput(), out);
         QCOMPARE(run.exitCode(), exitCode);
+        if (exitCode != 0)
+            QVERIFY(run.readAllStandardError().contains("did not answer"));
     }
 };
 
