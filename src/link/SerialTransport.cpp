@@ -26,11 +26,8 @@ std::optional<QString> SerialTransport::deviceName(const QString &comPort)
 QCoro::Task<> SerialTransport::open(const LinkSettings &settings)
 {
     const std::optional<QString> device = deviceName(settings.COMPort);
-    if (!device) {
-        // No port chosen: the operator hears it as of a port that cannot be opened.
-        Q_EMIT message(QStringLiteral("Please check COM Port is correct?"));
+    if (!device)
         co_return;
-    }
     if (m_port.isOpen())
         m_port.close();
     m_device = *device;
