@@ -6,6 +6,8 @@
 #include "link/TraceList.h"
 #include "model/NumberText.h"
 
+#include <termios.h>
+
 SerialTransport::SerialTransport(Clock &clock, TraceList &trace, QObject *parent) : LinkTransport(clock, trace, parent)
 {
     connect(&m_port, &QSerialPort::readyRead, &m_arrived, &Waker::wake);
@@ -36,7 +38,6 @@ QCoro::Task<> SerialTransport::open(const LinkSettings &settings)
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);
     m_port.setStopBits(QSerialPort::OneStop);
-    // Qt offers no combined RTS/CTS with XON/XOFF; the hardware lines are the stronger of the two.
     switch (settings.HandShake) {
     case 1:
         m_port.setFlowControl(QSerialPort::SoftwareControl);
@@ -49,13 +50,27 @@ QCoro::Task<> SerialTransport::open(const LinkSettings &settings)
         m_port.setFlowControl(QSerialPort::NoFlowControl);
         break;
     }
-    if (!openPort()) {
+    if (!openPort() || !addSoftwareFlowControl(settings.HandShake)) {
         Q_EMIT message(QStringLiteral("Please check COM Port is correct?"));
         if (m_port.isOpen())
             m_port.close();
         co_return;
     }
     writeLine(QStringLiteral("REM"));
+}
+
+bool SerialTransport::addSoftwareFlowControl(int handShake)
+{
+    // HandShake 3 is RTS/CTS and XON/XOFF at once. Qt offers one or the other; the terminal holds
+    // both, so XON/XOFF is added to the open port's settings.
+    if (handShake != 3)
+        return true;
+    termios settings{};
+    const int fd = int(m_port.handle());
+    if (::tcgetattr(fd, &settings) != 0)
+        return false;
+    settings.c_iflag |= IXON | IXOFF;
+    return ::tcsetattr(fd, TCSANOW, &settings) == 0;
 }
 
 bool SerialTransport::openPort()

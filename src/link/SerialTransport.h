@@ -29,6 +29,7 @@ public:
 
 private:
     bool openPort();
+    bool addSoftwareFlowControl(int handShake);
     bool writeLine(const QString &command);
     QCoro::Task<QString> readReply(bool startWithReceived);
     void recordError(const QString &during);

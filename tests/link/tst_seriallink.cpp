@@ -12,6 +12,9 @@
 #include <QTest>
 #include <QTimer>
 #include <ctime>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -206,6 +209,35 @@ private Q_SLOTS:
         QVERIFY(serial.messages.isEmpty());
         QVERIFY(serial.trace.lines().isEmpty());
         QVERIFY(serial.peer.received().isEmpty());
+    }
+
+    // The handshake as the terminal holds it once the port is open.
+    void handShakeModes_data()
+    {
+        QTest::addColumn<int>("handShake");
+        QTest::addColumn<bool>("xonXoff");
+        QTest::addColumn<bool>("rtsCts");
+        QTest::newRow("none") << 0 << false << false;
+        QTest::newRow("XON/XOFF") << 1 << true << false;
+        QTest::newRow("RTS/CTS") << 2 << false << true;
+        QTest::newRow("both") << 3 << true << true;
+    }
+    void handShakeModes()
+    {
+        QFETCH(int, handShake);
+        QFETCH(bool, xonXoff);
+        QFETCH(bool, rtsCts);
+        Serial serial;
+        serial.settings.HandShake = handShake;
+        QCoro::waitFor(serial.link.LinkConnect());
+        QVERIFY(serial.messages.isEmpty());
+        const int fd = ::open(serial.peer.slavePath().toLocal8Bit().constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(fd >= 0);
+        termios settings{};
+        QCOMPARE(::tcgetattr(fd, &settings), 0);
+        ::close(fd);
+        QCOMPARE((settings.c_iflag & IXON) != 0 && (settings.c_iflag & IXOFF) != 0, xonXoff);
+        QCOMPARE((settings.c_cflag & CRTSCTS) != 0, rtsCts);
     }
 
     void sendTraceLineCarriesTheRunState()
