@@ -133,7 +133,7 @@ int runProgram(const RunnerOptions &options)
     Console::printLine(stderr,
         QStringLiteral("vornic-run: %1, %2 rows, %3 failed verdicts, log %4")
             .arg(ending)
-            .arg(run.state().RowCounter - 1)
+            .arg(run.rowsLogged())
             .arg(run.failVerdicts())
             .arg(run.logFilePath()));
     return exitCode;

@@ -2,10 +2,10 @@
 
 #include "model/LosslessText.h"
 #include "model/TestProgram.h"
+#include "model/WholeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace TestStepFile {
 
@@ -42,11 +42,8 @@ Result SaveTestFile(const TestProgram &program, const QString &path, const std::
         if (trace)
             trace(line);
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return failure(path, file.errorString());
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        return failure(path, file.errorString());
+    if (const std::optional<QString> reason = WholeFile::replace(path, bytes))
+        return failure(path, *reason);
     return {};
 }
 

@@ -26,6 +26,8 @@ bool RunLogFile::open(const QString &path, QString *error)
         return false;
     }
     m_file.setFileName(path);
+    m_wholeSize = 0;
+    m_rows = 0;
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         if (error)
             *error = QStringLiteral("%1: %2").arg(path, m_file.errorString());
@@ -42,6 +44,8 @@ bool RunLogFile::open(const QString &path, QString *error)
 
 bool RunLogFile::WriteLogLine(const QStringList &cells, const QString &separatorText)
 {
+    if (!isOpen())
+        return false;
     const QString separator = separatorFor(separatorText);
     // Cells carry instrument replies as received: a separator or a control character inside one
     // would add a field or break the line, so each becomes a blank.
@@ -55,7 +59,10 @@ bool RunLogFile::WriteLogLine(const QStringList &cells, const QString &separator
                 c = u' ';
         clean.append(cell);
     }
-    return isOpen() && writeLine(clean.join(separator));
+    if (!writeLine(clean.join(separator)))
+        return false;
+    ++m_rows;
+    return true;
 }
 
 void RunLogFile::close()
@@ -72,5 +79,12 @@ QString RunLogFile::separatorFor(const QString &separatorText)
 bool RunLogFile::writeLine(const QString &line)
 {
     const QByteArray bytes = LosslessText::encode(line) + "\r\n";
-    return m_file.write(bytes) == bytes.size() && m_file.flush();
+    if (m_file.write(bytes) == bytes.size() && m_file.flush()) {
+        m_wholeSize += bytes.size();
+        return true;
+    }
+    // A full disk takes part of a line: the file is cut back to its last whole row, so that what
+    // it holds can be trusted to the last byte.
+    m_file.resize(m_wholeSize);
+    return false;
 }

@@ -22,6 +22,8 @@ public:
     // Returns false when the line could not be written.
     bool WriteLogLine(const QStringList &cells, const QString &separatorText);
     void close();
+    // The data lines the file holds, all of them whole.
+    int rows() const { return m_rows; }
 
     static QString separatorFor(const QString &separatorText);
 
@@ -29,4 +31,6 @@ private:
     bool writeLine(const QString &line);
 
     QFile m_file;
+    qint64 m_wholeSize = 0;
+    int m_rows = 0;
 };

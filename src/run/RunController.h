@@ -63,6 +63,8 @@ public:
     const RunState &state() const { return m_state; }
     ErrorTrail &errorTrail() { return m_errorTrail; }
     int failVerdicts() const { return m_failVerdicts; }
+    // The rows the last run's log file holds.
+    int rowsLogged() const { return m_logFile.rows(); }
     // What a line sent now carries in its trace line.
     TraceFields traceFields() const;
 

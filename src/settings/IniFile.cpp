@@ -1,8 +1,9 @@
 #include "settings/IniFile.h"
 
+#include "model/WholeFile.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -181,14 +182,7 @@ bool IniFile::save()
         content += line.raw;
         content += "\r\n";
     }
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(content) != content.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return !WholeFile::replace(m_path, content);
 }
 
 QString IniFile::ReadIniString(

@@ -1,4 +1,6 @@
 #include "RunBench.h"
+#include "TestFiles.h"
+#include "TinyDisk.h"
 
 #include <QTest>
 
@@ -350,6 +352,30 @@ private Q_SLOTS:
         QVERIFY(line.contains(sep + fields + sep));
         for (char c : line)
             QVERIFY(uchar(c) >= 0x20 || c == '\t');
+    }
+
+    // The disk fills during a run: the run ends with the load off, and the log holds whole rows
+    // only, as many as are reported.
+    void fullDiskLeavesWholeRows()
+    {
+        TinyDisk disk(16);
+        if (!disk.isMounted())
+            QSKIP("a tmpfs cannot be mounted here");
+        RunBench bench;
+        const QString path = disk.filePath(QStringLiteral("TEMPLOG.CSV"));
+        bench.run.setLogFilePath(path);
+        bench.addDischarge(QStringLiteral("1"), QStringLiteral("1000"));
+        QVERIFY(bench.start());
+        disk.fill(1000);
+        bench.runToEnd();
+        QCOMPARE(bench.ends, QList<RunEvents::Result>{RunEvents::Result::Error});
+        QVERIFY(bench.messages.last().contains(path));
+        QCOMPARE(bench.load.sent().last(), QStringLiteral("LOAD OFF"));
+        const QByteArray log = TestFiles::readBytes(path);
+        QVERIFY(log.endsWith("\r\n"));
+        QCOMPARE(log.count('\n'), 1 + bench.run.rowsLogged());
+        QVERIFY(bench.run.rowsLogged() > 0);
+        QVERIFY(bench.results.rowCount() > bench.run.rowsLogged());
     }
 
     void separatorAndMeasureItems()
