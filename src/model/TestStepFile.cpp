@@ -55,6 +55,14 @@ Result readContent(const QString &path, Content &content)
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return failure(path, file.errorString());
+    // A file of more steps than a program can hold is refused before it is taken apart: its
+    // lines alone, blank ones included, would take gigabytes.
+    const qsizetype steps = bytes.count('\n') - (bytes.endsWith('\n') ? 1 : 0);
+    if (steps > MaxSteps)
+        return failure(path,
+            QStringLiteral("%1 steps, more than the %2 a program can hold; nothing was loaded")
+                .arg(steps)
+                .arg(MaxSteps));
     const QList<QByteArray> lines = splitLines(bytes);
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QStringList fields = LosslessText::decode(lines.at(i)).split(u',');

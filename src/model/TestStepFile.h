@@ -11,6 +11,9 @@ class TestProgram;
 // line first. Saving writes the grid as it stands; loading takes the cells as they come.
 namespace TestStepFile {
 
+// The most steps a program can hold.
+constexpr int MaxSteps = 100000;
+
 struct Result
 {
     bool ok = true;

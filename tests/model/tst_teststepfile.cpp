@@ -28,6 +28,31 @@ private:
     QString path(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
 
 private Q_SLOTS:
+    // A file of more steps than a program can hold is refused whole, blank lines or not, and the
+    // program is left as it was.
+    void tooManyStepsAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("blank lines") << QByteArray();
+        QTest::newRow("steps") << QByteArray("1,Rest,,,,5");
+    }
+    void tooManyStepsAreRefused()
+    {
+        QFETCH(QByteArray, line);
+        QByteArray bytes = "header\r\n";
+        for (int step = 0; step <= TestStepFile::MaxSteps; ++step)
+            bytes += line + "\r\n";
+        TestFiles::writeBytes(path("huge.TSF"), bytes);
+        TestProgram program;
+        program.setGridRowCount(3);
+        program.setCell(1, 1, QStringLiteral("Rest"));
+        const TestStepFile::Result result = TestStepFile::LoadTestFile(program, path("huge.TSF"));
+        QVERIFY(!result.ok);
+        QVERIFY2(result.message.contains(QStringLiteral("100001 steps")), qPrintable(result.message));
+        QCOMPARE(program.StepCount(), 1);
+        QCOMPARE(program.cell(1, 1), QStringLiteral("Rest"));
+    }
+
     void documentedLinesAndRoundTrip()
     {
         const QByteArray bytes = Header + DischargeLine + RestLine
