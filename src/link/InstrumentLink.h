@@ -33,6 +33,8 @@ public:
     virtual int connectMode() const = 0;
     // The token whose cancelling ends the link's waits; none: they run their course.
     virtual void setCancelToken(const CancelToken *cancel) = 0;
+    // Whether the transport in use holds an open connection (port, socket, device handle).
+    virtual bool isConnected() const = 0;
 
     // Clears the reply, sends the query and waits for its reply. One exchange at a time: a query
     // made while another waits for its reply goes out once that one has its answer.

@@ -46,6 +46,20 @@ void TransportLink::setCancelToken(const CancelToken *cancel)
         link->setCancelToken(cancel);
 }
 
+bool TransportLink::isConnected() const
+{
+    switch (connectMode()) {
+    case 0:
+        return m_serial.isOpen();
+    case 1:
+        return m_gpib.handle() > 0;
+    case 2:
+        return m_tcp.isConnected();
+    default:
+        return false;
+    }
+}
+
 QCoro::Task<> TransportLink::LinkConnect()
 {
     const LinkSettings settings = m_settings();

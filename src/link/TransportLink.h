@@ -43,6 +43,7 @@ public:
     void clearReply() override;
     int connectMode() const override { return m_settings().ConnectMode; }
     void setCancelToken(const CancelToken *cancel) override;
+    bool isConnected() const override;
 
     // The last complete LAN reply, as the sample over LAN reads it.
     QString ReplyBuffer() const { return m_tcp.replyBuffer(); }

@@ -76,6 +76,9 @@ QCoro::Task<> Sequencer::switchOff()
     m_parts.load.setCancelToken(nullptr);
     if (m_parts.generator)
         m_parts.generator->setCancelToken(nullptr);
+    // A connection that dropped is made anew for them: the load may take one at once.
+    if (!m_parts.load.isConnected())
+        co_await m_parts.load.LinkConnect();
     if (!m_offLine.isEmpty())
         co_await m_parts.load.LinkSend(m_offLine);
     co_await m_parts.load.LinkSend(QStringLiteral("LOAD OFF"));

@@ -169,6 +169,33 @@ private Q_SLOTS:
         QCOMPARE(load.last(), QStringLiteral("LOAD OFF"));
     }
 
+    // The connection drops during a run: the run is lost, and its off line still reaches the load
+    // over a new connection.
+    void droppedConnectionStillSwitchesTheLoadOff()
+    {
+        QTemporaryDir dir;
+        const QString simLog = dir.filePath(QStringLiteral("sim.log"));
+        SimProcess sim({"--tcp", "0", "--log", simLog, "--fault", "drop-after=10"});
+        QVERIFY(sim.waitForAnnouncements(1));
+        const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
+        TestFiles::writeBytes(ini,
+            QStringLiteral("[Load Option]\r\nConnectMode=2\r\nLanIP1=127\r\nLanIP2=0\r\nLanIP3=0\r\n"
+                           "LanIP4=1\r\nLanPort=%1\r\n[System]\r\nMeasureTime=100\r\n")
+                .arg(sim.port(QStringLiteral("load")))
+                .toLatin1());
+        const QString program = dir.filePath(QStringLiteral("long.TSF"));
+        TestFiles::writeBytes(
+            program, TestFiles::crlfLines({"header", "1,Discharge,CC,2,0,600,0" + QByteArray(24, ',') + "0,0"}));
+        QProcess runner;
+        runner.start(
+            binary("vornic-run"), {"--settings", ini, "--log", dir.filePath(QStringLiteral("run.CSV")), program});
+        QVERIFY(runner.waitForFinished(30000));
+        QCOMPARE(runner.exitCode(), 2);
+        int unknown = 0;
+        const QStringList load = loggedLines(TestFiles::readBytes(simLog), 'L', &unknown);
+        QCOMPARE(load.mid(load.size() - 2), (QStringList{"REM", "LOAD OFF"}));
+    }
+
     // Interrupted while sampling, and while it waits 10 s for a reply that does not come (the load
     // falls silent after "LOAD ON"): the load is switched off and the runner ends at once.
     void interruptedRunSwitchesTheLoadOff_data()

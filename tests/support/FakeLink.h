@@ -30,6 +30,7 @@ public:
     QCoro::Task<QString> LinkRead() override { co_return replyTo(m_lastSent); }
     void clearReply() override { }
     int connectMode() const override { return m_mode; }
+    bool isConnected() const override { return true; }
     // Nothing here waits, so there is nothing to cancel.
     void setCancelToken(const CancelToken *) override { }
 
