@@ -76,8 +76,9 @@ QCoro::Task<> Sequencer::switchOff()
     m_parts.load.setCancelToken(nullptr);
     if (m_parts.generator)
         m_parts.generator->setCancelToken(nullptr);
-    // A connection that dropped is made anew for them: the load may take one at once.
-    if (!m_parts.load.isConnected())
+    // A load lost because its connection dropped may take a new one at once: the off lines go
+    // over it. (A load that was never reached is not looked for again.)
+    if (m_result == Result::Lost && !m_parts.load.isConnected())
         co_await m_parts.load.LinkConnect();
     if (!m_offLine.isEmpty())
         co_await m_parts.load.LinkSend(m_offLine);
