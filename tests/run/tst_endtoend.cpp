@@ -178,11 +178,7 @@ private Q_SLOTS:
         SimProcess sim({"--tcp", "0", "--log", simLog, "--fault", "drop-after=10"});
         QVERIFY(sim.waitForAnnouncements(1));
         const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
-        TestFiles::writeBytes(ini,
-            QStringLiteral("[Load Option]\r\nConnectMode=2\r\nLanIP1=127\r\nLanIP2=0\r\nLanIP3=0\r\n"
-                           "LanIP4=1\r\nLanPort=%1\r\n[System]\r\nMeasureTime=100\r\n")
-                .arg(sim.port(QStringLiteral("load")))
-                .toLatin1());
+        TestFiles::writeBytes(ini, TestFiles::lanLoadSettings(sim.port(QStringLiteral("load"))));
         const QString program = dir.filePath(QStringLiteral("long.TSF"));
         TestFiles::writeBytes(
             program, TestFiles::crlfLines({"header", "1,Discharge,CC,2,0,600,0" + QByteArray(24, ',') + "0,0"}));
@@ -218,20 +214,15 @@ private Q_SLOTS:
         const QString simLog = dir.filePath(QStringLiteral("sim.log"));
         SimProcess sim(QStringList{"--tcp", "0", "--log", simLog} + fault);
         QVERIFY(sim.waitForAnnouncements(1));
-        QFile iniFile(dir.filePath(QStringLiteral("VORN.INI")));
-        QVERIFY(iniFile.open(QIODevice::WriteOnly));
-        iniFile.write(QStringLiteral("[Load Option]\r\nConnectMode=2\r\nLanIP1=127\r\nLanIP2=0\r\nLanIP3=0\r\n"
-                                     "LanIP4=1\r\nLanPort=%1\r\n[System]\r\nMeasureTime=100\r\n")
-                          .arg(sim.port(QStringLiteral("load")))
-                          .toLatin1());
-        iniFile.close();
+        const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
+        TestFiles::writeBytes(ini, TestFiles::lanLoadSettings(sim.port(QStringLiteral("load"))));
         const QString program = dir.filePath(QStringLiteral("long.TSF"));
         TestFiles::writeBytes(
             program, TestFiles::crlfLines({"header", "1,Discharge,CC,2,0,600,0" + QByteArray(24, ',') + "0,0"}));
 
         QProcess runner;
-        runner.start(binary("vornic-run"),
-            {"--settings", iniFile.fileName(), "--log", dir.filePath(QStringLiteral("run.CSV")), program});
+        runner.start(
+            binary("vornic-run"), {"--settings", ini, "--log", dir.filePath(QStringLiteral("run.CSV")), program});
         QVERIFY(runner.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(simLog).contains(waitFor), 10000);
         QTest::qWait(300);

@@ -44,11 +44,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
         // No load anywhere: the run is stopped while it looks for one.
-        TestFiles::writeBytes(ini,
-            QStringLiteral("[Load Option]\r\nConnectMode=2\r\nLanIP1=127\r\nLanIP2=0\r\n"
-                           "LanIP3=0\r\nLanIP4=1\r\nLanPort=1\r\n[System]\r\nMeasureTime=%1\r\n")
-                .arg(given)
-                .toLatin1());
+        TestFiles::writeBytes(ini, TestFiles::lanLoadSettings(1, given));
         Engine engine(SystemClock::instance(), ini);
         engine.loadSettings();
         engine.setLogFilePath(dir.filePath(QStringLiteral("run.CSV")));
@@ -82,12 +78,7 @@ private Q_SLOTS:
         SimProcess sim({"--tcp", "0", "--source", "supply", "--log", simLog});
         QVERIFY(sim.waitForAnnouncements(1));
         const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
-        TestFiles::writeBytes(ini,
-            QStringLiteral("[Load Option]\r\nConnectMode=2\r\nLanIP1=127\r\nLanIP2=0\r\nLanIP3=0\r\n"
-                           "LanIP4=1\r\nLanPort=%1\r\n[System]\r\nMeasureTime=%2\r\n")
-                .arg(sim.port(QStringLiteral("load")))
-                .arg(measureMs)
-                .toLatin1());
+        TestFiles::writeBytes(ini, TestFiles::lanLoadSettings(sim.port(QStringLiteral("load")), measureMs));
         Engine engine(SystemClock::instance(), ini);
         engine.loadSettings();
         engine.setLogFilePath(dir.filePath(QStringLiteral("run.CSV")));

@@ -25,4 +25,14 @@ inline void writeBytes(const QString &path, const QByteArray &bytes)
 // Lines ended by CR LF, as the program's text files are.
 inline QByteArray crlfLines(const QList<QByteArray> &lines) { return lines.join("\r\n") + "\r\n"; }
 
+// A settings file for a load on LAN at 127.0.0.1:`port`, sampling every `measureTime` ms.
+inline QByteArray lanLoadSettings(quint16 port, const QString &measureTime = QStringLiteral("100"))
+{
+    return QStringLiteral("[Load Option]\r\nConnectMode=2\r\nLanIP1=127\r\nLanIP2=0\r\nLanIP3=0\r\nLanIP4=1\r\n"
+                          "LanPort=%1\r\n[System]\r\nMeasureTime=%2\r\n")
+        .arg(port)
+        .arg(measureTime)
+        .toLatin1();
+}
+
 } // namespace TestFiles
