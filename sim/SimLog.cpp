@@ -11,12 +11,12 @@ bool SimLog::open(const QString &path, QString *error)
     return true;
 }
 
-void SimLog::write(SimInstrument instrument, qint64 ms, bool known, const QByteArray &line)
+void SimLog::write(SimInstrument instrument, qint64 nsecs, bool known, const QByteArray &line)
 {
     if (!m_file.isOpen())
         return;
     QByteArray text = instrument == SimInstrument::Load ? "L " : "G ";
-    text += QByteArray::number(ms) + (known ? " = " : " ? ") + line + '\n';
+    text += QByteArray::number(nsecs / (m_microseconds ? 1000 : 1000000)) + (known ? " = " : " ? ") + line + '\n';
     m_file.write(text);
     m_file.flush();
 }

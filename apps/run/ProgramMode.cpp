@@ -102,6 +102,13 @@ int runProgram(const RunnerOptions &options)
     QObject::connect(&run.events(), &RunEvents::stepStarted,
         [&](int row, const QString &function) { progress.stepStarted(row, function); });
     QObject::connect(&run.events(), &RunEvents::rowMade, [&] { progress.rowMade(); });
+    QObject::connect(&run.events(), &RunEvents::replyGap, [&](int step, double from, double to) {
+        progress.message(QStringLiteral("step %1: no reply from the load from %2 s to %3 s of the run; it answers "
+                                        "again over a reopened link")
+                             .arg(step)
+                             .arg(from, 0, 'f', 1)
+                             .arg(to, 0, 'f', 1));
+    });
     QObject::connect(&run, &RunController::testFinished, [&] { progress.message(QStringLiteral("Test Finished")); });
     if (options.trace)
         QObject::connect(&engine.trace(), &TraceList::rowsInserted, [&](const QModelIndex &, int, int last) {

@@ -123,6 +123,7 @@ int main(int argc, char *argv[])
         {QStringLiteral("speed"), QStringLiteral("Simulated time runs FACTOR times faster than real time."),
             QStringLiteral("FACTOR"), QStringLiteral("1")},
         {QStringLiteral("log"), QStringLiteral("Write every received line to FILE."), QStringLiteral("FILE")},
+        {QStringLiteral("log-us"), QStringLiteral("Stamp the log's lines in microseconds, not milliseconds.")},
         {QStringLiteral("fault"), QStringLiteral("Inject faults into the load's link (see above)."),
             QStringLiteral("SPEC")},
     });
@@ -156,6 +157,7 @@ int main(int argc, char *argv[])
         log = std::make_unique<SimLog>();
         if (!log->open(parser.value(QStringLiteral("log")), &error))
             return fail(error);
+        log->setMicroseconds(parser.isSet(QStringLiteral("log-us")));
     }
 
     SimInstruments instruments(config, *speed, log.get());

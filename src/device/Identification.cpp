@@ -1,8 +1,8 @@
 #include "device/Identification.h"
 
 #include "device/ModelCapabilities.h"
+#include "device/ModelReply.h"
 #include "link/InstrumentLink.h"
-#include "model/NumberText.h"
 
 #include "link/CancelToken.h"
 #include "link/WakeAwaiter.h"
@@ -75,28 +75,21 @@ QCoro::Task<> Identification::askInstruments(bool generatorEnabled)
 
     if (generator) {
         const QString idn = co_await generator->ask(QStringLiteral("*idn?"));
-        const QStringList fields = idn.split(u',');
-        if (fields.size() < 2)
+        const std::optional<QString> generatorModel = ModelReply::generatorModel(idn);
+        if (!generatorModel)
             co_return;
-        setNameLabel(m_nameLabel + QStringLiteral(" + ") + fields.at(1));
+        setNameLabel(m_nameLabel + QStringLiteral(" + ") + *generatorModel);
     }
     setAMaxLabel(m_ratedCurrent);
 }
 
 bool Identification::rateModel()
 {
-    const QString &prefix = m_table.dashPrefix();
-    if (!prefix.isEmpty() && m_modelName.contains(prefix, Qt::CaseSensitive)) {
-        const QStringList fields = m_modelName.split(u'-');
-        if (fields.size() < 4)
-            return false;
-        setRatedCurrent(NumberText::shortest(NumberText::lenient(fields.at(3))));
-        return true;
-    }
+    const ModelReply::Rating rating = ModelReply::rating(m_modelName, m_table);
     // No entry: the rating found before stays.
-    if (const std::optional<int> rating = m_table.ratingFor(m_modelName))
-        setRatedCurrent(QString::number(*rating));
-    return true;
+    if (rating.current)
+        setRatedCurrent(*rating.current);
+    return rating.readable;
 }
 
 QStringList Identification::summaryLines() const

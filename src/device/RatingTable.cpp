@@ -21,9 +21,11 @@ QString readText(const QString &path, bool *ok)
 RatingTable RatingTable::parse(const QString &text, const QString &source, QStringList *problems)
 {
     RatingTable table;
+    // Every text goes in with one arg(): a chained arg() would take a "%1" in the file's name or text
+    // for a place of its own.
     const auto report = [&](int line, const QString &what) {
         if (problems)
-            problems->append(QStringLiteral("%1 line %2: %3").arg(source).arg(line).arg(what));
+            problems->append(QStringLiteral("%1 line %2: %3").arg(source, QString::number(line), what));
     };
     static const QRegularExpression blanks(QStringLiteral("\\s+"));
     const QStringList lines = text.split(u'\n');
@@ -49,7 +51,8 @@ RatingTable RatingTable::parse(const QString &text, const QString &source, QStri
         const int rating = fields.first().toInt(&ok);
         if (!ok || rating <= 0 || rating > MaxRating || !fields.first().front().isDigit()) {
             report(lineNo,
-                QStringLiteral("\"%1\" is not a rating in amperes (1 to %2)").arg(fields.first()).arg(MaxRating));
+                QStringLiteral("\"%1\" is not a rating in amperes (1 to %2)")
+                    .arg(fields.first(), QString::number(MaxRating)));
             continue;
         }
         if (fields.size() < 2) {

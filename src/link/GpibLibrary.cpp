@@ -90,7 +90,12 @@ QCoro::Task<QByteArray> GpibLibrary::ibrd(int handle)
         m_ibrd(handle, buffer.data(), long(buffer.size()));
         count = m_threadIbcntl();
     });
+    co_return bytesRead(buffer, count);
+}
+
+QByteArray GpibLibrary::bytesRead(const QByteArray &buffer, long count)
+{
     if (count <= 0)
-        co_return QByteArray();
-    co_return buffer.left(qsizetype(std::min<long>(count, ReadBufferSize)));
+        return QByteArray();
+    return buffer.left(qsizetype(std::min<long>(count, buffer.size())));
 }

@@ -32,6 +32,8 @@ public:
     // ibrd into a 256-byte buffer; the bytes are the first ThreadIbcntl() of it (none when that is
     // 0 or less).
     QCoro::Task<QByteArray> ibrd(int handle);
+    // The bytes an ibrd into `buffer` gave, by the count the library reported.
+    static QByteArray bytesRead(const QByteArray &buffer, long count);
 
 private:
     using IbdevFn = int (*)(int, int, int, int, int, int);

@@ -2,6 +2,7 @@
 
 #include "link/GpibLibrary.h"
 #include "link/InstrumentLink.h"
+#include "link/LineFraming.h"
 
 GpibTransport::GpibTransport(GpibLibrary &library, Clock &clock, TraceList &trace, QObject *parent)
     : LinkTransport(clock, trace, parent), m_library(library)
@@ -32,7 +33,6 @@ QCoro::Task<QString> GpibTransport::read()
     if (m_handle == 0)
         co_return ErrRec;
     const QByteArray bytes = co_await m_library.ibrd(m_handle);
-    if (bytes.isEmpty())
-        co_return ErrRec;
-    co_return fromWire(withoutLineEnd(bytes));
+    const std::optional<QByteArray> reply = LineFraming::reply(bytes);
+    co_return reply ? fromWire(*reply) : ErrRec;
 }

@@ -35,6 +35,14 @@ public:
     virtual void setCancelToken(const CancelToken *cancel) = 0;
     // Whether the transport in use holds an open connection (port, socket, device handle).
     virtual bool isConnected() const = 0;
+    // Lets the connection go and connects again: a new socket, the port closed and opened, a new
+    // device handle. A load that stopped answering may answer on a fresh connection.
+    virtual QCoro::Task<> LinkReopen() { return LinkConnect(); }
+    // No single reply wait or connect lasts longer than this; 0 gives the documented time-outs.
+    virtual void setWaitLimit(int ms) { Q_UNUSED(ms) }
+    // While held, the operator's messages go to the trace only: a link reopened again and again
+    // would otherwise say the same failure each time.
+    virtual void holdMessages(bool hold) { Q_UNUSED(hold) }
 
     // Clears the reply, sends the query and waits for its reply. One exchange at a time: a query
     // made while another waits for its reply goes out once that one has its answer.

@@ -1,14 +1,15 @@
 #include "link/LinkTransport.h"
 
+#include "link/Clock.h"
+#include "link/LineFraming.h"
+
 LinkTransport::LinkTransport(Clock &clock, TraceList &trace, QObject *parent)
     : QObject(parent), m_clock(clock), m_trace(trace)
 { }
 
-QByteArray LinkTransport::withoutLineEnd(const QByteArray &line)
+QByteArray LinkTransport::withoutLineEnd(const QByteArray &line) { return LineFraming::withoutLineEnd(line); }
+
+bool LinkTransport::pastWaitLimit(qint64 startTick) const
 {
-    if (line.endsWith("\r\n"))
-        return line.chopped(2);
-    if (line.endsWith('\n'))
-        return line.chopped(1);
-    return line;
+    return m_waitLimitMs > 0 && m_clock.tickMs() - startTick >= m_waitLimitMs;
 }

@@ -7,6 +7,7 @@
 #include <QCoro/QCoroTask>
 #include <QObject>
 #include <QString>
+#include <algorithm>
 
 class CancelToken;
 class Clock;
@@ -34,6 +35,8 @@ public:
 
     // The waits of this transport end at once when this token fires.
     void setCancelToken(const CancelToken *cancel) { m_cancel = cancel; }
+    // No reply wait and no connect lasts longer than this; 0 gives the transport's own time-outs.
+    void setWaitLimit(int ms) { m_waitLimitMs = ms; }
 
     // Text as it goes over the wire: 8-bit, one byte per character.
     static QByteArray toWire(const QString &text) { return text.toLatin1(); }
@@ -46,9 +49,15 @@ Q_SIGNALS:
     void message(const QString &text);
 
 protected:
+    // A time-out of the transport, shortened to the wait limit.
+    int limited(int ms) const { return m_waitLimitMs > 0 ? std::min(ms, m_waitLimitMs) : ms; }
+    // Whether a wait begun at `startTick` has outlasted the wait limit.
+    bool pastWaitLimit(qint64 startTick) const;
+
     Clock &m_clock;
     TraceList &m_trace;
     const CancelToken *m_cancel = nullptr;
+    int m_waitLimitMs = 0;
     // Fired whenever what a reply wait waits for may have changed.
     Waker m_arrived;
 };

@@ -3,6 +3,7 @@
 #include "link/CancelToken.h"
 #include "link/Clock.h"
 #include "link/InstrumentLink.h"
+#include "link/LineFraming.h"
 #include "link/TraceList.h"
 #include "model/NumberText.h"
 
@@ -115,13 +116,14 @@ QCoro::Task<QString> SerialTransport::readReply(bool startWithReceived)
         co_return QString();
     QByteArray text = startWithReceived ? m_port.readAll() : QByteArray();
     const qint64 start = m_clock.tickMs();
+    const int timeoutMs = limited(ReplyTimeoutMs);
     auto elapsed = [&] { return double(m_clock.tickMs() - start); };
-    while (!text.endsWith('\n') && elapsed() < ReplyTimeoutMs) {
+    while (!text.endsWith('\n') && elapsed() < timeoutMs) {
         text += m_port.readAll();
         if (text.endsWith('\n'))
             break;
         co_await m_clock.waitUntil(
-            ReplyTimeoutMs - elapsed(),
+            timeoutMs - elapsed(),
             [this] { return m_port.bytesAvailable() > 0 || m_port.error() != QSerialPort::NoError; }, &m_arrived,
             m_cancel);
         if (m_port.error() != QSerialPort::NoError && m_port.error() != QSerialPort::TimeoutError) {
@@ -133,7 +135,8 @@ QCoro::Task<QString> SerialTransport::readReply(bool startWithReceived)
     }
     if (text.size() < 2)
         co_return ErrRec;
-    co_return fromWire(withoutLineEnd(text));
+    const std::optional<QByteArray> reply = LineFraming::reply(text);
+    co_return reply ? fromWire(*reply) : ErrRec;
 }
 
 void SerialTransport::recordError(const QString &during)

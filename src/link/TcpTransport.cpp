@@ -2,6 +2,7 @@
 
 #include "link/Clock.h"
 #include "link/InstrumentLink.h"
+#include "link/LineFraming.h"
 #include "link/TraceList.h"
 
 #include <sys/ioctl.h>
@@ -48,7 +49,8 @@ QCoro::Task<> TcpTransport::connectWithRetries(const QString &host, quint16 port
     m_socket.abort();
     m_partial.clear();
     m_socket.connectToHost(host, port);
-    if (!co_await m_clock.waitMs(FirstPauseMs, m_cancel, &m_arrived))
+    const qint64 start = m_clock.tickMs();
+    if (!co_await m_clock.waitMs(limited(FirstPauseMs), m_cancel, &m_arrived))
         co_return;
     int retries = 0;
     while (!isConnected()) {
@@ -58,7 +60,7 @@ QCoro::Task<> TcpTransport::connectWithRetries(const QString &host, quint16 port
             m_socket.connectToHost(host, port);
         if (!co_await m_clock.waitMs(RetryPauseMs, m_cancel, &m_arrived))
             co_return;
-        if (retries > LastRetry) {
+        if (retries > LastRetry || pastWaitLimit(start)) {
             if (!isConnected()) {
                 m_socket.abort();
                 Q_EMIT message(QStringLiteral("Connect Fail!"));
@@ -69,23 +71,22 @@ QCoro::Task<> TcpTransport::connectWithRetries(const QString &host, quint16 port
     }
 }
 
+void TcpTransport::close()
+{
+    m_socket.abort();
+    m_partial.clear();
+    m_replyBuffer.clear();
+}
+
 void TcpTransport::onReadyRead()
 {
     if (!m_receives || m_takingUnread)
         return;
     // TCP delivers a line in as many pieces as it likes: a reply is only whole at its LF.
     m_partial += m_socket.readAll();
-    bool arrived = false;
-    qsizetype end;
-    while ((end = m_partial.indexOf('\n')) >= 0) {
-        const QByteArray line = withoutLineEnd(m_partial.left(end + 1));
-        m_partial.remove(0, end + 1);
-        if (!line.isEmpty()) {
-            m_replyBuffer = fromWire(line);
-            arrived = true;
-        }
-    }
-    if (arrived) {
+    const QList<QByteArray> lines = LineFraming::takeLines(m_partial);
+    if (!lines.isEmpty()) {
+        m_replyBuffer = fromWire(lines.last());
         Q_EMIT replyArrived();
         m_arrived.wake();
     }
@@ -127,7 +128,7 @@ QCoro::Task<QString> TcpTransport::query()
         co_return QString();
     // A connection that is gone brings no reply: waiting out the time-out would only hold up the run.
     co_await m_clock.waitUntil(
-        ReplyTimeoutMs, [this] { return !m_replyBuffer.isEmpty() || !isConnected(); }, &m_arrived, m_cancel);
+        limited(ReplyTimeoutMs), [this] { return !m_replyBuffer.isEmpty() || !isConnected(); }, &m_arrived, m_cancel);
     co_return m_replyBuffer.isEmpty() ? ErrRec : m_replyBuffer;
 }
 

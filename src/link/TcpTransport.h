@@ -31,6 +31,8 @@ public:
     // ReplyBuffer: the last complete line received, without its line end; "" when there is none.
     const QString &replyBuffer() const { return m_replyBuffer; }
     bool isConnected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
+    // Lets the connection go, so that the next open makes a new one.
+    void close();
 
 Q_SIGNALS:
     void replyArrived();

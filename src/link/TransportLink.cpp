@@ -15,9 +15,8 @@ TransportLink::TransportLink(
       m_gpib(gpib, clock, trace),
       m_tcp(role == LinkRole::Load, clock, trace)
 {
-    connect(&m_serial, &LinkTransport::message, this, &TransportLink::message);
-    connect(&m_gpib, &LinkTransport::message, this, &TransportLink::message);
-    connect(&m_tcp, &LinkTransport::message, this, &TransportLink::message);
+    for (LinkTransport *link : transports())
+        connect(link, &LinkTransport::message, this, &TransportLink::passOn);
     connect(&m_tcp, &TcpTransport::replyArrived, this, &TransportLink::replyArrived);
 }
 
@@ -39,10 +38,19 @@ LinkTransport *TransportLink::transport(int mode)
     }
 }
 
+void TransportLink::passOn(const QString &text)
+{
+    if (m_messagesHeld)
+        m_trace.TraceLine(text);
+    else
+        Q_EMIT message(text);
+}
+
+std::array<LinkTransport *, 3> TransportLink::transports() { return {&m_serial, &m_gpib, &m_tcp}; }
+
 void TransportLink::setCancelToken(const CancelToken *cancel)
 {
-    for (LinkTransport *link : {static_cast<LinkTransport *>(&m_serial), static_cast<LinkTransport *>(&m_gpib),
-             static_cast<LinkTransport *>(&m_tcp)})
+    for (LinkTransport *link : transports())
         link->setCancelToken(cancel);
 }
 
@@ -65,6 +73,20 @@ QCoro::Task<> TransportLink::LinkConnect()
     const LinkSettings settings = m_settings();
     if (LinkTransport *link = transport(settings.ConnectMode))
         co_await link->open(settings);
+}
+
+QCoro::Task<> TransportLink::LinkReopen()
+{
+    // Serial and GPIB connects open afresh anyway; a standing TCP connection would be kept.
+    if (connectMode() == 2)
+        m_tcp.close();
+    co_await LinkConnect();
+}
+
+void TransportLink::setWaitLimit(int ms)
+{
+    for (LinkTransport *link : transports())
+        link->setWaitLimit(ms);
 }
 
 QCoro::Task<> TransportLink::LinkSend(const QString &command)

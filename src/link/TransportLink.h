@@ -8,6 +8,7 @@
 #include "settings/LinkSettings.h"
 
 #include <QObject>
+#include <array>
 #include <functional>
 
 class Clock;
@@ -37,6 +38,9 @@ public:
     void setTraceFields(std::function<TraceFields()> fields) { m_traceFields = std::move(fields); }
 
     QCoro::Task<> LinkConnect() override;
+    QCoro::Task<> LinkReopen() override;
+    void setWaitLimit(int ms) override;
+    void holdMessages(bool hold) override { m_messagesHeld = hold; }
     QCoro::Task<> LinkSend(const QString &command) override;
     QCoro::Task<QString> LinkQuery() override;
     QCoro::Task<QString> LinkRead() override;
@@ -62,6 +66,8 @@ Q_SIGNALS:
 
 private:
     LinkTransport *transport(int mode);
+    std::array<LinkTransport *, 3> transports();
+    void passOn(const QString &text);
 
     LinkRole m_role;
     SettingsSource m_settings;
@@ -71,4 +77,5 @@ private:
     SerialTransport m_serial;
     GpibTransport m_gpib;
     TcpTransport m_tcp;
+    bool m_messagesHeld = false;
 };

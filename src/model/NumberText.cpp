@@ -34,10 +34,16 @@ std::optional<double> leading(QStringView text)
             ++i;
     };
     skipBlanks();
+    bool negative = false;
     if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
         digits.append(char(text[i].unicode()));
         ++i;
     }
+    // The digits are also gathered as an integer and a power of ten, for the fast path below.
+    quint64 mantissa = 0;
+    int significant = 0;
+    int power = 0;
     bool mantissaDigits = false;
     bool point = false;
     for (; i < n; ++i) {
@@ -45,6 +51,12 @@ std::optional<double> leading(QStringView text)
         if (c.isDigit() && c.unicode() < 128) {
             digits.append(char(c.unicode()));
             mantissaDigits = true;
+            if (mantissa > 0 || c != u'0') {
+                mantissa = mantissa * 10 + (c.unicode() - u'0');
+                ++significant;
+            }
+            if (point)
+                --power;
         } else if (c == u'.' && !point) {
             digits.append('.');
             point = true;
@@ -54,18 +66,38 @@ std::optional<double> leading(QStringView text)
     }
     if (!mantissaDigits)
         return std::nullopt;
+    int exponentValue = 0;
+    int exponentLength = 0;
     if (i < n && (text[i] == u'e' || text[i] == u'E')) {
         qsizetype j = i + 1;
         QByteArray exponent("e");
-        if (j < n && (text[j] == u'+' || text[j] == u'-'))
+        bool exponentNegative = false;
+        if (j < n && (text[j] == u'+' || text[j] == u'-')) {
+            exponentNegative = text[j] == u'-';
             exponent.append(char(text[j++].unicode()));
+        }
         bool exponentDigits = false;
         while (j < n && text[j].isDigit() && text[j].unicode() < 128) {
+            if (++exponentLength <= 4)
+                exponentValue = exponentValue * 10 + (text[j].unicode() - u'0');
             exponent.append(char(text[j++].unicode()));
             exponentDigits = true;
         }
         if (exponentDigits)
             digits.append(exponent);
+        if (exponentNegative)
+            exponentValue = -exponentValue;
+    }
+    // A mantissa of up to 15 digits and a power of ten up to 22 are both exact doubles, so one
+    // multiplication or division rounds correctly: the very value the full conversion gives, at a
+    // fraction of its cost. Zero keeps to the full conversion, which knows the sign of a zero.
+    power += exponentValue;
+    if (mantissa > 0 && significant <= 15 && exponentLength <= 4 && power >= -22 && power <= 22) {
+        static constexpr double tens[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12,
+            1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        const double whole = double(mantissa);
+        const double value = power >= 0 ? whole * tens[power] : whole / tens[-power];
+        return negative ? -value : value;
     }
     bool ok = false;
     const double value = QLocale::c().toDouble(QString::fromLatin1(digits), &ok);
@@ -105,6 +137,20 @@ QString fixedFourDecimals(double value)
     return text;
 }
 
-double roundToEightDecimals(double value) { return QString::number(value, 'f', 8).toDouble(); }
+double roundToEightDecimals(double value)
+{
+    // The text form rounds the exact value to eight decimals and reads that back. Where the scaled
+    // value lies clearly off a half, its nearest integer is that same rounding (the product's
+    // error is far below the margin), and dividing the two exact integers gives the double nearest
+    // the decimal, as reading it back does. Halves, zero and huge values keep to the text form.
+    const double scaled = value * 1e8;
+    if (scaled != 0 && std::fabs(scaled) < 0x1p52) {
+        const double whole = std::nearbyint(scaled);
+        const double margin = std::ldexp(std::fabs(scaled), -48) + 0x1p-60;
+        if (std::fabs(std::fabs(scaled - whole) - 0.5) > margin)
+            return whole / 1e8;
+    }
+    return QString::number(value, 'f', 8).toDouble();
+}
 
 } // namespace NumberText

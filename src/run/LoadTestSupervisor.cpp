@@ -7,9 +7,8 @@
 #include "model/NumberText.h"
 #include "model/StepColumns.h"
 #include "run/ErrorTrail.h"
+#include "run/LoadTestReplies.h"
 #include "run/RunState.h"
-
-#include <QRegularExpression>
 
 namespace {
 
@@ -37,15 +36,16 @@ LoadTestSupervisor::LoadTestSupervisor(InstrumentLink &load, Clock &clock, Trace
     : m_load(load), m_clock(clock), m_trace(trace), m_errorTrail(errorTrail)
 { }
 
-// "TESTING?", and once the load reports the end of its test, `query`. A missing or garbled reply
-// to "TESTING?" is no answer: the next pass asks again, and the test goes on.
+// "TESTING?", and once the load reports the end of its test, `query`. A garbled reply
+// to "TESTING?" is no answer: the next pass asks again, and the test goes on. (A reply that
+// does not come at all is the link's to wait out.)
 QCoro::Task<LoadTestSupervisor::Asked> LoadTestSupervisor::askOnceEnded(const QString &query, const CancelToken *cancel)
 {
     const QString testing = co_await m_load.ask(QStringLiteral("TESTING?"));
     if (cancelled(cancel))
         co_return Asked{true, std::nullopt};
-    const std::optional<double> state = NumberText::leading(testing);
-    if (testing == ErrRec || !state) {
+    const std::optional<double> state = LoadTestReplies::testingState(testing);
+    if (!state) {
         m_trace.TraceLine(testing);
         m_errorTrail.append(QStringLiteral("ErrT,"));
         co_return Asked();
@@ -64,9 +64,8 @@ QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::protectionTest(
         co_return cancelledOutcome();
     if (!asked.reply)
         co_return Outcome();
-    // "NG?" only gates the verdict: 0 or 1 lets it through, anything else is asked again.
-    const std::optional<double> ng = NumberText::leading(*asked.reply);
-    if (!ng || (*ng != 0 && *ng != 1))
+    // "NG?" only gates the verdict.
+    if (!LoadTestReplies::verdictReady(*asked.reply))
         co_return Outcome();
     ResultRows::Verdict row;
     QString value;
@@ -83,12 +82,9 @@ QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::protectionTest(
         value = co_await m_load.LinkQuery();
         if (cancelled(cancel))
             co_return cancelledOutcome();
-        // The trip value is read by its leading number ("5.2A" is 5.2); a reply with none (no
-        // reply at all included) cannot pass.
-        const auto trip = NumberText::leading(value);
         const double low = NumberText::lenient(state.cell(StepColumns::LimitLow));
         const double high = NumberText::lenient(state.cell(StepColumns::LimitHigh));
-        row.pass = trip && low <= *trip && *trip <= high;
+        row.pass = LoadTestReplies::tripWithin(value, low, high);
         (ocp ? row.i : row.w) = value;
     }
     co_await m_load.LinkSend(QStringLiteral("STOP"));
@@ -107,18 +103,17 @@ QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::batteryDischarge(
     if (!asked.reply)
         co_return Outcome();
     const QString &reply = *asked.reply;
-    ResultRows::Verdict row;
-    (constantPower ? row.wh : row.ah) = reply;
-    const auto drawn = NumberText::strict(reply);
-    if (!drawn)
+    const LoadTestReplies::Verdict verdict = LoadTestReplies::discharge(reply, state.AhStop);
+    if (!verdict.readable)
         m_trace.TraceLine(QStringLiteral("%1: not a number: %2").arg(state.CurrentFunction, reply));
-    row.pass = drawn && *drawn < state.AhStop;
-    co_return endedWith(row, reply);
+    ResultRows::Verdict row;
+    (constantPower ? row.wh : row.ah) = verdict.shown;
+    row.pass = verdict.pass;
+    co_return endedWith(row, verdict.shown);
 }
 
 // The voltage at the end of a RAMP or Cycle Life test. The load ends the test early when the
-// battery sinks to its load-off voltage, so a battery that held out ends above it. A failure
-// code before the number (three characters) makes the reply a failing one.
+// battery sinks to its load-off voltage.
 QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::batteryProfile(
     const RunState &state, const CancelToken *cancel)
 {
@@ -128,19 +123,13 @@ QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::batteryProfile(
     if (!asked.reply)
         co_return Outcome();
     const QString &reply = *asked.reply;
+    const LoadTestReplies::Verdict verdict
+        = LoadTestReplies::profile(reply, NumberText::strict(state.cell(StepColumns::LoadOffV)));
+    if (!verdict.readable)
+        m_trace.TraceLine(QStringLiteral("%1: not a voltage: %2").arg(state.CurrentFunction, reply));
     ResultRows::Verdict row;
-    const auto loadOff = NumberText::strict(state.cell(StepColumns::LoadOffV));
-    if (const auto volts = NumberText::strict(reply)) {
-        row.v = reply;
-        row.pass = loadOff && *volts > *loadOff;
-    } else {
-        static const QRegularExpression prefixed(QStringLiteral("^\\S{3}\\s*([-+]?[0-9.]+(?:[eE][-+]?[0-9]+)?)\\s*$"));
-        const QRegularExpressionMatch match = prefixed.match(reply);
-        row.v = match.hasMatch() ? reply.mid(3).trimmed() : reply;
-        if (!match.hasMatch())
-            m_trace.TraceLine(QStringLiteral("%1: not a voltage: %2").arg(state.CurrentFunction, reply));
-        row.pass = false;
-    }
+    row.v = verdict.shown;
+    row.pass = verdict.pass;
     co_return endedWith(row, row.v);
 }
 
@@ -150,15 +139,15 @@ QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::sequenceLoad(const 
     for (int attempt = 1;; ++attempt) {
         if (cancelled(cancel))
             co_return cancelledOutcome();
-        if (reply == ErrRec || !NumberText::leading(reply)) {
+        const std::optional<double> value = LoadTestReplies::testingState(reply);
+        if (!value) {
             m_trace.TraceLine(reply);
             m_errorTrail.append(QStringLiteral("ErrT,"));
             co_return Outcome();
         }
-        const double value = NumberText::lenient(reply);
-        if (value == 0)
+        if (*value == 0)
             break;
-        if (value != 2)
+        if (*value != 2)
             co_return Outcome();
         if (attempt == 3) {
             Outcome outcome;

@@ -55,6 +55,9 @@ Q_SIGNALS:
     void stepEnded(int step, const QString &how);
     void verdict(const RunEvents::Verdict &verdict);
     void stepTimeLeftChanged(const QString &text);
+    // The load gave no reply from `fromSeconds` to `toSeconds` of the run's elapsed time, was
+    // reached again and the run went on; no row stands for the gap.
+    void replyGap(int step, double fromSeconds, double toSeconds);
     // Once the run's off lines are out.
     void runEnded(RunEvents::Result result, const QString &message);
 };

@@ -6,6 +6,7 @@
 #include "link/TraceList.h"
 #include "model/NumberText.h"
 #include "run/ErrorTrail.h"
+#include "run/MeasureReply.h"
 #include "run/RunEvents.h"
 #include "run/RunState.h"
 
@@ -18,11 +19,11 @@ bool cancelled(const CancelToken *cancel) { return cancel && cancel->isCancelled
 // Takes voltage and current from a reply with at least two fields.
 bool takeReading(RunState &state, const QString &reply)
 {
-    const QStringList fields = reply.split(u',');
-    if (fields.size() < 2)
+    const std::optional<MeasureReply> reading = MeasureReply::read(reply);
+    if (!reading)
         return false;
-    state.MeasuredVoltage = fields.at(0);
-    state.MeasuredCurrent = fields.at(1);
+    state.MeasuredVoltage = reading->voltage;
+    state.MeasuredCurrent = reading->current;
     return true;
 }
 
@@ -44,17 +45,15 @@ void Sampler::traceRetry(const RunState &state)
                           .arg(NumberText::shortest(m_clock.secondsSinceMidnight()), state.CurrentFunction));
 }
 
-// Over LAN every attempt waits at most the link's reply time-out; a reply without a comma is
-// tried again twice, 20 ms apart, and then counts as 0 V and 0 A.
+// Over LAN a reply without a comma is tried again twice, 20 ms apart, and then counts as 0 V and
+// 0 A.
 QCoro::Task<Sampler::Outcome> Sampler::overLan(RunState &state, const CancelToken *cancel)
 {
     const QString markers[] = {QStringLiteral("Err1,"), QStringLiteral("Err2")};
-    bool anyReply = false;
     for (int attempt = 0; attempt < 3; ++attempt) {
         const QString reply = co_await m_load.ask(MeasureQuery);
         if (cancelled(cancel))
             co_return Outcome::Cancelled;
-        anyReply = anyReply || reply != ErrRec;
         if (takeReading(state, reply))
             co_return Outcome::Sampled;
         if (attempt == 2)
@@ -66,33 +65,19 @@ QCoro::Task<Sampler::Outcome> Sampler::overLan(RunState &state, const CancelToke
     }
     state.MeasuredVoltage = QStringLiteral("0");
     state.MeasuredCurrent = QStringLiteral("0");
-    co_return anyReply ? Outcome::Sampled : Outcome::LoadSilent;
+    co_return Outcome::Sampled;
 }
 
-QCoro::Task<QString> Sampler::readReply()
-{
-    co_await m_load.LinkSend(MeasureQuery);
-    const QString reply = co_await m_load.LinkRead();
-    co_return reply.isEmpty() ? ErrRec : reply;
-}
-
-// Over serial and GPIB a missing reply is tried once more; a reply without a comma leaves the
-// previous reading in place.
+// Over serial and GPIB a reply without a comma leaves the previous reading in place.
 QCoro::Task<Sampler::Outcome> Sampler::overSerial(RunState &state, const CancelToken *cancel)
 {
     m_load.clearReply();
-    const QString reply = co_await readReply();
+    co_await m_load.LinkSend(MeasureQuery);
+    const QString reply = co_await m_load.LinkRead();
     if (cancelled(cancel))
         co_return Outcome::Cancelled;
     takeReading(state, reply);
-    if (reply.split(u',').first() != ErrRec)
-        co_return Outcome::Sampled;
-    m_errorTrail.append(QStringLiteral("Err3"));
-    const QString again = co_await readReply();
-    if (cancelled(cancel))
-        co_return Outcome::Cancelled;
-    takeReading(state, again);
-    co_return again.split(u',').first() == ErrRec ? Outcome::LoadSilent : Outcome::Sampled;
+    co_return Outcome::Sampled;
 }
 
 QCoro::Task<Sampler::Outcome> Sampler::take(RunState &state, double measureTimeMs, const CancelToken *cancel)

@@ -16,12 +16,9 @@ struct RunState;
 class Sampler
 {
 public:
-    enum class Outcome {
-        Sampled,
-        // No reply at all, retries included: the load has stopped answering.
-        LoadSilent,
-        Cancelled,
-    };
+    // A load that stops answering is the link's to recover or give up (see RecoveringLink): its
+    // giving up cancels the run.
+    enum class Outcome { Sampled, Cancelled };
 
     struct StopMet
     {
@@ -44,7 +41,6 @@ public:
 private:
     QCoro::Task<Outcome> overLan(RunState &state, const CancelToken *cancel);
     QCoro::Task<Outcome> overSerial(RunState &state, const CancelToken *cancel);
-    QCoro::Task<QString> readReply();
     void traceRetry(const RunState &state);
 
     InstrumentLink &m_load;

@@ -7,6 +7,7 @@
 #include "model/NumberText.h"
 #include "model/StepColumns.h"
 #include "model/TestProgram.h"
+#include "run/ErrorTrail.h"
 #include "run/ResultRows.h"
 #include "run/RunState.h"
 #include "run/RunText.h"
@@ -22,12 +23,27 @@ Sequencer::Sequencer(const Parts &parts, RunState &state, RunEvents &events, con
       m_state(state),
       m_events(events),
       m_options(options),
+      m_load(parts.load, parts.clock, parts.trace),
       m_loadCommands(state.step),
       m_generatorCommands(state.step),
-      m_sampler(parts.load, parts.clock, parts.trace, parts.errorTrail),
-      m_supervisor(parts.load, parts.clock, parts.trace, parts.errorTrail),
+      m_sampler(m_load, parts.clock, parts.trace, parts.errorTrail),
+      m_supervisor(m_load, parts.clock, parts.trace, parts.errorTrail),
       m_intervalMs(firstIntervalMs)
 {
+    m_load.onLost([this] {
+        stop(Result::Lost,
+            QStringLiteral("The run was stopped: the load stopped answering (step %1, %2).")
+                .arg(m_state.StepPointer)
+                .arg(m_state.CurrentFunction));
+    });
+    // A missed reply over serial or GPIB keeps its mark in the error trail.
+    m_load.onSilent([this] {
+        if (m_load.connectMode() != 2)
+            m_parts.errorTrail.append(QStringLiteral("Err3"));
+    });
+    m_load.onAnswersAgain([this](qint64 fromTick, qint64 toTick) {
+        Q_EMIT m_events.replyGap(m_state.StepPointer, elapsedSeconds(fromTick), elapsedSeconds(toTick));
+    });
     const auto ratedCurrent = [this] { return m_parts.identification.RatedCurrent(); };
     m_loadCommands.setRatedCurrent(ratedCurrent);
     m_generatorCommands.setRatedCurrent(ratedCurrent);
@@ -44,7 +60,7 @@ void Sequencer::stop(Result result, const QString &message)
 
 QCoro::Task<> Sequencer::run()
 {
-    m_parts.load.setCancelToken(&m_cancel);
+    m_load.setCancelToken(&m_cancel);
     if (m_parts.generator)
         m_parts.generator->setCancelToken(&m_cancel);
     m_startTick = m_parts.clock.tickMs();
@@ -73,16 +89,19 @@ QCoro::Task<> Sequencer::run()
 QCoro::Task<> Sequencer::switchOff()
 {
     // However the run ended, these go out: the waits that the cancel token ended must not end them.
-    m_parts.load.setCancelToken(nullptr);
+    m_load.setCancelToken(nullptr);
     if (m_parts.generator)
         m_parts.generator->setCancelToken(nullptr);
-    // A load lost because its connection dropped may take a new one at once: the off lines go
-    // over it. (A load that was never reached is not looked for again.)
-    if (m_result == Result::Lost && !m_parts.load.isConnected())
-        co_await m_parts.load.LinkConnect();
+    // A load that stopped answering may take a new connection at once: the off lines go over a
+    // fresh one. Its failures are the lost load's, already said.
+    const bool lost = m_result == Result::Lost;
+    m_parts.load.holdMessages(lost);
+    if (lost)
+        co_await m_load.LinkReopen();
     if (!m_offLine.isEmpty())
         co_await m_parts.load.LinkSend(m_offLine);
     co_await m_parts.load.LinkSend(QStringLiteral("LOAD OFF"));
+    m_parts.load.holdMessages(false);
     if (m_options.afgEnabled && m_parts.generator) {
         const CommandPlan outputOff = m_generatorCommands.GenCmdOutputOff();
         co_await outputOff.sendTo(*m_parts.generator, m_parts.clock, nullptr);
@@ -115,13 +134,6 @@ QCoro::Task<std::optional<int>> Sequencer::Timer1_Timer()
         const Sampler::Outcome sampled = co_await m_sampler.take(state, m_options.measureTime.toDouble(), &m_cancel);
         if (sampled == Sampler::Outcome::Cancelled)
             co_return std::nullopt;
-        if (sampled == Sampler::Outcome::LoadSilent) {
-            stop(Result::Lost,
-                QStringLiteral("The run was stopped: the load stopped answering (step %1, %2).")
-                    .arg(state.StepPointer)
-                    .arg(state.CurrentFunction));
-            co_return std::nullopt;
-        }
         emitSample();
         const FunctionCatalog::Descriptor *function = m_function;
         if (const auto met = Sampler::firstStopMet(state, function && function->capacityInWh)) {
@@ -177,7 +189,7 @@ QCoro::Task<Sequencer::StepStart> Sequencer::startPendingStep()
     if (function && !function->offLine.isEmpty() && !start.load.empty())
         m_offLine = function->offLine;
     for (const CommandPlan &plan : start.load) {
-        if (!co_await plan.sendTo(m_parts.load, m_parts.clock, &m_cancel))
+        if (!co_await plan.sendTo(m_load, m_parts.clock, &m_cancel))
             co_return StepStart::Ended;
     }
     if (start.generator) {
@@ -204,7 +216,7 @@ QCoro::Task<bool> Sequencer::timeExpiry()
         && m_parts.program.cell(next, StepColumns::Function) == state.CurrentFunction;
     if (!sameFunctionNext) {
         const CommandPlan loadOff = m_loadCommands.CmdLoadOff();
-        if (!co_await loadOff.sendTo(m_parts.load, m_parts.clock, &m_cancel))
+        if (!co_await loadOff.sendTo(m_load, m_parts.clock, &m_cancel))
             co_return false;
         if (m_options.afgEnabled && m_parts.generator) {
             const CommandPlan outputOff = m_generatorCommands.GenCmdOutputOff();
@@ -263,10 +275,12 @@ bool Sequencer::appendRow(QStringList cells)
     return !cancelled();
 }
 
+double Sequencer::elapsedSeconds(qint64 tick) const { return double(tick - m_startTick) / 1000.0; }
+
 void Sequencer::emitSample()
 {
     RunEvents::Sample sample;
-    sample.elapsedSeconds = double(m_parts.clock.tickMs() - m_startTick) / 1000.0;
+    sample.elapsedSeconds = elapsedSeconds(m_parts.clock.tickMs());
     sample.volts = NumberText::lenient(m_state.MeasuredVoltage);
     sample.amps = NumberText::lenient(m_state.MeasuredCurrent);
     sample.watts = NumberText::lenient(m_state.MeasuredPower);

@@ -5,6 +5,7 @@
 #include "link/CancelToken.h"
 #include "run/LoadTestSupervisor.h"
 #include "run/PassTiming.h"
+#include "run/RecoveringLink.h"
 #include "run/RunEvents.h"
 #include "run/RunOptions.h"
 #include "run/Sampler.h"
@@ -77,12 +78,15 @@ private:
     bool appendRow(QStringList cells);
     bool cancelled() const { return m_cancel.isCancelled(); }
     void emitSample();
+    double elapsedSeconds(qint64 tick) const;
 
     Parts m_parts;
     RunState &m_state;
     RunEvents &m_events;
     RunOptions m_options;
     CancelToken m_cancel;
+    // The load as the run's steps, samples and supervision reach it.
+    RecoveringLink m_load;
     LoadCommands m_loadCommands;
     GeneratorCommands m_generatorCommands;
     Sampler m_sampler;

@@ -92,6 +92,28 @@ private Q_SLOTS:
         QCOMPARE(table.dashPrefix(), prefix);
     }
 
+    void placeholdersStayAsWritten_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("in the file name") << "%0"
+                                          << "C"
+                                          << "%0 line 1: \"C\" is not a rating in amperes (1 to 100000)";
+        QTest::newRow("in the rating") << "t"
+                                       << "%1 6312C"
+                                       << "t line 1: \"%1\" is not a rating in amperes (1 to 100000)";
+    }
+    void placeholdersStayAsWritten()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, text);
+        QFETCH(QString, problem);
+        QStringList found;
+        RatingTable::parse(text, source, &found);
+        QCOMPARE(found, QStringList{problem});
+    }
+
     void labTableComesFirst_data()
     {
         QTest::addColumn<QString>("text");

@@ -43,6 +43,8 @@ struct RunBench
         QObject::connect(&run, &RunController::testFinished, [this] { ++finished; });
         QObject::connect(&run.events(), &RunEvents::runEnded, [this](RunEvents::Result end) { ends.append(end); });
         load.setReply(QStringLiteral("MEAS:VC?"), QStringLiteral("12.5,2"));
+        // A load whose own test is still under way.
+        load.setReply(QStringLiteral("TESTING?"), QStringLiteral("1"));
     }
     ~RunBench()
     {

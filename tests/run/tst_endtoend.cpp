@@ -12,8 +12,6 @@
 
 namespace {
 
-QString binary(const char *name) { return qEnvironmentVariable("VORNIC_BIN_DIR") + u'/' + QLatin1String(name); }
-
 QString testData(const char *name) { return qEnvironmentVariable("VORNIC_TEST_DATA") + u'/' + QLatin1String(name); }
 
 // The lines every step of the sample program starts with, in the order of the run (the FOR body
@@ -130,8 +128,8 @@ private Q_SLOTS:
         environment.insert(QStringLiteral("VORNIC_GPIB_STANDIN"), QStringLiteral("127.0.0.1:%1").arg(loadPort));
         runner.setProcessEnvironment(environment);
         const QString csv = dir.filePath(QStringLiteral("run.CSV"));
-        runner.start(
-            binary("vornic-run"), {"--settings", iniFile.fileName(), "--log", csv, testData("all-functions.TSF")});
+        runner.start(TestFiles::binary("vornic-run"),
+            {"--settings", iniFile.fileName(), "--log", csv, testData("all-functions.TSF")});
         QVERIFY(runner.waitForFinished(120000));
         const QByteArray errors = runner.readAllStandardError();
         QVERIFY2(runner.exitStatus() == QProcess::NormalExit, errors.constData());
@@ -169,29 +167,6 @@ private Q_SLOTS:
         QCOMPARE(load.last(), QStringLiteral("LOAD OFF"));
     }
 
-    // The connection drops during a run: the run is lost, and its off line still reaches the load
-    // over a new connection.
-    void droppedConnectionStillSwitchesTheLoadOff()
-    {
-        QTemporaryDir dir;
-        const QString simLog = dir.filePath(QStringLiteral("sim.log"));
-        SimProcess sim({"--tcp", "0", "--log", simLog, "--fault", "drop-after=10"});
-        QVERIFY(sim.waitForAnnouncements(1));
-        const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
-        TestFiles::writeBytes(ini, TestFiles::lanLoadSettings(sim.port(QStringLiteral("load"))));
-        const QString program = dir.filePath(QStringLiteral("long.TSF"));
-        TestFiles::writeBytes(
-            program, TestFiles::crlfLines({"header", "1,Discharge,CC,2,0,600,0" + QByteArray(24, ',') + "0,0"}));
-        QProcess runner;
-        runner.start(
-            binary("vornic-run"), {"--settings", ini, "--log", dir.filePath(QStringLiteral("run.CSV")), program});
-        QVERIFY(runner.waitForFinished(30000));
-        QCOMPARE(runner.exitCode(), 2);
-        int unknown = 0;
-        const QStringList load = loggedLines(TestFiles::readBytes(simLog), 'L', &unknown);
-        QCOMPARE(load.mid(load.size() - 2), (QStringList{"REM", "LOAD OFF"}));
-    }
-
     // Interrupted while sampling, and while it waits 10 s for a reply that does not come (the load
     // falls silent after "LOAD ON"): the load is switched off and the runner ends at once.
     void interruptedRunSwitchesTheLoadOff_data()
@@ -221,8 +196,8 @@ private Q_SLOTS:
             program, TestFiles::crlfLines({"header", "1,Discharge,CC,2,0,600,0" + QByteArray(24, ',') + "0,0"}));
 
         QProcess runner;
-        runner.start(
-            binary("vornic-run"), {"--settings", ini, "--log", dir.filePath(QStringLiteral("run.CSV")), program});
+        runner.start(TestFiles::binary("vornic-run"),
+            {"--settings", ini, "--log", dir.filePath(QStringLiteral("run.CSV")), program});
         QVERIFY(runner.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(simLog).contains(waitFor), 10000);
         QTest::qWait(300);

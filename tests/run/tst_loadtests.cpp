@@ -62,7 +62,7 @@ private Q_SLOTS:
                                        << "2.9" << 3 << "2.9"
                                        << "FAIL";
         QTest::newRow("OCP no trip value") << "OCP"
-                                           << "ErrRec" << 3 << "ErrRec"
+                                           << "ERR" << 3 << "ERR"
                                            << "FAIL";
         QTest::newRow("OCP trip with its unit") << "OCP"
                                                 << "5.2A" << 3 << "5.2A"
@@ -121,10 +121,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("testing");
         QTest::addColumn<QString>("ng");
-        QTest::newRow("no reply to TESTING?") << "ErrRec"
-                                              << "0";
-        QTest::newRow("no reply to NG?") << "0"
-                                         << "ErrRec";
         QTest::newRow("NG? neither 0 nor 1") << "0"
                                              << "5";
         QTest::newRow("garbled reply to TESTING?") << "#?!"
@@ -166,7 +162,7 @@ private Q_SLOTS:
         QTest::newRow("2.1 above") << "Battery Discharge CC"
                                    << "2.1" << 5 << "FAIL";
         QTest::newRow("not a number") << "Battery Discharge CC"
-                                      << "ErrRec" << 5 << "FAIL";
+                                      << "n/a" << 5 << "FAIL";
         QTest::newRow("energy in column WH") << "Battery Discharge CP"
                                              << "1.5" << 6 << "PASS";
     }
@@ -187,7 +183,7 @@ private Q_SLOTS:
         QCOMPARE(bench.results.rowAt(0).at(column), reply);
         QCOMPARE(bench.results.rowAt(0).at(9), result);
         QCOMPARE(bench.results.rowAt(1).at(9), QString());
-        QCOMPARE(bench.trace.lines().filter(QStringLiteral("not a number")).size(), reply == u"ErrRec" ? 1 : 0);
+        QCOMPARE(bench.trace.lines().filter(QStringLiteral("not a number")).size(), reply == u"n/a" ? 1 : 0);
         bench.pass();
         QCOMPARE(bench.finished, 1);
         QCOMPARE(csvNumbers(bench), oneTo(2));
@@ -210,9 +206,12 @@ private Q_SLOTS:
         QTest::newRow("failure code") << "NG:9.8"
                                       << "9.8"
                                       << "FAIL";
-        QTest::newRow("no reply") << "ErrRec"
-                                  << "ErrRec"
-                                  << "FAIL";
+        QTest::newRow("not a value") << "ERR"
+                                     << "ERR"
+                                     << "FAIL";
+        QTest::newRow("failure code before no number") << "01+."
+                                                       << "01+."
+                                                       << "FAIL";
     }
     void batteryProfileVerdicts()
     {

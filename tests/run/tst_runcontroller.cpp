@@ -1,7 +1,9 @@
 #include "RunBench.h"
 #include "TestFiles.h"
 #include "TinyDisk.h"
+#include "run/RecoveringLink.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 using Cells = QMap<int, QString>;
@@ -282,26 +284,61 @@ private Q_SLOTS:
         QCOMPARE(bench.results.rowAt(2).mid(2, 2), (QStringList{"10.5", "3"}));
     }
 
-    void silentLoadEndsTheRun_data()
+    // A load that misses replies is reached again over a reopened link, and the run goes on with
+    // no row for the gap; one silent for 10 s in a row is lost, and its off lines go out over a
+    // fresh connection. Alike on every transport, for samples and for the load's own test.
+    void silentLoad_data()
     {
         QTest::addColumn<int>("mode");
-        QTest::newRow("LAN") << 2;
-        QTest::newRow("serial") << 0;
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<int>("missed"); // -1: never answers again
+        QTest::newRow("LAN sample, 3 missed") << 2 << "MEAS:VC?" << 3;
+        QTest::newRow("serial sample, 3 missed") << 0 << "MEAS:VC?" << 3;
+        QTest::newRow("GPIB sample, 30 missed") << 1 << "MEAS:VC?" << 30;
+        QTest::newRow("LAN TESTING?, 3 missed") << 2 << "TESTING?" << 3;
+        QTest::newRow("LAN sample, silent") << 2 << "MEAS:VC?" << -1;
+        QTest::newRow("serial sample, silent") << 0 << "MEAS:VC?" << -1;
+        QTest::newRow("serial TESTING?, silent") << 0 << "TESTING?" << -1;
     }
-    void silentLoadEndsTheRun()
+    void silentLoad()
     {
         QFETCH(int, mode);
+        QFETCH(QString, query);
+        QFETCH(int, missed);
         RunBench bench;
         bench.load.setConnectMode(mode);
-        bench.addDischarge(QStringLiteral("1"));
-        bench.load.queueReplies(QStringLiteral("MEAS:VC?"), {"12,1"});
-        bench.load.setReply(QStringLiteral("MEAS:VC?"), QStringLiteral("ErrRec"));
+        if (query == u"TESTING?")
+            bench.addStep(QStringLiteral("Short"), {{3, "100"}, {5, "100"}, {31, "0"}});
+        else
+            bench.addDischarge(QStringLiteral("1"));
+        QSignalSpy gaps(&bench.run.events(), &RunEvents::replyGap);
         QVERIFY(bench.start());
         bench.pass();
+        QCOMPARE(bench.results.rowCount(), 1);
+        const int connects = bench.load.connects();
+        const qint64 silentFrom = bench.clock.tickMs();
+        bench.load.queueReplies(query, QStringList(missed < 0 ? 1000 : missed, QStringLiteral("ErrRec")));
         bench.pass();
+        const qint64 silence = bench.clock.tickMs() - silentFrom - bench.clock.lastSleepMs();
+        if (missed >= 0) {
+            QVERIFY(bench.run.isRunning());
+            QCOMPARE(bench.results.rowCount(), 2);
+            QCOMPARE(bench.load.connects() - connects, missed);
+            QCOMPARE(gaps.size(), 1);
+            QVERIFY(gaps.first().at(2).toDouble() - gaps.first().at(1).toDouble() >= missed * 0.25);
+            QCOMPARE(bench.trace.lines().filter(QStringLiteral("answers again")).size(), 1);
+            QVERIFY(silence < RecoveringLink::SilenceLimitMs);
+            QVERIFY(bench.messages.isEmpty());
+            return;
+        }
         QVERIFY(!bench.run.isRunning());
         QCOMPARE(bench.ends, QList<RunEvents::Result>{RunEvents::Result::Lost});
+        QVERIFY(silence >= RecoveringLink::SilenceLimitMs);
+        QVERIFY(silence < RecoveringLink::SilenceLimitMs + RecoveringLink::ReopenPauseMs + 20);
         QCOMPARE(bench.load.sent().last(), QStringLiteral("LOAD OFF"));
+        // One reopen per pause, and a fresh connection for the off lines.
+        QCOMPARE(bench.load.connects() - connects, RecoveringLink::SilenceLimitMs / RecoveringLink::ReopenPauseMs + 1);
+        QCOMPARE(bench.messages.size(), 1);
         QVERIFY(bench.messages.last().contains(QStringLiteral("stopped answering")));
         QCOMPARE(bench.csvLines().size(), 2);
     }

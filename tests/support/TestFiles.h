@@ -22,6 +22,9 @@ inline void writeBytes(const QString &path, const QByteArray &bytes)
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
+// A program built with the project.
+inline QString binary(const char *name) { return qEnvironmentVariable("VORNIC_BIN_DIR") + u'/' + QLatin1String(name); }
+
 // Lines ended by CR LF, as the program's text files are.
 inline QByteArray crlfLines(const QList<QByteArray> &lines) { return lines.join("\r\n") + "\r\n"; }
 

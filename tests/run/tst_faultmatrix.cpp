@@ -1,0 +1,130 @@
+#include "SimProcess.h"
+#include "TestFiles.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+// A run of vornic-run against its own vornic-sim with one fault on the load's link.
+struct FaultRun
+{
+    QString name;
+    bool lostExpected = false;
+    QTemporaryDir dir;
+    std::unique_ptr<SimProcess> sim;
+    QProcess runner;
+
+    QString path(const char *file) const { return dir.filePath(QLatin1String(file)); }
+};
+
+const QList<QPair<const char *, QByteArray>> Programs{
+    {"plain step", "1,Discharge,CC,2,0,3,0,,,,,,,,,,,,,,,,,,,,,,,,0,0"},
+    {"load-run test", "1,OCP,,,,,,,0,10,0.5,0.6,10,3,,,,,,,,,,,,,,,,,,"},
+    {"sequence load", "1,Sequence Load,CC,,0,1,0,1,,,,,,,,,,,,,0,,,;1;2,;1500;1500,2,,,,,0,0"},
+};
+
+const QStringList Faults{"silent-after=25", "delay=150", "split=3", "garbage-every=4", "drop-after=25"};
+
+QByteArray settingsFor(const QString &transport, const SimProcess &sim, const QString &ptyPath)
+{
+    if (transport == u"LAN")
+        return TestFiles::lanLoadSettings(sim.port(QStringLiteral("load")));
+    return QStringLiteral(
+        "[Load Option]\r\nConnectMode=0\r\nCOMPort=%1\r\nHandShake=0\r\n[System]\r\nMeasureTime=100\r\n")
+        .arg(ptyPath)
+        .toLatin1();
+}
+
+} // namespace
+
+// Every fault the virtual load can show, over TCP and over a pseudo-terminal, during a plain step,
+// the load's own test and a sequence load: the runner ends within the time-outs, the load's last
+// line is its off line, and every row the runner counted is in the CSV, whole and in order. The
+// runs go side by side, so the whole matrix takes as long as its longest run.
+class TestFaultMatrix : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void everyFaultOnEveryLink()
+    {
+        std::vector<std::unique_ptr<FaultRun>> runs;
+        for (const QString &fault : Faults) {
+            for (const QString transport : {QStringLiteral("LAN"), QStringLiteral("pty")}) {
+                for (const auto &[programName, step] : Programs) {
+                    auto run = std::make_unique<FaultRun>();
+                    run->name
+                        = QStringLiteral("%1 over %2 during a %3").arg(fault, transport, QLatin1String(programName));
+                    // Counts start again with each TCP connection, but not on a terminal.
+                    run->lostExpected = transport == u"pty" && fault.startsWith(u"silent");
+                    const QString pty = run->path("load-pty");
+                    QStringList arguments{"--log", run->path("sim.log"), "--fault", fault};
+                    arguments += transport == u"LAN" ? QStringList{"--tcp", "0"} : QStringList{"--pty", pty};
+                    run->sim = std::make_unique<SimProcess>(arguments);
+                    QVERIFY2(run->sim->waitForAnnouncements(1), qPrintable(run->name));
+                    TestFiles::writeBytes(run->path("VORN.INI"), settingsFor(transport, *run->sim, pty));
+                    TestFiles::writeBytes(run->path("test.TSF"), TestFiles::crlfLines({"header", step}));
+                    run->runner.start(TestFiles::binary("vornic-run"),
+                        {"--settings", run->path("VORN.INI"), "--log", run->path("run.CSV"), run->path("test.TSF")});
+                    runs.push_back(std::move(run));
+                }
+            }
+        }
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QStringList failures;
+        for (auto &run : runs) {
+            // The longest run: a few seconds of steps, stretched by the gaps, or 10 s of silence.
+            if (!run->runner.waitForFinished(int(std::max<qint64>(1, 60000 - elapsed.elapsed()))))
+                failures.append(run->name + QStringLiteral(": still running"));
+            else if (const QString failure = check(*run); !failure.isEmpty())
+                failures.append(run->name + QStringLiteral(": ") + failure);
+        }
+        qInfo("%d runs in %lld ms", int(runs.size()), elapsed.elapsed());
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
+    }
+
+private:
+    // What is wrong with a finished run; nothing when it held.
+    static QString check(FaultRun &run)
+    {
+        const QByteArray errors = run.runner.readAllStandardError();
+        const QByteArray last = errors.trimmed().split('\n').last();
+        qInfo("%s: %s / gaps %d", qPrintable(run.name), last.constData(), int(errors.count("answers again")));
+        if (run.runner.exitStatus() != QProcess::NormalExit)
+            return QStringLiteral("crashed");
+        const int code = run.runner.exitCode();
+        const bool lost = code == 2 && last.contains(": LOST,");
+        if (lost != run.lostExpected || (!lost && code != 0 && code != 1))
+            return QString::fromLatin1(last);
+
+        // "vornic-run: RESULT, N rows, ..."
+        const int counted = last.split(',').value(1).trimmed().split(' ').value(0).toInt();
+        QList<QByteArray> lines = TestFiles::readBytes(run.path("run.CSV")).split('\n');
+        if (!lines.takeLast().isEmpty() || lines.size() != counted + 1 || counted == 0)
+            return QStringLiteral("%1 lines in the CSV for %2 rows").arg(lines.size()).arg(counted);
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const QList<QByteArray> fields = lines.at(i).chopped(1).split(',');
+            if (fields.size() != 10 || fields.at(0).toInt() != i)
+                return QStringLiteral("row %1: %2").arg(i).arg(QString::fromLatin1(lines.at(i)));
+        }
+
+        QList<QByteArray> received;
+        for (const QByteArray &entry : TestFiles::readBytes(run.path("sim.log")).split('\n')) {
+            // "L <time> <=|?> <line>"
+            const QList<QByteArray> parts = entry.split(' ');
+            if (parts.size() >= 4 && parts.at(0) == "L")
+                received.append(entry.mid(parts.at(0).size() + parts.at(1).size() + parts.at(2).size() + 3));
+        }
+        if (received.isEmpty() || received.last() != "LOAD OFF")
+            return QStringLiteral("the load's last line: ") + QString::fromLatin1(received.value(received.size() - 1));
+        return QString();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFaultMatrix)
+#include "tst_faultmatrix.moc"
