@@ -2,6 +2,7 @@
 #include "run/Engine.h"
 #include "settings/ProgramFolder.h"
 #include "ui/MainForm.h"
+#include "ui/MainWindow.h"
 
 #include <QApplication>
 
@@ -11,8 +12,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("vornic-dcload"));
 
     Engine engine(SystemClock::instance());
-    MainForm form(engine, ProgramFolder::path());
-    form.Form_Load();
-    form.show();
+    MainWindow window(engine, SystemClock::instance(), ProgramFolder::path());
+    window.form()->Form_Load();
+    window.show();
     return QApplication::exec();
 }

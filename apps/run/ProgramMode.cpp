@@ -143,5 +143,15 @@ int runProgram(const RunnerOptions &options)
             .arg(run.rowsLogged())
             .arg(run.failVerdicts())
             .arg(run.logFilePath()));
+    if (!options.summaryPath.isEmpty()) {
+        // A script that asked for the summary reads it as the outcome: a run that finished but
+        // left none must not look like a good one. A run that already failed keeps its own code.
+        const QString failed = engine.runSummary().writeJson(options.summaryPath);
+        if (!failed.isEmpty()) {
+            Console::printLine(stderr, QStringLiteral("vornic-run: the summary cannot be written: ") + failed);
+            if (exitCode == 0 || exitCode == 1)
+                exitCode = 2;
+        }
+    }
     return exitCode;
 }

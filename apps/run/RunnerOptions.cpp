@@ -23,6 +23,9 @@ std::optional<RunnerOptions> RunnerOptions::parse(const QStringList &arguments, 
         } else if (argument == QLatin1String("--log")) {
             if (!value(options.logPath))
                 return fail(QStringLiteral("--log needs a file name"));
+        } else if (argument == QLatin1String("--summary")) {
+            if (!value(options.summaryPath))
+                return fail(QStringLiteral("--summary needs a file name"));
         } else if (argument == QLatin1String("--query")) {
             if (!value(options.queryText))
                 return fail(QStringLiteral("--query needs the text to send"));
@@ -43,13 +46,23 @@ std::optional<RunnerOptions> RunnerOptions::parse(const QStringList &arguments, 
         return fail(QStringLiteral("give one of --query TEXT, --identify or a test step file"));
     if (!options.logPath.isEmpty() && options.programPath.isEmpty())
         return fail(QStringLiteral("--log goes with a test step file"));
+    if (!options.summaryPath.isEmpty() && options.programPath.isEmpty())
+        return fail(QStringLiteral("--summary goes with a test step file"));
     options.mode = query ? Mode::Query : identify ? Mode::Identify : Mode::RunProgram;
     return options;
 }
 
 QString RunnerOptions::usage()
 {
-    return QStringLiteral("usage: vornic-run [--settings FILE.INI] [--log FILE.CSV] PROGRAM.TSF\n"
-                          "       vornic-run [--settings FILE.INI] [--trace] --query TEXT\n"
-                          "       vornic-run [--settings FILE.INI] --identify\n");
+    return QStringLiteral(
+        "usage: vornic-run [--settings FILE.INI] [--log FILE.CSV] [--summary FILE.json] PROGRAM.TSF\n"
+        "       vornic-run [--settings FILE.INI] [--trace] --query TEXT\n"
+        "       vornic-run [--settings FILE.INI] --identify\n"
+        "\n"
+        "  --settings FILE.INI    the settings file (VORN.INI in the program's folder unless given)\n"
+        "  --log FILE.CSV         the run's log (TestLog/TEMPLOG.CSV in the program's folder unless given)\n"
+        "  --summary FILE.json    each step's end, verdict and totals and the run's result,\n"
+        "                         written when the run ends, also when stopped or lost\n"
+        "  --trace                every line sent and received, on stderr\n"
+        "  --help                 this text\n");
 }

@@ -5,7 +5,7 @@
 #include <optional>
 
 // The command line of vornic-run:
-//   vornic-run [--settings FILE.INI] [--log FILE.CSV] PROGRAM.TSF
+//   vornic-run [--settings FILE.INI] [--log FILE.CSV] [--summary FILE.json] PROGRAM.TSF
 //   vornic-run [--settings FILE.INI] [--trace] --query TEXT
 //   vornic-run [--settings FILE.INI] --identify
 struct RunnerOptions
@@ -16,6 +16,8 @@ struct RunnerOptions
     // Empty: the settings file in the program's folder.
     QString settingsPath;
     QString logPath;
+    // The run's summary as JSON, written when the run ends however it ends; empty: none.
+    QString summaryPath;
     QString programPath;
     QString queryText;
     // Trace lines (commands, replies) to stderr.

@@ -9,8 +9,14 @@
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    // Only in first place: "--query --help" sends the text.
+    if (arguments.value(1) == u"--help" || arguments.value(1) == u"-h") {
+        std::fputs(qPrintable(RunnerOptions::usage()), stdout);
+        return 0;
+    }
     QString error;
-    const std::optional<RunnerOptions> options = RunnerOptions::parse(QCoreApplication::arguments(), &error);
+    const std::optional<RunnerOptions> options = RunnerOptions::parse(arguments, &error);
     if (!options) {
         std::fprintf(stderr, "vornic-run: %s\n%s", qPrintable(error), qPrintable(RunnerOptions::usage()));
         return 2;

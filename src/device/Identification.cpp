@@ -46,6 +46,7 @@ QCoro::Task<> Identification::identify(const CancelToken *cancel)
             co_return;
     }
     m_identifying = true;
+    Q_EMIT identifying();
     const bool generatorEnabled = m_afgEnable && m_afgEnable() == 1;
 
     setNameLabel(ErrRec);

@@ -60,6 +60,8 @@ Q_SIGNALS:
     void NameLabelChanged(const QString &text);
     void AMaxLabelChanged(const QString &text);
     void offeredFunctionsChanged(const QStringList &functions);
+    // Emitted as an identification begins to connect and ask.
+    void identifying();
     // Emitted at the end of every identification, with the function list rebuilt.
     void identified();
 

@@ -120,6 +120,21 @@ QCoro::Task<QString> TransportLink::LinkRead()
     co_return reply;
 }
 
+QString TransportLink::address() const
+{
+    const LinkSettings settings = m_settings();
+    switch (settings.ConnectMode) {
+    case 0:
+        return SerialTransport::deviceName(settings.COMPort).value_or(QStringLiteral("no serial port"));
+    case 1:
+        return QStringLiteral("GPIB address %1").arg(settings.Address);
+    case 2:
+        return QStringLiteral("%1:%2").arg(TcpTransport::hostText(settings)).arg(settings.LanPort);
+    default:
+        return QStringLiteral("no transport");
+    }
+}
+
 void TransportLink::clearReply() { m_tcp.clearReply(); }
 
 QString TransportLink::sendTraceLine(const QString &command, const TraceFields &fields, double secondsSinceMidnight)

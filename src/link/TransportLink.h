@@ -52,6 +52,9 @@ public:
     // The last complete LAN reply, as the sample over LAN reads it.
     QString ReplyBuffer() const { return m_tcp.replyBuffer(); }
     LinkRole role() const { return m_role; }
+    // Where the link reaches its instrument, for the operator: "192.168.16.128:4001",
+    // "/dev/ttyUSB0", "GPIB address 5".
+    QString address() const;
 
     // The LinkSend trace line: command, step pointer, step time left, seconds since midnight (single
     // precision), function.

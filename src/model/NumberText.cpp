@@ -93,8 +93,8 @@ std::optional<double> leading(QStringView text)
     // fraction of its cost. Zero keeps to the full conversion, which knows the sign of a zero.
     power += exponentValue;
     if (mantissa > 0 && significant <= 15 && exponentLength <= 4 && power >= -22 && power <= 22) {
-        static constexpr double tens[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12,
-            1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        static constexpr double tens[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13,
+            1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
         const double whole = double(mantissa);
         const double value = power >= 0 ? whole * tens[power] : whole / tens[-power];
         return negative ? -value : value;

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace LogExport {
@@ -23,6 +24,15 @@ QString copyLog(const QString &logPath, const QString &targetPath)
     if (target.write(bytes) != bytes.size() || !target.commit())
         return QStringLiteral("%1: %2").arg(targetPath, target.errorString());
     return {};
+}
+
+QString summaryPathFor(const QString &csvTarget)
+{
+    const QString suffix = QFileInfo(csvTarget).suffix();
+    if (suffix.compare(QLatin1String("json"), Qt::CaseInsensitive) == 0)
+        return csvTarget + QStringLiteral(".json");
+    // Cut as text: the folder stays as the operator gave it.
+    return (suffix.isEmpty() ? csvTarget : csvTarget.chopped(suffix.size() + 1)) + QStringLiteral(".json");
 }
 
 } // namespace LogExport

@@ -14,4 +14,8 @@ QString proposedPath(const QString &folder, const QDate &today);
 // success, else the path and the reason.
 QString copyLog(const QString &logPath, const QString &targetPath);
 
+// Where the run's summary goes beside a saved log: the same name with ".json" for its extension.
+// Never the log's own name, so the summary cannot take the log's place.
+QString summaryPathFor(const QString &csvTarget);
+
 } // namespace LogExport

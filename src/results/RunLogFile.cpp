@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 
 QString RunLogFile::folderPath(const QString &programFolder)
 {
@@ -48,18 +49,26 @@ bool RunLogFile::WriteLogLine(const QStringList &cells, const QString &separator
         return false;
     const QString separator = separatorFor(separatorText);
     // Cells carry instrument replies as received: a separator or a control character inside one
-    // would add a field or break the line, so each becomes a blank.
-    QStringList clean;
-    clean.reserve(cells.size());
-    for (QString cell : cells) {
-        if (!separator.isEmpty())
-            cell.replace(separator, QStringLiteral(" "));
-        for (QChar &c : cell)
-            if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-                c = u' ';
-        clean.append(cell);
+    // would add a field or break the line, so each becomes a blank. Most cells hold neither and
+    // go into the line as they are, with no copy of their own.
+    const auto isControl = [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; };
+    QString line;
+    for (qsizetype k = 0; k < cells.size(); ++k) {
+        if (k > 0)
+            line += separator;
+        const QString &cell = cells.at(k);
+        const bool hasSeparator = !separator.isEmpty() && cell.contains(separator);
+        if (!hasSeparator && std::none_of(cell.cbegin(), cell.cend(), isControl)) {
+            line += cell;
+            continue;
+        }
+        QString clean = cell;
+        if (hasSeparator)
+            clean.replace(separator, QStringLiteral(" "));
+        std::replace_if(clean.begin(), clean.end(), isControl, QChar(u' '));
+        line += clean;
     }
-    if (!writeLine(clean.join(separator)))
+    if (!writeLine(line))
         return false;
     ++m_rows;
     return true;

@@ -5,6 +5,7 @@
 #include "link/TransportLink.h"
 #include "model/TestProgram.h"
 #include "results/ResultLog.h"
+#include "results/RunSummary.h"
 #include "run/RunController.h"
 #include "settings/MeasureOptions.h"
 #include "settings/Settings.h"
@@ -33,6 +34,9 @@ public:
     TransportLink &generatorLink() { return m_generator; }
     Identification &identification() { return m_identification; }
     RunController &run() { return m_run; }
+    // The last run's summary, kept from the run's events: the window shows it, the runner and
+    // Save Log write it.
+    RunSummary &runSummary() { return m_summary; }
     QString iniPath() const { return m_iniPath; }
 
     // LoadSettings, then the rating table beside the settings file ahead of the built-in one.
@@ -60,4 +64,5 @@ private:
     TransportLink m_generator;
     Identification m_identification;
     RunController m_run;
+    RunSummary m_summary;
 };

@@ -11,7 +11,7 @@ void stamp(QStringList &cells, RunState &state, const QDateTime &now)
 {
     state.SampleTimeText = RunText::dateTimeText(now);
     cells[ResultLog::No] = QString::number(state.RowCounter);
-    cells[ResultLog::StepTime] = RunText::FormatElapsed(state.StepStartText, state.SampleTimeText);
+    cells[ResultLog::StepTime] = RunText::FormatElapsed(state.StepStartText, now);
     cells[ResultLog::TotalTime] = RunText::totalTimeText(now);
     cells[ResultLog::FunctionName] = state.CurrentFunction;
     state.RowCounter += 1;

@@ -14,5 +14,8 @@ QString totalTimeText(const QDateTime &when);
 // The whole seconds from start to end as hh:mm:ss; the hours are not wrapped at 24 and take as
 // many digits as they need. Texts that are not date-and-time texts give 00:00:00.
 QString FormatElapsed(const QString &start, const QString &end);
+// The same with the end as the clock gave it: what the text of `end` would say, without making
+// and reading that text again at every row.
+QString FormatElapsed(const QString &start, const QDateTime &end);
 
 } // namespace RunText

@@ -11,6 +11,7 @@
 #include "results/LogExport.h"
 #include "results/ResultLog.h"
 #include "results/RunLogFile.h"
+#include "results/RunSummary.h"
 #include "run/Engine.h"
 #include "run/RunController.h"
 #include "settings/IniFile.h"
@@ -128,14 +129,30 @@ MainForm::MainForm(Engine &engine, const QString &programFolder, QWidget *parent
     connect(&m_engine.loadLink(), &TransportLink::message, this, &MainForm::showLinkMessage);
     connect(&m_engine.generatorLink(), &TransportLink::message, this, &MainForm::showLinkMessage);
     connect(&m_engine.identification(), &Identification::identified, this, [this] { m_lastLinkMessage.clear(); });
-    connect(m_controller, &RunController::message, this, &MainForm::showMessage);
-    connect(m_controller, &RunController::testFinished, this, [this] { showMessage(QStringLiteral("Test Finished")); });
+    // Queued: a message box opened while the run's end is still being told would hold back every
+    // listener after it (the state, the buttons, the summary) until the operator answers.
+    connect(
+        m_controller, &RunController::message, this,
+        [this](const QString &text) {
+            if (m_runMessage)
+                m_runMessage(text);
+            else
+                showMessage(text);
+        },
+        Qt::QueuedConnection);
+    connect(
+        m_controller, &RunController::testFinished, this, [this] { showMessage(QStringLiteral("Test Finished")); },
+        Qt::QueuedConnection);
     connect(&m_controller->events(), &RunEvents::stepTimeLeftChanged, m_text2, &QLineEdit::setText);
     connect(&m_controller->events(), &RunEvents::stepStarted, this,
         [this](int row) { m_stepGrid->scrollTo(m_program.index(row - 1, 0)); });
     connect(&m_controller->errorTrail(), &ErrorTrail::textChanged, m_label5, &QLabel::setText);
     connect(&m_controller->events(), &RunEvents::runStarted, this, [this] { showRunning(true); });
-    connect(&m_controller->events(), &RunEvents::runEnded, this, [this] { showRunning(false); });
+    connect(&m_controller->events(), &RunEvents::runEnded, this, [this] {
+        showRunning(false);
+        // A step time left of a run that is over would read as if it still counted.
+        m_text2->clear();
+    });
     showRunning(false);
 }
 
@@ -298,8 +315,16 @@ void MainForm::placeResizable()
     placeRect(m_stepGrid, m_geometry.stepGrid);
     placeRect(m_listView, m_geometry.listView);
     placeRect(m_measureFrame, m_geometry.measureFrame);
-    placeRect(m_list1, m_geometry.traceList);
-    m_list1->raise();
+    if (!m_traceTaken) {
+        placeRect(m_list1, m_geometry.traceList);
+        m_list1->raise();
+    }
+}
+
+QListView *MainForm::takeTraceList()
+{
+    m_traceTaken = true;
+    return m_list1;
 }
 
 void MainForm::resizeEvent(QResizeEvent *event)
@@ -323,7 +348,10 @@ void MainForm::Form_Load()
     const TestStepFile::Result loaded = TestStepFile::LoadTestFile(m_program, m_settings.TestFileName);
     m_text1->setText(QString::number(m_program.StepCount()));
     m_editor->chooseFunction(FunctionCatalog::name(FunctionCatalog::Discharge));
-    m_list1->hide();
+    if (m_traceTaken)
+        Q_EMIT traceRequested(false);
+    else
+        m_list1->hide();
     m_engine.identification().enableTimer2();
     if (!loaded.message.isEmpty())
         QTimer::singleShot(0, this, [this, text = loaded.message] { showMessage(text); });
@@ -334,7 +362,10 @@ void MainForm::showLinkMessage(const QString &text)
     if (text == m_lastLinkMessage)
         return;
     m_lastLinkMessage = text;
-    showMessage(text);
+    if (m_linkMessage)
+        m_linkMessage(text);
+    else
+        showMessage(text);
 }
 
 void MainForm::setMessageFunction(MessageFunction message) { m_message = std::move(message); }
@@ -378,7 +409,10 @@ void MainForm::SaveLogCmd_Click()
         = m_chooseFile(true, CsvFilter, LogExport::proposedPath(m_programFolder, QDate::currentDate()));
     if (target.isEmpty())
         return;
-    const QString error = LogExport::copyLog(m_controller->logFilePath(), target);
+    QString error = LogExport::copyLog(m_controller->logFilePath(), target);
+    // The run's summary goes beside its rows, once the run has one.
+    if (error.isEmpty() && m_engine.runSummary().isFinished())
+        error = m_engine.runSummary().writeJson(LogExport::summaryPathFor(target));
     showMessage(error.isEmpty() ? QStringLiteral("Convert OK") : error);
 }
 
@@ -433,11 +467,19 @@ void MainForm::writeIniKey(const QString &section, const QString &key, const QSt
 
 QString MainForm::iniPath() const { return m_engine.iniPath(); }
 
-void MainForm::MeasureFrame_DblClick()
+void MainForm::MeasureFrame_DblClick() { setTraceVisible(m_traceVisible == 0); }
+
+void MainForm::setTraceVisible(bool visible)
 {
-    m_traceVisible = m_traceVisible ? 0 : 1;
-    m_list1->setVisible(m_traceVisible != 0);
-    if (m_traceVisible)
+    if ((m_traceVisible != 0) == visible)
+        return;
+    m_traceVisible = visible ? 1 : 0;
+    if (m_traceTaken) {
+        Q_EMIT traceRequested(visible);
+        return;
+    }
+    m_list1->setVisible(visible);
+    if (visible)
         m_list1->raise();
 }
 
@@ -458,6 +500,12 @@ bool MainForm::eventFilter(QObject *watched, QEvent *event)
 
 void MainForm::closeEvent(QCloseEvent *event)
 {
+    Form_Unload();
+    event->accept();
+}
+
+void MainForm::Form_Unload()
+{
     // The load is not left sinking current with nobody watching: a run still going is stopped,
     // and the window goes once its off lines are out.
     if (m_controller->isRunning()) {
@@ -474,5 +522,4 @@ void MainForm::closeEvent(QCloseEvent *event)
         problems.append(QStringLiteral("The settings could not be written to %1.").arg(iniPath()));
     if (!problems.isEmpty())
         showMessage(problems.join(u'\n'));
-    event->accept();
 }

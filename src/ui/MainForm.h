@@ -45,6 +45,16 @@ public:
     void Form_Load();
 
     void setMessageFunction(MessageFunction message);
+    // Where link trouble goes (by default the message box of setMessageFunction).
+    void setLinkMessageFunction(MessageFunction message) { m_linkMessage = std::move(message); }
+    // Where a run's own messages go (why it could not start or why it ended early).
+    void setRunMessageFunction(MessageFunction message) { m_runMessage = std::move(message); }
+    // Hands the trace list to a panel of its own: the form no longer places it over the result
+    // log, and the double-click on the measure items asks for the panel with traceRequested().
+    QListView *takeTraceList();
+    // The window goes: a run still going is stopped and waited for, the program and the settings
+    // are saved.
+    void Form_Unload();
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
     // Shows the connection setup dialog modally (by default "Connect Setup" itself).
     void setConnectionDialog(std::function<void()> dialog) { m_connectionDialog = std::move(dialog); }
@@ -61,7 +71,12 @@ public:
     bool traceVisible() const { return m_traceVisible != 0; }
     const MainGeometry &layoutTwips() const { return m_geometry; }
 
+Q_SIGNALS:
+    void traceRequested(bool visible);
+
 public Q_SLOTS:
+    // The trace panel was shown or hidden from outside the form.
+    void setTraceVisible(bool visible);
     // A message for the operator with an OK button only.
     void showMessage(const QString &text);
     void RunCommand_Click();
@@ -122,6 +137,9 @@ private:
     QString m_lastLinkMessage;
     bool m_aMaxGreyed = false;
     MessageFunction m_message;
+    MessageFunction m_linkMessage;
+    MessageFunction m_runMessage;
+    bool m_traceTaken = false;
     FileChooser m_chooseFile;
     std::function<void()> m_connectionDialog;
 };

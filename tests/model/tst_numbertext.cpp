@@ -28,6 +28,14 @@ private Q_SLOTS:
         QTest::newRow("point only") << "." << 0.0;
         QTest::newRow("leading point") << ".5" << 0.5;
         QTest::newRow("plus sign") << "+4" << 4.0;
+        QTest::newRow("point at the end") << "5." << 5.0;
+        QTest::newRow("negative fraction") << "-.5" << -0.5;
+        QTest::newRow("fifteen digits") << "123456789012345" << 123456789012345.0;
+        QTest::newRow("seventeen digits round") << "12345678901234567" << 12345678901234568.0;
+        QTest::newRow("power 22") << "1.5e21" << 1.5e21;
+        QTest::newRow("beyond power 22") << "1e23" << 1e23;
+        QTest::newRow("small fraction") << "0.000123" << 0.000123;
+        QTest::newRow("negative power beyond 22") << "1e-23" << 1e-23;
     }
     void lenient()
     {
@@ -129,6 +137,10 @@ private Q_SLOTS:
         QTest::newRow("one amp-second") << 1.0 / 3600 << "0.0003" << 0.00027778;
         QTest::newRow("zero") << 0.0 << "0.0000" << 0.0;
         QTest::newRow("negative small") << -0.00001 << "0.0000" << -0.00001;
+        QTest::newRow("half at the ninth decimal") << 0.001953125 << "0.0020" << 0.00195313;
+        QTest::newRow("negative half at the ninth decimal") << -0.001953125 << "-0.0020" << -0.00195313;
+        QTest::newRow("below half a unit") << 2.5e-9 << "0.0000" << 0.0;
+        QTest::newRow("many decimals") << 12.345678949 << "12.3457" << 12.34567895;
     }
     void formats()
     {

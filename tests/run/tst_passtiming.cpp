@@ -103,6 +103,9 @@ private Q_SLOTS:
         QFETCH(QString, end);
         QFETCH(QString, text);
         QCOMPARE(RunText::FormatElapsed(start, end), text);
+        // A row made 999 ms into a second says what its whole-second text says.
+        const QDateTime made = QDateTime::fromString(end, QStringLiteral("yyyy-MM-dd hh:mm:ss")).addMSecs(999);
+        QCOMPARE(RunText::FormatElapsed(start, made), text);
     }
 };
 

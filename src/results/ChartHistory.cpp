@@ -1,0 +1,130 @@
+#include "results/ChartHistory.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+void take(ChartHistory::Range &range, double value)
+{
+    range.min = std::min(range.min, value);
+    range.max = std::max(range.max, value);
+    range.last = value;
+}
+
+void absorb(ChartHistory::Range &into, const ChartHistory::Range &later)
+{
+    into.min = std::min(into.min, later.min);
+    into.max = std::max(into.max, later.max);
+    into.last = later.last;
+}
+
+ChartHistory::Range first(double value) { return {value, value, value}; }
+
+} // namespace
+
+void ChartHistory::clear()
+{
+    m_columns.clear();
+    m_marks.clear();
+    m_secondsPerColumn = FirstColumnSeconds;
+    m_samples = 0;
+    m_lastSeconds = 0;
+    m_stepPending = false;
+    m_pendingStep = Mark();
+}
+
+void ChartHistory::add(const RunEvents::Sample &sample)
+{
+    // Time that runs backwards (or is no number) would break the columns' order; such a sample
+    // still counts, at the last time seen.
+    double seconds = sample.elapsedSeconds;
+    if (!std::isfinite(seconds) || seconds < m_lastSeconds)
+        seconds = m_lastSeconds;
+    // Compared as a double first: a huge time would overflow the integer index.
+    while (std::floor(seconds / m_secondsPerColumn) >= MaxColumns)
+        mergeNeighbours();
+    qint64 index = qint64(std::floor(seconds / m_secondsPerColumn));
+    if (!m_columns.empty())
+        index = std::max(index, m_columns.back().index);
+
+    if (m_columns.empty() || m_columns.back().index != index) {
+        if (m_columns.empty())
+            m_columns.reserve(MaxColumns);
+        Column column;
+        column.index = index;
+        column.firstSeconds = seconds;
+        column.volts = first(sample.volts);
+        column.amps = first(sample.amps);
+        column.watts = first(sample.watts);
+        m_columns.push_back(column);
+    } else {
+        Column &column = m_columns.back();
+        take(column.volts, sample.volts);
+        take(column.amps, sample.amps);
+        take(column.watts, sample.watts);
+    }
+    Column &column = m_columns.back();
+    column.lastSeconds = seconds;
+    ++column.samples;
+    ++m_samples;
+    m_lastSeconds = seconds;
+
+    if (m_stepPending) {
+        m_stepPending = false;
+        m_pendingStep.seconds = seconds;
+        addMark(std::move(m_pendingStep));
+        m_pendingStep = Mark();
+    }
+}
+
+void ChartHistory::stepStarted(int step, const QString &function)
+{
+    // A step that jumps (FOR, LOOP) takes no sample: the step that does is the one marked.
+    m_pendingStep = Mark();
+    m_pendingStep.step = step;
+    m_pendingStep.function = function;
+    m_pendingStep.kind = Mark::Kind::Step;
+    m_stepPending = true;
+}
+
+void ChartHistory::verdict(const RunEvents::Verdict &verdict)
+{
+    Mark mark;
+    mark.seconds = m_lastSeconds;
+    mark.step = verdict.step;
+    mark.kind = verdict.pass ? Mark::Kind::Pass : Mark::Kind::Fail;
+    mark.value = verdict.value;
+    addMark(std::move(mark));
+}
+
+void ChartHistory::mergeNeighbours()
+{
+    // Every column lands on index / 2; neighbours that meet there become one. Done in place, in
+    // order, so the columns stay sorted and each merge costs one pass over at most MaxColumns.
+    std::size_t out = 0;
+    for (std::size_t in = 0; in < m_columns.size(); ++in) {
+        Column column = m_columns[in];
+        column.index /= 2;
+        if (out > 0 && m_columns[out - 1].index == column.index) {
+            Column &into = m_columns[out - 1];
+            absorb(into.volts, column.volts);
+            absorb(into.amps, column.amps);
+            absorb(into.watts, column.watts);
+            into.lastSeconds = column.lastSeconds;
+            into.samples += column.samples;
+        } else {
+            m_columns[out++] = column;
+        }
+    }
+    m_columns.resize(out);
+    m_secondsPerColumn *= 2;
+}
+
+void ChartHistory::addMark(Mark mark)
+{
+    // Marks come per step, not per sample: shifting the few thousand kept is cheap enough.
+    if (m_marks.size() >= std::size_t(MaxMarks))
+        m_marks.erase(m_marks.begin(), m_marks.begin() + std::ptrdiff_t(m_marks.size() - MaxMarks + 1));
+    m_marks.push_back(std::move(mark));
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "run/RunEvents.h"
+
+#include <QString>
+#include <vector>
+
+// What the run's chart shows, in bounded memory however long the run: the samples fall into at most
+// MaxColumns time columns, each keeping the minimum, maximum and last of V, I and W. When the run
+// outgrows the columns, neighbouring columns merge and each covers twice the time, so that adding a
+// sample costs O(1) amortised while no extreme is ever lost. The CSV keeps every row; this is only
+// for looking at.
+class ChartHistory
+{
+public:
+    static constexpr int MaxColumns = 2048;
+    static constexpr double FirstColumnSeconds = 0.01;
+    static constexpr int MaxMarks = 4096;
+
+    struct Range
+    {
+        double min = 0, max = 0, last = 0;
+    };
+    struct Column
+    {
+        // The column's place: [index * secondsPerColumn, (index + 1) * secondsPerColumn).
+        qint64 index = 0;
+        // The first and last sample's elapsed seconds in it.
+        double firstSeconds = 0, lastSeconds = 0;
+        Range volts, amps, watts;
+        qint64 samples = 0;
+    };
+    // A step start (at its first sample) or a verdict (at the sample before it).
+    struct Mark
+    {
+        double seconds = 0;
+        int step = 0;
+        QString function; // step starts
+        enum class Kind { Step, Pass, Fail } kind = Kind::Step;
+        QString value; // verdicts: the value the verdict row shows
+    };
+
+    void clear();
+    void add(const RunEvents::Sample &sample);
+    // Marked at the next sample's time.
+    void stepStarted(int step, const QString &function);
+    // Marked at the last sample's time.
+    void verdict(const RunEvents::Verdict &verdict);
+
+    const std::vector<Column> &columns() const { return m_columns; }
+    // Oldest first; at most MaxMarks, the oldest let go first.
+    const std::vector<Mark> &marks() const { return m_marks; }
+    double secondsPerColumn() const { return m_secondsPerColumn; }
+    qint64 sampleCount() const { return m_samples; }
+    // The elapsed seconds of the last sample; 0 before the first.
+    double lastSeconds() const { return m_lastSeconds; }
+
+private:
+    void mergeNeighbours();
+    void addMark(Mark mark);
+
+    std::vector<Column> m_columns;
+    std::vector<Mark> m_marks;
+    double m_secondsPerColumn = FirstColumnSeconds;
+    qint64 m_samples = 0;
+    double m_lastSeconds = 0;
+    bool m_stepPending = false;
+    Mark m_pendingStep;
+};

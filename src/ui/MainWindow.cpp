@@ -1,0 +1,193 @@
+#include "ui/MainWindow.h"
+
+#include "device/Identification.h"
+#include "results/RunSummary.h"
+#include "run/Engine.h"
+#include "run/RunStatus.h"
+#include "ui/MainForm.h"
+#include "ui/RunChart.h"
+#include "ui/RunReadout.h"
+
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+MainWindow::MainWindow(Engine &engine, Clock &clock, const QString &programFolder, QWidget *parent)
+    : QMainWindow(parent),
+      m_engine(engine),
+      m_form(new MainForm(engine, programFolder, this)),
+      m_status(new RunStatus(engine.run().events(), engine.program(), clock, this))
+{
+    setObjectName(QStringLiteral("MainWindow"));
+    setWindowTitle(m_form->windowTitle());
+    setWindowIcon(m_form->windowIcon());
+    setCentralWidget(m_form);
+    setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
+
+    auto *runDock = new QDockWidget(QStringLiteral("Run"), this);
+    runDock->setObjectName(QStringLiteral("RunDock"));
+    runDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    runDock->setWidget(buildRunPanel(engine));
+    addDockWidget(Qt::BottomDockWidgetArea, runDock);
+
+    m_traceDock = new QDockWidget(QStringLiteral("Instrument traffic"), this);
+    m_traceDock->setObjectName(QStringLiteral("TraceDock"));
+    QListView *trace = m_form->takeTraceList();
+    m_traceDock->setWidget(trace);
+    trace->show();
+    addDockWidget(Qt::RightDockWidgetArea, m_traceDock);
+    m_traceDock->hide();
+    connect(m_form, &MainForm::traceRequested, m_traceDock, &QDockWidget::setVisible);
+    connect(m_traceDock, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (!m_traceDock->isVisible() || visible)
+            m_form->setTraceVisible(m_traceDock->isVisible());
+    });
+
+    m_bar = new QLabel(this);
+    m_bar->setObjectName(QStringLiteral("MessageBar"));
+    m_bar->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusBar()->addWidget(m_bar, 1);
+
+    const auto linkTrouble = [this](const QString &text) {
+        showInBar(QStringLiteral("%1  (load at %2)").arg(text, m_engine.loadLink().address()), true);
+    };
+    m_form->setLinkMessageFunction(linkTrouble);
+    m_form->setRunMessageFunction([this](const QString &text) {
+        if (m_status->phase() == RunStatus::Phase::Lost)
+            showInBar(QStringLiteral("Lost Connect!  %1  (load at %2)").arg(text, m_engine.loadLink().address()), true);
+        else
+            showInBar(text, true);
+    });
+    connect(&engine.identification(), &Identification::identifying, this,
+        [this] { showInBar(QStringLiteral("Connecting to %1 …").arg(m_engine.loadLink().address()), false); });
+    connect(&engine.identification(), &Identification::identified, this, [this] {
+        if (m_bar->property("trouble").toBool())
+            return;
+        showInBar(QString(), false);
+    });
+    connect(&engine.run().events(), &RunEvents::runStarted, this, [this] {
+        showInBar(QString(), false);
+        shareRunPanel(0.25);
+    });
+    connect(&engine.run().events(), &RunEvents::replyGap, this, [this](int step, double from, double to) {
+        showInBar(QStringLiteral("Step %1: no reply from the load at %2 for %3 s; it answers again.")
+                      .arg(step)
+                      .arg(m_engine.loadLink().address())
+                      .arg(to - from, 0, 'f', 1),
+            true);
+    });
+    connect(&engine.runSummary(), &RunSummary::finished, this, &MainWindow::showSummary);
+
+    // Esc stops a running test, wherever the focus is.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::ApplicationShortcut);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (m_engine.run().isRunning())
+            m_form->StopCommand_Click();
+    });
+
+    // The form's own size, and the run panel below it, as far as the screen allows.
+    QSize size(m_form->size().width(), m_form->size().height() + 330);
+    if (const QScreen *screen = this->screen())
+        size = size.boundedTo(screen->availableGeometry().size() - QSize(0, 40));
+    resize(size);
+}
+
+MainWindow::~MainWindow() = default;
+
+QWidget *MainWindow::buildRunPanel(Engine &engine)
+{
+    auto *splitter = new QSplitter(Qt::Horizontal);
+    m_runPanel = splitter;
+    splitter->setObjectName(QStringLiteral("RunPanel"));
+    m_readout = new RunReadout(*m_status, splitter);
+    splitter->addWidget(m_readout);
+
+    auto *chartColumn = new QWidget(splitter);
+    auto *chartLayout = new QVBoxLayout(chartColumn);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
+    auto *tools = new QHBoxLayout;
+    m_follow = new QPushButton(QStringLiteral("Follow"), chartColumn);
+    m_follow->setToolTip(QStringLiteral("Show the whole run as it grows (drag a span or use the wheel to zoom, "
+                                        "right-drag to pan, double-click to follow again)"));
+    auto *save = new QPushButton(QStringLiteral("Save Chart…"), chartColumn);
+    tools->addWidget(m_follow);
+    tools->addWidget(save);
+    tools->addStretch();
+    chartLayout->addLayout(tools);
+    m_chart = new RunChart(engine.run().events(), chartColumn);
+    chartLayout->addWidget(m_chart, 1);
+    m_follow->setEnabled(false);
+    connect(m_follow, &QPushButton::clicked, m_chart, &RunChart::follow);
+    connect(
+        m_chart, &RunChart::followingChanged, m_follow, [this](bool following) { m_follow->setEnabled(!following); });
+    connect(save, &QPushButton::clicked, this, &MainWindow::saveChart);
+    splitter->addWidget(chartColumn);
+
+    m_summary = new QPlainTextEdit(splitter);
+    m_summary->setObjectName(QStringLiteral("RunSummary"));
+    m_summary->setReadOnly(true);
+    m_summary->setLineWrapMode(QPlainTextEdit::NoWrap);
+    QFont fixed(QStringLiteral("Monospace"));
+    fixed.setStyleHint(QFont::TypeWriter);
+    m_summary->setFont(fixed);
+    m_summary->setPlaceholderText(QStringLiteral("The run's summary appears here when it ends."));
+    splitter->addWidget(m_summary);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 3);
+    splitter->setStretchFactor(2, 2);
+    splitter->setSizes({260, 900, 300});
+    return splitter;
+}
+
+QString MainWindow::barText() const { return m_bar->text(); }
+
+void MainWindow::showInBar(const QString &text, bool trouble)
+{
+    m_bar->setText(text);
+    m_bar->setProperty("trouble", trouble && !text.isEmpty());
+    m_bar->setStyleSheet(trouble && !text.isEmpty()
+            ? QStringLiteral("QLabel { background: #fdecea; color: #8a1c1c; padding: 2px 6px; }")
+            : QString());
+}
+
+void MainWindow::showSummary()
+{
+    m_summary->setPlainText(m_engine.runSummary().toText());
+    shareRunPanel(0.6);
+}
+
+void MainWindow::shareRunPanel(double summaryShare)
+{
+    QList<int> sizes = m_runPanel->sizes();
+    const int shared = sizes.at(1) + sizes.at(2);
+    sizes[2] = int(shared * summaryShare);
+    sizes[1] = shared - sizes[2];
+    m_runPanel->setSizes(sizes);
+}
+
+void MainWindow::saveChart()
+{
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save Chart"), QStringLiteral("chart.png"), QStringLiteral("PNG image (*.png)"));
+    if (path.isEmpty())
+        return;
+    const QString error = m_chart->saveImage(path);
+    showInBar(error.isEmpty() ? QStringLiteral("Chart saved to %1").arg(path) : error, !error.isEmpty());
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    m_form->Form_Unload();
+    event->accept();
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QMainWindow>
+
+class Clock;
+class Engine;
+class MainForm;
+class QDockWidget;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+class RunChart;
+class RunReadout;
+class RunStatus;
+
+// The program's window: the main form in the middle; below it the run as it goes (the state and
+// readings in large type, the chart, and the summary once a run has ended); the instrument
+// traffic in a panel of its own; link trouble in a bar that does not stop the operator.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    MainWindow(Engine &engine, Clock &clock, const QString &programFolder, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    MainForm *form() const { return m_form; }
+    RunChart *chart() const { return m_chart; }
+    RunReadout *readout() const { return m_readout; }
+    RunStatus *status() const { return m_status; }
+    QPlainTextEdit *summaryView() const { return m_summary; }
+    QDockWidget *traceDock() const { return m_traceDock; }
+    // The bar's text; "" when there is nothing to say.
+    QString barText() const;
+
+    // Link trouble or a run's end message, with what the link reaches; replaces what the bar said.
+    void showInBar(const QString &text, bool trouble);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QWidget *buildRunPanel(Engine &engine);
+    void saveChart();
+    void showSummary();
+    // The chart and the summary share the run panel: the chart has the room while a run goes on,
+    // the summary once it has ended.
+    void shareRunPanel(double summaryShare);
+
+    Engine &m_engine;
+    MainForm *m_form;
+    RunStatus *m_status;
+    RunReadout *m_readout = nullptr;
+    RunChart *m_chart = nullptr;
+    QPushButton *m_follow = nullptr;
+    QPlainTextEdit *m_summary = nullptr;
+    QSplitter *m_runPanel = nullptr;
+    QDockWidget *m_traceDock = nullptr;
+    QLabel *m_bar = nullptr;
+};
