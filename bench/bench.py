@@ -292,6 +292,15 @@ def sample_timing(bin_dir):
     return out.stdout.rstrip()
 
 
+def chart(bin_dir):
+    history = subprocess.run([str(bin_dir / "bench-chart-history")], capture_output=True, text=True)
+    environment = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    redraw = subprocess.run(
+        [str(bin_dir / "bench-chart-redraw")], capture_output=True, text=True, env=environment
+    )
+    return (history.stdout + redraw.stdout).rstrip()
+
+
 def machine():
     model = subprocess.run(["lscpu"], capture_output=True, text=True).stdout
     found = re.search(r"Model name:\s*(.+)", model)
@@ -404,6 +413,12 @@ def main():
         }
         for key, label in labels.items():
             say(f"| {label} | {ours_files[key] / 1000:.2f} ms | {peer_files[key] / 1000:.2f} ms |")
+
+        say("\n## The run chart (bench-chart-history, bench-chart-redraw)\n")
+        say("Samples added to the chart's bounded history, and the chart redrawn off screen with a day's run")
+        say("in it (a redraw is the history put on the series, and one paint; the window redraws at most")
+        say("ten times a second).\n")
+        say("```\n" + chart(bin_dir) + "\n```")
 
         say("\n## Pauses and 100 ms periods in ms (bench-sample-timing 100)\n")
         say("```\n" + sample_timing(bin_dir) + "\n```")

@@ -9,6 +9,7 @@
 #include "link/SystemClock.h"
 #include "run/Engine.h"
 #include "ui/MainForm.h"
+#include "ui/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -36,13 +37,13 @@ int main(int argc, char *argv[])
     }
     const QDir dir(QString::fromLocal8Bit(argv[1]));
     Engine engine(SystemClock::instance(), dir.filePath(QStringLiteral("VORN.INI")));
-    MainForm form(engine, dir.path());
-    form.setMessageFunction([](const QString &) {});
-    FirstPaintWatch watch(&form, [mainNs] {
+    MainWindow window(engine, SystemClock::instance(), dir.path());
+    window.form()->setMessageFunction([](const QString &) {});
+    FirstPaintWatch watch(&window, [mainNs] {
         std::printf("main_ns %lld painted_ns %lld\n", mainNs, monotonicNs());
         QCoreApplication::quit();
     });
-    form.Form_Load();
-    form.show();
+    window.form()->Form_Load();
+    window.show();
     return QApplication::exec();
 }
