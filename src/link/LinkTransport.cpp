@@ -1,13 +1,10 @@
 #include "link/LinkTransport.h"
 
 #include "link/Clock.h"
-#include "link/LineFraming.h"
 
 LinkTransport::LinkTransport(Clock &clock, TraceList &trace, QObject *parent)
     : QObject(parent), m_clock(clock), m_trace(trace)
 { }
-
-QByteArray LinkTransport::withoutLineEnd(const QByteArray &line) { return LineFraming::withoutLineEnd(line); }
 
 bool LinkTransport::pastWaitLimit(qint64 startTick) const
 {

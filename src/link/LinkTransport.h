@@ -41,8 +41,6 @@ public:
     // Text as it goes over the wire: 8-bit, one byte per character.
     static QByteArray toWire(const QString &text) { return text.toLatin1(); }
     static QString fromWire(const QByteArray &bytes) { return QString::fromLatin1(bytes); }
-    // The reply without its line end: CR LF or a lone LF.
-    static QByteArray withoutLineEnd(const QByteArray &line);
 
 Q_SIGNALS:
     // One of the fixed messages for the operator ("Connect Fail!", ...); the window shows it.
