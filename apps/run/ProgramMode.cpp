@@ -130,6 +130,7 @@ int runProgram(const RunnerOptions &options)
     });
 
     QObject::connect(&engine, &Engine::notice, [&](const QString &text) { progress.message(text); });
+    QObject::connect(&engine.runStore(), &RunStore::problem, [&](const QString &text) { progress.message(text); });
     bool settingsSaved = true;
     if (!engine.startRun(options.programPath, &settingsSaved))
         return 2;

@@ -5,6 +5,7 @@
 #include "link/LineFraming.h"
 #include "link/TraceList.h"
 
+#include <poll.h>
 #include <sys/ioctl.h>
 
 TcpTransport::TcpTransport(bool receives, Clock &clock, TraceList &trace, QObject *parent)
@@ -69,6 +70,16 @@ QCoro::Task<> TcpTransport::connectWithRetries(const QString &host, quint16 port
         }
         ++retries;
     }
+}
+
+bool TcpTransport::isConnected() const
+{
+    if (m_socket.state() != QAbstractSocket::ConnectedState)
+        return false;
+    // A line written after the load closed its end would be lost without a word: an off line above
+    // all. The close is seen here at once, not when the event loop next turns.
+    pollfd peer{int(m_socket.socketDescriptor()), POLLRDHUP, 0};
+    return !(::poll(&peer, 1, 0) > 0 && (peer.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0);
 }
 
 void TcpTransport::close()

@@ -30,7 +30,8 @@ public:
 
     // ReplyBuffer: the last complete line received, without its line end; "" when there is none.
     const QString &replyBuffer() const { return m_replyBuffer; }
-    bool isConnected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
+    // Connected, and the load has not closed its end (which the event loop may not have seen yet).
+    bool isConnected() const;
     // Lets the connection go, so that the next open makes a new one.
     void close();
 

@@ -9,6 +9,7 @@
 #include "run/RunController.h"
 #include "settings/MeasureOptions.h"
 #include "settings/Settings.h"
+#include "store/RunStore.h"
 
 #include <QObject>
 
@@ -37,6 +38,8 @@ public:
     // The last run's summary, kept from the run's events: the window shows it, the runner and
     // Save Log write it.
     RunSummary &runSummary() { return m_summary; }
+    // Every run kept in "runs.sqlite" beside the settings file; its problem() never stops a run.
+    RunStore &runStore() { return m_store; }
     QString iniPath() const { return m_iniPath; }
 
     // LoadSettings, then the rating table beside the settings file ahead of the built-in one.
@@ -65,4 +68,6 @@ private:
     Identification m_identification;
     RunController m_run;
     RunSummary m_summary;
+    // After the run controller, whose CSV writer hears each row first.
+    RunStore m_store;
 };

@@ -96,7 +96,9 @@ QCoro::Task<> Sequencer::switchOff()
     // fresh one. Its failures are the lost load's, already said.
     const bool lost = m_result == Result::Lost;
     m_parts.load.holdMessages(lost);
-    if (lost)
+    // So does a load that answered in this run and has since closed the connection. (A load that
+    // was never reached is not looked for again: a Stop then ends at once.)
+    if (lost || (m_loadAnswered && !m_parts.load.isConnected()))
         co_await m_load.LinkReopen();
     if (!m_offLine.isEmpty())
         co_await m_parts.load.LinkSend(m_offLine);
@@ -134,6 +136,7 @@ QCoro::Task<std::optional<int>> Sequencer::Timer1_Timer()
         const Sampler::Outcome sampled = co_await m_sampler.take(state, m_options.measureTime.toDouble(), &m_cancel);
         if (sampled == Sampler::Outcome::Cancelled)
             co_return std::nullopt;
+        m_loadAnswered = true;
         emitSample();
         const FunctionCatalog::Descriptor *function = m_function;
         if (const auto met = Sampler::firstStopMet(state, function && function->capacityInWh)) {

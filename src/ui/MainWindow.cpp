@@ -87,6 +87,10 @@ MainWindow::MainWindow(Engine &engine, Clock &clock, const QString &programFolde
             true);
     });
     connect(&engine.runSummary(), &RunSummary::finished, this, &MainWindow::showSummary);
+    // Queued: a problem said as a run starts would otherwise be cleared by the bar's reset above.
+    connect(
+        &engine.runStore(), &RunStore::problem, this, [this](const QString &text) { showInBar(text, true); },
+        Qt::QueuedConnection);
 
     // Esc stops a running test, wherever the focus is.
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);

@@ -154,6 +154,18 @@ private Q_SLOTS:
         QVERIFY2(wall.elapsed() < 1000, qPrintable(QString::number(wall.elapsed())));
     }
 
+    // The off lines after the load closed its end must go over a new connection, not into one
+    // that is gone: the close is seen before the event loop has turned.
+    void aLoadThatClosedItsEndIsSeenAtOnce()
+    {
+        Lan lan(SystemClock::instance());
+        QCoro::waitFor(lan.link.LinkConnect());
+        QVERIFY(lan.link.isConnected());
+        lan.peer.dropConnection();
+        QThread::msleep(20);
+        QVERIFY(!lan.link.isConnected());
+    }
+
     void unreadDataIsTracedBeforeTheNextCommand_data()
     {
         QTest::addColumn<bool>("deliveredToTheLink");

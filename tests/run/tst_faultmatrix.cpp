@@ -54,7 +54,7 @@ private Q_SLOTS:
     {
         std::vector<std::unique_ptr<FaultRun>> runs;
         for (const QString &fault : Faults) {
-            for (const QString transport : {QStringLiteral("LAN"), QStringLiteral("pty")}) {
+            for (const QString &transport : {QStringLiteral("LAN"), QStringLiteral("pty")}) {
                 for (const auto &[programName, step] : Programs) {
                     auto run = std::make_unique<FaultRun>();
                     run->name

@@ -1,0 +1,98 @@
+#include "store/StoreSchema.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <array>
+
+namespace {
+
+bool execAll(QSqlDatabase &db, const QStringList &statements, QString *error)
+{
+    QSqlQuery query(db);
+    for (const QString &statement : statements) {
+        if (!query.exec(statement)) {
+            *error = query.lastError().text();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool toVersion1(QSqlDatabase &db, QString *error)
+{
+    // Times are local ISO text to the millisecond, as the CSV log and the summary write them.
+    return execAll(db,
+        {QStringLiteral("CREATE TABLE runs (uuid TEXT PRIMARY KEY, program_name TEXT, program_text TEXT, model TEXT, "
+                        "rated_current TEXT, settings_text TEXT, station TEXT, started TEXT, ended TEXT, "
+                        "result TEXT, message TEXT)"),
+            QStringLiteral("CREATE TABLE steps (run_uuid TEXT NOT NULL REFERENCES runs(uuid), step INTEGER, "
+                           "function TEXT, started TEXT, seconds DOUBLE PRECISION, end_reason TEXT, verdict TEXT, "
+                           "value TEXT, ah DOUBLE PRECISION, wh DOUBLE PRECISION, v DOUBLE PRECISION, "
+                           "i DOUBLE PRECISION)"),
+            QStringLiteral("CREATE INDEX steps_by_run ON steps (run_uuid)"),
+            QStringLiteral("CREATE TABLE samples (run_uuid TEXT NOT NULL REFERENCES runs(uuid), seq INTEGER NOT NULL, "
+                           "elapsed_s DOUBLE PRECISION, v DOUBLE PRECISION, i DOUBLE PRECISION, w DOUBLE PRECISION, "
+                           "ah DOUBLE PRECISION, wh DOUBLE PRECISION, step INTEGER, PRIMARY KEY (run_uuid, seq))")},
+        error);
+}
+
+using Migration = bool (*)(QSqlDatabase &, QString *);
+// Index i leads from version i to version i + 1; a new version appends one function here.
+constexpr std::array<Migration, 1> Migrations{&toVersion1};
+
+} // namespace
+
+int StoreSchema::latestVersion() { return int(Migrations.size()); }
+
+int StoreSchema::version(QSqlDatabase &db, QString *error)
+{
+    if (!db.tables().contains(QStringLiteral("schema_version")))
+        return 0;
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) || !query.next()) {
+        if (error)
+            *error = query.lastError().text();
+        return -1;
+    }
+    return query.value(0).toInt();
+}
+
+int StoreSchema::migrate(QSqlDatabase &db, QString *error)
+{
+    error->clear();
+    if (!execAll(db, {QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)")}, error))
+        return -1;
+    const int from = version(db, error);
+    if (from < 0)
+        return -1;
+    if (from > latestVersion()) {
+        *error = QStringLiteral("the file is of a later version (%1) than this program knows (%2)")
+                     .arg(from)
+                     .arg(latestVersion());
+        return -1;
+    }
+    for (int at = from; at < latestVersion(); ++at) {
+        // A migration cut short leaves the file at the version before it, to be tried again.
+        if (!db.transaction()) {
+            *error = db.lastError().text();
+            return -1;
+        }
+        QSqlQuery record(db);
+        record.prepare(QStringLiteral("INSERT INTO schema_version (version) VALUES (?)"));
+        record.addBindValue(at + 1);
+        if (!Migrations[size_t(at)](db, error) || !record.exec()) {
+            if (error->isEmpty())
+                *error = record.lastError().text();
+            db.rollback();
+            return -1;
+        }
+        if (!db.commit()) {
+            *error = db.lastError().text();
+            db.rollback();
+            return -1;
+        }
+    }
+    return latestVersion() - from;
+}
