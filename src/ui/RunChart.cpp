@@ -74,10 +74,13 @@ QList<QPointF> envelope(const std::vector<ChartHistory::Column> &columns,
     return points;
 }
 
+// `fromZero`: the axis starts at zero (or below, for negative readings) rather than at the
+// smallest reading.
 void fitRange(QValueAxis *axis, const std::vector<ChartHistory::Column> &columns,
-    ChartHistory::Range ChartHistory::Column::*range)
+    ChartHistory::Range ChartHistory::Column::*range, bool fromZero)
 {
-    double low = std::numeric_limits<double>::max(), high = std::numeric_limits<double>::lowest();
+    double low = fromZero ? 0.0 : std::numeric_limits<double>::max();
+    double high = std::numeric_limits<double>::lowest();
     for (const ChartHistory::Column &column : columns) {
         low = std::min(low, (column.*range).min);
         high = std::max(high, (column.*range).max);
@@ -172,9 +175,12 @@ void RunChart::fitAxes()
     const std::vector<ChartHistory::Column> &columns = m_history.columns();
     m_time->setRange(0, std::max(10.0, m_history.lastSeconds() * 1.02));
     m_time->applyNiceNumbers();
-    fitRange(m_voltAxis, columns, &ChartHistory::Column::volts);
-    fitRange(m_ampAxis, columns, &ChartHistory::Column::amps);
-    fitRange(m_wattAxis, columns, &ChartHistory::Column::watts);
+    // Voltage is shown over the span it moves in, where a discharge curve shows its shape; current
+    // and power from zero, as levels that switch on and off. (Scaled alike, P would also hide V
+    // under it whenever I is constant.)
+    fitRange(m_voltAxis, columns, &ChartHistory::Column::volts, false);
+    fitRange(m_ampAxis, columns, &ChartHistory::Column::amps, true);
+    fitRange(m_wattAxis, columns, &ChartHistory::Column::watts, true);
 }
 
 void RunChart::follow()
