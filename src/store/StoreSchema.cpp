@@ -38,6 +38,9 @@ bool toVersion1(QSqlDatabase &db, QString *error)
         error);
 }
 
+// Any number the lab's other programs are unlikely to lock.
+constexpr qint64 MigrationLock = 0x766f726e6963;
+
 using Migration = bool (*)(QSqlDatabase &, QString *);
 // Index i leads from version i to version i + 1; a new version appends one function here.
 constexpr std::array<Migration, 1> Migrations{&toVersion1};
@@ -62,6 +65,20 @@ int StoreSchema::version(QSqlDatabase &db, QString *error)
 int StoreSchema::migrate(QSqlDatabase &db, QString *error)
 {
     error->clear();
+    // Stations meeting a new server at once would each create the tables: one at a time. The lock
+    // goes with the session, so a station that dies while holding it lets the others on.
+    const bool shared = db.driverName() == QLatin1String("QPSQL");
+    if (shared && !execAll(db, {QStringLiteral("SELECT pg_advisory_lock(%1)").arg(MigrationLock)}, error))
+        return -1;
+    const int applied = migrateUnlocked(db, error);
+    QString unlockError;
+    if (shared)
+        execAll(db, {QStringLiteral("SELECT pg_advisory_unlock(%1)").arg(MigrationLock)}, &unlockError);
+    return applied;
+}
+
+int StoreSchema::migrateUnlocked(QSqlDatabase &db, QString *error)
+{
     if (!execAll(db, {QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)")}, error))
         return -1;
     const int from = version(db, error);

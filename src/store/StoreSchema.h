@@ -17,4 +17,7 @@ public:
     // Applies the migrations the database lacks, each in a transaction of its own together with
     // the new version number. The number applied, or -1 with `error` set.
     static int migrate(QSqlDatabase &db, QString *error);
+
+private:
+    static int migrateUnlocked(QSqlDatabase &db, QString *error);
 };

@@ -1,0 +1,245 @@
+#include "store/RunArchive.h"
+
+#include "store/StoreSchema.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+
+namespace {
+
+const QString Sqlite = QStringLiteral("QSQLITE");
+
+QDateTime fromIso(const QVariant &text) { return QDateTime::fromString(text.toString(), Qt::ISODateWithMs); }
+
+bool run(QSqlQuery &query, QString *error)
+{
+    if (query.exec())
+        return true;
+    *error = query.lastError().text();
+    return false;
+}
+
+// Each word of a LIKE pattern stands for itself.
+QString likeText(QString text)
+{
+    text.replace(u'\\', QStringLiteral("\\\\"))
+        .replace(u'%', QStringLiteral("\\%"))
+        .replace(u'_', QStringLiteral("\\_"));
+    return u'%' + text.toLower() + u'%';
+}
+
+} // namespace
+
+RunArchive::RunArchive(QString driver, QString path, StoreServer server)
+    : m_driver(std::move(driver)),
+      m_path(std::move(path)),
+      m_server(std::move(server)),
+      m_connection(QStringLiteral("RunArchive-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
+{ }
+
+RunArchive RunArchive::local(const QString &sqlitePath) { return RunArchive(Sqlite, sqlitePath, {}); }
+
+RunArchive RunArchive::server(const StoreServer &server) { return RunArchive(StoreServer::Driver, {}, server); }
+
+RunArchive::RunArchive(RunArchive &&other) noexcept
+    : m_driver(other.m_driver), m_path(other.m_path), m_server(other.m_server), m_connection(other.m_connection)
+{
+    other.m_connection.clear();
+}
+
+RunArchive::~RunArchive()
+{
+    if (m_connection.isEmpty() || !QSqlDatabase::contains(m_connection))
+        return;
+    QSqlDatabase::database(m_connection, false).close();
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+QString RunArchive::describe() const
+{
+    return m_driver == Sqlite ? QFileInfo(m_path).absoluteFilePath() : m_server.describe();
+}
+
+bool RunArchive::open(QString *error)
+{
+    if (!QSqlDatabase::isDriverAvailable(m_driver)) {
+        *error = QStringLiteral("Qt's %1 driver is not installed (Debian: %2)")
+                     .arg(m_driver,
+                         m_driver == Sqlite ? QStringLiteral("libqt6sql6-sqlite") : QStringLiteral("libqt6sql6-psql"));
+        return false;
+    }
+    if (m_driver == Sqlite && !QFileInfo::exists(m_path)) {
+        *error = QStringLiteral("%1: no run has been stored here yet").arg(describe());
+        return false;
+    }
+    QSqlDatabase db;
+    if (QSqlDatabase::contains(m_connection)) {
+        db = QSqlDatabase::database(m_connection, false);
+    } else if (m_driver == Sqlite) {
+        db = QSqlDatabase::addDatabase(Sqlite, m_connection);
+        db.setDatabaseName(m_path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+    } else {
+        db = m_server.addConnection(m_connection);
+    }
+    if (!db.isOpen() && !db.open()) {
+        *error = QStringLiteral("%1: %2").arg(describe(), db.lastError().text().trimmed());
+        return false;
+    }
+    if (StoreSchema::migrate(db, error) < 0) {
+        *error = QStringLiteral("%1: %2").arg(describe(), *error);
+        return false;
+    }
+    return true;
+}
+
+QList<StoredRun> RunArchive::runs(const Filter &filter, QString *error) const
+{
+    QString sql = QStringLiteral("SELECT r.uuid, r.program_name, r.model, r.rated_current, r.station, r.started, "
+                                 "r.ended, r.result, r.message, (SELECT COUNT(*) FROM samples s WHERE s.run_uuid = "
+                                 "r.uuid) FROM runs r WHERE 1 = 1");
+    QVariantList values;
+    const auto contains = [&](const char *column, const QString &text) {
+        if (text.isEmpty())
+            return;
+        sql += QStringLiteral(" AND LOWER(r.%1) LIKE ? ESCAPE '\\'").arg(QString::fromLatin1(column));
+        values.append(likeText(text));
+    };
+    contains("program_name", filter.program);
+    contains("model", filter.model);
+    contains("station", filter.station);
+    if (!filter.result.isEmpty()) {
+        sql += QStringLiteral(" AND COALESCE(r.result, '') = ?");
+        values.append(filter.result.compare(QStringLiteral("UNFINISHED"), Qt::CaseInsensitive) == 0
+                ? QString()
+                : filter.result.toUpper());
+    }
+    // Start times are ISO text, so that days compare as text.
+    if (filter.from.isValid()) {
+        sql += QStringLiteral(" AND r.started >= ?");
+        values.append(filter.from.toString(Qt::ISODate));
+    }
+    if (filter.to.isValid()) {
+        sql += QStringLiteral(" AND r.started < ?");
+        values.append(filter.to.addDays(1).toString(Qt::ISODate));
+    }
+    sql += QStringLiteral(" ORDER BY r.started DESC, r.uuid");
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.setForwardOnly(true);
+    QList<StoredRun> found;
+    if (!query.prepare(sql)) {
+        *error = query.lastError().text();
+        return found;
+    }
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    if (!::run(query, error))
+        return found;
+    while (query.next()) {
+        StoredRun run;
+        run.uuid = query.value(0).toString();
+        run.programName = query.value(1).toString();
+        run.model = query.value(2).toString();
+        run.ratedCurrent = query.value(3).toString();
+        run.station = query.value(4).toString();
+        run.started = fromIso(query.value(5));
+        run.ended = fromIso(query.value(6));
+        run.result = query.value(7).toString();
+        run.message = query.value(8).toString();
+        run.sampleCount = query.value(9).toLongLong();
+        found.append(run);
+    }
+    return found;
+}
+
+std::optional<StoredRun> RunArchive::run(const QString &uuidOrPrefix, QString *error) const
+{
+    const QString key = uuidOrPrefix.trimmed().toLower();
+    if (key.isEmpty() || key.contains(QRegularExpression(QStringLiteral("[^0-9a-f-]")))) {
+        *error = QStringLiteral("\"%1\" is not a run's UUID").arg(uuidOrPrefix);
+        return std::nullopt;
+    }
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT uuid, program_name, program_text, model, rated_current, settings_text, "
+                                 "station, started, ended, result, message FROM runs WHERE uuid LIKE ? LIMIT 2"));
+    query.addBindValue(key + u'%');
+    if (!::run(query, error))
+        return std::nullopt;
+    if (!query.next()) {
+        *error = QStringLiteral("no run %1 in %2").arg(uuidOrPrefix, describe());
+        return std::nullopt;
+    }
+    StoredRun run;
+    run.uuid = query.value(0).toString();
+    run.programName = query.value(1).toString();
+    run.programText = query.value(2).toString();
+    run.model = query.value(3).toString();
+    run.ratedCurrent = query.value(4).toString();
+    run.settingsText = query.value(5).toString();
+    run.station = query.value(6).toString();
+    run.started = fromIso(query.value(7));
+    run.ended = fromIso(query.value(8));
+    run.result = query.value(9).toString();
+    run.message = query.value(10).toString();
+    if (query.next()) {
+        *error = QStringLiteral("\"%1\" names more than one run; give more of the UUID").arg(uuidOrPrefix);
+        return std::nullopt;
+    }
+    query.prepare(QStringLiteral("SELECT COUNT(*) FROM samples WHERE run_uuid = ?"));
+    query.addBindValue(run.uuid);
+    if (!::run(query, error) || !query.next())
+        return std::nullopt;
+    run.sampleCount = query.value(0).toLongLong();
+    query.prepare(QStringLiteral("SELECT step, function, started, seconds, end_reason, verdict, value, ah, wh, v, i "
+                                 "FROM steps WHERE run_uuid = ? ORDER BY started, step"));
+    query.addBindValue(run.uuid);
+    if (!::run(query, error))
+        return std::nullopt;
+    while (query.next()) {
+        RunSummary::Step step;
+        step.step = query.value(0).toInt();
+        step.function = query.value(1).toString();
+        step.started = fromIso(query.value(2));
+        step.seconds = query.value(3).toDouble();
+        step.end = query.value(4).toString();
+        step.verdict = query.value(5).toString();
+        step.value = query.value(6).toString();
+        step.ampHours = query.value(7).toDouble();
+        step.wattHours = query.value(8).toDouble();
+        step.volts = query.value(9).toDouble();
+        step.amps = query.value(10).toDouble();
+        run.steps.append(step);
+    }
+    return run;
+}
+
+bool RunArchive::forEachSample(
+    const QString &uuid, const std::function<bool(const StoredSample &)> &each, QString *error) const
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT seq, elapsed_s, v, i, w, ah, wh, step FROM samples WHERE run_uuid = ? "
+                                 "ORDER BY seq"));
+    query.addBindValue(uuid);
+    if (!::run(query, error))
+        return false;
+    StoredSample sample;
+    while (query.next()) {
+        sample.seq = query.value(0).toLongLong();
+        sample.elapsedSeconds = query.value(1).toDouble();
+        sample.volts = query.value(2).toDouble();
+        sample.amps = query.value(3).toDouble();
+        sample.watts = query.value(4).toDouble();
+        sample.ampHours = query.value(5).toDouble();
+        sample.wattHours = query.value(6).toDouble();
+        sample.step = query.value(7).toInt();
+        if (!each(sample))
+            break;
+    }
+    return true;
+}

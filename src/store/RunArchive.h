@@ -1,0 +1,53 @@
+#pragma once
+
+#include "store/StoreServer.h"
+#include "store/StoredRun.h"
+
+#include <QDate>
+#include <QString>
+#include <functional>
+#include <optional>
+
+// Reads the runs of a store: the bench's own file or the lab's server. Every call that can fail
+// says why in `error` and returns nothing.
+class RunArchive
+{
+public:
+    struct Filter
+    {
+        // Each, when not empty, must be contained in the run's field (case-insensitive).
+        QString program, model, station;
+        // When not empty, the run's result exactly ("UNFINISHED" for runs without one).
+        QString result;
+        // Runs started on or after `from` and on or before `to`, when valid.
+        QDate from, to;
+    };
+
+    // The store file of a bench.
+    static RunArchive local(const QString &sqlitePath);
+    static RunArchive server(const StoreServer &server);
+
+    RunArchive(RunArchive &&other) noexcept;
+    RunArchive &operator=(RunArchive &&) = delete;
+    ~RunArchive();
+
+    // "runs.sqlite at /path" or the server's description.
+    QString describe() const;
+    bool open(QString *error);
+    // Newest first, without their steps or program text.
+    QList<StoredRun> runs(const Filter &filter, QString *error) const;
+    // A run with its steps, by its UUID or by a prefix of it that names one run only.
+    std::optional<StoredRun> run(const QString &uuidOrPrefix, QString *error) const;
+    // Calls `each` for every sample of the run in order, until it returns false. Streamed, so a
+    // run of millions of samples is never held whole.
+    bool forEachSample(
+        const QString &uuid, const std::function<bool(const StoredSample &)> &each, QString *error) const;
+
+private:
+    RunArchive(QString driver, QString path, StoreServer server);
+
+    QString m_driver;
+    QString m_path;
+    StoreServer m_server;
+    QString m_connection;
+};
