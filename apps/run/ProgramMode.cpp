@@ -131,6 +131,8 @@ int runProgram(const RunnerOptions &options)
 
     QObject::connect(&engine, &Engine::notice, [&](const QString &text) { progress.message(text); });
     QObject::connect(&engine.runStore(), &RunStore::problem, [&](const QString &text) { progress.message(text); });
+    if (RunForwarder *forwarder = engine.forwarder())
+        QObject::connect(forwarder, &RunForwarder::problem, [&](const QString &text) { progress.message(text); });
     bool settingsSaved = true;
     if (!engine.startRun(options.programPath, &settingsSaved))
         return 2;
@@ -144,6 +146,15 @@ int runProgram(const RunnerOptions &options)
             .arg(run.rowsLogged())
             .arg(run.failVerdicts())
             .arg(run.logFilePath()));
+    if (RunForwarder *forwarder = engine.forwarder()) {
+        const ServerMirror::Outcome outcome = forwarder->finish();
+        if (outcome.runsWaiting > 0)
+            Console::printLine(stderr,
+                QStringLiteral("vornic-run: %1 run(s) wait in %2 for the lab server %3; the next run or "
+                               "\"vornic-runs forward\" sends them")
+                    .arg(outcome.runsWaiting)
+                    .arg(engine.runStore().path(), forwarder->server().describe()));
+    }
     if (!options.summaryPath.isEmpty()) {
         // A script that asked for the summary reads it as the outcome: a run that finished but
         // left none must not look like a good one. A run that already failed keeps its own code.

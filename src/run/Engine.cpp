@@ -23,6 +23,12 @@ Engine::Engine(Clock &clock, const QString &iniPath, QObject *parent)
     m_identification.setGeneratorLink(&m_generator);
     m_identification.setAFGEnable([this] { return int(m_settings.AFGEnable); });
     m_run.setLogFilePath(RunLogFile::defaultPath(ProgramFolder::path()));
+    const StoreServer server = StoreServer::fromIni(m_iniPath);
+    if (server.isSet()) {
+        m_forwarder = std::make_unique<RunForwarder>(m_store.path(), server);
+        // After the store's own listener: the run's end is in the file when the round reads it.
+        connect(&m_run.events(), &RunEvents::runEnded, m_forwarder.get(), &RunForwarder::forwardSoon);
+    }
 }
 
 void Engine::loadSettings()

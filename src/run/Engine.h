@@ -9,9 +9,11 @@
 #include "run/RunController.h"
 #include "settings/MeasureOptions.h"
 #include "settings/Settings.h"
+#include "store/RunForwarder.h"
 #include "store/RunStore.h"
 
 #include <QObject>
+#include <memory>
 
 class Clock;
 
@@ -40,6 +42,9 @@ public:
     RunSummary &runSummary() { return m_summary; }
     // Every run kept in "runs.sqlite" beside the settings file; its problem() never stops a run.
     RunStore &runStore() { return m_store; }
+    // Sends the store's runs on to the lab's server named in the settings' [Store] section; null
+    // when none is named.
+    RunForwarder *forwarder() { return m_forwarder.get(); }
     QString iniPath() const { return m_iniPath; }
 
     // LoadSettings, then the rating table beside the settings file ahead of the built-in one.
@@ -70,4 +75,5 @@ private:
     RunSummary m_summary;
     // After the run controller, whose CSV writer hears each row first.
     RunStore m_store;
+    std::unique_ptr<RunForwarder> m_forwarder;
 };

@@ -79,7 +79,9 @@ int StoreSchema::migrate(QSqlDatabase &db, QString *error)
 
 int StoreSchema::migrateUnlocked(QSqlDatabase &db, QString *error)
 {
-    if (!execAll(db, {QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)")}, error))
+    if (!db.tables().contains(QStringLiteral("schema_version"))
+        && !execAll(
+            db, {QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)")}, error))
         return -1;
     const int from = version(db, error);
     if (from < 0)
