@@ -1,0 +1,105 @@
+// The run store's costs: the CPU each stored sample takes a pass, forwarding a run of 1,000,000
+// samples to a PostgreSQL server of its own, and reading that run back as the Runs list opens it.
+// Usage: bench-store [SAMPLES]
+// Prints "op NAME ..." lines.
+
+#include "FakeClock.h"
+#include "FakeLink.h"
+#include "PgCluster.h"
+#include "device/Identification.h"
+#include "results/ChartHistory.h"
+#include "run/RunEvents.h"
+#include "store/RunArchive.h"
+#include "store/RunStore.h"
+#include "store/ServerMirror.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+double cpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const qint64 samples = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1000000;
+    QTemporaryDir dir;
+    RunEvents events;
+    FakeClock clock;
+    FakeLink link;
+    Identification identification(link);
+    QString uuid;
+    {
+        RunStore store(events, clock, identification, dir.filePath(QStringLiteral("VORN.INI")));
+        Q_EMIT events.runStarted(RunOptions());
+        Q_EMIT events.stepStarted(1, QStringLiteral("Discharge"));
+        const double cpuFrom = cpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        for (qint64 n = 1; n <= samples; ++n)
+            Q_EMIT events.sample({n * 0.1, 12.0 - n * 1e-6, 2, 24, n * 1e-4, n * 1e-3, 1});
+        std::printf("op store-sample cpu_us %.1f wall_us %.1f samples %lld\n",
+            (cpuSeconds() - cpuFrom) * 1e6 / double(samples), double(wall.nsecsElapsed()) / 1e3 / double(samples),
+            samples);
+        Q_EMIT events.stepEnded(1, RunEvents::EndedByTime);
+        Q_EMIT events.runEnded(RunEvents::Result::Pass, QString());
+        uuid = store.runUuid();
+    }
+    const QString path = dir.filePath(RunStore::FileName);
+
+    QElapsedTimer wall;
+    wall.start();
+    {
+        RunArchive archive = RunArchive::local(path);
+        QString error;
+        ChartHistory history;
+        if (!archive.open(&error) || !archive.run(uuid, &error)
+            || !archive.forEachSample(
+                uuid,
+                [&](const StoredSample &sample) {
+                    history.add({sample.elapsedSeconds, sample.volts, sample.amps, sample.watts, sample.ampHours,
+                        sample.wattHours, sample.step});
+                    return true;
+                },
+                &error)) {
+            std::fprintf(stderr, "bench-store: %s\n", qPrintable(error));
+            return 1;
+        }
+        std::printf("op open-run seconds %.2f samples %lld columns %zu\n", double(wall.nsecsElapsed()) / 1e9,
+            history.sampleCount(), history.columns().size());
+    }
+
+    PgCluster cluster;
+    if (!cluster.problem().isEmpty()) {
+        std::fprintf(stderr, "bench-store: %s\n", qPrintable(cluster.problem()));
+        return 1;
+    }
+    StoreServer server;
+    server.host = QStringLiteral("127.0.0.1");
+    server.port = cluster.port();
+    server.database = PgCluster::Database;
+    server.user = PgCluster::User;
+    ServerMirror mirror(path, server);
+    wall.restart();
+    const double cpuFrom = cpuSeconds();
+    const ServerMirror::Outcome outcome = mirror.forwardAll();
+    if (!outcome.error.isEmpty()) {
+        std::fprintf(stderr, "bench-store: %s\n", qPrintable(outcome.error));
+        return 1;
+    }
+    const double seconds = double(wall.nsecsElapsed()) / 1e9;
+    std::printf("op forward seconds %.2f samples %lld per_second %.0f our_cpu_seconds %.2f\n", seconds,
+        outcome.samplesSent, double(outcome.samplesSent) / seconds, cpuSeconds() - cpuFrom);
+    return 0;
+}
