@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUuid>
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -150,24 +151,27 @@ ServerMirror::Outcome ServerMirror::forwardAll()
     while (query.next())
         runs.append({query.value(0).toString(), query.value(1).toBool(), query.value(2).toLongLong()});
     query.finish();
+    // What the server lacks: a run's end, or samples the bench holds. A run whose program was killed
+    // never ends, and lacks nothing once its samples are there.
+    const auto lacking = [this](const LocalRun &run) {
+        const auto known = m_known.constFind(run.uuid);
+        return known == m_known.cend() || !(known->complete || (!run.ended && known->sentSeq >= run.lastSeq));
+    };
     for (const LocalRun &run : runs) {
         if (m_known.value(run.uuid).complete)
             continue;
         QString error;
         if (!forwardRun(run.uuid, run.ended, run.lastSeq, &outcome, &error)) {
             outcome.error = QStringLiteral("the lab server %1: %2").arg(m_server.describe(), error);
-            // A connection that failed once is made afresh next round, and what the server holds asked again.
-            dropServer();
             break;
         }
-        if (!m_known.value(run.uuid).complete)
-            ++outcome.runsWaiting;
     }
-    if (outcome.error.isEmpty() && outcome.runsWaiting == 0)
+    outcome.runsWaiting = int(std::count_if(runs.cbegin(), runs.cend(), lacking));
+    if (!outcome.error.isEmpty())
+        // A connection that failed once is made afresh next round, and what the server holds asked again.
+        dropServer();
+    else if (outcome.runsWaiting == 0)
         m_settledVersion = version;
-    else if (!outcome.error.isEmpty())
-        outcome.runsWaiting = int(std::count_if(
-            runs.cbegin(), runs.cend(), [this](const LocalRun &run) { return !m_known.value(run.uuid).complete; }));
     return outcome;
 }
 
@@ -200,7 +204,9 @@ bool ServerMirror::forwardRun(const QString &uuid, bool ended, qint64 localLastS
     Progress progress;
     if (!serverProgress(uuid, &progress, error))
         return false;
-    if (progress.complete)
+    // A run the server holds up to its last sample waits for more, or for its end; so does one
+    // whose program was killed, without costing each round a transaction.
+    if (progress.complete || (!ended && progress.sentSeq >= localLastSeq && localLastSeq > 0))
         return true;
     QSqlDatabase server = QSqlDatabase::database(m_serverConnection, false);
     // One transaction per batch: a server that goes away keeps whole batches, and the next round
