@@ -147,13 +147,12 @@ int runProgram(const RunnerOptions &options)
             .arg(run.failVerdicts())
             .arg(run.logFilePath()));
     if (RunForwarder *forwarder = engine.forwarder()) {
-        const ServerMirror::Outcome outcome = forwarder->finish();
-        if (outcome.runsWaiting > 0)
+        const QString why = forwarder->finish(engine.runStore().runUuid());
+        if (!why.isEmpty())
             Console::printLine(stderr,
-                QStringLiteral("vornic-run: %1 run(s) wait in %2 for the lab server %3; the next run or "
-                               "\"vornic-runs forward\" sends them")
-                    .arg(outcome.runsWaiting)
-                    .arg(engine.runStore().path(), forwarder->server().describe()));
+                QStringLiteral("vornic-run: this run waits in %1 for the lab server %2 (%3); the next run or "
+                               "\"vornic-runs forward\" sends it")
+                    .arg(engine.runStore().path(), forwarder->server().describe(), why));
     }
     if (!options.summaryPath.isEmpty()) {
         // A script that asked for the summary reads it as the outcome: a run that finished but

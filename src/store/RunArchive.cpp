@@ -115,7 +115,8 @@ QList<StoredRun> RunArchive::runs(const Filter &filter, QString *error) const
     if (!filter.result.isEmpty()) {
         sql += QStringLiteral(" AND COALESCE(r.result, '') = ?");
         values.append(filter.result.compare(QStringLiteral("UNFINISHED"), Qt::CaseInsensitive) == 0
-                ? QString()
+                // Not QString(): the drivers bind a null text as NULL, which equals nothing.
+                ? QStringLiteral("")
                 : filter.result.toUpper());
     }
     // Start times are ISO text, so that days compare as text.

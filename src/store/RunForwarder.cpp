@@ -40,23 +40,22 @@ void RunForwarder::forwardSoon()
     });
 }
 
-ServerMirror::Outcome RunForwarder::finish()
+QString RunForwarder::finish(const QString &uuid)
 {
-    if (m_lastFailed) {
-        ServerMirror::Outcome outcome;
-        QMetaObject::invokeMethod(
-            m_worker, [this] { return m_last; }, Qt::BlockingQueuedConnection, &outcome);
-        return outcome;
-    }
-    ServerMirror::Outcome outcome;
+    // A server that failed the last round is not waited for again: the program ends at once.
+    const bool again = !m_lastFailed;
+    QString why;
     QMetaObject::invokeMethod(
         m_worker,
-        [this] {
-            round();
-            return m_last;
+        [this, again, &uuid] {
+            if (again)
+                round();
+            if (m_mirror && m_mirror->holdsWhole(uuid))
+                return QString();
+            return m_last.error.isEmpty() ? QStringLiteral("not sent yet") : m_last.error;
         },
-        Qt::BlockingQueuedConnection, &outcome);
-    return outcome;
+        Qt::BlockingQueuedConnection, &why);
+    return why;
 }
 
 void RunForwarder::round()

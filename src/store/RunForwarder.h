@@ -28,9 +28,9 @@ public:
     const StoreServer &server() const { return m_server; }
     // A round now, in the background.
     void forwardSoon();
-    // A last round before the program ends, waited for, when the server answered the last one;
-    // else at once. What the server does not hold whole is said in the outcome's runsWaiting.
-    ServerMirror::Outcome finish();
+    // A last round before the program ends, waited for when the server answered the last one. ""
+    // when the server then holds the run `uuid` whole, else why it does not.
+    QString finish(const QString &uuid);
 
 Q_SIGNALS:
     // After each round that sent something or failed; on the receiver's thread.

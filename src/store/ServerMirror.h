@@ -36,6 +36,8 @@ public:
     ServerMirror &operator=(const ServerMirror &) = delete;
 
     Outcome forwardAll();
+    // The server was found to hold this run whole, end included, since the connection was made.
+    bool holdsWhole(const QString &uuid) const { return m_known.value(uuid).complete; }
     // Checked between batches: a long backlog is left off where it stands when this is set.
     void setStopFlag(const std::atomic_bool *stop) { m_stop = stop; }
     const StoreServer &server() const { return m_server; }

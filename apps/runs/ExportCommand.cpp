@@ -1,0 +1,40 @@
+#include "CommandArguments.h"
+#include "RunsCommands.h"
+#include "RunsConsole.h"
+#include "RunsOptions.h"
+#include "store/RunExport.h"
+
+#include <QFile>
+#include <cstdio>
+
+int RunsCommands::exportRun(const RunsOptions &options)
+{
+    const QString csv = QStringLiteral("--csv"), json = QStringLiteral("--json");
+    const CommandArguments words(options.arguments, {csv, json});
+    if (!words.error().isEmpty())
+        return RunsConsole::misuse(words.error());
+    if (words.positional().size() != 1 || words.has(csv) == words.has(json))
+        return RunsConsole::misuse(QStringLiteral("export takes one run's UUID and one of --csv FILE, --json FILE"));
+    QString error;
+    std::optional<RunArchive> archive = options.openArchive(&error);
+    if (!archive)
+        return RunsConsole::fail(error);
+    const std::optional<StoredRun> run = archive->run(words.positional().first(), &error);
+    if (!run)
+        return RunsConsole::fail(error);
+    const bool asCsv = words.has(csv);
+    const QString path = words.value(asCsv ? csv : json);
+    if (path == u"-") {
+        QFile out;
+        if (!out.open(stdout, QIODevice::WriteOnly))
+            return RunsConsole::fail(QStringLiteral("standard output: %1").arg(out.errorString()));
+        error = asCsv ? RunExport::writeCsv(*archive, *run, out) : RunExport::writeJson(*archive, *run, out);
+        if (error.isEmpty() && !out.flush())
+            error = out.errorString();
+        if (!error.isEmpty())
+            return RunsConsole::fail(QStringLiteral("standard output: %1").arg(error));
+        return RunsConsole::Done;
+    }
+    error = asCsv ? RunExport::writeCsv(*archive, *run, path) : RunExport::writeJson(*archive, *run, path);
+    return error.isEmpty() ? RunsConsole::Done : RunsConsole::fail(error);
+}

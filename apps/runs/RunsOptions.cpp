@@ -1,0 +1,100 @@
+#include "RunsOptions.h"
+
+#include "store/RunStore.h"
+#include "store/StoreServer.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+std::optional<RunsOptions> RunsOptions::parse(const QStringList &arguments, QString *error)
+{
+    RunsOptions options;
+    auto fail = [error](const QString &reason) {
+        *error = reason;
+        return std::nullopt;
+    };
+    bool storeGiven = false;
+    qsizetype i = 1;
+    for (; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        const auto value = [&](QString &into) {
+            if (i + 1 >= arguments.size())
+                return false;
+            into = arguments.at(++i);
+            return true;
+        };
+        if (argument == u"--help" || argument == u"-h") {
+            options.help = true;
+        } else if (argument == u"--version") {
+            options.version = true;
+        } else if (argument == u"--settings") {
+            if (!value(options.settingsPath))
+                return fail(QStringLiteral("--settings needs a file name"));
+        } else if (argument == u"--store") {
+            if (!value(options.storePath))
+                return fail(QStringLiteral("--store needs a file name"));
+            storeGiven = true;
+        } else if (argument == u"--server") {
+            options.server = true;
+        } else if (argument.startsWith(u'-')) {
+            return fail(QStringLiteral("unknown option %1").arg(argument));
+        } else {
+            break;
+        }
+    }
+    if (options.help || options.version)
+        return options;
+    if (storeGiven && options.server)
+        return fail(QStringLiteral("give --store or --server, not both"));
+    if (i >= arguments.size())
+        return fail(QStringLiteral("no command given"));
+    options.command = arguments.at(i);
+    options.arguments = arguments.mid(i + 1);
+    if (!storeGiven)
+        options.storePath = QDir(QFileInfo(options.settingsPath).absolutePath()).filePath(RunStore::FileName);
+    return options;
+}
+
+QString RunsOptions::usage()
+{
+    return QStringLiteral(
+        "usage: vornic-runs [--settings VORN.INI] [--store FILE.sqlite | --server] COMMAND ...\n"
+        "\n"
+        "commands:\n"
+        "  list [--program TEXT] [--model TEXT] [--station TEXT] [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
+        "       [--result PASS|FAIL|STOPPED|LOST|ERROR|UNFINISHED]\n"
+        "                            the stored runs, newest first\n"
+        "  show UUID                 a run's fields and its steps\n"
+        "  export UUID --csv FILE    a run's samples as CSV (\"-\": standard output)\n"
+        "  export UUID --json FILE   the whole run as JSON (\"-\": standard output)\n"
+        "  report UUID FILE.pdf      the run's report as PDF\n"
+        "  forward                   send what the lab's server lacks of this bench's runs, now\n"
+        "\n"
+        "A UUID may be shortened to any start of it that names one run.\n"
+        "\n"
+        "  --settings VORN.INI       the settings file (VORN.INI in the working folder unless given)\n"
+        "  --store FILE.sqlite       the store to read (runs.sqlite beside the settings file unless given)\n"
+        "  --server                  the lab's server, from the settings file's [Store] section\n"
+        "  --help                    this text\n"
+        "  --version                 the program's version\n"
+        "\n"
+        "Exit status: 0 done, 1 failed, 2 the command line does not fit.\n");
+}
+
+std::optional<RunArchive> RunsOptions::openArchive(QString *error) const
+{
+    std::optional<RunArchive> archive;
+    if (server) {
+        const StoreServer lab = StoreServer::fromIni(settingsPath);
+        if (!lab.isSet()) {
+            *error = QStringLiteral("%1 names no server: its [Store] section has no Host").arg(settingsPath);
+            return std::nullopt;
+        }
+        archive.emplace(RunArchive::server(lab));
+    } else {
+        archive.emplace(RunArchive::local(storePath));
+    }
+    if (!archive->open(error))
+        return std::nullopt;
+    return archive;
+}

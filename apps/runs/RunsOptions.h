@@ -1,0 +1,30 @@
+#pragma once
+
+#include "store/RunArchive.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// vornic-runs' command line up to the command, and the store it names:
+//   vornic-runs [--settings VORN.INI] [--store FILE.sqlite | --server] COMMAND ARGUMENTS...
+struct RunsOptions
+{
+    // VORN.INI in the working folder unless given.
+    QString settingsPath = QStringLiteral("VORN.INI");
+    // runs.sqlite beside the settings file unless given.
+    QString storePath;
+    // The lab's server from the settings' [Store] section instead of a file.
+    bool server = false;
+    bool help = false;
+    bool version = false;
+    QString command;
+    QStringList arguments;
+
+    // Nothing, with the reason in `error`, for a command line that does not fit.
+    static std::optional<RunsOptions> parse(const QStringList &arguments, QString *error);
+    static QString usage();
+
+    // The store these options name, opened; nothing, with the reason in `error`, if it cannot be.
+    std::optional<RunArchive> openArchive(QString *error) const;
+};

@@ -1,0 +1,45 @@
+#include "report/RunReport.h"
+
+#include "model/WholeFile.h"
+#include "report/ReportLayout.h"
+#include "report/ReportPages.h"
+#include "report/StoredHistory.h"
+#include "results/ChartHistory.h"
+#include "store/RunArchive.h"
+
+#include <QBuffer>
+#include <QPainter>
+#include <QPdfWriter>
+
+QString RunReport::write(const RunArchive &archive, const StoredRun &run, const QString &pdfPath)
+{
+    ChartHistory history;
+    QString error;
+    if (!StoredHistory::load(archive, run, history, &error))
+        return QStringLiteral("%1: the run's samples cannot be read: %2").arg(pdfPath, error);
+
+    // Drawn in memory and written whole: a report cut short by a full disk is no report.
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&pdf);
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setPageMargins(QMarginsF(18, 15, 18, 12), QPageLayout::Millimeter);
+    writer.setResolution(600);
+    writer.setTitle(QStringLiteral("Run report %1").arg(run.uuid));
+    writer.setCreator(QStringLiteral("Vornic DC Load Test Program"));
+
+    // The first pass only counts the pages, for every footer's "of N".
+    ReportPages counting(writer, nullptr, 0, run.uuid);
+    ReportLayout(counting, run, history).draw();
+
+    QPainter painter;
+    if (!painter.begin(&writer))
+        return QStringLiteral("%1: the PDF cannot be drawn").arg(pdfPath);
+    ReportPages pages(writer, &painter, counting.page(), run.uuid);
+    ReportLayout(pages, run, history).draw();
+    painter.end();
+
+    if (const std::optional<QString> failed = WholeFile::replace(pdfPath, pdf.data()))
+        return QStringLiteral("%1: %2").arg(pdfPath, *failed);
+    return QString();
+}

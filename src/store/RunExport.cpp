@@ -1,0 +1,174 @@
+#include "store/RunExport.h"
+
+#include "model/LosslessText.h"
+#include "store/RunArchive.h"
+
+#include <QHash>
+#include <QIODevice>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <cmath>
+
+namespace {
+
+// Local time without an offset, to the millisecond, as the summary and the store write times.
+QString isoText(const QDateTime &when)
+{
+    return when.isValid() ? when.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) : QString();
+}
+
+// A function name is program text: a comma or a line break in it would add a field or a row.
+QString csvCell(QString text)
+{
+    for (QChar &c : text) {
+        if (c == u',' || c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = u' ';
+    }
+    return text;
+}
+
+// The shortest text that reads back as the same double; JSON has no NaN or infinity.
+QByteArray jsonNumber(double value)
+{
+    return std::isfinite(value) ? QByteArray::number(value, 'g', QLocale::FloatingPointShortest) : "null";
+}
+
+QJsonObject stepJson(const RunSummary::Step &step)
+{
+    return QJsonObject{
+        {QStringLiteral("step"), step.step},
+        {QStringLiteral("function"), step.function},
+        {QStringLiteral("started"), isoText(step.started)},
+        {QStringLiteral("end"), step.end},
+        {QStringLiteral("verdict"), step.verdict},
+        {QStringLiteral("value"), step.value},
+        {QStringLiteral("ah"), step.ampHours},
+        {QStringLiteral("wh"), step.wattHours},
+        {QStringLiteral("v"), step.volts},
+        {QStringLiteral("i"), step.amps},
+        {QStringLiteral("seconds"), step.seconds},
+    };
+}
+
+QJsonObject runJson(const StoredRun &run)
+{
+    QJsonArray steps;
+    for (const RunSummary::Step &step : run.steps)
+        steps.append(stepJson(step));
+    return QJsonObject{
+        {QStringLiteral("uuid"), run.uuid},
+        {QStringLiteral("station"), run.station},
+        {QStringLiteral("program"), run.programName},
+        {QStringLiteral("program_text"), run.programText},
+        {QStringLiteral("model"), run.model},
+        {QStringLiteral("rated_current"), run.ratedCurrent},
+        {QStringLiteral("started"), isoText(run.started)},
+        {QStringLiteral("ended"), isoText(run.ended)},
+        {QStringLiteral("result"), run.result},
+        {QStringLiteral("message"), run.message},
+        {QStringLiteral("settings"), run.settingsText},
+        {QStringLiteral("steps"), steps},
+    };
+}
+
+// Writes `bytes` whole, or says why not.
+bool put(QIODevice &out, const QByteArray &bytes, QString *error)
+{
+    if (out.write(bytes) == bytes.size())
+        return true;
+    *error = out.errorString();
+    return false;
+}
+
+// Streams the run's samples, each made into bytes by `row`, until the store or the device fails.
+template <typename Row> QString putSamples(const RunArchive &archive, const StoredRun &run, QIODevice &out, Row row)
+{
+    QString writeError, readError;
+    const bool read = archive.forEachSample(
+        run.uuid, [&](const StoredSample &sample) { return put(out, row(sample), &writeError); }, &readError);
+    if (!writeError.isEmpty())
+        return writeError;
+    return read ? QString() : readError;
+}
+
+using Writer = QString (*)(const RunArchive &, const StoredRun &, QIODevice &);
+
+QString writeWhole(const RunArchive &archive, const StoredRun &run, const QString &path, Writer writer)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QStringLiteral("%1: %2").arg(path, file.errorString());
+    QString reason = writer(archive, run, file);
+    // QSaveFile commits a file whose buffered bytes could not all be written, so the buffer is
+    // emptied and checked before the rename.
+    if (reason.isEmpty() && !file.flush())
+        reason = file.errorString();
+    if (!reason.isEmpty()) {
+        file.cancelWriting();
+        return QStringLiteral("%1: %2").arg(path, reason);
+    }
+    if (!file.commit())
+        return QStringLiteral("%1: %2").arg(path, file.errorString());
+    return QString();
+}
+
+} // namespace
+
+QString RunExport::writeCsv(const RunArchive &archive, const StoredRun &run, const QString &path)
+{
+    Writer writer = &RunExport::writeCsv;
+    return writeWhole(archive, run, path, writer);
+}
+
+QString RunExport::writeJson(const RunArchive &archive, const StoredRun &run, const QString &path)
+{
+    Writer writer = &RunExport::writeJson;
+    return writeWhole(archive, run, path, writer);
+}
+
+QString RunExport::writeCsv(const RunArchive &archive, const StoredRun &run, QIODevice &out)
+{
+    QHash<int, QByteArray> functions;
+    for (const RunSummary::Step &step : run.steps)
+        functions.insert(step.step, LosslessText::encode(csvCell(step.function)));
+    QString error;
+    if (!put(out, "No.,TotalTime(s),Step,Function,V,I,W,AH,WH\r\n", &error))
+        return error;
+    return putSamples(archive, run, out, [&functions](const StoredSample &sample) {
+        // A reading that rounds to zero is written as 0, not -0.
+        const auto fixed = [](double value, int decimals) {
+            return QByteArray::number(std::abs(value) < 0.5 * std::pow(10.0, -decimals) ? 0.0 : value, 'f', decimals);
+        };
+        return QByteArray::number(sample.seq) + ',' + fixed(sample.elapsedSeconds, 3) + ','
+            + QByteArray::number(sample.step) + ',' + functions.value(sample.step) + ',' + fixed(sample.volts, 4) + ','
+            + fixed(sample.amps, 4) + ',' + fixed(sample.watts, 4) + ',' + fixed(sample.ampHours, 6) + ','
+            + fixed(sample.wattHours, 6) + "\r\n";
+    });
+}
+
+QString RunExport::writeJson(const RunArchive &archive, const StoredRun &run, QIODevice &out)
+{
+    // The run's fields are one small document; the samples, of any number, follow it one line each
+    // in place of its closing brace.
+    QByteArray head = QJsonDocument(runJson(run)).toJson(QJsonDocument::Indented);
+    head.chop(qsizetype(qstrlen("\n}\n")));
+    QString error;
+    if (!put(out, head + ",\n    \"samples\": [", &error))
+        return error;
+    bool first = true;
+    error = putSamples(archive, run, out, [&first](const StoredSample &sample) {
+        QByteArray row = std::exchange(first, false) ? "\n        [" : ",\n        [";
+        row += QByteArray::number(sample.seq);
+        for (double value :
+            {sample.elapsedSeconds, sample.volts, sample.amps, sample.watts, sample.ampHours, sample.wattHours})
+            row += ", " + jsonNumber(value);
+        return row + ", " + QByteArray::number(sample.step) + ']';
+    });
+    if (!error.isEmpty())
+        return error;
+    if (!put(out, first ? "]\n}\n" : "\n    ]\n}\n", &error))
+        return error;
+    return QString();
+}

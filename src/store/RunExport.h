@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+class QIODevice;
+class RunArchive;
+struct StoredRun;
+
+// A stored run written out for other programs: its samples as CSV like the run's own log, or the
+// whole run as JSON. Samples are streamed from the store, never held whole, and each file is
+// written whole or not at all.
+class RunExport
+{
+public:
+    // "No.,TotalTime(s),Step,Function,V,I,W,AH,WH" and one row per sample, lines ended by CR LF.
+    // An empty text on success, else the path and the reason.
+    static QString writeCsv(const RunArchive &archive, const StoredRun &run, const QString &path);
+    // The run's fields, its steps (with RunSummary::toJson's keys) and "samples": [[seq, elapsed,
+    // v, i, w, ah, wh, step], ...]. An empty text on success, else the path and the reason.
+    static QString writeJson(const RunArchive &archive, const StoredRun &run, const QString &path);
+
+    // The same onto an open device (standard output, say), which a failure may leave half written.
+    // An empty text on success, else the reason.
+    static QString writeCsv(const RunArchive &archive, const StoredRun &run, QIODevice &out);
+    static QString writeJson(const RunArchive &archive, const StoredRun &run, QIODevice &out);
+};

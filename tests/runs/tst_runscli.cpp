@@ -1,0 +1,135 @@
+#include "StoreFixture.h"
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString Failed = QStringLiteral("0bad0001-0000-4000-8000-000000000000");
+const QString Passed = QStringLiteral("0bad0002-0000-4000-8000-000000000000");
+const QString Open = QStringLiteral("7e570003-0000-4000-8000-000000000000");
+
+QStringList storeRows()
+{
+    return {
+        StoreFixture::run(Failed, QStringLiteral("2026-03-04T10:00:00.000"), QStringLiteral("FAIL")),
+        StoreFixture::run(Passed, QStringLiteral("2026-03-05T11:00:00.000"), QStringLiteral("PASS"),
+            QStringLiteral("/lab/programs/pack.TSF"), QStringLiteral("6314C"), QStringLiteral("Bench 2")),
+        StoreFixture::run(Open, QStringLiteral("2026-03-06T12:00:00.000"), QString()),
+        QStringLiteral("INSERT INTO steps VALUES ('%1', 1, 'Discharge', '2026-03-04T10:00:00.100', 0.3, 'time', "
+                       "'FAIL', '11.9V', 0.0002, 0.0025, 12.4, 2)")
+            .arg(Failed),
+        StoreFixture::samples(Failed, 1, 3, 1),
+    };
+}
+
+} // namespace
+
+class TestRunsCli : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        StoreFixture::write(m_dir.filePath(QStringLiteral("runs.sqlite")), storeRows());
+        TestFiles::writeBytes(m_dir.filePath(QStringLiteral("VORN.INI")), "[System]\r\nMeasureTime=100\r\n");
+    }
+
+    // "%D" stands for the folder of the settings and the store.
+    void command_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        // Matched against standard output, or standard error when the command fails.
+        QTest::addColumn<QString>("said");
+        // A file the command writes, and how it begins.
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("fileStart");
+        const QStringList settings{QStringLiteral("--settings"), QStringLiteral("%D/VORN.INI")};
+        const auto row = [&](const char *name, const QStringList &words, int exitCode, const QString &said,
+                             const QString &file = {}, const QByteArray &fileStart = {}) {
+            QTest::newRow(name) << settings + words << exitCode << said << file << fileStart;
+        };
+        row("list: newest first", {"list"}, 0,
+            "^STARTED +UUID +STATION +PROGRAM +MODEL +RESULT +SAMPLES\\n"
+            "2026-03-06 12:00:00  7e570003  Bench 1  cell\\.TSF  6312C  UNFINISHED        0\\n"
+            "2026-03-05 11:00:00  0bad0002  Bench 2  pack\\.TSF  6314C  PASS              0\\n"
+            "2026-03-04 10:00:00  0bad0001  Bench 1  cell\\.TSF  6312C  FAIL              3\\n$");
+        row("list: by result", {"list", "--result", "fail"}, 0, "\\n2026-03-04 [^\\n]*FAIL +3\\n$");
+        row("list: unfinished", {"list", "--result", "UNFINISHED"}, 0, "\\n[^\\n]*7e570003[^\\n]*\\n$");
+        row("list: by program and station", {"list", "--program", "CELL", "--station", "bench 1"}, 0,
+            "SAMPLES\\n[^\\n]*7e570003[^\\n]*\\n[^\\n]*0bad0001[^\\n]*\\n$");
+        row("list: by model", {"list", "--model", "6314"}, 0, "SAMPLES\\n[^\\n]*0bad0002[^\\n]*\\n$");
+        row("list: one day", {"list", "--from", "2026-03-05", "--to", "2026-03-05"}, 0,
+            "SAMPLES\\n[^\\n]*0bad0002[^\\n]*\\n$");
+        row("list: nothing matches", {"list", "--station", "Bench 9"}, 0, "SAMPLES\\n$");
+        row("list: no such result", {"list", "--result", "MAYBE"}, 2, "^vornic-runs: --result is one of PASS\\|");
+        row("list: not a day", {"list", "--from", "03/05/2026"}, 2, "^vornic-runs: --from needs a day");
+        row("list: unknown option", {"list", "--colour"}, 2, "^vornic-runs: unknown option --colour");
+        row("show: by prefix", {"show", "0BAD0001"}, 0,
+            "^Run: +0bad0001-0000-4000-8000-000000000000\\n[\\s\\S]*Result: +FAIL\\n[\\s\\S]*"
+            "\\n   1  Discharge  10:00:00         0\\.3  time  FAIL     11\\.9V  0\\.000200  0\\.002500  12\\.400  "
+            "2\\.000\\n$");
+        row("show: prefix of two runs", {"show", "0bad"}, 1, "^vornic-runs: \"0bad\" names more than one run");
+        row("show: no such run", {"show", "abc"}, 1, "^vornic-runs: no run abc in ");
+        row("show: two runs asked", {"show", "0bad0001", "7e57"}, 2, "^vornic-runs: show takes one run's UUID");
+        row("export: csv to standard output", {"export", "0bad0001", "--csv", "-"}, 0,
+            "^No\\.,TotalTime\\(s\\),Step,Function,V,I,W,AH,WH\\r\\n1,0\\.100,1,Discharge,[^\\n]*\\n2,[^\\n]*\\n3,"
+            "[^\\n]*\\r\\n$");
+        row("export: json to standard output", {"export", "7e57", "--json", "-"}, 0,
+            "\"uuid\": \"7e570003-[^\\n]*\",\\n    \"samples\": \\[\\]\\n}\\n$");
+        row("export: csv file", {"export", "0bad0001", "--csv", "%D/run.csv"}, 0, "^$", "run.csv",
+            "No.,TotalTime(s),Step,Function,V,I,W,AH,WH\r\n1,0.100,1,Discharge,");
+        row("export: json file", {"export", "0bad0002", "--json", "%D/run.json"}, 0, "^$", "run.json", "{\n");
+        row("export: csv and json at once", {"export", "0bad0001", "--csv", "a", "--json", "b"}, 2,
+            "^vornic-runs: export takes one run's UUID and one of");
+        row("export: folder missing", {"export", "0bad0001", "--csv", "%D/no/run.csv"}, 1,
+            "^vornic-runs: [^\\n]*/no/run\\.csv: ");
+        row("report", {"report", "0bad0001", "%D/run.pdf"}, 0, "^$", "run.pdf", "%PDF-");
+        row("report: folder missing", {"report", "0bad0001", "%D/no/run.pdf"}, 1,
+            "^vornic-runs: [^\\n]*/no/run\\.pdf: ");
+        row("unknown command", {"frob"}, 2, "^vornic-runs: unknown command \"frob\"");
+        row("no command", {}, 2, "^vornic-runs: no command given");
+        row("store given", {"--store", "%D/runs.sqlite", "list", "--result", "PASS"}, 0, "\\n[^\\n]*0bad0002");
+        row("store missing", {"--store", "%D/none.sqlite", "list"}, 1,
+            "^vornic-runs: [^\\n]*none\\.sqlite: no run has been stored here yet");
+        row("server not in the settings", {"--server", "list"}, 1, "names no server");
+        row("store and server at once", {"--server", "--store", "x", "list"}, 2, "^vornic-runs: give --store or");
+        row("help", {"--help"}, 0, "^usage: vornic-runs ");
+        row("version", {"--version"}, 0, "^vornic-runs \\d+\\.\\d+");
+    }
+    void command()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+        QFETCH(QString, file);
+        QFETCH(QByteArray, fileStart);
+        arguments.replaceInStrings(QStringLiteral("%D"), m_dir.path());
+        QProcess process;
+        process.start(TestFiles::binary("vornic-runs"), arguments);
+        QVERIFY(process.waitForFinished(60000));
+        const QString out = QString::fromUtf8(process.readAllStandardOutput());
+        // Qt's own warnings (a missing XDG_RUNTIME_DIR, say) are not the program's words.
+        QStringList errorLines = QString::fromUtf8(process.readAllStandardError()).split(u'\n');
+        errorLines.removeIf([](const QString &line) { return line.startsWith(QLatin1String("QStandardPaths:")); });
+        const QString err = errorLines.join(u'\n');
+        QVERIFY2(process.exitCode() == exitCode, qPrintable(out + err));
+        const QString &text = exitCode == 0 ? out : err;
+        QVERIFY2(QRegularExpression(said).match(text).hasMatch(), qPrintable(text));
+        if (!file.isEmpty())
+            QVERIFY(TestFiles::readBytes(m_dir.filePath(file)).startsWith(fileStart));
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QTEST_GUILESS_MAIN(TestRunsCli)
+#include "tst_runscli.moc"

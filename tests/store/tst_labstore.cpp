@@ -1,0 +1,172 @@
+#include "PgCluster.h"
+#include "SimProcess.h"
+#include "TestFiles.h"
+#include "store/StoreServer.h"
+
+#include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+struct Station
+{
+    QTemporaryDir dir;
+    std::unique_ptr<SimProcess> sim;
+    QProcess runner;
+
+    QString ini() const { return dir.filePath(QStringLiteral("VORN.INI")); }
+    QString store() const { return dir.filePath(QStringLiteral("runs.sqlite")); }
+};
+
+// A run of one Discharge step of `seconds`, sampled every 100 ms.
+void prepare(Station &station, const QByteArray &storeSection, int seconds)
+{
+    station.sim = std::make_unique<SimProcess>(QStringList{"--tcp", "0", "--source", "supply", "--speed", "10"});
+    QVERIFY(station.sim->waitForAnnouncements(1));
+    TestFiles::writeBytes(station.ini(),
+        TestFiles::lanLoadSettings(station.sim->port(QStringLiteral("load")), QStringLiteral("100")) + storeSection);
+    const QString program = station.dir.filePath(QStringLiteral("discharge.TSF"));
+    TestFiles::writeBytes(program,
+        TestFiles::crlfLines(
+            {"header", "1,Discharge,CC,2,0," + QByteArray::number(seconds) + ",0" + QByteArray(24, ',') + "0,0"}));
+    station.runner.setProcessChannelMode(QProcess::SeparateChannels);
+    station.runner.start(TestFiles::binary("vornic-run"),
+        {"--settings", station.ini(), "--log", station.dir.filePath(QStringLiteral("run.CSV")), program});
+    QVERIFY(station.runner.waitForStarted());
+}
+
+// uuid | result | samples | steps, for each run of a store.
+QStringList runsIn(QSqlDatabase db)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT uuid, result, (SELECT COUNT(*) FROM samples s WHERE s.run_uuid = r.uuid), "
+                                   "(SELECT MAX(seq) FROM samples s WHERE s.run_uuid = r.uuid), (SELECT COUNT(*) "
+                                   "FROM steps t WHERE t.run_uuid = r.uuid) FROM runs r ORDER BY uuid")))
+        return {query.lastError().text()};
+    QStringList runs;
+    while (query.next())
+        runs.append(QStringList{query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
+            query.value(3).toString(), query.value(4).toString()}
+                        .join(u'|'));
+    return runs;
+}
+
+QStringList runsIn(const QString &connection, const std::function<QSqlDatabase()> &make)
+{
+    QStringList runs;
+    {
+        QSqlDatabase db = make();
+        if (!db.open())
+            return {db.lastError().text()};
+        runs = runsIn(db);
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return runs;
+}
+
+} // namespace
+
+// Stations of a lab, each a vornic-run against its own virtual load, forwarding to one PostgreSQL
+// server of the test's own.
+class TestLabStore : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!m_cluster.problem().isEmpty())
+            QSKIP(qPrintable(m_cluster.problem()));
+    }
+
+    // The server goes away in the middle of eight runs and comes back: each run reaches it whole
+    // and once, the runs themselves untouched.
+    void eightStationsAndAServerThatGoesAway()
+    {
+        constexpr int Stations = 8;
+        std::vector<std::unique_ptr<Station>> stations;
+        for (int n = 0; n < Stations; ++n) {
+            stations.push_back(std::make_unique<Station>());
+            prepare(
+                *stations.back(), m_cluster.storeSettings() + "Station=Bench " + QByteArray::number(n + 1) + "\r\n", 8);
+        }
+        QTest::qWait(3000);
+        QVERIFY2(m_cluster.stop(), qPrintable(m_cluster.problem()));
+        QTest::qWait(2000);
+        QVERIFY2(m_cluster.start(), qPrintable(m_cluster.problem()));
+        for (auto &station : stations) {
+            QVERIFY(station->runner.waitForFinished(60000));
+            QVERIFY2(station->runner.exitStatus() == QProcess::NormalExit && station->runner.exitCode() == 0,
+                station->runner.readAllStandardError().constData());
+        }
+        // What the stations could not send before they ended goes now.
+        for (auto &station : stations) {
+            QProcess forward;
+            forward.start(TestFiles::binary("vornic-runs"), {"--settings", station->ini(), "forward"});
+            QVERIFY(forward.waitForFinished(60000));
+            QVERIFY2(forward.exitCode() == 0, forward.readAllStandardError().constData());
+        }
+        QStringList local;
+        for (auto &station : stations)
+            local += runsIn(QStringLiteral("local"), [&] {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("local"));
+                db.setDatabaseName(station->store());
+                return db;
+            });
+        local.sort();
+        QCOMPARE(local.size(), Stations);
+        for (const QString &run : local) {
+            // PASS, some 80 samples numbered without a gap, its one step.
+            const QStringList cells = run.split(u'|');
+            QCOMPARE(cells.at(1), QStringLiteral("PASS"));
+            QVERIFY2(cells.at(2).toInt() > 40 && cells.at(2) == cells.at(3), qPrintable(run));
+            QCOMPARE(cells.at(4), QStringLiteral("1"));
+        }
+        QCOMPARE(runsIn(QStringLiteral("lab"), [&] { return server().addConnection(QStringLiteral("lab")); }), local);
+    }
+
+    // A station whose server cannot be reached runs as it would without one, and says so.
+    void aStationWithTheServerUnreachableRunsNormally()
+    {
+        Station station;
+        QElapsedTimer timer;
+        timer.start();
+        prepare(station, "[Store]\r\nHost=127.0.0.1\r\nPort=" + QByteArray::number(m_cluster.port() + 1) + "\r\n", 3);
+        QVERIFY(station.runner.waitForFinished(60000));
+        const QByteArray errors = station.runner.readAllStandardError();
+        QVERIFY2(station.runner.exitCode() == 0, errors.constData());
+        QVERIFY2(errors.contains("cannot be reached") && errors.contains("this run waits in"), errors.constData());
+        QVERIFY2(timer.elapsed() < 9000, QByteArray::number(timer.elapsed()).constData());
+        // The log and the store as without a server; the store also keeps the sample of the pass that
+        // ended the step by its time, which makes no row.
+        const qsizetype rows = TestFiles::readBytes(station.dir.filePath(QStringLiteral("run.CSV"))).count('\n') - 1;
+        const QStringList stored = runsIn(QStringLiteral("local"), [&] {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("local"));
+            db.setDatabaseName(station.store());
+            return db;
+        });
+        QCOMPARE(stored.size(), 1);
+        QVERIFY2(rows > 20 && stored.first().section(u'|', 2, 2).toInt() == rows + 1, qPrintable(stored.first()));
+    }
+
+private:
+    StoreServer server() const
+    {
+        StoreServer lab;
+        lab.host = QStringLiteral("127.0.0.1");
+        lab.port = m_cluster.port();
+        lab.database = PgCluster::Database;
+        lab.user = PgCluster::User;
+        return lab;
+    }
+
+    PgCluster m_cluster;
+};
+
+QTEST_GUILESS_MAIN(TestLabStore)
+#include "tst_labstore.moc"
