@@ -3,9 +3,9 @@
 #include "model/WholeFile.h"
 #include "report/ReportLayout.h"
 #include "report/ReportPages.h"
-#include "report/StoredHistory.h"
 #include "results/ChartHistory.h"
 #include "store/RunArchive.h"
+#include "store/StoredRunChart.h"
 
 #include <QBuffer>
 #include <QPainter>
@@ -15,7 +15,8 @@ QString RunReport::write(const RunArchive &archive, const StoredRun &run, const 
 {
     ChartHistory history;
     QString error;
-    if (!StoredHistory::load(archive, run, history, &error))
+    if (!StoredRunChart::fill(
+            history, archive, run, [] { return false; }, &error))
         return QStringLiteral("%1: the run's samples cannot be read: %2").arg(pdfPath, error);
 
     // Drawn in memory and written whole: a report cut short by a full disk is no report.

@@ -4,16 +4,22 @@
 #include "results/RunSummary.h"
 #include "run/Engine.h"
 #include "run/RunStatus.h"
+#include "store/RunForwarder.h"
 #include "ui/MainForm.h"
 #include "ui/RunChart.h"
 #include "ui/RunReadout.h"
+#include "ui/RunsWindow.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDockWidget>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -91,6 +97,19 @@ MainWindow::MainWindow(Engine &engine, Clock &clock, const QString &programFolde
     connect(
         &engine.runStore(), &RunStore::problem, this, [this](const QString &text) { showInBar(text, true); },
         Qt::QueuedConnection);
+    if (RunForwarder *forwarder = engine.forwarder())
+        connect(forwarder, &RunForwarder::problem, this, [this](const QString &text) { showInBar(text, true); });
+
+    auto *runs = new QAction(QStringLiteral("&Runs…"), this);
+    runs->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    runs->setStatusTip(QStringLiteral("The runs kept on this bench and on the lab's server"));
+    menuBar()->addMenu(QStringLiteral("&View"))->addAction(runs);
+    connect(runs, &QAction::triggered, this, &MainWindow::showRuns);
+    // After the store has written the run's end: the store heard the event first.
+    connect(&engine.run().events(), &RunEvents::runEnded, this, [this] {
+        if (m_runs && m_runs->isVisible())
+            m_runs->refresh();
+    });
 
     // Esc stops a running test, wherever the focus is.
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -101,7 +120,7 @@ MainWindow::MainWindow(Engine &engine, Clock &clock, const QString &programFolde
     });
 
     // The form's own size, and the run panel below it, as far as the screen allows.
-    QSize size(m_form->size().width(), m_form->size().height() + 330);
+    QSize size(m_form->size().width(), m_form->size().height() + menuBar()->sizeHint().height() + 330);
     if (const QScreen *screen = this->screen())
         size = size.boundedTo(screen->availableGeometry().size() - QSize(0, 40));
     resize(size);
@@ -125,8 +144,13 @@ QWidget *MainWindow::buildRunPanel(Engine &engine)
     m_follow->setToolTip(QStringLiteral("Show the whole run as it grows (drag a span or use the wheel to zoom, "
                                         "right-drag to pan, double-click to follow again)"));
     auto *save = new QPushButton(QStringLiteral("Save Chart…"), chartColumn);
+    m_report = new QPushButton(QStringLiteral("Report…"), chartColumn);
+    m_report->setObjectName(QStringLiteral("RunReport"));
+    m_report->setToolTip(QStringLiteral("The last run's report as PDF: its steps, verdicts, chart and settings"));
+    m_report->setEnabled(false);
     tools->addWidget(m_follow);
     tools->addWidget(save);
+    tools->addWidget(m_report);
     tools->addStretch();
     chartLayout->addLayout(tools);
     m_chart = new RunChart(engine.run().events(), chartColumn);
@@ -136,6 +160,11 @@ QWidget *MainWindow::buildRunPanel(Engine &engine)
     connect(
         m_chart, &RunChart::followingChanged, m_follow, [this](bool following) { m_follow->setEnabled(!following); });
     connect(save, &QPushButton::clicked, this, &MainWindow::saveChart);
+    connect(m_report, &QPushButton::clicked, this, &MainWindow::reportLastRun);
+    connect(&m_reportJob, &ReportJob::finished, this, [this](const QString &path, const QString &error) {
+        m_report->setEnabled(true);
+        showInBar(error.isEmpty() ? QStringLiteral("Report written to %1").arg(path) : error, !error.isEmpty());
+    });
     splitter->addWidget(chartColumn);
 
     m_summary = new QPlainTextEdit(splitter);
@@ -165,10 +194,22 @@ void MainWindow::showInBar(const QString &text, bool trouble)
             : QString());
 }
 
+void MainWindow::showRuns()
+{
+    if (m_runs)
+        m_runs->refresh();
+    else
+        m_runs = new RunsWindow(m_engine.iniPath(), this);
+    m_runs->show();
+    m_runs->raise();
+    m_runs->activateWindow();
+}
+
 void MainWindow::showSummary()
 {
     m_summary->setPlainText(m_engine.runSummary().toText());
     shareRunPanel(0.6);
+    m_report->setEnabled(m_engine.runStore().isOpen() && !m_engine.runStore().runUuid().isEmpty());
 }
 
 void MainWindow::shareRunPanel(double summaryShare)
@@ -188,6 +229,22 @@ void MainWindow::saveChart()
         return;
     const QString error = m_chart->saveImage(path);
     showInBar(error.isEmpty() ? QStringLiteral("Chart saved to %1").arg(path) : error, !error.isEmpty());
+}
+
+void MainWindow::reportLastRun()
+{
+    const QFileInfo program(m_engine.runSummary().program());
+    const QString proposed
+        = QStringLiteral("%1-%2.pdf")
+              .arg(program.completeBaseName().isEmpty() ? QStringLiteral("run") : program.completeBaseName(),
+                  m_engine.runSummary().started().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Run Report"),
+        QFileInfo(m_engine.iniPath()).dir().filePath(proposed), QStringLiteral("PDF document (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    m_report->setEnabled(false);
+    showInBar(QStringLiteral("Writing the report…"), false);
+    m_reportJob.start(m_engine.runStore().path(), m_engine.runStore().runUuid(), path);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/ReportJob.h"
+
 #include <QMainWindow>
 
 class Clock;
@@ -12,6 +14,7 @@ class QPushButton;
 class QSplitter;
 class RunChart;
 class RunReadout;
+class RunsWindow;
 class RunStatus;
 
 // The program's window: the main form in the middle; below it the run as it goes (the state and
@@ -31,11 +34,16 @@ public:
     RunStatus *status() const { return m_status; }
     QPlainTextEdit *summaryView() const { return m_summary; }
     QDockWidget *traceDock() const { return m_traceDock; }
+    // The Runs window, once it has been opened.
+    RunsWindow *runsWindow() const { return m_runs; }
     // The bar's text; "" when there is nothing to say.
     QString barText() const;
 
     // Link trouble or a run's end message, with what the link reaches; replaces what the bar said.
     void showInBar(const QString &text, bool trouble);
+    // The runs stored beside the settings file in use (and on the lab's server), in a window of
+    // their own.
+    void showRuns();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -43,6 +51,7 @@ protected:
 private:
     QWidget *buildRunPanel(Engine &engine);
     void saveChart();
+    void reportLastRun();
     void showSummary();
     // The chart and the summary share the run panel: the chart has the room while a run goes on,
     // the summary once it has ended.
@@ -58,4 +67,7 @@ private:
     QSplitter *m_runPanel = nullptr;
     QDockWidget *m_traceDock = nullptr;
     QLabel *m_bar = nullptr;
+    RunsWindow *m_runs = nullptr;
+    QPushButton *m_report = nullptr;
+    ReportJob m_reportJob;
 };

@@ -1,0 +1,59 @@
+#include "store/StoredRunChart.h"
+
+#include "store/RunArchive.h"
+
+#include <optional>
+
+namespace {
+
+// Asking whether to stop costs more than adding a sample: ask once per this many.
+constexpr qint64 SamplesPerCancelCheck = 1024;
+
+} // namespace
+
+bool StoredRunChart::fill(ChartHistory &history, const RunArchive &archive, const StoredRun &run,
+    const std::function<bool()> &cancelled, QString *error)
+{
+    history.clear();
+    error->clear();
+    const QList<RunSummary::Step> &steps = run.steps;
+    // The steps table lists each pass of a step in order; the samples of one pass follow each other.
+    qsizetype searchFrom = 0;
+    const RunSummary::Step *pass = nullptr;
+    std::optional<int> sampledStep;
+    const auto passEnded = [&] {
+        if (pass && !pass->verdict.isEmpty())
+            history.verdict({pass->step, pass->verdict == QLatin1String("PASS"), pass->value});
+    };
+    qint64 read = 0;
+    bool stopped = false;
+    const bool ok = archive.forEachSample(
+        run.uuid,
+        [&](const StoredSample &sample) {
+            if (++read % SamplesPerCancelCheck == 0 && cancelled()) {
+                stopped = true;
+                return false;
+            }
+            if (sample.step != sampledStep) {
+                passEnded();
+                sampledStep = sample.step;
+                pass = nullptr;
+                for (qsizetype at = searchFrom; at < steps.size(); ++at) {
+                    if (steps.at(at).step == sample.step) {
+                        pass = &steps.at(at);
+                        searchFrom = at + 1;
+                        break;
+                    }
+                }
+                history.stepStarted(sample.step, pass ? pass->function : QString());
+            }
+            history.add({sample.elapsedSeconds, sample.volts, sample.amps, sample.watts, sample.ampHours,
+                sample.wattHours, sample.step});
+            return true;
+        },
+        error);
+    if (!ok || stopped)
+        return false;
+    passEnded();
+    return true;
+}

@@ -1,0 +1,350 @@
+#include "PgCluster.h"
+#include "SimProcess.h"
+#include "TestFiles.h"
+#include "link/SystemClock.h"
+#include "run/Engine.h"
+#include "store/StoreSchema.h"
+#include "store/StoreServer.h"
+#include "ui/DateBoundEdit.h"
+#include "ui/MainForm.h"
+#include "ui/MainWindow.h"
+#include "ui/RunChart.h"
+#include "ui/RunsWindow.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct FixtureRun
+{
+    QString uuid, program, model, started, ended, result;
+    // Per sample, its step; per step of the steps table, "step|function|verdict|value".
+    QList<int> sampleSteps;
+    QStringList steps;
+};
+
+// Four runs of two programs on two models, the newest first: d, c, b, a.
+const QList<FixtureRun> Runs{
+    {"aaaa0000-0000-0000-0000-000000000001", "C:\\programs\\Battery12V.TSF", "DL-300", "2026-11-02T10:00:00.000",
+        "2026-11-02T11:02:03.000", "PASS", {1, 1, 1}, {"1|Discharge|PASS|12.1V"}},
+    {"bbbb0000-0000-0000-0000-000000000002", "/home/lab/Cell.TSF", "DL-150", "2026-11-15T08:30:00.000",
+        "2026-11-15T08:40:00.000", "FAIL", {1, 1, 2, 2, 2}, {"1|Charge||", "2|Discharge|FAIL|3.2V"}},
+    {"cccc0000-0000-0000-0000-000000000003", "Battery24V.TSF", "DL-300", "2026-12-01T23:59:00.000", "", "", {3, 3},
+        {"3|Rest||"}},
+    {"dddd0000-0000-0000-0000-000000000004", "Cell.TSF", "DL-150", "2026-12-05T07:00:00.000", "2026-12-05T07:00:05.000",
+        "STOPPED", {}, {}},
+};
+
+QString uuidOf(char letter)
+{
+    for (const FixtureRun &run : Runs) {
+        if (run.uuid.startsWith(QLatin1Char(letter)))
+            return run.uuid;
+    }
+    return QString();
+}
+
+QStringList uuidsOf(const QString &letters)
+{
+    QStringList uuids;
+    for (QChar letter : letters)
+        uuids.append(uuidOf(letter.toLatin1()));
+    return uuids;
+}
+
+void exec(QSqlQuery &query, const QString &sql, const QVariantList &values)
+{
+    QVERIFY2(query.prepare(sql), qPrintable(query.lastError().text()));
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    QVERIFY2(query.exec(), qPrintable(query.lastError().text()));
+}
+
+void writeRuns(QSqlDatabase &db)
+{
+    QString error;
+    QVERIFY2(StoreSchema::migrate(db, &error) >= 0, qPrintable(error));
+    QSqlQuery query(db);
+    for (const FixtureRun &run : Runs) {
+        exec(query,
+            "INSERT INTO runs (uuid, program_name, model, station, started, ended, result, message) "
+            "VALUES (?, ?, ?, 'Bench 1', ?, ?, ?, '')",
+            {run.uuid, run.program, run.model, run.started, run.ended.isEmpty() ? QVariant() : run.ended, run.result});
+        for (const QString &step : run.steps) {
+            const QStringList cells = step.split(u'|');
+            exec(query,
+                "INSERT INTO steps (run_uuid, step, function, started, seconds, end_reason, verdict, value) "
+                "VALUES (?, ?, ?, ?, 1, 'time', ?, ?)",
+                {run.uuid, cells[0].toInt(), cells[1], run.started, cells[2], cells[3]});
+        }
+        for (int seq = 0; seq < run.sampleSteps.size(); ++seq)
+            exec(query,
+                "INSERT INTO samples (run_uuid, seq, elapsed_s, v, i, w, ah, wh, step) "
+                "VALUES (?, ?, ?, 12, 1, 12, 0, 0, ?)",
+                {run.uuid, seq + 1, seq * 0.5, run.sampleSteps[seq]});
+    }
+}
+
+// The fixture's runs through a connection of the test's own.
+void writeRuns(const std::function<void(QSqlDatabase &db)> &configure)
+{
+    {
+        QSqlDatabase db;
+        configure(db);
+        QVERIFY2(db.open(), qPrintable(db.lastError().text()));
+        writeRuns(db);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("fixture"));
+}
+
+void addFilterRow(const char *name, const char *program, const char *model, const char *result, QDate from, QDate to,
+    const char *runs, const char *status)
+{
+    QTest::newRow(name) << QString::fromUtf8(program) << QString::fromUtf8(model) << QString::fromUtf8(result) << from
+                        << to << QString::fromLatin1(runs) << QString::fromLatin1(status);
+}
+
+QString marksOf(const ChartHistory &history)
+{
+    QStringList marks;
+    for (const ChartHistory::Mark &mark : history.marks()) {
+        const char *kind = mark.kind == ChartHistory::Mark::Kind::Step ? "S"
+            : mark.kind == ChartHistory::Mark::Kind::Pass              ? "P"
+                                                                       : "F";
+        marks.append(QLatin1String(kind) + QString::number(mark.step));
+    }
+    return marks.join(u' ');
+}
+
+} // namespace
+
+// What the operator sees of stored runs: the list as filtered, a run opened, and a store that
+// cannot be read said in the status line while the window goes on answering.
+class TestRunsWindow : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_ini;
+    // The same runs on a PostgreSQL server of the test's own, made for the first test that needs it.
+    std::unique_ptr<PgCluster> m_lab;
+    QTemporaryDir m_labDir;
+    QString m_labIni;
+    std::unique_ptr<RunsWindow> m_window;
+
+    // A settings file that names the server as its store; "" when no server could be made here.
+    QString labIni()
+    {
+        if (m_lab)
+            return m_labIni;
+        m_lab = std::make_unique<PgCluster>();
+        if (!m_lab->problem().isEmpty())
+            return QString();
+        writeRuns([this](QSqlDatabase &db) {
+            db = QSqlDatabase::addDatabase(StoreServer::Driver, QStringLiteral("fixture"));
+            db.setHostName(QStringLiteral("127.0.0.1"));
+            db.setPort(m_lab->port());
+            db.setDatabaseName(PgCluster::Database);
+            db.setUserName(PgCluster::User);
+        });
+        m_labIni = m_labDir.filePath(QStringLiteral("VORN.INI"));
+        TestFiles::writeBytes(m_labIni, m_lab->storeSettings());
+        return m_labIni;
+    }
+
+    // The window over a settings file, showing its source `source` (0 the bench's file, 1 the server).
+    void openWindow(const QString &ini, int source = 0)
+    {
+        m_window = std::make_unique<RunsWindow>(ini);
+        QSignalSpy listed(m_window.get(), &RunsWindow::listShown);
+        m_window->sourceBox()->setCurrentIndex(source);
+        m_window->show();
+        QVERIFY(listed.wait(10000));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_ini = m_dir.filePath(QStringLiteral("VORN.INI"));
+        TestFiles::writeBytes(m_ini, "[System]\r\nMeasureTime=100\r\n");
+        writeRuns([this](QSqlDatabase &db) {
+            db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fixture"));
+            db.setDatabaseName(m_dir.filePath(QStringLiteral("runs.sqlite")));
+        });
+    }
+    void cleanup() { m_window.reset(); }
+
+    void filtersPickRuns_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<QDate>("to");
+        QTest::addColumn<QString>("runs");
+        QTest::addColumn<QString>("status");
+        const QDate any;
+        addFilterRow("none", "", "", "All", any, any, "dcba", "4 runs");
+        addFilterRow("program, any case", "battery", "", "All", any, any, "ca", "2 runs");
+        addFilterRow("program and model", "cell", "dl-15", "All", any, any, "db", "2 runs");
+        addFilterRow("failed", "", "", "FAIL", any, any, "b", "1 run");
+        addFilterRow("never ended", "", "", "UNFINISHED", any, any, "c", "1 run");
+        addFilterRow("from a day on", "", "", "All", QDate(2026, 11, 15), any, "dcb", "3 runs");
+        addFilterRow("to a day, all of it", "", "", "All", any, QDate(2026, 12, 1), "cba", "3 runs");
+        addFilterRow("one day", "", "", "All", QDate(2026, 12, 1), QDate(2026, 12, 1), "c", "1 run");
+        addFilterRow("nothing matches", "100%", "", "All", any, any, "", "0 runs");
+    }
+    void filtersPickRuns()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, model);
+        QFETCH(QString, result);
+        QFETCH(QDate, from);
+        QFETCH(QDate, to);
+        QFETCH(QString, runs);
+        QFETCH(QString, status);
+        openWindow(m_ini);
+        QSignalSpy listed(m_window.get(), &RunsWindow::listShown);
+        // A character at a time, as typed: one query once the typing settles.
+        for (qsizetype typed = 1; typed <= program.size(); ++typed)
+            m_window->programFilter()->setText(program.left(typed));
+        m_window->modelFilter()->setText(model);
+        m_window->resultFilter()->setCurrentText(result);
+        m_window->fromDate()->setDate(from);
+        m_window->toDate()->setDate(to);
+        const bool filtered = !program.isEmpty() || !model.isEmpty() || result != QLatin1String("All") || from.isValid()
+            || to.isValid();
+        if (filtered)
+            QVERIFY(listed.wait(5000));
+        QTest::qWait(RunsWindow::FilterDelayMs * 2);
+        QCOMPARE(listed.count(), filtered ? 1 : 0);
+        QCOMPARE(m_window->shownUuids(), uuidsOf(runs));
+        QCOMPARE(m_window->statusText(), status);
+    }
+
+    void openingARunShowsIt_data()
+    {
+        QTest::addColumn<bool>("lab");
+        QTest::addColumn<char>("run");
+        QTest::addColumn<QString>("programCell");
+        QTest::addColumn<qint64>("samples");
+        QTest::addColumn<QString>("marks");
+        QTest::addColumn<QStringList>("summaryHas");
+        const QStringList passed{"Result:   PASS", "Ended:    2026-11-02 11:02:03  (1:02:03)", "Discharge"};
+        const QStringList failed{"Result:   FAIL", "Charge", "3.2V"};
+        QTest::newRow("passed, from a Windows station") << false << 'a' << "Battery12V.TSF" << 3LL << "S1 P1" << passed;
+        QTest::newRow("failed at its second step") << false << 'b' << "Cell.TSF" << 5LL << "S1 S2 F2" << failed;
+        QTest::newRow("never ended") << false << 'c' << "Battery24V.TSF" << 2LL << "S3"
+                                     << QStringList{"Result:   UNFINISHED", "Ended:    -\n"};
+        QTest::newRow("no samples") << false << 'd' << "Cell.TSF" << 0LL << "" << QStringList{"Result:   STOPPED"};
+        QTest::newRow("lab server, passed") << true << 'a' << "Battery12V.TSF" << 3LL << "S1 P1" << passed;
+        QTest::newRow("lab server, failed") << true << 'b' << "Cell.TSF" << 5LL << "S1 S2 F2" << failed;
+    }
+    void openingARunShowsIt()
+    {
+        QFETCH(bool, lab);
+        QFETCH(char, run);
+        QFETCH(QString, programCell);
+        QFETCH(qint64, samples);
+        QFETCH(QString, marks);
+        QFETCH(QStringList, summaryHas);
+        const QString ini = lab ? labIni() : m_ini;
+        if (ini.isEmpty())
+            QSKIP(qPrintable(m_lab->problem()));
+        openWindow(ini, lab ? 1 : 0);
+        QCOMPARE(m_window->shownUuids(), uuidsOf(QStringLiteral("dcba")));
+        const int row = int(m_window->shownUuids().indexOf(uuidOf(run)));
+        const QModelIndex program = m_window->table()->model()->index(row, RunListModel::Program);
+        QCOMPARE(program.data().toString(), programCell);
+        QVERIFY(program.data(Qt::ToolTipRole).toString().endsWith(programCell));
+        QSignalSpy shown(m_window.get(), &RunsWindow::runShown);
+        m_window->table()->selectRow(row);
+        QVERIFY(shown.wait(5000));
+        QCOMPARE(shown.at(0).at(0).toString(), uuidOf(run));
+        QCOMPARE(m_window->chart()->history().sampleCount(), samples);
+        QCOMPARE(marksOf(m_window->chart()->history()), marks);
+        const QString summary = m_window->summaryView()->toPlainText();
+        for (const QString &text : summaryHas)
+            QVERIFY2(summary.contains(text), qPrintable(summary));
+    }
+
+    void mainWindowOpensTheRunsAndARunEndedIsListed()
+    {
+        SimProcess sim({"--tcp", "0"});
+        QVERIFY(sim.waitForAnnouncements(1));
+        QTemporaryDir bench;
+        const QString ini = bench.filePath(QStringLiteral("VORN.INI"));
+        TestFiles::writeBytes(ini, TestFiles::lanLoadSettings(sim.port(QStringLiteral("load"))));
+        QVERIFY(
+            QFile::copy(m_dir.filePath(QStringLiteral("runs.sqlite")), bench.filePath(QStringLiteral("runs.sqlite"))));
+        Engine engine(SystemClock::instance(), ini);
+        MainWindow window(engine, SystemClock::instance(), bench.path());
+        window.form()->setMessageFunction([](const QString &) {});
+        window.form()->Form_Load();
+        QAction *runs = nullptr;
+        for (QAction *action : window.findChildren<QAction *>()) {
+            if (action->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_R))
+                runs = action;
+        }
+        QVERIFY(runs);
+        runs->trigger();
+        RunsWindow *list = window.runsWindow();
+        QVERIFY(list && list->isVisible());
+        QSignalSpy listed(list, &RunsWindow::listShown);
+        QVERIFY(listed.wait(5000));
+        QCOMPARE(list->shownUuids().size(), Runs.size());
+
+        engine.program().setGridRowCount(3);
+        engine.program().setCell(1, 0, QStringLiteral("1"));
+        engine.program().setCell(1, 1, QStringLiteral("Rest"));
+        engine.program().setCell(1, 5, QStringLiteral("1"));
+        window.form()->RunCommand_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(list->shownUuids().size(), Runs.size() + 1, 15000);
+        QCOMPARE(list->shownUuids().first(), engine.runStore().runUuid());
+    }
+
+    void unreadableStoreIsSaid_data()
+    {
+        QTest::addColumn<bool>("server");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("no store file yet") << false << "no run has been stored here yet";
+        QTest::newRow("server not answering") << true << "@127.0.0.1:";
+    }
+    void unreadableStoreIsSaid()
+    {
+        QFETCH(bool, server);
+        QFETCH(QString, said);
+        QTemporaryDir empty;
+        const QString ini = empty.filePath(QStringLiteral("VORN.INI"));
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const quint16 port = closed.serverPort();
+        closed.close();
+        TestFiles::writeBytes(
+            ini, QStringLiteral("[Store]\r\nHost=127.0.0.1\r\nPort=%1\r\nUser=lab\r\n").arg(port).toLatin1());
+        m_window = std::make_unique<RunsWindow>(ini);
+        m_window->show();
+        QElapsedTimer answering;
+        answering.start();
+        if (server)
+            m_window->sourceBox()->setCurrentIndex(1);
+        QVERIFY(answering.elapsed() < 500);
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->statusText().contains(said), 10000);
+        QVERIFY(m_window->shownUuids().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestRunsWindow)
+#include "tst_runswindow.moc"
