@@ -5,9 +5,38 @@
 #include "ui/MainWindow.h"
 
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char Usage[] = "usage: vornic-dcload [Qt options]\n"
+                     "\n"
+                     "The test program's window: compose a program of test steps, connect to the load,\n"
+                     "run it and watch it. Settings are kept in VORN.INI beside the program, or in the\n"
+                     "user's data folder where that folder cannot be written; runs in runs.sqlite beside it.\n"
+                     "\n"
+                     "  --help       this text\n"
+                     "  --version    the program's version\n"
+                     "\n"
+                     "vornic-run runs a test step file without a window; vornic-runs lists and reports\n"
+                     "the stored runs; vornic-sim is a virtual load to try it against.\n";
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    // Answered before the application starts, so that they work without a display.
+    for (int k = 1; k < argc; ++k) {
+        if (std::strcmp(argv[k], "--help") == 0 || std::strcmp(argv[k], "-h") == 0) {
+            std::fputs(Usage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[k], "--version") == 0) {
+            std::fputs("vornic-dcload " VORNIC_VERSION "\n", stdout);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vornic-dcload"));
 

@@ -64,5 +64,6 @@ QString RunnerOptions::usage()
         "  --summary FILE.json    each step's end, verdict and totals and the run's result,\n"
         "                         written when the run ends, also when stopped or lost\n"
         "  --trace                every line sent and received, on stderr\n"
-        "  --help                 this text\n");
+        "  --help                 this text\n"
+        "  --version              the program's version\n");
 }

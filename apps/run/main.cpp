@@ -15,6 +15,10 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(RunnerOptions::usage()), stdout);
         return 0;
     }
+    if (arguments.value(1) == u"--version") {
+        std::fputs("vornic-run " VORNIC_VERSION "\n", stdout);
+        return 0;
+    }
     QString error;
     const std::optional<RunnerOptions> options = RunnerOptions::parse(arguments, &error);
     if (!options) {

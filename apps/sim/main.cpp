@@ -88,6 +88,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vornic-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VORNIC_VERSION));
     std::signal(SIGPIPE, SIG_IGN);
 
     QCommandLineParser parser;
@@ -97,6 +98,7 @@ int main(int argc, char *argv[])
                        "\"load pty PATH -> DEVICE\", \"generator tcp 127.0.0.1:PORT\".\n\n")
         + FaultSet::help());
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {QStringLiteral("tcp"), QStringLiteral("Serve the load on loopback TCP PORT (0 = a free port)."),
             QStringLiteral("PORT")},
@@ -132,6 +134,8 @@ int main(int argc, char *argv[])
         return fail(parser.errorText());
     if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
     if (!parser.isSet(QStringLiteral("tcp")) && !parser.isSet(QStringLiteral("pty"))

@@ -10,7 +10,10 @@ QString ProgramFolder::path() { return choose(QCoreApplication::applicationDirPa
 QString ProgramFolder::choose(const QString &executableFolder)
 {
     const QFileInfo folder(executableFolder);
-    if (!executableFolder.isEmpty() && folder.isDir() && folder.isWritable())
+    // An installed program (its shared files in ../share/vornic) keeps the user's files in the
+    // user's data folder, even for root, who could write beside it in /usr/bin.
+    const bool installed = QFileInfo::exists(folder.absoluteFilePath() + QStringLiteral("/../share/vornic"));
+    if (!executableFolder.isEmpty() && folder.isDir() && folder.isWritable() && !installed)
         return QDir::cleanPath(folder.absoluteFilePath());
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(data);

@@ -414,6 +414,10 @@ private Q_SLOTS:
         QCOMPARE(ProgramFolder::choose(dir.path()), QDir::cleanPath(dir.path()));
         const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
         QCOMPARE(ProgramFolder::choose(dir.filePath(QStringLiteral("missing"))), data);
+        // Installed as the package installs it: never beside the program, even where that is writable.
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("usr/bin"))
+            && QDir(dir.path()).mkpath(QStringLiteral("usr/share/vornic")));
+        QCOMPARE(ProgramFolder::choose(dir.filePath(QStringLiteral("usr/bin"))), data);
         QVERIFY(QFileInfo(data).isDir());
         QCOMPARE(defaultIniPath(), ProgramFolder::path() + QStringLiteral("/VORN.INI"));
     }
