@@ -16,11 +16,9 @@ int RunsCommands::exportRun(const RunsOptions &options)
     if (words.positional().size() != 1 || words.has(csv) == words.has(json))
         return RunsConsole::misuse(QStringLiteral("export takes one run's UUID and one of --csv FILE, --json FILE"));
     QString error;
-    std::optional<RunArchive> archive = options.openArchive(&error);
-    if (!archive)
-        return RunsConsole::fail(error);
-    const std::optional<StoredRun> run = archive->run(words.positional().first(), &error);
-    if (!run)
+    std::optional<RunArchive> archive;
+    std::optional<StoredRun> run;
+    if (!options.openRun(words.positional().first(), archive, run, &error))
         return RunsConsole::fail(error);
     const bool asCsv = words.has(csv);
     const QString path = words.value(asCsv ? csv : json);

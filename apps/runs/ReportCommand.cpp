@@ -12,11 +12,9 @@ int RunsCommands::report(const RunsOptions &options)
     if (words.positional().size() != 2)
         return RunsConsole::misuse(QStringLiteral("report takes one run's UUID and the PDF file to write"));
     QString error;
-    std::optional<RunArchive> archive = options.openArchive(&error);
-    if (!archive)
-        return RunsConsole::fail(error);
-    const std::optional<StoredRun> run = archive->run(words.positional().first(), &error);
-    if (!run)
+    std::optional<RunArchive> archive;
+    std::optional<StoredRun> run;
+    if (!options.openRun(words.positional().first(), archive, run, &error))
         return RunsConsole::fail(error);
     error = RunReport::write(*archive, *run, words.positional().at(1));
     return error.isEmpty() ? RunsConsole::Done : RunsConsole::fail(error);

@@ -98,3 +98,14 @@ std::optional<RunArchive> RunsOptions::openArchive(QString *error) const
         return std::nullopt;
     return archive;
 }
+
+bool RunsOptions::openRun(const QString &uuidOrPrefix, std::optional<RunArchive> &archive,
+    std::optional<StoredRun> &run, QString *error) const
+{
+    archive.reset();
+    if (std::optional<RunArchive> opened = openArchive(error))
+        archive.emplace(std::move(*opened));
+    if (archive)
+        run = archive->run(uuidOrPrefix, error);
+    return archive && run;
+}

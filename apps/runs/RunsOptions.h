@@ -27,4 +27,8 @@ struct RunsOptions
 
     // The store these options name, opened; nothing, with the reason in `error`, if it cannot be.
     std::optional<RunArchive> openArchive(QString *error) const;
+    // That store, and the run `uuidOrPrefix` names in it; false, with the reason in `error`, when
+    // either cannot be had.
+    bool openRun(const QString &uuidOrPrefix, std::optional<RunArchive> &archive, std::optional<StoredRun> &run,
+        QString *error) const;
 };

@@ -12,11 +12,9 @@ int RunsCommands::show(const RunsOptions &options)
     if (words.positional().size() != 1)
         return RunsConsole::misuse(QStringLiteral("show takes one run's UUID"));
     QString error;
-    std::optional<RunArchive> archive = options.openArchive(&error);
-    if (!archive)
-        return RunsConsole::fail(error);
-    const std::optional<StoredRun> run = archive->run(words.positional().first(), &error);
-    if (!run)
+    std::optional<RunArchive> archive;
+    std::optional<StoredRun> run;
+    if (!options.openRun(words.positional().first(), archive, run, &error))
         return RunsConsole::fail(error);
     RunsConsole::print(StoredRunText::toText(*run));
     return RunsConsole::Done;

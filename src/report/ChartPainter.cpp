@@ -226,37 +226,14 @@ void Canvas::drawValueLabels(const AxisScale &scale, double right, const QColor 
     m_painter.restore();
 }
 
-// Two points per display column, its minimum and its maximum: a steady reading draws as a line, a
-// noisy one as the band it spans, at the same cost for a minute and for a day.
 void Canvas::drawSeries(Range range, const AxisScale &scale, const QColor &color)
 {
-    const double columnWidth = 1.5 * m_px;
+    // About one point per pixel and a half across.
+    const int columns = std::max(1, int(m_plot.width() / (1.5 * m_px)));
+    const double from = m_time.low * m_unit.seconds, to = m_time.high * m_unit.seconds;
     QPolygonF points;
-    qint64 current = std::numeric_limits<qint64>::min();
-    double low = 0, high = 0, at = 0;
-    const auto flush = [&] {
-        if (current == std::numeric_limits<qint64>::min())
-            return;
-        points.append({at, y(scale, low)});
-        if (high != low)
-            points.append({at, y(scale, high)});
-    };
-    for (const ChartHistory::Column &column : m_history.columns()) {
-        const double middle = x((column.firstSeconds + column.lastSeconds) / 2);
-        const qint64 index = qint64(std::floor((middle - m_plot.left()) / columnWidth));
-        const ChartHistory::Range &values = column.*range;
-        if (index != current) {
-            flush();
-            current = index;
-            low = values.min;
-            high = values.max;
-            at = middle;
-        } else {
-            low = std::min(low, values.min);
-            high = std::max(high, values.max);
-        }
-    }
-    flush();
+    for (const QPointF &point : m_history.envelope(range, from, to, columns))
+        points.append({x(point.x()), y(scale, point.y())});
     m_painter.save();
     m_painter.setClipRect(m_plot.adjusted(-m_px, -m_px, m_px, m_px), Qt::IntersectClip);
     QPen pen(color, 1.2 * m_px);

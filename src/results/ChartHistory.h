@@ -2,6 +2,8 @@
 
 #include "run/RunEvents.h"
 
+#include <QList>
+#include <QPointF>
 #include <QString>
 #include <vector>
 
@@ -48,6 +50,10 @@ public:
     void verdict(const RunEvents::Verdict &verdict);
 
     const std::vector<Column> &columns() const { return m_columns; }
+    // Two points (seconds, value) per display column of [from, to], its minimum and its maximum:
+    // a steady reading draws as a line, a noisy one as the band it spans. The columns in view are
+    // gathered into `displayColumns`, so drawing costs the same for a minute and for a day.
+    QList<QPointF> envelope(Range Column::*range, double from, double to, int displayColumns) const;
     // Oldest first; at most MaxMarks, the oldest let go first.
     const std::vector<Mark> &marks() const { return m_marks; }
     double secondsPerColumn() const { return m_secondsPerColumn; }

@@ -142,24 +142,28 @@ void RunSummary::dropJumpStep()
 
 double RunSummary::secondsSinceOpened() const { return double(m_clock.tickMs() - m_openTick) / 1000.0; }
 
+QJsonObject RunSummary::stepJson(const Step &step)
+{
+    return QJsonObject{
+        {QStringLiteral("step"), step.step},
+        {QStringLiteral("function"), step.function},
+        {QStringLiteral("started"), isoText(step.started)},
+        {QStringLiteral("end"), step.end},
+        {QStringLiteral("verdict"), step.verdict},
+        {QStringLiteral("value"), step.value},
+        {QStringLiteral("ah"), step.ampHours},
+        {QStringLiteral("wh"), step.wattHours},
+        {QStringLiteral("v"), step.volts},
+        {QStringLiteral("i"), step.amps},
+        {QStringLiteral("seconds"), step.seconds},
+    };
+}
+
 QJsonObject RunSummary::toJson() const
 {
     QJsonArray steps;
-    for (const Step &step : m_steps) {
-        steps.append(QJsonObject{
-            {QStringLiteral("step"), step.step},
-            {QStringLiteral("function"), step.function},
-            {QStringLiteral("started"), isoText(step.started)},
-            {QStringLiteral("end"), step.end},
-            {QStringLiteral("verdict"), step.verdict},
-            {QStringLiteral("value"), step.value},
-            {QStringLiteral("ah"), step.ampHours},
-            {QStringLiteral("wh"), step.wattHours},
-            {QStringLiteral("v"), step.volts},
-            {QStringLiteral("i"), step.amps},
-            {QStringLiteral("seconds"), step.seconds},
-        });
-    }
+    for (const Step &step : m_steps)
+        steps.append(stepJson(step));
     return QJsonObject{
         {QStringLiteral("result"), m_result},
         {QStringLiteral("program"), m_program},
@@ -171,10 +175,10 @@ QJsonObject RunSummary::toJson() const
     };
 }
 
-QString RunSummary::toText() const
+QString RunSummary::stepsText(const QList<Step> &steps)
 {
     qsizetype functionWidth = 8;
-    for (const Step &step : m_steps)
+    for (const Step &step : steps)
         functionWidth = std::max(functionWidth, step.function.size());
     const auto line = [functionWidth](const QStringList &cells) {
         static constexpr int Widths[] = {4, 0, 8, 10, 8, 7, 10, 10, 10, 8, 8};
@@ -192,11 +196,17 @@ QString RunSummary::toText() const
     QString text = line({QStringLiteral("Step"), QStringLiteral("Function"), QStringLiteral("Start"),
         QStringLiteral("Duration s"), QStringLiteral("End"), QStringLiteral("Verdict"), QStringLiteral("Value"),
         QStringLiteral("Ah"), QStringLiteral("Wh"), QStringLiteral("V"), QStringLiteral("I")});
-    for (const Step &step : m_steps)
+    for (const Step &step : steps)
         text += line({QString::number(step.step), step.function, step.started.toString(QStringLiteral("HH:mm:ss")),
             QString::number(step.seconds, 'f', 1), step.end, step.verdict, step.value,
             QString::number(step.ampHours, 'f', 6), QString::number(step.wattHours, 'f', 6),
             QString::number(step.volts, 'f', 3), QString::number(step.amps, 'f', 3)});
+    return text;
+}
+
+QString RunSummary::toText() const
+{
+    QString text = stepsText(m_steps);
     text += QStringLiteral("Result: %1\n").arg(m_result);
     if (!m_message.isEmpty())
         text += m_message + u'\n';

@@ -51,6 +51,9 @@ public:
     QJsonObject toJson() const;
     // A plain text table for the operator, one line per step.
     QString toText() const;
+    // The table of toText() for any steps, such as a stored run's; and one step as toJson() has it.
+    static QString stepsText(const QList<Step> &steps);
+    static QJsonObject stepJson(const Step &step);
     // Writes toJson() whole or not at all; an empty text on success, else the path and the reason.
     QString writeJson(const QString &path) const;
 

@@ -23,6 +23,26 @@ bool run(QSqlQuery &query, QString *error)
     return false;
 }
 
+// The columns every reading of a run starts with, in the order runFrom() takes them.
+const QString RunColumns = QStringLiteral("r.uuid, r.program_name, r.model, r.rated_current, r.station, r.started, "
+                                          "r.ended, r.result, r.message");
+constexpr int RunColumnCount = 9;
+
+StoredRun runFrom(const QSqlQuery &query)
+{
+    StoredRun run;
+    run.uuid = query.value(0).toString();
+    run.programName = query.value(1).toString();
+    run.model = query.value(2).toString();
+    run.ratedCurrent = query.value(3).toString();
+    run.station = query.value(4).toString();
+    run.started = fromIso(query.value(5));
+    run.ended = fromIso(query.value(6));
+    run.result = query.value(7).toString();
+    run.message = query.value(8).toString();
+    return run;
+}
+
 // Each word of a LIKE pattern stands for itself.
 QString likeText(QString text)
 {
@@ -99,9 +119,9 @@ bool RunArchive::open(QString *error)
 
 QList<StoredRun> RunArchive::runs(const Filter &filter, QString *error) const
 {
-    QString sql = QStringLiteral("SELECT r.uuid, r.program_name, r.model, r.rated_current, r.station, r.started, "
-                                 "r.ended, r.result, r.message, (SELECT COUNT(*) FROM samples s WHERE s.run_uuid = "
-                                 "r.uuid) FROM runs r WHERE 1 = 1");
+    QString sql = QStringLiteral("SELECT %1, (SELECT COUNT(*) FROM samples s WHERE s.run_uuid = r.uuid) FROM runs r "
+                                 "WHERE 1 = 1")
+                      .arg(RunColumns);
     QVariantList values;
     const auto contains = [&](const char *column, const QString &text) {
         if (text.isEmpty())
@@ -141,17 +161,8 @@ QList<StoredRun> RunArchive::runs(const Filter &filter, QString *error) const
     if (!::run(query, error))
         return found;
     while (query.next()) {
-        StoredRun run;
-        run.uuid = query.value(0).toString();
-        run.programName = query.value(1).toString();
-        run.model = query.value(2).toString();
-        run.ratedCurrent = query.value(3).toString();
-        run.station = query.value(4).toString();
-        run.started = fromIso(query.value(5));
-        run.ended = fromIso(query.value(6));
-        run.result = query.value(7).toString();
-        run.message = query.value(8).toString();
-        run.sampleCount = query.value(9).toLongLong();
+        StoredRun run = runFrom(query);
+        run.sampleCount = query.value(RunColumnCount).toLongLong();
         found.append(run);
     }
     return found;
@@ -166,8 +177,8 @@ std::optional<StoredRun> RunArchive::run(const QString &uuidOrPrefix, QString *e
     }
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT uuid, program_name, program_text, model, rated_current, settings_text, "
-                                 "station, started, ended, result, message FROM runs WHERE uuid LIKE ? LIMIT 2"));
+    query.prepare(QStringLiteral("SELECT %1, r.program_text, r.settings_text FROM runs r WHERE r.uuid LIKE ? LIMIT 2")
+                      .arg(RunColumns));
     query.addBindValue(key + u'%');
     if (!::run(query, error))
         return std::nullopt;
@@ -175,18 +186,9 @@ std::optional<StoredRun> RunArchive::run(const QString &uuidOrPrefix, QString *e
         *error = QStringLiteral("no run %1 in %2").arg(uuidOrPrefix, describe());
         return std::nullopt;
     }
-    StoredRun run;
-    run.uuid = query.value(0).toString();
-    run.programName = query.value(1).toString();
-    run.programText = query.value(2).toString();
-    run.model = query.value(3).toString();
-    run.ratedCurrent = query.value(4).toString();
-    run.settingsText = query.value(5).toString();
-    run.station = query.value(6).toString();
-    run.started = fromIso(query.value(7));
-    run.ended = fromIso(query.value(8));
-    run.result = query.value(9).toString();
-    run.message = query.value(10).toString();
+    StoredRun run = runFrom(query);
+    run.programText = query.value(RunColumnCount).toString();
+    run.settingsText = query.value(RunColumnCount + 1).toString();
     if (query.next()) {
         *error = QStringLiteral("\"%1\" names more than one run; give more of the UUID").arg(uuidOrPrefix);
         return std::nullopt;

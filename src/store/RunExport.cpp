@@ -35,28 +35,11 @@ QByteArray jsonNumber(double value)
     return std::isfinite(value) ? QByteArray::number(value, 'g', QLocale::FloatingPointShortest) : "null";
 }
 
-QJsonObject stepJson(const RunSummary::Step &step)
-{
-    return QJsonObject{
-        {QStringLiteral("step"), step.step},
-        {QStringLiteral("function"), step.function},
-        {QStringLiteral("started"), isoText(step.started)},
-        {QStringLiteral("end"), step.end},
-        {QStringLiteral("verdict"), step.verdict},
-        {QStringLiteral("value"), step.value},
-        {QStringLiteral("ah"), step.ampHours},
-        {QStringLiteral("wh"), step.wattHours},
-        {QStringLiteral("v"), step.volts},
-        {QStringLiteral("i"), step.amps},
-        {QStringLiteral("seconds"), step.seconds},
-    };
-}
-
 QJsonObject runJson(const StoredRun &run)
 {
     QJsonArray steps;
     for (const RunSummary::Step &step : run.steps)
-        steps.append(stepJson(step));
+        steps.append(RunSummary::stepJson(step));
     return QJsonObject{
         {QStringLiteral("uuid"), run.uuid},
         {QStringLiteral("station"), run.station},

@@ -34,46 +34,6 @@ QValueAxis *addAxis(QChart *chart, const QString &title, const QColor &color, Qt
     return axis;
 }
 
-// Two points per display column, its minimum and its maximum: a steady reading draws as a line, a
-// noisy one as the band it spans. The history's columns in view are gathered into about one display
-// column per two pixels, so a redraw costs the same for a minute and for a day.
-QList<QPointF> envelope(const std::vector<ChartHistory::Column> &columns,
-    ChartHistory::Range ChartHistory::Column::*range, double from, double to, int displayColumns)
-{
-    QList<QPointF> points;
-    points.reserve(qsizetype(displayColumns) * 2 + 4);
-    const double width = std::max(to - from, 1e-9) / displayColumns;
-    qint64 current = std::numeric_limits<qint64>::min();
-    double low = 0, high = 0, seconds = 0;
-    const auto flush = [&] {
-        if (current == std::numeric_limits<qint64>::min())
-            return;
-        points.append({seconds, low});
-        if (high != low)
-            points.append({seconds, high});
-    };
-    for (const ChartHistory::Column &column : columns) {
-        const double middle = (column.firstSeconds + column.lastSeconds) / 2;
-        // One column on either side of the view keeps the line running to its edges.
-        const qint64 index = qint64(std::floor((middle - from) / width));
-        if (index < -1 || index > displayColumns)
-            continue;
-        const ChartHistory::Range &values = column.*range;
-        if (index != current) {
-            flush();
-            current = index;
-            low = values.min;
-            high = values.max;
-            seconds = middle;
-        } else {
-            low = std::min(low, values.min);
-            high = std::max(high, values.max);
-        }
-    }
-    flush();
-    return points;
-}
-
 // `fromZero`: the axis starts at zero (or below, for negative readings) rather than at the
 // smallest reading.
 void fitRange(QValueAxis *axis, const std::vector<ChartHistory::Column> &columns,
@@ -158,14 +118,13 @@ void RunChart::refresh()
 {
     QElapsedTimer timer;
     timer.start();
-    const std::vector<ChartHistory::Column> &columns = m_history.columns();
     if (m_following)
         fitAxes();
     const double from = m_time->min(), to = m_time->max();
     const int displayColumns = std::max(100, int(chart()->plotArea().width() / 2));
-    m_volts->replace(envelope(columns, &ChartHistory::Column::volts, from, to, displayColumns));
-    m_amps->replace(envelope(columns, &ChartHistory::Column::amps, from, to, displayColumns));
-    m_watts->replace(envelope(columns, &ChartHistory::Column::watts, from, to, displayColumns));
+    m_volts->replace(m_history.envelope(&ChartHistory::Column::volts, from, to, displayColumns));
+    m_amps->replace(m_history.envelope(&ChartHistory::Column::amps, from, to, displayColumns));
+    m_watts->replace(m_history.envelope(&ChartHistory::Column::watts, from, to, displayColumns));
     viewport()->update();
     m_lastRefreshUs = timer.nsecsElapsed() / 1000;
 }
