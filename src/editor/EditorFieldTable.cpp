@@ -88,6 +88,21 @@ const QList<Field> &stopFields()
     return fields;
 }
 
+QString captionOf(const QString &fieldName)
+{
+    for (int function = 0; function < FunctionCatalog::Count; ++function) {
+        for (const Field &field : fieldsOf(function)) {
+            if (field.name == fieldName)
+                return field.label.trimmed();
+        }
+    }
+    for (const Field &field : stopFields()) {
+        if (field.name == fieldName)
+            return field.label;
+    }
+    return fieldName;
+}
+
 StopView stopViewOf(int functionIndex)
 {
     using namespace FunctionCatalog;

@@ -28,6 +28,8 @@ struct Field
 
 const QList<Field> &fieldsOf(int functionIndex);
 const QList<Field> &stopFields();
+// The label the operator sees beside a field; a name that is no field's comes back as it is.
+QString captionOf(const QString &fieldName);
 
 enum class StopView { All, TimeOnly, TimeAndStable, Hidden };
 StopView stopViewOf(int functionIndex);

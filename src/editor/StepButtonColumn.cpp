@@ -36,6 +36,9 @@ StepButtonColumn::StepButtonColumn(QWidget *parent)
 {
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
+    // Eight buttons and the gap before Open leave the column a pixel between buttons; the style's
+    // wider spacing would push Save out at the bottom.
+    column->setSpacing(Twips::toPixels(15, this));
     for (QToolButton *button : {m_add, m_remove, m_insert, m_modify, m_moveUp, m_moveDn})
         column->addWidget(button);
     column->addSpacing(Twips::toPixels(240, this));

@@ -188,9 +188,14 @@ QGroupBox *StepEditor::buildStopFrame()
 
 void StepEditor::setOfferedFunctions(const QStringList &functions)
 {
+    const QString chosen = chosenFunction();
     m_functionCombo->clear();
     m_functionCombo->addItems(functions);
-    m_functionCombo->setCurrentIndex(-1);
+    // A choice still offered stays as it was shown, with the fields the operator filled in; one no
+    // longer offered takes its frame with it.
+    m_functionCombo->setCurrentIndex(m_functionCombo->findText(chosen, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    if (m_functionCombo->currentIndex() < 0)
+        showFunction();
 }
 
 bool StepEditor::chooseFunction(const QString &name)
@@ -215,7 +220,7 @@ void StepEditor::showFunction()
         frame->show();
     }
     const EditorFieldTable::StopView view = EditorFieldTable::stopViewOf(function);
-    m_stopFrame->setVisible(view != EditorFieldTable::StopView::Hidden);
+    m_stopFrame->setVisible(function >= 0 && view != EditorFieldTable::StopView::Hidden);
     for (auto it = m_stopRows.cbegin(); it != m_stopRows.cend(); ++it) {
         const bool shown = EditorFieldTable::showsStopField(view, it.key());
         it->label->setVisible(shown);

@@ -36,8 +36,8 @@ public:
     void setStepView(QAbstractItemView *view) { m_view = view; }
 
     QComboBox *functionCombo() const { return m_functionCombo; }
-    // Identification replaces the list with the functions the connected load offers; no function
-    // is chosen afterwards until the operator picks one.
+    // Identification replaces the list with the functions the connected load offers; the chosen
+    // function stays chosen while it is offered, otherwise none is until the operator picks one.
     void setOfferedFunctions(const QStringList &functions);
     // As a pick from the list; a name that is not in the list chooses nothing and returns false.
     bool chooseFunction(const QString &name);

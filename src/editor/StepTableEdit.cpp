@@ -1,5 +1,6 @@
 #include "editor/StepTableEdit.h"
 
+#include "editor/EditorFieldTable.h"
 #include "model/StepColumns.h"
 #include "model/StepRowBuilder.h"
 #include "model/TestProgram.h"
@@ -10,21 +11,29 @@ namespace {
 
 bool isStepRow(const TestProgram &program, int row) { return row >= 1 && row <= program.StepCount(); }
 
-// Builds the step on a scratch table first, so a refused step leaves no trace in the real one.
+Outcome refused(const QString &why) { return {false, why, -1}; }
+
+Outcome noFunction() { return refused(QString::fromLatin1(NoFunctionMessage)); }
+
+// Why the step's fields cannot be written, naming each as the operator sees it; empty when they can.
 QString refusalOf(const StepFields &fields)
 {
-    TestProgram scratch;
-    return BuildStepRow(scratch, 1, fields);
+    QStringList captions;
+    for (const QString &field : refusedFields(fields))
+        captions.append(u'"' + EditorFieldTable::captionOf(field) + u'"');
+    if (captions.isEmpty())
+        return {};
+    return QStringLiteral("A step cannot hold \",\" (it separates the fields of a test step file): %1. "
+                          "Use \".\" as the decimal point.")
+        .arg(captions.join(QStringLiteral(", ")));
 }
-
-Outcome refused(const QString &why) { return {false, why, -1}; }
 
 } // namespace
 
 Outcome add(TestProgram &program, const StepFields &fields)
 {
     if (fields.function.isEmpty())
-        return {};
+        return noFunction();
     if (const QString why = refusalOf(fields); !why.isEmpty())
         return refused(why);
     program.setGridRowCount(program.gridRowCount() + 1);
@@ -36,7 +45,9 @@ Outcome add(TestProgram &program, const StepFields &fields)
 
 Outcome insert(TestProgram &program, int row, const StepFields &fields)
 {
-    if (fields.function.isEmpty() || !isStepRow(program, row))
+    if (fields.function.isEmpty())
+        return noFunction();
+    if (!isStepRow(program, row))
         return {};
     if (const QString why = refusalOf(fields); !why.isEmpty())
         return refused(why);
@@ -49,10 +60,13 @@ Outcome insert(TestProgram &program, int row, const StepFields &fields)
 
 Outcome modify(TestProgram &program, int row, const StepFields &fields)
 {
-    if (fields.function.isEmpty() || !isStepRow(program, row))
+    if (fields.function.isEmpty())
+        return noFunction();
+    if (!isStepRow(program, row))
         return {};
-    if (const QString why = BuildStepRow(program, row, fields); !why.isEmpty())
+    if (const QString why = refusalOf(fields); !why.isEmpty())
         return refused(why);
+    BuildStepRow(program, row, fields);
     return {true, {}, -1};
 }
 

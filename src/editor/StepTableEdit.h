@@ -7,10 +7,12 @@
 class TestProgram;
 
 // The editor's six operations on the step table, apart from any widget. Rows are grid rows
-// (1..StepCount the steps). An operation whose row is out of its range, or that has no function
-// chosen, does nothing. A step whose fields would put a "," into a cell is refused whole: the table
-// stays as it was and the outcome says which fields.
+// (1..StepCount the steps). An operation whose row is out of its range does nothing. A step with no
+// function chosen, or whose fields would put a "," into a cell, is refused whole: the table stays
+// as it was and the outcome says why, naming the fields by their captions.
 namespace StepTableEdit {
+
+inline constexpr auto NoFunctionMessage = "Choose a function first.";
 
 struct Outcome
 {

@@ -5,9 +5,12 @@
 
 #include <QEvent>
 #include <QFocusEvent>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QStyle>
+#include <cmath>
 
 namespace {
 
@@ -65,9 +68,17 @@ SubStepTable::SubStepTable(Kind kind, QWidget *parent)
         setRowHeight(row, rowHeight);
         setLabel(row, 0, shape.rowLabels.value(row));
     }
-    setColumnWidth(0, Twips::toPixels(shape.labelWidth, this));
+    // The documented widths were made for a narrower font: a label wider than its column would be
+    // cut ("Tim…"). What it needs more comes out of the value columns, so a table made to fit its
+    // frame still does.
+    const int documentedLabelWidth = Twips::toPixels(shape.labelWidth, this);
+    const int labelWidth = std::max(documentedLabelWidth, widthOfLabels(shape.rowLabels));
+    const int valueColumns = shape.columns - 1;
+    m_valueWidth = Twips::toPixels(shape.valueWidth, this)
+        - (labelWidth - documentedLabelWidth + valueColumns - 1) / valueColumns;
+    setColumnWidth(0, labelWidth);
     for (int column = 1; column < shape.columns; ++column) {
-        setColumnWidth(column, Twips::toPixels(shape.valueWidth, this));
+        setColumnWidth(column, m_valueWidth);
         setValueColumnLook(column);
         setLabel(
             0, column, shape.columnLabels.isEmpty() ? QString::number(column) : shape.columnLabels.value(column - 1));
@@ -122,7 +133,7 @@ void SubStepTable::setSubStepCount(int count)
     setColumnCount(count + 1);
     // Added columns look like the first ones, so a table that grows again reads the same.
     for (int column = before; column <= count; ++column) {
-        setColumnWidth(column, Twips::toPixels(shapeOf(m_kind).valueWidth, this));
+        setColumnWidth(column, m_valueWidth);
         setValueColumnLook(column);
         setLabel(0, column, QString::number(column));
     }
@@ -177,6 +188,16 @@ void SubStepTable::scrollContentsBy(int dx, int dy)
     QTableWidget::scrollContentsBy(dx, dy);
     if (m_inputBox->isVisible())
         placeInputBox();
+}
+
+int SubStepTable::widthOfLabels(const QStringList &labels) const
+{
+    const int padding = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + showGrid();
+    const QFontMetricsF metrics(font());
+    qreal widest = 0;
+    for (const QString &label : labels)
+        widest = std::max(widest, metrics.horizontalAdvance(label));
+    return int(std::ceil(widest)) + padding;
 }
 
 void SubStepTable::setLabel(int row, int column, const QString &text)

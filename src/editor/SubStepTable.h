@@ -45,12 +45,15 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
 
 private:
+    int widthOfLabels(const QStringList &labels) const;
     void setLabel(int row, int column, const QString &text);
     void setValueColumnLook(int column);
     void placeInputBox();
 
     Kind m_kind;
     QLineEdit *m_inputBox;
+    // Pixels, the same for the columns a growing table adds.
+    int m_valueWidth = 0;
     int m_editRow = -1;
     int m_editColumn = -1;
 };

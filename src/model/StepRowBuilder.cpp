@@ -53,35 +53,53 @@ QHash<int, QString> packedCells(const StepFields &fields, int functionIndex)
     return cells;
 }
 
-QString BuildStepRow(TestProgram &program, int row, const StepFields &fields)
+namespace {
+
+struct CellWrite
+{
+    int column;
+    QString value;
+    // The field the value comes from, or the column's header for a packed list.
+    QString source;
+};
+
+QList<CellWrite> cellWrites(const StepFields &fields)
 {
     const int function = FunctionCatalog::indexOf(fields.function);
-    QList<std::pair<int, QString>> writes{{StepColumns::Function, fields.function}};
-    QStringList refused;
-    if (!TestProgram::isAcceptableCellText(fields.function))
-        refused.append(QStringLiteral("Function"));
+    QList<CellWrite> writes{{StepColumns::Function, fields.function, QStringLiteral("Function")}};
     for (const StepLayout::CellSource &source : StepLayout::layoutOf(function).cells) {
         const QString text = fields.text(source.field);
         if (source.form == StepLayout::CellForm::Mode && text.isEmpty())
             continue;
         const QString value
             = source.form == StepLayout::CellForm::Number ? NumberText::shortest(NumberText::lenient(text)) : text;
-        if (!TestProgram::isAcceptableCellText(value))
-            refused.append(source.field);
-        writes.append({source.column, value});
+        writes.append({source.column, value, source.field});
     }
     const QHash<int, QString> packed = packedCells(fields, function);
-    for (auto it = packed.begin(); it != packed.end(); ++it) {
-        if (!TestProgram::isAcceptableCellText(it.value()))
-            refused.append(StepColumns::headers().at(it.key()));
-        writes.append({it.key(), it.value()});
+    for (auto it = packed.begin(); it != packed.end(); ++it)
+        writes.append({it.key(), it.value(), StepColumns::headers().at(it.key())});
+    return writes;
+}
+
+} // namespace
+
+QStringList refusedFields(const StepFields &fields)
+{
+    QStringList refused;
+    for (const CellWrite &write : cellWrites(fields)) {
+        if (!TestProgram::isAcceptableCellText(write.value))
+            refused.append(write.source);
     }
-    if (!refused.isEmpty()) {
-        refused.removeDuplicates();
+    refused.removeDuplicates();
+    return refused;
+}
+
+QString BuildStepRow(TestProgram &program, int row, const StepFields &fields)
+{
+    if (const QStringList refused = refusedFields(fields); !refused.isEmpty())
         return QStringLiteral("A step cannot hold \",\" (it separates the fields of a test step file): %1")
             .arg(refused.join(QStringLiteral(", ")));
-    }
-    for (const auto &[column, value] : writes)
-        program.setCell(row, column, value);
+    for (const CellWrite &write : cellWrites(fields))
+        program.setCell(row, write.column, write.value);
     return {};
 }

@@ -10,5 +10,9 @@ class TestProgram;
 // Returns an empty text on success.
 QString BuildStepRow(TestProgram &program, int row, const StepFields &fields);
 
+// The fields whose text would put a "," into a cell, by field name ("Function" for the function
+// name, the column's header for a packed sub-step list); none when the row can be built.
+QStringList refusedFields(const StepFields &fields);
+
 // The packed cells a function writes from its sub-step table, by column.
 QHash<int, QString> packedCells(const StepFields &fields, int functionIndex);

@@ -27,7 +27,6 @@ using LinkSettingsIni::MaxLanPort;
 using LinkSettingsIni::MinLanPort;
 
 constexpr qint16 DefaultHandShake = 2;
-constexpr int GpibListEntries = 31;
 
 QComboBox *editableCombo(const QString &name, const QStringList &entries)
 {
@@ -138,7 +137,7 @@ QGroupBox *LinkSetupPanel::makeGpibFrame(const Names &names)
 {
     auto *frame = new QGroupBox(QStringLiteral("GPIB Setup"));
     frame->setObjectName(QStringLiteral("gpibFrame"));
-    m_address = editableCombo(names.address, numberList(1, GpibListEntries));
+    m_address = editableCombo(names.address, numberList(MinAddress, MaxAddress));
     auto *form = new QFormLayout(frame);
     form->addRow(QStringLiteral("Address"), m_address);
     return frame;

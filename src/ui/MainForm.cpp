@@ -20,7 +20,6 @@
 #include "ui/ConnectionSetupForm.h"
 #include "ui/DialogFilter.h"
 #include "ui/MeasureFrame.h"
-#include "ui/StepRowDelegate.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -28,6 +27,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -99,8 +99,14 @@ MainForm::MainForm(Engine &engine, const QString &programFolder, QWidget *parent
     m_message = [this](const QString &text) { QMessageBox::information(this, windowTitle(), text, QMessageBox::Ok); };
     m_chooseFile = [this](bool save, const QString &filter, const QString &proposed) {
         const QString qtFilter = DialogFilter::toQt(filter);
-        return save ? QFileDialog::getSaveFileName(this, QString(), proposed, qtFilter)
-                    : QFileDialog::getOpenFileName(this, QString(), proposed, qtFilter);
+        if (!save)
+            return QFileDialog::getOpenFileName(this, QString(), proposed, qtFilter);
+        QFileDialog dialog(this, QString(), proposed, qtFilter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        // The dialog adds the extension before it asks whether to replace a file, so the file it asks
+        // about is the one that is written.
+        dialog.setDefaultSuffix(filter == CsvFilter ? QStringLiteral("CSV") : QStringLiteral("TSF"));
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     };
 
     m_geometry.stepGrid = twipsRect(StepGridLeft, StepGridTop, ClientWidth - StepGridLeft - 400, 4200);
@@ -262,18 +268,18 @@ void MainForm::buildViews()
     connect(m_buttons->openCommand(), &QToolButton::clicked, this, &MainForm::OpenCommand_Click);
     connect(m_buttons->saveCommand(), &QToolButton::clicked, this, &MainForm::SaveCommand_Click);
 
-    m_stepGrid = new QTableView(this);
+    m_stepGrid = new StepGridView(this);
     m_stepGrid->setObjectName(QStringLiteral("StepGrid"));
     m_stepGrid->setModel(&m_program);
     m_stepGridEditTriggers = m_stepGrid->editTriggers();
-    m_stepGrid->setItemDelegate(new StepRowDelegate(m_stepGrid));
-    m_stepGrid->verticalHeader()->hide();
-    m_stepGrid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_stepGrid->verticalHeader()->setDefaultSectionSize(Twips::toPixels(285, this));
     for (int column = 1; column < TestProgram::ColumnCount; ++column)
         m_stepGrid->setColumnWidth(column, Twips::toPixels(column == 1 ? 2000 : 1000, this));
-    // The documented widths were made for a narrower font: the longest function name must fit.
+    // The documented widths were made for a narrower font: the longest function name and every
+    // header must fit.
     m_stepGrid->setColumnWidth(1, std::max(m_stepGrid->columnWidth(1), widthOfText(longestFunctionName())));
+    for (int column = 0; column < TestProgram::ColumnCount; ++column)
+        m_stepGrid->setColumnWidth(
+            column, std::max(m_stepGrid->columnWidth(column), m_stepGrid->horizontalHeader()->sectionSizeHint(column)));
     m_editor->setStepView(m_stepGrid);
     connect(m_stepGrid, &QTableView::doubleClicked, m_editor, &StepEditor::StepGrid_DblClick);
     connect(&m_program, &TestProgram::stepCountChanged, m_text1,
@@ -445,9 +451,12 @@ void MainForm::SaveCommand_Click()
     const QString proposed = !m_settings.TestFileName.isEmpty()
         ? m_settings.TestFileName
         : QDir(m_programFolder).filePath(QStringLiteral("TESTTMP.TSF"));
-    const QString chosen = m_chooseFile(true, TsfFilter, proposed);
+    QString chosen = m_chooseFile(true, TsfFilter, proposed);
     if (chosen.isEmpty())
         return;
+    // Test step files are known by their extension; a name typed without one would not be.
+    if (QFileInfo(chosen).suffix().isEmpty())
+        chosen += QStringLiteral(".TSF");
     const TestStepFile::Result saved
         = TestStepFile::SaveTestFile(m_program, chosen, [this](const QString &line) { m_trace.TraceLine(line); });
     if (!saved.ok) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/ResizeRules.h"
+#include "ui/StepGridView.h"
 
 #include <QAbstractItemView>
 #include <QWidget>
@@ -61,7 +62,7 @@ public:
 
     StepEditor *stepEditor() const { return m_editor; }
     RunController *runController() const { return m_controller; }
-    QTableView *stepGrid() const { return m_stepGrid; }
+    StepGridView *stepGrid() const { return m_stepGrid; }
     QTableView *listView() const { return m_listView; }
     QListView *traceListView() const { return m_list1; }
     MeasureFrame *measureFrame() const { return m_measureFrame; }
@@ -117,7 +118,7 @@ private:
 
     StepEditor *m_editor = nullptr;
     StepButtonColumn *m_buttons = nullptr;
-    QTableView *m_stepGrid = nullptr;
+    StepGridView *m_stepGrid = nullptr;
     QAbstractItemView::EditTriggers m_stepGridEditTriggers;
     QToolButton *m_runCommand = nullptr;
     QToolButton *m_stopCommand = nullptr;

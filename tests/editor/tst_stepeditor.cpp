@@ -117,15 +117,34 @@ private Q_SLOTS:
         QCOMPARE(f.program.rowCells(2).join(','), QStringLiteral("2,Rest,,,,10,,,,,,,,,,,,,,,,,,,,,,,,,,"));
     }
 
+    void commaInFieldIsRefusedAndSaid_data()
+    {
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("OCP Stop") << "OCP"
+                                  << "OCPStopText"
+                                  << "Stop";
+        QTest::newRow("OCP Vth") << "OCP"
+                                 << "OCPVthText"
+                                 << "Vth";
+        QTest::newRow("stop condition Voltage") << "Dynamic"
+                                                << "DiscVStopText"
+                                                << "Voltage";
+    }
     void commaInFieldIsRefusedAndSaid()
     {
+        QFETCH(QString, function);
+        QFETCH(QString, field);
+        QFETCH(QString, caption);
         Fixture f;
-        QVERIFY(f.editor.chooseFunction("OCP"));
-        f.editor.setFieldText("OCPVthText", "0,6");
+        QVERIFY(f.editor.chooseFunction(function));
+        f.editor.setFieldText(field, "1,5");
         QVERIFY(!f.editor.addStep().acted);
         QCOMPARE(f.program.StepCount(), 0);
         QCOMPARE(f.messages.size(), 1);
-        QVERIFY(f.messages.first().contains("OCPVthText"));
+        QVERIFY2(f.messages.first().contains(": \"" + caption + "\". Use \".\" as the decimal point."),
+            qPrintable(f.messages.first()));
     }
 
     void buttonsActOnTheViewCursor()
@@ -271,15 +290,41 @@ private Q_SLOTS:
         QCOMPARE(f.editor.rampGrid()->subStepCount(), 9);
     }
 
-    void offeredFunctionsReplaceTheList()
+    void identificationKeepsAnOfferedChoice_data()
     {
+        QTest::addColumn<QStringList>("offered");
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QStringList>("messages");
+        const QStringList chooseFirst{"Choose a function first."};
+        QTest::newRow("offered, add") << QStringList{"Rest", "OCP"} << "add"
+                                      << "OCP" << QStringList{};
+        QTest::newRow("gone, add") << QStringList{"Rest"} << "add"
+                                   << "" << chooseFirst;
+        QTest::newRow("gone, insert") << QStringList{"Rest"} << "insert"
+                                      << "" << chooseFirst;
+        QTest::newRow("gone, modify") << QStringList{"Rest"} << "modify"
+                                      << "" << chooseFirst;
+    }
+    void identificationKeepsAnOfferedChoice()
+    {
+        QFETCH(QStringList, offered);
+        QFETCH(QString, operation);
+        QFETCH(QString, chosen);
+        QFETCH(QStringList, messages);
         Fixture f;
+        f.editor.show();
+        QVERIFY(f.editor.chooseFunction("Rest"));
+        f.editor.addStep();
         QVERIFY(f.editor.chooseFunction("OCP"));
-        f.editor.setOfferedFunctions({"Discharge", "Rest", "Sine Wave Dynamic"});
-        QCOMPARE(f.editor.functionCombo()->count(), 3);
-        QVERIFY(f.editor.chosenFunction().isEmpty());
-        QVERIFY(!f.editor.chooseFunction("OCP"));
-        QVERIFY(!f.editor.addStep().acted);
+        f.editor.setOfferedFunctions(offered);
+        QCOMPARE(f.editor.chosenFunction(), chosen);
+        QCOMPARE(f.editor.funcFrame(FunctionCatalog::Ocp)->isVisible(), !chosen.isEmpty());
+        const auto outcome = operation == "add" ? f.editor.addStep()
+            : operation == "insert"             ? f.editor.insertStep(1)
+                                                : f.editor.modifyStep(1);
+        QCOMPARE(outcome.acted, messages.isEmpty());
+        QCOMPARE(f.messages, messages);
     }
 };
 

@@ -165,7 +165,7 @@ private Q_SLOTS:
             : operation == "insert"             ? StepTableEdit::insert(program, 1, fields)
                                                 : StepTableEdit::modify(program, 1, fields);
         QVERIFY(!outcome.acted);
-        QVERIFY2(outcome.refusal.contains(QStringLiteral("OCPStartText")), qPrintable(outcome.refusal));
+        QVERIFY2(outcome.refusal.contains(QStringLiteral(": \"Start\".")), qPrintable(outcome.refusal));
         QCOMPARE(program.StepCount(), 2);
         QCOMPARE(column(program, StepColumns::Function), (QStringList{"Discharge", "Discharge"}));
         QCOMPARE(program.rowCells(3), QStringList(TestProgram::ColumnCount));

@@ -1,9 +1,11 @@
 #include "device/Identification.h"
 #include "editor/PictureIcon.h"
+#include "editor/StepButtonColumn.h"
 #include "editor/StepEditor.h"
 #include "editor/Twips.h"
 #include "link/SystemClock.h"
 #include "link/TraceList.h"
+#include "model/StepColumns.h"
 #include "model/TestProgram.h"
 #include "results/ResultLog.h"
 #include "run/Engine.h"
@@ -24,11 +26,13 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QProcess>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 
 #include <QTest>
 #include <QToolButton>
+#include <QToolTip>
 
 namespace {
 
@@ -141,7 +145,7 @@ private Q_SLOTS:
         QCOMPARE(f.form->aMaxLabel()->text(), f.engine->identification().AMaxLabel());
         QCOMPARE(
             f.form->stepEditor()->functionCombo()->count(), int(f.engine->identification().offeredFunctions().size()));
-        QVERIFY(f.form->stepEditor()->chosenFunction().isEmpty());
+        QCOMPARE(f.form->stepEditor()->chosenFunction(), QStringLiteral("Discharge"));
         QVERIFY(f.messages.isEmpty());
     }
 
@@ -195,6 +199,77 @@ private Q_SLOTS:
         QCOMPARE(button->toolTip(), toolTip);
         QVERIFY(button->text().isEmpty());
         QVERIFY(!button->icon().isNull());
+    }
+
+    void firstColumnStaysInPlace_data()
+    {
+        QTest::addColumn<int>("rowsScrolled");
+        QTest::newRow("right") << 0;
+        QTest::newRow("right and down") << 12;
+    }
+    void firstColumnStaysInPlace()
+    {
+        QFETCH(int, rowsScrolled);
+        Fixture f;
+        QVERIFY(f.form->stepEditor()->chooseFunction("Rest"));
+        for (int step = 0; step < 30; ++step)
+            f.form->stepEditor()->addStep();
+        f.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+        QTableView *grid = f.form->stepGrid();
+        grid->horizontalScrollBar()->setValue(grid->horizontalScrollBar()->maximum());
+        grid->verticalScrollBar()->setValue(rowsScrolled);
+        const int y = grid->rowViewportPosition(rowsScrolled + 1) + grid->rowHeight(0) / 2;
+        const QPoint leftEdge = grid->viewport()->mapTo(grid, QPoint(3, y));
+        // Whatever view lies at the left edge shows the step number of the row beside it.
+        auto *shown = qobject_cast<QTableView *>(grid->childAt(leftEdge)->parentWidget());
+        const QPoint inShown = shown->viewport()->mapFrom(grid, leftEdge);
+        QCOMPARE(shown->indexAt(inShown), f.program().index(grid->rowAt(y), 0));
+        QTest::mouseClick(shown->viewport(), Qt::LeftButton, {}, inShown);
+        QCOMPARE(grid->currentIndex().row(), grid->rowAt(y));
+    }
+
+    void nothingCutAtTheDocumentedSize()
+    {
+        Fixture f;
+        f.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+        QHeaderView *header = f.form->stepGrid()->horizontalHeader();
+        for (int column = 0; column < header->count(); ++column)
+            QVERIFY2(
+                header->sectionSize(column) >= header->sectionSizeHint(column), qPrintable(QString::number(column)));
+        auto *buttons = f.form->findChild<StepButtonColumn *>();
+        for (QToolButton *button : buttons->findChildren<QToolButton *>())
+            QVERIFY2(buttons->rect().contains(button->geometry()), qPrintable(button->toolTip()));
+    }
+
+    void cutCellShowsItsWholeTextAsToolTip_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("toolTip");
+        QTest::newRow("packed list") << int(StepColumns::RampCc) << ";1;2;3;4;5;6;7;8;9"
+                                     << ";1;2;3;4;5;6;7;8;9";
+        QTest::newRow("short value") << int(StepColumns::SinkValue) << "1"
+                                     << "";
+    }
+    void cutCellShowsItsWholeTextAsToolTip()
+    {
+        QFETCH(int, column);
+        QFETCH(QString, text);
+        QFETCH(QString, toolTip);
+        Fixture f;
+        f.program().setGridRowCount(3);
+        f.program().setCell(1, column, text);
+        f.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+        QTableView *grid = f.form->stepGrid();
+        grid->scrollTo(f.program().index(0, column));
+        const QPoint at = grid->visualRect(f.program().index(0, column)).center();
+        QHelpEvent help(QEvent::ToolTip, at, grid->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(grid->viewport(), &help);
+        QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), toolTip);
+        QToolTip::hideText();
     }
 
     void fallbackPicturesAreDrawn()
@@ -291,6 +366,26 @@ private Q_SLOTS:
         f.form->SaveCommand_Click();
         QCOMPARE(f.program().StepCount(), 1);
         QVERIFY(f.messages.isEmpty());
+    }
+
+    void saveAddsTsfToANameWithoutExtension_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("bare name") << "mytest"
+                                   << "mytest.TSF";
+        QTest::newRow("own extension") << "steps.txt"
+                                       << "steps.txt";
+    }
+    void saveAddsTsfToANameWithoutExtension()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
+        Fixture f;
+        f.chosenFile = f.path(typed);
+        f.form->SaveCommand_Click();
+        QVERIFY(QFile::exists(f.path(saved)));
+        QCOMPARE(f.engine->settings().TestFileName, f.path(saved));
     }
 
     void aLostLinkSaysSoOnceUntilTheNextConnect()
