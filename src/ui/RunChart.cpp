@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QValueAxis>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -52,6 +53,10 @@ void fitRange(QValueAxis *axis, const std::vector<ChartHistory::Column> &columns
     const double margin = std::max((high - low) * 0.05, std::max(std::abs(high), 1.0) * 0.01);
     // A reading that never goes below zero keeps zero as its floor.
     axis->setRange(low >= 0 ? std::max(0.0, low - margin) : low - margin, high + margin);
+    // Enough decimals that neighbouring ticks read differently, however narrow the span.
+    const double step = (axis->max() - axis->min()) / std::max(1, axis->tickCount() - 1);
+    const int decimals = std::clamp(int(std::ceil(-std::log10(step))) + 1, 0, 6);
+    axis->setLabelFormat(QStringLiteral("%.") + QString::number(decimals) + u'f');
 }
 
 } // namespace
