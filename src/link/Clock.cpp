@@ -2,7 +2,9 @@
 
 #include "link/CancelToken.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 bool cancelled(const CancelToken *cancel) { return cancel && cancel->isCancelled(); }
@@ -45,6 +47,11 @@ QCoro::Task<bool> Clock::sleep(int ms, const CancelToken *cancel)
 {
     co_await pause(ms, nullptr, cancel);
     co_return !cancelled(cancel);
+}
+
+QCoro::Task<bool> Clock::sleepUntil(qint64 tick, const CancelToken *cancel)
+{
+    return sleep(int(std::clamp<qint64>(tick - tickMs(), 0, std::numeric_limits<int>::max())), cancel);
 }
 
 QCoro::Task<bool> Clock::yield(const CancelToken *cancel)

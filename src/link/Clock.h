@@ -31,6 +31,9 @@ public:
         double ms, std::function<bool()> done, const Waker *waker, const CancelToken *cancel = nullptr);
     // A timer's interval: resumes once `ms` milliseconds have passed. False when cancelled.
     virtual QCoro::Task<bool> sleep(int ms, const CancelToken *cancel);
+    // A timer's interval that ends at a tick: resumes when the tick counter reaches `tick`, at
+    // once when it is there already. False when cancelled.
+    virtual QCoro::Task<bool> sleepUntil(qint64 tick, const CancelToken *cancel);
     // Lets everything pending in the event loop run once.
     QCoro::Task<bool> yield(const CancelToken *cancel);
 

@@ -7,7 +7,9 @@
 #include "link/TraceList.h"
 #include "model/NumberText.h"
 
+#include <algorithm>
 #include <termios.h>
+#include <unistd.h>
 
 SerialTransport::SerialTransport(Clock &clock, TraceList &trace, QObject *parent) : LinkTransport(clock, trace, parent)
 {
@@ -102,7 +104,13 @@ bool SerialTransport::writeLine(const QString &command)
     m_port.clear(QSerialPort::Input);
     m_port.readAll();
     const QByteArray line = toWire(command) + "\r\n";
-    if (m_port.write(line) != line.size()) {
+    // Straight to the port while Qt holds nothing back: its write buffer would switch the write
+    // notifier on and off around every line, and each switch wakes the event loop once more. What
+    // the port does not take at once, a failure included, goes the way Qt writes and reports.
+    qint64 sent = 0;
+    if (m_port.bytesToWrite() == 0)
+        sent = std::max<qint64>(::write(int(m_port.handle()), line.constData(), size_t(line.size())), 0);
+    if (sent < line.size() && m_port.write(line.constData() + sent, line.size() - sent) != line.size() - sent) {
         recordError(QStringLiteral("write"));
         return false;
     }

@@ -7,6 +7,7 @@
 
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 
 TcpTransport::TcpTransport(bool receives, Clock &clock, TraceList &trace, QObject *parent)
     : LinkTransport(clock, trace, parent), m_receives(receives)
@@ -117,19 +118,35 @@ QByteArray TcpTransport::takeUnread()
     return unread;
 }
 
+void TcpTransport::send(const QByteArray &line)
+{
+    // Straight to the socket while Qt holds nothing back: its write buffer would switch the write
+    // notifier on and off around every line, and each switch wakes the event loop once more.
+    // What the socket does not take at once, a failure included, goes the way Qt writes and reports.
+    qint64 sent = 0;
+    if (m_socket.bytesToWrite() == 0)
+        sent = std::max<qint64>(
+            ::send(int(m_socket.socketDescriptor()), line.constData(), size_t(line.size()), MSG_NOSIGNAL), 0);
+    if (sent < line.size()) {
+        m_socket.write(line.constData() + sent, line.size() - sent);
+        m_socket.flush();
+    }
+}
+
 QCoro::Task<> TcpTransport::write(const QString &command)
 {
-    if (isConnected()) {
+    // Taking what is unread is what may find the connection closed since it was looked at, and
+    // the socket's state then says so: one look at the peer per line is enough.
+    const bool connected = isConnected();
+    if (connected) {
         const QByteArray unread = takeUnread();
         if (!unread.isEmpty())
             m_trace.TraceLine(QStringLiteral("S, ") + fromWire(unread));
     }
-    if (isConnected()) {
-        m_socket.write(toWire(command) + "\r\n");
-        m_socket.flush();
-    } else {
+    if (connected && m_socket.state() == QAbstractSocket::ConnectedState)
+        send(toWire(command) + "\r\n");
+    else
         Q_EMIT message(QStringLiteral("Lost Connect!"));
-    }
     co_await m_clock.waitMs(PauseAfterWriteMs, m_cancel, &m_arrived);
 }
 

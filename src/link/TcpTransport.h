@@ -42,6 +42,7 @@ private:
     void onReadyRead();
     QCoro::Task<> connectWithRetries(const QString &host, quint16 port);
     QByteArray takeUnread();
+    void send(const QByteArray &line);
 
     const bool m_receives;
     QTcpSocket m_socket;

@@ -4,6 +4,8 @@
 #include "link/GpibLibrary.h"
 #include "link/TraceList.h"
 
+#include <QStringBuilder>
+
 TransportLink::TransportLink(
     LinkRole role, SettingsSource settings, Clock &clock, TraceList &trace, GpibLibrary &gpib, QObject *parent)
     : QObject(parent),
@@ -140,7 +142,6 @@ void TransportLink::clearReply() { m_tcp.clearReply(); }
 QString TransportLink::sendTraceLine(const QString &command, const TraceFields &fields, double secondsSinceMidnight)
 {
     const float seconds = float(secondsSinceMidnight);
-    return QStringList{command, QString::number(fields.step), fields.timeLeft, QString::number(double(seconds), 'g', 7),
-        fields.function}
-        .join(QLatin1Char(','));
+    return command % u',' % QString::number(fields.step) % u',' % fields.timeLeft % u','
+        % QString::number(double(seconds), 'g', 7) % u',' % fields.function;
 }

@@ -3,12 +3,26 @@
 #include "link/CancelToken.h"
 #include "link/Waker.h"
 
-WakeAwaiter::WakeAwaiter(int ms, const Waker *waker, const CancelToken *cancel)
-    : m_ms(ms), m_waker(waker), m_cancel(cancel)
+namespace {
+constexpr qint64 NsPerMs = 1'000'000;
+constexpr qint64 NoDeadline = -1;
+} // namespace
+
+WakeAwaiter::WakeAwaiter(qint64 ms, qint64 deadlineNs, const Waker *waker, const CancelToken *cancel)
+    : m_ms(ms), m_deadlineNs(deadlineNs), m_waker(waker), m_cancel(cancel)
 { }
 
+WakeAwaiter::WakeAwaiter(int ms, const Waker *waker, const CancelToken *cancel)
+    : WakeAwaiter(std::max(ms, 0), NoDeadline, waker, cancel)
+{ }
+
+WakeAwaiter WakeAwaiter::until(qint64 deadlineNs, const Waker *waker, const CancelToken *cancel)
+{
+    return WakeAwaiter(0, deadlineNs, waker, cancel);
+}
+
 WakeAwaiter::WakeAwaiter(WakeAwaiter &&other) noexcept
-    : m_ms(other.m_ms), m_waker(other.m_waker), m_cancel(other.m_cancel)
+    : WakeAwaiter(other.m_ms, other.m_deadlineNs, other.m_waker, other.m_cancel)
 { }
 
 WakeAwaiter::~WakeAwaiter() { release(); }
@@ -18,15 +32,26 @@ bool WakeAwaiter::await_ready() const { return m_cancel && m_cancel->isCancelled
 void WakeAwaiter::await_suspend(std::coroutine_handle<> handle)
 {
     m_handle = handle;
-    m_timer = new QTimer(const_cast<Waker *>(m_waker));
-    m_timer->setSingleShot(true);
-    m_timer->setTimerType(Qt::PreciseTimer);
-    m_timeout = QObject::connect(m_timer, &QTimer::timeout, [this] { resumeOnce(); });
-    if (m_waker)
+    const qint64 deadline = m_deadlineNs != NoDeadline ? m_deadlineNs : DeadlineTimer::nowNs() + m_ms * NsPerMs;
+    m_timer = &DeadlineTimer::forThisThread();
+    m_entry = m_timer->add(deadline, this);
+    if (m_waker) {
+        m_wakerAlive = m_waker;
         m_woken = QObject::connect(m_waker, &Waker::woken, [this] { resumeOnce(); });
+    }
     if (m_cancel)
         m_cancelled = QObject::connect(m_cancel, &CancelToken::cancelled, [this] { resumeOnce(); });
-    m_timer->start(std::max(m_ms, 0));
+}
+
+void WakeAwaiter::deadlinePassed()
+{
+    // A waker that is gone takes its waits with it: they are let go of, never resumed.
+    if (m_waker && !m_wakerAlive) {
+        release();
+        m_handle = nullptr;
+        return;
+    }
+    resumeOnce();
 }
 
 void WakeAwaiter::resumeOnce()
@@ -38,13 +63,12 @@ void WakeAwaiter::resumeOnce()
 
 void WakeAwaiter::release()
 {
-    QObject::disconnect(m_timeout);
-    QObject::disconnect(m_woken);
-    QObject::disconnect(m_cancelled);
+    if (m_woken)
+        QObject::disconnect(m_woken);
+    if (m_cancelled)
+        QObject::disconnect(m_cancelled);
     if (m_timer) {
-        m_timer->stop();
-        // The timer may be the very sender whose signal resumed us: it goes once that has returned.
-        m_timer->deleteLater();
+        m_timer->remove(m_entry);
         m_timer = nullptr;
     }
 }

@@ -28,11 +28,49 @@ QDateTime startOf(const QString &start)
     return lastTime;
 }
 
+// The texts of a time change once a second, and at 10 ms sampling a hundred rows share each
+// second: a text is made once for its second and handed out again for the same second.
+class SecondText
+{
+public:
+    explicit SecondText(QString format) : m_format(std::move(format)) { }
+
+    const QString &of(const QDateTime &when)
+    {
+        if (!when.isValid()) {
+            m_second = -1;
+            return m_text = when.toString(m_format);
+        }
+        const QDate day = when.date();
+        const int second = when.time().msecsSinceStartOfDay() / 1000;
+        if (day != m_day || second != m_second) {
+            m_day = day;
+            m_second = second;
+            m_text = when.toString(m_format);
+        }
+        return m_text;
+    }
+
+private:
+    QString m_format;
+    QDate m_day;
+    int m_second = -1;
+    QString m_text;
+};
+
 } // namespace
 
-QString dateTimeText(const QDateTime &when) { return when.toString(DateTimeFormat); }
+QString dateTimeText(const QDateTime &when)
+{
+    static thread_local SecondText text(DateTimeFormat);
+    return text.of(when);
+}
 
-QString totalTimeText(const QDateTime &when) { return when.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")); }
+QString totalTimeText(const QDateTime &when)
+{
+    static thread_local SecondText text(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
+    return text.of(when);
+}
 
 QString FormatElapsed(const QString &start, const QString &end)
 {
@@ -41,8 +79,20 @@ QString FormatElapsed(const QString &start, const QString &end)
 
 QString FormatElapsed(const QString &start, const QDateTime &end)
 {
-    // The text keeps whole seconds only.
-    return elapsedText(startOf(start), end.addMSecs(-end.time().msec()));
+    // The text keeps whole seconds only, so it changes only with the second of `end` or the start.
+    static thread_local QString lastStart;
+    static thread_local QDate lastDay;
+    static thread_local int lastSecond = -1;
+    static thread_local QString lastText;
+    const QDate day = end.date();
+    const int second = end.time().msecsSinceStartOfDay() / 1000;
+    if (!end.isValid() || start != lastStart || day != lastDay || second != lastSecond) {
+        lastStart = start;
+        lastDay = day;
+        lastSecond = end.isValid() ? second : -1;
+        lastText = elapsedText(startOf(start), end.addMSecs(-end.time().msec()));
+    }
+    return lastText;
 }
 
 } // namespace RunText

@@ -14,6 +14,8 @@
 #include "run/StepStarter.h"
 #include "settings/MeasureOptions.h"
 
+#include <QStringBuilder>
+
 using Result = RunEvents::Result;
 
 Sequencer::Sequencer(const Parts &parts, RunState &state, RunEvents &events, const RunOptions &options,
@@ -67,14 +69,16 @@ QCoro::Task<> Sequencer::run()
     // Identification first: it reconnects the links and tells the model the steps run on.
     if (co_await m_parts.clock.waitMs(IdentificationDelayMs, &m_cancel))
         co_await m_parts.identification.identify(&m_cancel);
-    int interval = m_intervalMs;
+    // Each interval ends at the tick it was counted to, not that many milliseconds after the
+    // pass got round to waiting for it.
+    qint64 dueTick = m_parts.clock.tickMs() + m_intervalMs;
     while (!cancelled()) {
-        if (!co_await m_parts.clock.sleep(interval, &m_cancel))
+        if (!co_await m_parts.clock.sleepUntil(dueTick, &m_cancel))
             break;
-        const std::optional<int> next = co_await Timer1_Timer();
+        const std::optional<qint64> next = co_await Timer1_Timer();
         if (!next)
             break;
-        interval = *next;
+        dueTick = *next;
     }
     if (m_runningStep > 0 && cancelled()) {
         const QString how = m_result == Result::Stopped ? RunEvents::EndedByStop
@@ -110,7 +114,7 @@ QCoro::Task<> Sequencer::switchOff()
     }
 }
 
-QCoro::Task<std::optional<int>> Sequencer::Timer1_Timer()
+QCoro::Task<std::optional<qint64>> Sequencer::Timer1_Timer()
 {
     RunState &state = m_state;
     bool startedThisPass = false;
@@ -131,8 +135,7 @@ QCoro::Task<std::optional<int>> Sequencer::Timer1_Timer()
         const qint64 sampleTick = m_parts.clock.tickMs();
         const double sampleSeconds = m_parts.clock.secondsSinceMidnight();
         state.TickStartTime = float(sampleSeconds);
-        m_parts.trace.TraceLine(
-            QStringLiteral("timer1=>,%1,%2").arg(NumberText::shortest(sampleSeconds), state.CurrentFunction));
+        m_parts.trace.TraceLine(u"timer1=>," % NumberText::shortest(sampleSeconds) % u',' % state.CurrentFunction);
         const Sampler::Outcome sampled = co_await m_sampler.take(state, m_options.measureTime.toDouble(), &m_cancel);
         if (sampled == Sampler::Outcome::Cancelled)
             co_return std::nullopt;
@@ -293,7 +296,7 @@ void Sequencer::emitSample()
     Q_EMIT m_events.sample(sample);
 }
 
-int Sequencer::nextInterval(bool stepStartedThisPass, qint64 sampleTick, double sampleSeconds)
+qint64 Sequencer::nextInterval(bool stepStartedThisPass, qint64 sampleTick, double sampleSeconds)
 {
     RunState &state = m_state;
     const double samplingMs = NumberText::lenient(m_parts.measureOptions.measTimeText());
@@ -314,6 +317,6 @@ int Sequencer::nextInterval(bool stepStartedThisPass, qint64 sampleTick, double 
         Q_EMIT m_events.stepTimeLeftChanged(state.TStop.toText());
     }
     m_intervalMs = out.intervalMs;
-    m_parts.trace.TraceLine(QStringLiteral("Interval=%1").arg(out.intervalMs));
-    return out.intervalMs;
+    m_parts.trace.TraceLine(u"Interval=" % QString::number(out.intervalMs));
+    return in.tickNow + out.intervalMs;
 }

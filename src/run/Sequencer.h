@@ -64,13 +64,14 @@ public:
 private:
     enum class StepStart { Started, Jumped, Ended };
 
-    // One pass (the sequencer timer's tick): the interval to the next, or none once the run ends.
-    QCoro::Task<std::optional<int>> Timer1_Timer();
+    // One pass (the sequencer timer's tick): the tick the next is due at, or none once the run ends.
+    QCoro::Task<std::optional<qint64>> Timer1_Timer();
     QCoro::Task<StepStart> startPendingStep();
     QCoro::Task<bool> timeExpiry();
     QCoro::Task<bool> supervise(const FunctionCatalog::Descriptor &function);
     QCoro::Task<> switchOff();
-    int nextInterval(bool stepStartedThisPass, qint64 sampleTick, double sampleSeconds);
+    // Sets the interval to the next pass; returns the tick it ends at.
+    qint64 nextInterval(bool stepStartedThisPass, qint64 sampleTick, double sampleSeconds);
     // Ends the running step; only the first end in a pass counts.
     bool endStep(qint16 pending, const QString &how);
     // Numbers, stamps and hands out a row; false once the run is cancelled (a log that cannot be

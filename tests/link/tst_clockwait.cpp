@@ -1,12 +1,42 @@
 #include "FakeClock.h"
 #include "link/CancelToken.h"
+#include "link/DeadlineTimer.h"
 #include "link/SystemClock.h"
+#include "link/WakeAwaiter.h"
 #include "link/Waker.h"
 
 #include <QCoro/QCoroTask>
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr qint64 NsPerMs = 1'000'000;
+
+QCoro::Task<> stampAtDeadline(qint64 deadlineNs, qint64 *endedNs)
+{
+    co_await WakeAwaiter::until(deadlineNs, nullptr, nullptr);
+    *endedNs = DeadlineTimer::nowNs();
+}
+
+// The event loop runs while they wait (QTRY_VERIFY would sleep between its looks).
+QCoro::Task<> allOf(std::vector<QCoro::Task<>> &waits)
+{
+    for (QCoro::Task<> &wait : waits)
+        co_await wait;
+}
+
+QCoro::Task<> waitOn(const Waker *waker, int ms, bool *ended)
+{
+    co_await WakeAwaiter(ms, waker, nullptr);
+    *ended = true;
+}
+
+} // namespace
 
 // The waits: they end when what they wait for is there, once the time-out has passed, or at once
 // when their token is cancelled.
@@ -54,6 +84,7 @@ private Q_SLOTS:
         QTest::newRow("WaitMs") << 0;
         QTest::newRow("reply wait") << 1;
         QTest::newRow("sampling interval") << 2;
+        QTest::newRow("sampling interval to a tick") << 3;
     }
     void cancelEndsTheWaitAtOnce()
     {
@@ -69,13 +100,96 @@ private Q_SLOTS:
         else if (kind == 1)
             completed = QCoro::waitFor(clock.waitUntil(
                 10000, [] { return false; }, nullptr, &cancel));
-        else
+        else if (kind == 2)
             completed = QCoro::waitFor(clock.sleep(10000, &cancel));
+        else
+            completed = QCoro::waitFor(clock.sleepUntil(clock.tickMs() + 10000, &cancel));
         QVERIFY(!completed);
         QVERIFY2(wall.elapsed() < 200, qPrintable(QString::number(wall.elapsed())));
         // A cancelled token ends every later wait before it starts.
         QVERIFY(!QCoro::waitFor(clock.waitMs(10000, &cancel)));
         QVERIFY(wall.elapsed() < 250);
+    }
+
+    // A wait ends at its deadline itself, not at the millisecond a timer rounds it to: never before
+    // it, and (the median of a few, as the machine may be busy) well within a millisecond after.
+    void endsAtTheDeadline_data()
+    {
+        QTest::addColumn<qint64>("aheadUs");
+        QTest::newRow("0.3 ms") << qint64(300);
+        QTest::newRow("7.5 ms") << qint64(7500);
+        QTest::newRow("40.25 ms") << qint64(40250);
+    }
+    void endsAtTheDeadline()
+    {
+        QFETCH(qint64, aheadUs);
+        QList<qint64> lateUs;
+        for (int round = 0; round < 5; ++round) {
+            const qint64 deadline = DeadlineTimer::nowNs() + aheadUs * 1000;
+            qint64 ended = 0;
+            QCoro::waitFor(stampAtDeadline(deadline, &ended));
+            QVERIFY2(ended >= deadline, qPrintable(QString::number(ended - deadline)));
+            lateUs.append((ended - deadline) / 1000);
+        }
+        std::sort(lateUs.begin(), lateUs.end());
+        QVERIFY2(lateUs[2] < 500, qPrintable(QString::number(lateUs[2])));
+    }
+
+    // Waits that overlap share one timer: each ends at its own deadline, in the order of the
+    // deadlines, whatever the order they began in.
+    void overlappingWaitsEndInTurn_data()
+    {
+        QTest::addColumn<QList<int>>("aheadMs");
+        QTest::newRow("in order") << QList<int>{10, 20, 30};
+        QTest::newRow("reversed") << QList<int>{30, 20, 10};
+        QTest::newRow("the same deadline twice") << QList<int>{25, 5, 25};
+    }
+    void overlappingWaitsEndInTurn()
+    {
+        QFETCH(QList<int>, aheadMs);
+        const qint64 start = DeadlineTimer::nowNs();
+        QList<qint64> ended(aheadMs.size(), 0);
+        std::vector<QCoro::Task<>> waits;
+        for (qsizetype k = 0; k < aheadMs.size(); ++k)
+            waits.push_back(stampAtDeadline(start + aheadMs[k] * NsPerMs, &ended[k]));
+        QCoro::waitFor(allOf(waits));
+        for (qsizetype k = 0; k < aheadMs.size(); ++k) {
+            const qint64 late = ended[k] - (start + aheadMs[k] * NsPerMs);
+            QVERIFY2(late >= 0 && late < 5 * NsPerMs,
+                qPrintable(QStringLiteral("wait %1 ended %2 ns late").arg(k).arg(late)));
+        }
+    }
+
+    // Tick arithmetic stays whole milliseconds: a sleep until a tick ends as that tick begins.
+    void sleepUntilEndsAsItsTickBegins_data()
+    {
+        QTest::addColumn<int>("ticksAhead");
+        QTest::newRow("1") << 1;
+        QTest::newRow("10") << 10;
+        QTest::newRow("already there") << 0;
+    }
+    void sleepUntilEndsAsItsTickBegins()
+    {
+        QFETCH(int, ticksAhead);
+        SystemClock &clock = SystemClock::instance();
+        const qint64 due = clock.tickMs() + ticksAhead;
+        QVERIFY(QCoro::waitFor(clock.sleepUntil(due, nullptr)));
+        QVERIFY2(clock.tickMs() >= due && clock.tickMs() <= due + 2, qPrintable(QString::number(clock.tickMs() - due)));
+    }
+
+    // A wait belongs to its waker: once the waker is gone, its deadline passing resumes nothing.
+    void aWaitOfAWakerThatIsGoneNeverEnds()
+    {
+        auto waker = std::make_unique<Waker>();
+        bool ended = false;
+        QCoro::Task<> wait = waitOn(waker.get(), 20, &ended);
+        waker.reset();
+        QTest::qWait(60);
+        QVERIFY(!ended);
+        bool otherEnded = false;
+        Waker other;
+        QCoro::Task<> next = waitOn(&other, 5, &otherEnded);
+        QTRY_VERIFY_WITH_TIMEOUT(otherEnded, 500);
     }
 
     void fakeClockMovesToTheTimeout()

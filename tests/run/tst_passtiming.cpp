@@ -107,6 +107,40 @@ private Q_SLOTS:
         const QDateTime made = QDateTime::fromString(end, QStringLiteral("yyyy-MM-dd hh:mm:ss")).addMSecs(999);
         QCOMPARE(RunText::FormatElapsed(start, made), text);
     }
+
+    // The time texts are made once a second and handed out again within it: a row that follows
+    // another must still get its own second's texts, whatever changed in between.
+    void timeTextsFollowEachRow_data()
+    {
+        // Each row "step start|row time"; the texts of each are checked in turn.
+        QTest::addColumn<QStringList>("rows");
+        const QString start = QStringLiteral("2026-12-07 10:00:00|");
+        QTest::newRow("same second") << QStringList{
+            start + "2026-12-07 10:00:05.010", start + "2026-12-07 10:00:05.990"};
+        QTest::newRow("next second") << QStringList{
+            start + "2026-12-07 10:00:05.990", start + "2026-12-07 10:00:06.000"};
+        QTest::newRow("a new step in the same second")
+            << QStringList{start + "2026-12-07 10:00:05.100", "2026-12-07 10:00:05|2026-12-07 10:00:05.200"};
+        QTest::newRow("the same time a day later")
+            << QStringList{start + "2026-12-07 10:00:05.000", start + "2026-12-08 10:00:05.000"};
+        QTest::newRow("the clock set back")
+            << QStringList{start + "2026-12-07 10:00:05.000", start + "2026-12-07 09:59:59.500"};
+        QTest::newRow("no time between two of the same second")
+            << QStringList{start + "2026-12-07 10:00:05.100", start + "not a time", start + "2026-12-07 10:00:05.200"};
+    }
+    void timeTextsFollowEachRow()
+    {
+        QFETCH(QStringList, rows);
+        const QString rowFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz");
+        for (const QString &row : rows) {
+            const QString start = row.section(u'|', 0, 0);
+            const QDateTime made = QDateTime::fromString(row.section(u'|', 1), rowFormat);
+            const QString wholeSeconds = made.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+            QCOMPARE(RunText::dateTimeText(made), wholeSeconds);
+            QCOMPARE(RunText::totalTimeText(made), made.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")));
+            QCOMPARE(RunText::FormatElapsed(start, made), RunText::FormatElapsed(start, wholeSeconds));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPassTiming)
