@@ -2,6 +2,7 @@
 
 #include "device/Identification.h"
 #include "settings/IniFile.h"
+#include "store/StoreCheckpointer.h"
 #include "store/StoreSchema.h"
 
 #include <QDir>
@@ -76,8 +77,10 @@ bool RunStore::open(QString *error)
     // survives the program being killed.
     // The run only appends, which needs the few pages along the tables' right edges: a small page
     // cache keeps a long run's memory flat (the default grows to 2 MB).
+    // The log is folded back by the checkpointer's thread, never inside a sample's commit.
     if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL"))
         || !query.exec(QStringLiteral("PRAGMA synchronous=NORMAL"))
+        || !query.exec(QStringLiteral("PRAGMA wal_autocheckpoint=0"))
         || !query.exec(QStringLiteral("PRAGMA cache_size=-256")) || StoreSchema::migrate(db, error) < 0) {
         if (error->isEmpty())
             *error = query.lastError().text();
@@ -92,11 +95,14 @@ bool RunStore::open(QString *error)
         close();
         return false;
     }
+    m_checkpointer = std::make_unique<StoreCheckpointer>(m_path);
     return true;
 }
 
 void RunStore::close()
 {
+    // First: the writer's close, the file's last, then folds what is left of the log itself.
+    m_checkpointer.reset();
     m_sampleInsert.reset();
     if (QSqlDatabase::contains(m_connection))
         QSqlDatabase::database(m_connection, false).close();
@@ -171,7 +177,8 @@ void RunStore::onSample(const RunEvents::Sample &sample)
         {sample.elapsedSeconds, sample.volts, sample.amps, sample.watts, sample.ampHours, sample.wattHours})
         insert.bindValue(column++, value);
     insert.bindValue(column, sample.step);
-    exec(insert);
+    if (exec(insert))
+        m_checkpointer->committed();
 }
 
 void RunStore::onRunEnded()
@@ -193,6 +200,8 @@ void RunStore::onRunEnded()
         return;
     }
     m_storing = false;
+    // Between runs no pass waits on the disk: the next run starts with an empty log.
+    m_checkpointer->checkpointSoon();
 }
 
 bool RunStore::writeEnd()

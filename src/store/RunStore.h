@@ -8,6 +8,7 @@
 #include <memory>
 
 class Clock;
+class StoreCheckpointer;
 class Identification;
 class QSqlQuery;
 
@@ -55,6 +56,7 @@ private:
     QString m_path;
     QString m_connection;
     std::unique_ptr<QSqlQuery> m_sampleInsert;
+    std::unique_ptr<StoreCheckpointer> m_checkpointer;
     QString m_uuid;
     // This run's rows are going in.
     bool m_storing = false;
