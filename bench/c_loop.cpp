@@ -1,6 +1,7 @@
 // The floor: the least a sampling loop can be, in C without Qt. It sleeps to each absolute deadline on
-// CLOCK_MONOTONIC, asks "MEAS:VC?", reads the reply line and writes it as a flushed CSV row.
-// Usage: bench-c-loop tcp PORT | serial PATH, then INTERVAL_MS PASSES CSV
+// CLOCK_MONOTONIC, asks "MEAS:VC?", reads the reply line and writes it as a flushed CSV row. With
+// "none" it only sleeps: what waking up costs the machine, the least any pass can cost.
+// Usage: bench-c-loop tcp PORT | serial PATH | none -, then INTERVAL_MS PASSES CSV
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -43,10 +44,24 @@ static int read_line(int fd, char *line, size_t size)
     return 0;
 }
 
+static void sleep_to_each(long interval_ns, long passes)
+{
+    struct timespec due;
+    clock_gettime(CLOCK_MONOTONIC, &due);
+    for (long pass = 1; pass <= passes; ++pass) {
+        due.tv_nsec += interval_ns;
+        due.tv_sec += due.tv_nsec / 1000000000L;
+        due.tv_nsec %= 1000000000L;
+        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, NULL);
+    }
+}
+
 int main(int argc, char **argv)
 {
     if (argc != 6)
-        return fprintf(stderr, "usage: bench-c-loop tcp PORT|serial PATH INTERVAL_MS PASSES CSV\n"), 2;
+        return fprintf(stderr, "usage: bench-c-loop tcp PORT|serial PATH|none - INTERVAL_MS PASSES CSV\n"), 2;
+    if (strcmp(argv[1], "none") == 0)
+        return sleep_to_each(atol(argv[3]) * 1000000L, atol(argv[4])), 0;
     int fd = open_link(argv[1], argv[2]);
     long interval_ns = atol(argv[3]) * 1000000L, passes = atol(argv[4]);
     FILE *csv = fopen(argv[5], "w");
