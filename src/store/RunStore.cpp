@@ -177,8 +177,11 @@ void RunStore::onSample(const RunEvents::Sample &sample)
         {sample.elapsedSeconds, sample.volts, sample.amps, sample.watts, sample.ampHours, sample.wattHours})
         insert.bindValue(column++, value);
     insert.bindValue(column, sample.step);
-    if (exec(insert))
-        m_checkpointer->committed();
+    if (exec(insert) && m_checkpointer->committed()) {
+        // What came in since the checkpointer's fold: a few pages. With all of the log folded,
+        // the next commit starts it again from the top.
+        QSqlQuery(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"), QSqlDatabase::database(m_connection, false));
+    }
 }
 
 void RunStore::onRunEnded()

@@ -20,11 +20,11 @@ StoreCheckpointer::~StoreCheckpointer()
     m_thread.wait();
 }
 
-void StoreCheckpointer::committed()
+bool StoreCheckpointer::committed()
 {
-    if (++m_commits < CommitsPerCheckpoint)
-        return;
-    checkpointSoon();
+    if (++m_commits >= CommitsPerCheckpoint)
+        checkpointSoon();
+    return m_folded.exchange(false);
 }
 
 void StoreCheckpointer::checkpointSoon()
@@ -43,11 +43,10 @@ void StoreCheckpointer::checkpoint()
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(m_path);
-        // PASSIVE never waits for the writer nor holds it up: what a commit appends meanwhile is
-        // left for the next checkpoint. A failure leaves the log longer, and the next one tries
-        // again; the samples are safe in the log either way.
-        if (db.open())
-            QSqlQuery(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"), db);
+        // PASSIVE never waits for the writer nor holds it up. A failure leaves the log longer, and
+        // the samples are safe in it either way.
+        if (db.open() && QSqlQuery(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"), db).isActive())
+            m_folded = true;
     }
     QSqlDatabase::removeDatabase(name);
 }

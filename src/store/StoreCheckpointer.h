@@ -3,11 +3,17 @@
 #include <QObject>
 #include <QString>
 #include <QThread>
+#include <atomic>
 
 // Folds the run store's write-ahead log back into its database file, on a thread of its own. A
 // checkpoint copies a thousand pages and waits for the disk twice (5 to 30 ms on a virtual disk);
 // taken inside a sample's commit, as SQLite does by itself, it made a late pass every few seconds
 // at 10 ms. The writer therefore turns its own checkpoints off and asks for one here.
+//
+// The log starts again from its beginning only when a commit finds all of it folded, which a
+// fold on another thread cannot promise while samples keep coming: the writer folds the last few
+// pages itself once the bulk is done here (about a millisecond), and the log stays near its
+// thousand pages however fast the samples come.
 class StoreCheckpointer : public QObject
 {
     Q_OBJECT
@@ -23,8 +29,9 @@ public:
     ~StoreCheckpointer() override;
 
     // Counts a commit of the writer; every CommitsPerCheckpoint of them, a checkpoint in the
-    // background. Wakes the thread only then, so a pass pays nothing for it.
-    void committed();
+    // background (the thread is woken only then, so a pass pays nothing for it). True once that
+    // checkpoint is done: the writer folds what came since.
+    bool committed();
     // A checkpoint in the background now, such as when a run ends.
     void checkpointSoon();
 
@@ -36,4 +43,5 @@ private:
     // Lives in m_thread; the checkpoints run as its queued calls.
     QObject *m_worker = nullptr;
     int m_commits = 0;
+    std::atomic_bool m_folded = false;
 };
