@@ -169,6 +169,12 @@ void RunStore::onSample(const RunEvents::Sample &sample)
 {
     if (!m_storing)
         return;
+    if (m_checkpointer->takeFolded()) {
+        // Before the commit, so that it can start the log again from the top: what came in after
+        // the checkpointer's last look is folded first, usually nothing, and then nothing waits
+        // for the disk.
+        QSqlQuery(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"), QSqlDatabase::database(m_connection, false));
+    }
     // The run's uuid stays bound from its start: a bound value outlives each execution.
     QSqlQuery &insert = *m_sampleInsert;
     int column = 1;
@@ -177,11 +183,8 @@ void RunStore::onSample(const RunEvents::Sample &sample)
         {sample.elapsedSeconds, sample.volts, sample.amps, sample.watts, sample.ampHours, sample.wattHours})
         insert.bindValue(column++, value);
     insert.bindValue(column, sample.step);
-    if (exec(insert) && m_checkpointer->committed()) {
-        // What came in since the checkpointer's fold: a few pages. With all of the log folded,
-        // the next commit starts it again from the top.
-        QSqlQuery(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"), QSqlDatabase::database(m_connection, false));
-    }
+    if (exec(insert))
+        m_checkpointer->committed();
 }
 
 void RunStore::onRunEnded()

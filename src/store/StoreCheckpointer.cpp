@@ -20,11 +20,10 @@ StoreCheckpointer::~StoreCheckpointer()
     m_thread.wait();
 }
 
-bool StoreCheckpointer::committed()
+void StoreCheckpointer::committed()
 {
     if (++m_commits >= CommitsPerCheckpoint)
         checkpointSoon();
-    return m_folded.exchange(false);
 }
 
 void StoreCheckpointer::checkpointSoon()
@@ -43,10 +42,29 @@ void StoreCheckpointer::checkpoint()
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(m_path);
-        // PASSIVE never waits for the writer nor holds it up. A failure leaves the log longer, and
-        // the samples are safe in it either way.
-        if (db.open() && QSqlQuery(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"), db).isActive())
-            m_folded = true;
+        db.open();
+        // Commits that came during a fold are folded by the next, a few times over, until one
+        // finds nothing new: the fewer pages the writer finds left, the less it waits for the
+        // disk (not at all when there are none).
+        int before = -1;
+        for (int round = 0; db.isOpen() && round < RoundsToCatchUp; ++round) {
+            const int pages = foldedPages(db);
+            if (pages < 0 || pages == before)
+                break;
+            before = pages;
+        }
+        m_folded = db.isOpen();
     }
     QSqlDatabase::removeDatabase(name);
+}
+
+int StoreCheckpointer::foldedPages(QSqlDatabase &db)
+{
+    // PASSIVE never waits for the writer nor holds it up. A failure leaves the log longer, and the
+    // samples are safe in it either way.
+    QSqlQuery query(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"), db);
+    // busy, pages in the log, pages of it folded
+    if (!query.next() || query.value(1).toInt() != query.value(2).toInt())
+        return -1;
+    return query.value(1).toInt();
 }
