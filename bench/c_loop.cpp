@@ -44,16 +44,21 @@ static int read_line(int fd, char *line, size_t size)
     return 0;
 }
 
+// One interval after the last deadline, whatever the pass cost.
+static void sleep_to_next(struct timespec *due, long interval_ns)
+{
+    due->tv_nsec += interval_ns;
+    due->tv_sec += due->tv_nsec / 1000000000L;
+    due->tv_nsec %= 1000000000L;
+    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, due, NULL);
+}
+
 static void sleep_to_each(long interval_ns, long passes)
 {
     struct timespec due;
     clock_gettime(CLOCK_MONOTONIC, &due);
-    for (long pass = 1; pass <= passes; ++pass) {
-        due.tv_nsec += interval_ns;
-        due.tv_sec += due.tv_nsec / 1000000000L;
-        due.tv_nsec %= 1000000000L;
-        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, NULL);
-    }
+    for (long pass = 1; pass <= passes; ++pass)
+        sleep_to_next(&due, interval_ns);
 }
 
 int main(int argc, char **argv)
@@ -74,10 +79,7 @@ int main(int argc, char **argv)
     struct timespec due;
     clock_gettime(CLOCK_MONOTONIC, &due);
     for (long pass = 1; pass <= passes; ++pass) {
-        due.tv_nsec += interval_ns;
-        due.tv_sec += due.tv_nsec / 1000000000L;
-        due.tv_nsec %= 1000000000L;
-        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, NULL);
+        sleep_to_next(&due, interval_ns);
         if (write(fd, "MEAS:VC?\n", 9) != 9 || read_line(fd, reply, sizeof reply) != 0)
             return perror("bench-c-loop"), 1;
         fprintf(csv, "%ld,%s\n", pass, reply);
