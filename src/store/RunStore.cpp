@@ -101,7 +101,8 @@ bool RunStore::open(QString *error)
 
 void RunStore::close()
 {
-    // First: the writer's close, the file's last, then folds what is left of the log itself.
+    // The checkpointer goes first, so that the writer's close is the file's last and folds what is
+    // left of the log.
     m_checkpointer.reset();
     m_sampleInsert.reset();
     if (QSqlDatabase::contains(m_connection))
