@@ -132,6 +132,17 @@ def period_figures(stamps_us, nominal_ms):
     }
 
 
+def timed_loop(sim, args, interval_ms, cpu_seconds, quiet=False):
+    """Runs one sampling loop against `sim` to its end: its periods at the load, and its CPU."""
+    output = subprocess.DEVNULL if quiet else None
+    proc = subprocess.Popen(args, stdout=output, stderr=output, preexec_fn=raised)
+    cpu = cpu_window(proc.pid, sim, cpu_seconds) if cpu_seconds else None
+    if proc.wait() != 0:
+        sys.exit(f"bench: {Path(args[0]).name} ended with {proc.returncode}")
+    sim.stop()
+    return period_figures(sim.query_stamps_us(), interval_ms), cpu
+
+
 def run_ours(bin_dir, work, name, pty, interval_ms, passes, cpu_seconds=None):
     """The program's periods at the load: vornic-run at 100 ms and up, bench-sampling below."""
     sim = Sim(bin_dir, work, name, pty)
@@ -143,12 +154,7 @@ def run_ours(bin_dir, work, name, pty, interval_ms, passes, cpu_seconds=None):
     else:
         ini = write_settings(work / f"{name}.ini", sim, 100)
         args = [str(bin_dir / "bench-sampling"), str(ini), str(interval_ms), str(passes), str(csv)]
-    proc = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, preexec_fn=raised)
-    cpu = cpu_window(proc.pid, sim, cpu_seconds) if cpu_seconds else None
-    if proc.wait() not in (0,):
-        sys.exit(f"bench: {args[0]} ended with {proc.returncode}")
-    sim.stop()
-    return period_figures(sim.query_stamps_us(), interval_ms), cpu
+    return timed_loop(sim, args, interval_ms, cpu_seconds, quiet=True)
 
 
 def run_c_loop(bin_dir, work, name, pty, interval_ms, passes, cpu_seconds=None):
@@ -156,12 +162,7 @@ def run_c_loop(bin_dir, work, name, pty, interval_ms, passes, cpu_seconds=None):
     sim = Sim(bin_dir, work, name, pty)
     link = ["serial", str(sim.pty)] if pty else ["tcp", str(sim.port)]
     args = [str(bin_dir / "bench-c-loop"), *link, str(interval_ms), str(passes), str(work / f"{name}.csv")]
-    proc = subprocess.Popen(args, preexec_fn=raised)
-    cpu = cpu_window(proc.pid, sim, cpu_seconds) if cpu_seconds else None
-    if proc.wait() != 0:
-        sys.exit("bench: the C loop failed")
-    sim.stop()
-    return period_figures(sim.query_stamps_us(), interval_ms), cpu
+    return timed_loop(sim, args, interval_ms, cpu_seconds)
 
 
 def wake_alone(bin_dir, interval_ms, passes):
@@ -181,12 +182,7 @@ def run_peer(bin_dir, work, name, pty, interval_ms, passes, cpu_seconds=None):
     sim = Sim(bin_dir, work, name, pty)
     link = ["--serial", str(sim.pty)] if pty else ["--tcp", str(sim.port)]
     args = [PYTHON, str(HERE / "peer_loop.py"), *link, "--interval", str(interval_ms), "--passes", str(passes)]
-    proc = subprocess.Popen(args + ["--csv", str(work / f"{name}.csv")], preexec_fn=raised)
-    cpu = cpu_window(proc.pid, sim, cpu_seconds) if cpu_seconds else None
-    if proc.wait() != 0:
-        sys.exit("bench: the Python loop failed")
-    sim.stop()
-    return period_figures(sim.query_stamps_us(), interval_ms), cpu
+    return timed_loop(sim, args + ["--csv", str(work / f"{name}.csv")], interval_ms, cpu_seconds)
 
 
 def cpu_at_one_second(bin_dir, work, seconds):
