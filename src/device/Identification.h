@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/RatingTable.h"
+#include "link/InstrumentLink.h"
 #include "link/Waker.h"
 
 #include <QCoro/QCoroTask>
@@ -42,6 +43,8 @@ public:
     void setHeld(bool held);
 
     const QString &ModelName() const { return m_modelName; }
+    // The load answered the last identification's question.
+    bool loadAnswered() const { return !m_modelName.isEmpty() && m_modelName != ErrRec; }
     const QString &RatedCurrent() const { return m_ratedCurrent; }
     // The model text of the window: the load's model, " + " and the generator's model.
     const QString &NameLabel() const { return m_nameLabel; }

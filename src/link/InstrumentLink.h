@@ -43,6 +43,12 @@ public:
     // While held, the operator's messages go to the trace only: a link reopened again and again
     // would otherwise say the same failure each time.
     virtual void holdMessages(bool hold) { Q_UNUSED(hold) }
+    // The caller found the last reply unusable (no number where one was due): to the run, a load
+    // that answers only that is as good as silent.
+    virtual void replyUnusable() { }
+    // Where the link reaches its instrument, for the operator: "192.168.16.128:4001",
+    // "/dev/ttyUSB0", "GPIB address 5".
+    virtual QString address() const { return QString(); }
 
     // Clears the reply, sends the query and waits for its reply. One exchange at a time: a query
     // made while another waits for its reply goes out once that one has its answer.

@@ -1,5 +1,6 @@
 #include "link/TransportLink.h"
 
+#include "link/CancelToken.h"
 #include "link/Clock.h"
 #include "link/GpibLibrary.h"
 #include "link/TraceList.h"
@@ -52,6 +53,7 @@ std::array<LinkTransport *, 3> TransportLink::transports() { return {&m_serial, 
 
 void TransportLink::setCancelToken(const CancelToken *cancel)
 {
+    m_cancel = cancel;
     for (LinkTransport *link : transports())
         link->setCancelToken(cancel);
 }
@@ -80,8 +82,11 @@ QCoro::Task<> TransportLink::LinkConnect()
 QCoro::Task<> TransportLink::LinkReopen()
 {
     // Serial and GPIB connects open afresh anyway; a standing TCP connection would be kept.
-    if (connectMode() == 2)
+    if (connectMode() == 2) {
         m_tcp.close();
+        // A reply still owed went with the old connection.
+        m_replyOwedSince.reset();
+    }
     co_await LinkConnect();
 }
 
@@ -96,6 +101,11 @@ QCoro::Task<> TransportLink::LinkSend(const QString &command)
     LinkTransport *link = transport(connectMode());
     if (!link)
         co_return;
+    if (command.endsWith(u'?')) {
+        if (m_replyOwedSince && connectMode() == 0)
+            co_await dropLateReply();
+        m_questionTick = m_clock.tickMs();
+    }
     co_await link->write(command);
     m_trace.TraceLine(
         sendTraceLine(command, m_traceFields ? m_traceFields() : TraceFields(), m_clock.secondsSinceMidnight()));
@@ -110,6 +120,7 @@ QCoro::Task<QString> TransportLink::LinkQuery()
     }
     const QString reply = co_await link->query();
     m_trace.TraceLine(reply == ErrRec ? QString() : reply);
+    noteReply(reply);
     co_return reply;
 }
 
@@ -119,7 +130,34 @@ QCoro::Task<QString> TransportLink::LinkRead()
     if (!link)
         co_return QString();
     const QString reply = co_await link->read();
+    noteReply(reply);
     co_return reply;
+}
+
+void TransportLink::noteReply(const QString &reply)
+{
+    const bool answered = !reply.isEmpty() && reply != ErrRec;
+    if (answered)
+        m_replyOwedSince.reset();
+    else if (m_cancel && m_cancel->isCancelled())
+        m_replyOwedSince = m_questionTick;
+}
+
+QCoro::Task<> TransportLink::dropLateReply()
+{
+    // A serial line keeps no connections apart: the reply to a question whose wait was cut short
+    // comes down the same wire, and would be read as the answer to the next question. It is
+    // waited for as long as the load may take to answer, and dropped.
+    const qint64 until = *std::exchange(m_replyOwedSince, std::nullopt) + OwedReplyMs;
+    while (m_clock.tickMs() < until && !(m_cancel && m_cancel->isCancelled())) {
+        const QString late = co_await m_serial.query();
+        if (late.isEmpty())
+            break;
+        if (late != ErrRec) {
+            m_trace.TraceLine(QStringLiteral("A reply that came after its wait was given up is dropped: ") + late);
+            break;
+        }
+    }
 }
 
 QString TransportLink::address() const

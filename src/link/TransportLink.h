@@ -10,6 +10,7 @@
 #include <QObject>
 #include <array>
 #include <functional>
+#include <optional>
 
 class Clock;
 class GpibLibrary;
@@ -52,9 +53,10 @@ public:
     // The last complete LAN reply, as the sample over LAN reads it.
     QString ReplyBuffer() const { return m_tcp.replyBuffer(); }
     LinkRole role() const { return m_role; }
-    // Where the link reaches its instrument, for the operator: "192.168.16.128:4001",
-    // "/dev/ttyUSB0", "GPIB address 5".
-    QString address() const;
+    QString address() const override;
+
+    // How long a question whose wait was cut short may still be answered.
+    static constexpr int OwedReplyMs = 10000;
 
     // The LinkSend trace line: command, step pointer, step time left, seconds since midnight (single
     // precision), function.
@@ -69,6 +71,8 @@ Q_SIGNALS:
 
 private:
     LinkTransport *transport(int mode);
+    void noteReply(const QString &reply);
+    QCoro::Task<> dropLateReply();
     std::array<LinkTransport *, 3> transports();
     void passOn(const QString &text);
 
@@ -81,4 +85,8 @@ private:
     GpibTransport m_gpib;
     TcpTransport m_tcp;
     bool m_messagesHeld = false;
+    const CancelToken *m_cancel = nullptr;
+    qint64 m_questionTick = 0;
+    // The tick of a question whose wait was cut short before its reply came; none when none is owed.
+    std::optional<qint64> m_replyOwedSince;
 };

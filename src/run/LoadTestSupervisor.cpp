@@ -37,8 +37,8 @@ LoadTestSupervisor::LoadTestSupervisor(InstrumentLink &load, Clock &clock, Trace
 { }
 
 // "TESTING?", and once the load reports the end of its test, `query`. A garbled reply
-// to "TESTING?" is no answer: the next pass asks again, and the test goes on. (A reply that
-// does not come at all is the link's to wait out.)
+// to "TESTING?" is no answer: the next pass asks again, and the test goes on, until the link
+// counts such replies as silence. (A reply that does not come at all is the link's to wait out.)
 QCoro::Task<LoadTestSupervisor::Asked> LoadTestSupervisor::askOnceEnded(const QString &query, const CancelToken *cancel)
 {
     const QString testing = co_await m_load.ask(QStringLiteral("TESTING?"));
@@ -48,7 +48,8 @@ QCoro::Task<LoadTestSupervisor::Asked> LoadTestSupervisor::askOnceEnded(const QS
     if (!state) {
         m_trace.TraceLine(testing);
         m_errorTrail.append(QStringLiteral("ErrT,"));
-        co_return Asked();
+        m_load.replyUnusable();
+        co_return Asked{cancelled(cancel), std::nullopt};
     }
     if (*state != 0)
         co_return Asked();
@@ -143,7 +144,8 @@ QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::sequenceLoad(const 
         if (!value) {
             m_trace.TraceLine(reply);
             m_errorTrail.append(QStringLiteral("ErrT,"));
-            co_return Outcome();
+            m_load.replyUnusable();
+            co_return cancelled(cancel) ? cancelledOutcome() : Outcome();
         }
         if (*value == 0)
             break;

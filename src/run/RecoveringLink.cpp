@@ -8,7 +8,11 @@
 
 namespace {
 
-bool answered(const QString &reply) { return !reply.isEmpty() && reply != ErrRec; }
+bool isAnswer(const QString &reply) { return !reply.isEmpty() && reply != ErrRec; }
+
+bool isQuestion(const QString &line) { return line.endsWith(u'?'); }
+
+int attemptLimit(qint64 leftMs) { return int(std::clamp<qint64>(leftMs, 1, RecoveringLink::AttemptLimitMs)); }
 
 } // namespace
 
@@ -21,7 +25,7 @@ void RecoveringLink::onAnswersAgain(std::function<void(qint64, qint64)> callback
     m_answersAgain = std::move(callback);
 }
 
-void RecoveringLink::onLost(std::function<void()> callback) { m_lost = std::move(callback); }
+void RecoveringLink::onLost(std::function<void()> callback) { m_lostCallback = std::move(callback); }
 
 void RecoveringLink::setCancelToken(const CancelToken *cancel)
 {
@@ -40,17 +44,36 @@ QCoro::Task<> RecoveringLink::LinkReopen()
     m_link.setWaitLimit(0);
 }
 
+QCoro::Task<> RecoveringLink::reopenForOffLines()
+{
+    m_link.setWaitLimit(FinalReopenLimitMs);
+    co_await m_link.LinkReopen();
+    m_link.setWaitLimit(0);
+}
+
 QCoro::Task<> RecoveringLink::LinkSend(const QString &command)
 {
-    // A connection that dropped between two lines is made again before the next goes out.
-    if (!m_link.isConnected() && !cancelled()) {
-        m_trace.TraceLine(QStringLiteral("The connection to the load is gone: it is reopened"));
+    if (m_refused)
+        co_return;
+    if (!m_link.isConnected() && !cancelled() && !m_lostDeclared) {
+        // The line cannot go out: the silence counts from here.
+        startSilence(m_clock.tickMs());
+        m_trace.TraceLine(QStringLiteral("The connection to the load is gone: it is made again"));
         m_link.holdMessages(true);
-        co_await LinkReopen();
+        const bool restored = co_await restore(false);
         m_link.holdMessages(false);
+        if (!restored) {
+            // Kept as owed, should the run still reach the load.
+            m_ledger.sent(command);
+            co_return;
+        }
     }
-    m_lastSent = command;
+    if (isQuestion(command)) {
+        m_lastQuestion = command;
+        m_questionTick = m_clock.tickMs();
+    }
     co_await m_link.LinkSend(command);
+    m_ledger.sent(command);
 }
 
 QCoro::Task<QString> RecoveringLink::LinkQuery() { return reply(true); }
@@ -66,54 +89,166 @@ QCoro::Task<QString> RecoveringLink::attempt(bool query, int limitMs)
     else
         text = co_await m_link.LinkRead();
     m_link.setWaitLimit(0);
+    // A question whose wait a Stop cut short may still be answered.
+    m_awaiting = cancelled() && !isAnswer(text);
     co_return text;
 }
 
 QCoro::Task<QString> RecoveringLink::reply(bool query)
 {
-    const qint64 silentSince = m_clock.tickMs();
-    QString text = co_await attempt(query, AttemptLimitMs);
-    if (answered(text) || cancelled())
+    if (m_refused || m_lostDeclared)
+        co_return ErrRec;
+    const int limit = m_silentSince ? attemptLimit(silenceLeft()) : AttemptLimitMs;
+    QString text = co_await attempt(query, limit);
+    if (cancelled())
         co_return text;
+    if (isAnswer(text)) {
+        answered();
+        co_return text;
+    }
+    startSilence(m_questionTick);
     if (m_silent)
         m_silent();
     m_link.holdMessages(true);
-    text = co_await recover(query, silentSince);
-    m_link.holdMessages(false);
-    co_return text;
-}
-
-QCoro::Task<QString> RecoveringLink::recover(bool query, qint64 silentSince)
-{
     for (;;) {
-        const qint64 left = silentSince + SilenceLimitMs - m_clock.tickMs();
-        if (left <= 0)
+        if (!co_await restore(true))
             break;
-        m_trace.TraceLine(QStringLiteral("No reply from the load for %1 ms: the link is reopened")
-                              .arg(m_clock.tickMs() - silentSince));
-        if (!co_await m_clock.waitMs(std::min<qint64>(ReopenPauseMs, left), m_cancel))
-            co_return ErrRec;
-        co_await LinkReopen();
-        if (cancelled())
-            co_return ErrRec;
         m_link.clearReply();
-        co_await m_link.LinkSend(m_lastSent);
-        const int limit = int(std::clamp<qint64>(silentSince + SilenceLimitMs - m_clock.tickMs(), 1, AttemptLimitMs));
-        const QString text = co_await attempt(query, limit);
+        co_await m_link.LinkSend(m_lastQuestion);
+        text = co_await attempt(query, attemptLimit(silenceLeft()));
         if (cancelled())
-            co_return ErrRec;
-        if (answered(text)) {
+            break;
+        if (isAnswer(text)) {
+            const qint64 from = *m_silentSince;
             const qint64 now = m_clock.tickMs();
-            m_trace.TraceLine(
-                QStringLiteral("The load answers again after %1 ms without a reply").arg(now - silentSince));
+            m_trace.TraceLine(QStringLiteral("The load answers again after %1 ms without a reply").arg(now - from));
+            answered();
+            m_link.holdMessages(false);
             if (m_answersAgain)
-                m_answersAgain(silentSince, now);
+                m_answersAgain(from, now);
             co_return text;
         }
     }
-    m_trace.TraceLine(
-        QStringLiteral("No reply from the load for %1 ms: it is lost").arg(m_clock.tickMs() - silentSince));
-    if (m_lost)
-        m_lost();
+    m_link.holdMessages(false);
     co_return ErrRec;
+}
+
+QCoro::Task<bool> RecoveringLink::restore(bool pauseFirst)
+{
+    for (bool pause = pauseFirst;; pause = true) {
+        if (pause && !co_await m_clock.waitMs(std::clamp<qint64>(silenceLeft(), 0, ReopenPauseMs), m_cancel))
+            co_return false;
+        const qint64 left = silenceLeft();
+        if (left <= 0) {
+            declareLost();
+            co_return false;
+        }
+        m_trace.TraceLine(
+            QStringLiteral("No reply from the load for %1 ms: the link is made again").arg(SilenceLimitMs - left));
+        if (co_await reconnectOnce(left))
+            co_return true;
+        if (ended())
+            co_return false;
+    }
+}
+
+QCoro::Task<bool> RecoveringLink::reconnectOnce(qint64 leftMs)
+{
+    m_link.setWaitLimit(attemptLimit(leftMs));
+    co_await m_link.LinkReopen();
+    m_link.setWaitLimit(0);
+    if (cancelled() || !m_link.isConnected())
+        co_return false;
+    const Identity identity = co_await identify();
+    if (identity != Identity::Same)
+        co_return false;
+    const QList<CommandPlan::Item> owed = m_ledger.owed();
+    if (!owed.isEmpty())
+        m_trace.TraceLine(QStringLiteral("The load is owed %1 lines and pauses: they go out again").arg(owed.size()));
+    for (const CommandPlan::Item &item : owed) {
+        if (item.line.isEmpty()) {
+            if (!co_await m_clock.waitMs(item.waitMs, m_cancel))
+                co_return false;
+        } else {
+            co_await m_link.LinkSend(item.line);
+        }
+        // A Stop now must not be followed by more of the step's set-up.
+        if (cancelled())
+            co_return false;
+    }
+    co_return m_link.isConnected();
+}
+
+QCoro::Task<RecoveringLink::Identity> RecoveringLink::identify()
+{
+    if (m_expectedModel.isEmpty())
+        co_return Identity::Same;
+    QString model;
+    // A reply to a question asked before the connection went may come first: one more question
+    // tells a late reply from another instrument.
+    for (int ask = 0; ask < 2; ++ask) {
+        const qint64 left = silenceLeft();
+        if (left <= 0)
+            co_return Identity::None;
+        m_link.clearReply();
+        co_await m_link.LinkSend(QStringLiteral("name?"));
+        m_link.setWaitLimit(attemptLimit(left));
+        model = co_await m_link.LinkQuery();
+        m_link.setWaitLimit(0);
+        if (cancelled() || !isAnswer(model))
+            co_return Identity::None;
+        if (model == m_expectedModel)
+            co_return Identity::Same;
+    }
+    m_refused = true;
+    m_trace.TraceLine(
+        QStringLiteral("Another instrument answers at %1 (\"%2\", not \"%3\"): nothing more is sent to it")
+            .arg(m_link.address(), model, m_expectedModel));
+    if (m_foreign)
+        m_foreign(model);
+    co_return Identity::Other;
+}
+
+void RecoveringLink::answered()
+{
+    m_silentSince.reset();
+    m_ledger.delivered();
+    // The answer before this one was usable unless its caller said otherwise.
+    if (!m_lastAnswerUnusable)
+        m_unusableSince.remove(m_lastAnswered);
+    m_lastAnswered = m_lastQuestion;
+    m_lastAnswerUnusable = false;
+}
+
+void RecoveringLink::replyUnusable()
+{
+    m_lastAnswerUnusable = true;
+    const qint64 since = m_unusableSince.value(m_lastAnswered, m_questionTick);
+    m_unusableSince.insert(m_lastAnswered, since);
+    const qint64 now = m_clock.tickMs();
+    if (now - since < SilenceLimitMs || m_lostDeclared)
+        return;
+    m_trace.TraceLine(QStringLiteral("No usable reply to \"%1\" for %2 ms").arg(m_lastAnswered).arg(now - since));
+    declareLost();
+}
+
+void RecoveringLink::startSilence(qint64 tick)
+{
+    if (!m_silentSince)
+        m_silentSince = tick;
+}
+
+qint64 RecoveringLink::silenceLeft() const
+{
+    return m_silentSince ? *m_silentSince + SilenceLimitMs - m_clock.tickMs() : SilenceLimitMs;
+}
+
+void RecoveringLink::declareLost()
+{
+    if (std::exchange(m_lostDeclared, true))
+        return;
+    m_trace.TraceLine(QStringLiteral("No usable reply from the load for %1 ms: it is lost")
+                          .arg(m_silentSince ? m_clock.tickMs() - *m_silentSince : SilenceLimitMs));
+    if (m_lostCallback)
+        m_lostCallback();
 }

@@ -56,6 +56,9 @@ QCoro::Task<Sampler::Outcome> Sampler::overLan(RunState &state, const CancelToke
             co_return Outcome::Cancelled;
         if (takeReading(state, reply))
             co_return Outcome::Sampled;
+        m_load.replyUnusable();
+        if (cancelled(cancel))
+            co_return Outcome::Cancelled;
         if (attempt == 2)
             break;
         traceRetry(state);
@@ -76,7 +79,11 @@ QCoro::Task<Sampler::Outcome> Sampler::overSerial(RunState &state, const CancelT
     const QString reply = co_await m_load.LinkRead();
     if (cancelled(cancel))
         co_return Outcome::Cancelled;
-    takeReading(state, reply);
+    if (!takeReading(state, reply)) {
+        m_load.replyUnusable();
+        if (cancelled(cancel))
+            co_return Outcome::Cancelled;
+    }
     co_return Outcome::Sampled;
 }
 

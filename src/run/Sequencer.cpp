@@ -43,6 +43,12 @@ Sequencer::Sequencer(const Parts &parts, RunState &state, RunEvents &events, con
         if (m_load.connectMode() != 2)
             m_parts.errorTrail.append(QStringLiteral("Err3"));
     });
+    m_load.onForeign([this](const QString &model) {
+        stop(Result::Error,
+            QStringLiteral("The run was stopped: another instrument answers at %1. It names itself \"%2\"; the "
+                           "run's load was \"%3\". Nothing more was sent to it.")
+                .arg(m_load.address(), model, m_parts.identification.ModelName()));
+    });
     m_load.onAnswersAgain([this](qint64 fromTick, qint64 toTick) {
         Q_EMIT m_events.replyGap(m_state.StepPointer, elapsedSeconds(fromTick), elapsedSeconds(toTick));
     });
@@ -69,6 +75,15 @@ QCoro::Task<> Sequencer::run()
     // Identification first: it reconnects the links and tells the model the steps run on.
     if (co_await m_parts.clock.waitMs(IdentificationDelayMs, &m_cancel))
         co_await m_parts.identification.identify(&m_cancel);
+    if (!cancelled()) {
+        if (m_parts.identification.loadAnswered()) {
+            m_load.setExpectedModel(m_parts.identification.ModelName());
+        } else {
+            // Nothing was ever switched on: there is nothing to switch off, and nobody to tell.
+            m_unreached = true;
+            stop(Result::Error, QStringLiteral("No load answers at %1").arg(m_load.address()));
+        }
+    }
     // Each interval ends at the tick it was counted to, not that many milliseconds after the
     // pass got round to waiting for it.
     qint64 dueTick = m_parts.clock.tickMs() + m_intervalMs;
@@ -96,18 +111,23 @@ QCoro::Task<> Sequencer::switchOff()
     m_load.setCancelToken(nullptr);
     if (m_parts.generator)
         m_parts.generator->setCancelToken(nullptr);
-    // A load that stopped answering may take a new connection at once: the off lines go over a
-    // fresh one. Its failures are the lost load's, already said.
-    const bool lost = m_result == Result::Lost;
-    m_parts.load.holdMessages(lost);
-    // So does a load that answered in this run and has since closed the connection. (A load that
-    // was never reached is not looked for again: a Stop then ends at once.)
-    if (lost || (m_loadAnswered && !m_parts.load.isConnected()))
-        co_await m_load.LinkReopen();
-    if (!m_offLine.isEmpty())
-        co_await m_parts.load.LinkSend(m_offLine);
-    co_await m_parts.load.LinkSend(QStringLiteral("LOAD OFF"));
-    m_parts.load.holdMessages(false);
+    if (m_unreached)
+        co_return;
+    // Another instrument at the load's address is sent nothing at all.
+    if (!m_load.refused()) {
+        // A load that stopped answering, or whose connection is gone, may take a new connection at
+        // once: the off lines go over a fresh one. So do they after a Stop that cut a question
+        // short, so that its late reply can never be read as the answer to a later question.
+        // Failures here are the lost load's, already said.
+        const bool lost = m_result == Result::Lost;
+        m_parts.load.holdMessages(lost);
+        if (lost || !m_parts.load.isConnected() || m_load.replyCut())
+            co_await m_load.reopenForOffLines();
+        if (!m_offLine.isEmpty())
+            co_await m_parts.load.LinkSend(m_offLine);
+        co_await m_parts.load.LinkSend(QStringLiteral("LOAD OFF"));
+        m_parts.load.holdMessages(false);
+    }
     if (m_options.afgEnabled && m_parts.generator) {
         const CommandPlan outputOff = m_generatorCommands.GenCmdOutputOff();
         co_await outputOff.sendTo(*m_parts.generator, m_parts.clock, nullptr);
@@ -139,7 +159,6 @@ QCoro::Task<std::optional<qint64>> Sequencer::Timer1_Timer()
         const Sampler::Outcome sampled = co_await m_sampler.take(state, m_options.measureTime.toDouble(), &m_cancel);
         if (sampled == Sampler::Outcome::Cancelled)
             co_return std::nullopt;
-        m_loadAnswered = true;
         emitSample();
         const FunctionCatalog::Descriptor *function = m_function;
         if (const auto met = Sampler::firstStopMet(state, function && function->capacityInWh)) {
@@ -194,10 +213,22 @@ QCoro::Task<Sequencer::StepStart> Sequencer::startPendingStep()
     const FunctionCatalog::Descriptor *function = m_function;
     if (function && !function->offLine.isEmpty() && !start.load.empty())
         m_offLine = function->offLine;
-    for (const CommandPlan &plan : start.load) {
-        if (!co_await plan.sendTo(m_load, m_parts.clock, &m_cancel))
-            co_return StepStart::Ended;
+    if (!start.load.empty()) {
+        QList<CommandPlan::Item> setUp;
+        for (const CommandPlan &plan : start.load)
+            setUp += plan.items();
+        const bool loadRuns = function && function->loadRun != FunctionCatalog::LoadRunTest::None;
+        m_load.ledger().beginSetUp(setUp, loadRuns ? LoadLedger::Restate::UntilDelivered : LoadLedger::Restate::Always);
     }
+    bool setUpSent = true;
+    for (const CommandPlan &plan : start.load) {
+        setUpSent = co_await plan.sendTo(m_load, m_parts.clock, &m_cancel);
+        if (!setUpSent)
+            break;
+    }
+    m_load.ledger().endSetUp();
+    if (!setUpSent)
+        co_return StepStart::Ended;
     if (start.generator) {
         if (!co_await start.generator->sendTo(*m_parts.generator, m_parts.clock, &m_cancel))
             co_return StepStart::Ended;
@@ -224,6 +255,7 @@ QCoro::Task<bool> Sequencer::timeExpiry()
         const CommandPlan loadOff = m_loadCommands.CmdLoadOff();
         if (!co_await loadOff.sendTo(m_load, m_parts.clock, &m_cancel))
             co_return false;
+        m_load.ledger().switchedOff();
         if (m_options.afgEnabled && m_parts.generator) {
             const CommandPlan outputOff = m_generatorCommands.GenCmdOutputOff();
             if (!co_await outputOff.sendTo(*m_parts.generator, m_parts.clock, &m_cancel))
@@ -248,8 +280,10 @@ QCoro::Task<bool> Sequencer::supervise(const FunctionCatalog::Descriptor &functi
         co_return false;
     if (!outcome.nameMark.isEmpty())
         m_parts.identification.setNameLabel(m_parts.identification.NameLabel() + outcome.nameMark);
-    if (outcome.switchedOff)
+    if (outcome.switchedOff) {
         m_offLine.clear();
+        m_load.ledger().switchedOff();
+    }
     if (!outcome.ended)
         co_return true;
     endStep(1, RunEvents::EndedByLoad);

@@ -101,8 +101,8 @@ private:
     // The row of the step that is running; 0 between steps.
     int m_runningStep = 0;
     bool m_stepEndedThisPass = false;
-    // A sample came in this run: the load was reached.
-    bool m_loadAnswered = false;
+    // Identification had no answer: the run sent nothing, and sends nothing more.
+    bool m_unreached = false;
     // What must go out before "LOAD OFF" for the function last switched on.
     QString m_offLine;
     RunEvents::Result m_result = RunEvents::Result::Pass;

@@ -1,0 +1,63 @@
+#include "run/LoadLedger.h"
+
+#include "model/FunctionCatalog.h"
+
+void LoadLedger::beginSetUp(const QList<CommandPlan::Item> &items, Restate restate)
+{
+    m_setUp = items;
+    m_restate = restate;
+    m_setUpLinesSent = 0;
+    m_settingUp = true;
+    m_setUpDelivered = false;
+}
+
+void LoadLedger::sent(const QString &line)
+{
+    if (m_settingUp) {
+        ++m_setUpLinesSent;
+        return;
+    }
+    if (isOffLine(line) && !m_offs.contains(line))
+        m_offs.append(line);
+}
+
+void LoadLedger::delivered()
+{
+    m_offs.clear();
+    if (!m_settingUp)
+        m_setUpDelivered = true;
+}
+
+QList<CommandPlan::Item> LoadLedger::owed() const
+{
+    QList<CommandPlan::Item> items;
+    for (const QString &off : m_offs)
+        items.append({off, 0});
+    if (m_setUp.isEmpty() || (m_restate == Restate::UntilDelivered && m_setUpDelivered))
+        return items;
+    // While the set-up goes out, the lines still to come are sent by the step itself.
+    int lines = m_settingUp ? m_setUpLinesSent : int(m_setUp.size());
+    for (const CommandPlan::Item &item : m_setUp) {
+        if (lines == 0)
+            break;
+        if (!item.line.isEmpty())
+            --lines;
+        // "LOAD OFF" owed and then set up again by a Rest: once is enough.
+        if (!items.isEmpty() && item.line == items.last().line)
+            continue;
+        items.append(item);
+    }
+    return items;
+}
+
+bool LoadLedger::isOffLine(const QString &line)
+{
+    if (line == QLatin1String("LOAD OFF"))
+        return true;
+    for (int index = 0; index < FunctionCatalog::Count; ++index) {
+        const QString &off = FunctionCatalog::descriptor(index).offLine;
+        if (!off.isEmpty() && off == line)
+            return true;
+    }
+    return false;
+}
