@@ -11,6 +11,12 @@ void LoadLedger::beginSetUp(const QList<CommandPlan::Item> &items, Restate resta
     m_setUpDelivered = false;
 }
 
+void LoadLedger::aboutToSend(const QString &line)
+{
+    if (!m_settingUp && isOffLine(line))
+        m_setUp.clear();
+}
+
 void LoadLedger::sent(const QString &line)
 {
     if (m_settingUp) {

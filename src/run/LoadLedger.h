@@ -25,9 +25,10 @@ public:
     void beginSetUp(const QList<CommandPlan::Item> &items, Restate restate);
     // The set-up is out (or the run ended while it went out).
     void endSetUp() { m_settingUp = false; }
-    // The step's state no longer holds: its off lines went out (they are kept until delivered).
-    void switchedOff() { m_setUp.clear(); }
-    // Every line that goes to the load, after it went.
+    // Every line for the load, before it goes: an off line outside a set-up ends the step's
+    // state, which is then never stated again.
+    void aboutToSend(const QString &line);
+    // Every line that went to the load (or would have, had the connection stood).
     void sent(const QString &line);
     // The load answered: everything sent before has arrived.
     void delivered();

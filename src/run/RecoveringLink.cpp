@@ -55,6 +55,7 @@ QCoro::Task<> RecoveringLink::LinkSend(const QString &command)
 {
     if (m_refused)
         co_return;
+    m_ledger.aboutToSend(command);
     if (!m_link.isConnected() && !cancelled() && !m_lostDeclared) {
         // The line cannot go out: the silence counts from here.
         startSilence(m_clock.tickMs());

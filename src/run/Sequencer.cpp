@@ -255,7 +255,6 @@ QCoro::Task<bool> Sequencer::timeExpiry()
         const CommandPlan loadOff = m_loadCommands.CmdLoadOff();
         if (!co_await loadOff.sendTo(m_load, m_parts.clock, &m_cancel))
             co_return false;
-        m_load.ledger().switchedOff();
         if (m_options.afgEnabled && m_parts.generator) {
             const CommandPlan outputOff = m_generatorCommands.GenCmdOutputOff();
             if (!co_await outputOff.sendTo(*m_parts.generator, m_parts.clock, &m_cancel))
@@ -280,10 +279,8 @@ QCoro::Task<bool> Sequencer::supervise(const FunctionCatalog::Descriptor &functi
         co_return false;
     if (!outcome.nameMark.isEmpty())
         m_parts.identification.setNameLabel(m_parts.identification.NameLabel() + outcome.nameMark);
-    if (outcome.switchedOff) {
+    if (outcome.switchedOff)
         m_offLine.clear();
-        m_load.ledger().switchedOff();
-    }
     if (!outcome.ended)
         co_return true;
     endStep(1, RunEvents::EndedByLoad);

@@ -16,21 +16,32 @@ public:
     QCoro::Task<> LinkConnect() override
     {
         ++m_connects;
+        m_connected = !m_connectWorks || m_connectWorks();
         co_return;
     }
     QCoro::Task<> LinkSend(const QString &command) override
     {
-        m_sent.append(command);
+        if (m_beforeSend)
+            m_beforeSend(command);
         m_lastSent = command;
+        // A line sent while the connection is gone never reaches the instrument.
+        (m_connected ? m_sent : m_lost).append(command);
         if (m_onSend)
             m_onSend(command);
         co_return;
     }
-    QCoro::Task<QString> LinkQuery() override { co_return replyTo(m_lastSent); }
-    QCoro::Task<QString> LinkRead() override { co_return replyTo(m_lastSent); }
+    QCoro::Task<QString> LinkQuery() override { co_return m_connected ? replyTo(m_lastSent) : ErrRec; }
+    QCoro::Task<QString> LinkRead() override { co_return m_connected ? replyTo(m_lastSent) : ErrRec; }
     void clearReply() override { }
     int connectMode() const override { return m_mode; }
-    bool isConnected() const override { return true; }
+    bool isConnected() const override { return m_connected; }
+    QString address() const override { return QStringLiteral("fake:1"); }
+
+    // The connection goes; whether a connect makes it again is `connectWorks` (none: always).
+    void dropConnection() { m_connected = false; }
+    void setConnectWorks(std::function<bool()> works) { m_connectWorks = std::move(works); }
+    // The lines that were sent while the connection was gone.
+    const QStringList &lost() const { return m_lost; }
     // Nothing here waits, so there is nothing to cancel.
     void setCancelToken(const CancelToken *) override { }
 
@@ -45,6 +56,10 @@ public:
     void setConnectMode(int mode) { m_mode = mode; }
     // Called after every line sent, e.g. to press Stop in the middle of a pass.
     void onSend(std::function<void(const QString &)> callback) { m_onSend = std::move(callback); }
+    // Called as each reply goes, e.g. to drop the connection once it is out.
+    void onReply(std::function<void(const QString &query)> callback) { m_onReply = std::move(callback); }
+    // Called before each line goes, e.g. to drop the connection under it.
+    void beforeSend(std::function<void(const QString &)> callback) { m_beforeSend = std::move(callback); }
 
     const QStringList &sent() const { return m_sent; }
     QStringList takeSent() { return std::exchange(m_sent, {}); }
@@ -53,10 +68,13 @@ public:
 private:
     QString replyTo(const QString &query)
     {
+        QString reply = m_standing.value(query, ErrRec);
         auto queued = m_queued.find(query);
         if (queued != m_queued.end() && !queued->isEmpty())
-            return queued->dequeue();
-        return m_standing.value(query, ErrRec);
+            reply = queued->dequeue();
+        if (m_onReply)
+            m_onReply(query);
+        return reply;
     }
 
     QStringList m_sent;
@@ -64,6 +82,11 @@ private:
     QHash<QString, QQueue<QString>> m_queued;
     QHash<QString, QString> m_standing;
     std::function<void(const QString &)> m_onSend;
+    std::function<void(const QString &)> m_beforeSend;
+    std::function<void(const QString &)> m_onReply;
     int m_mode = 2;
     int m_connects = 0;
+    bool m_connected = true;
+    std::function<bool()> m_connectWorks;
+    QStringList m_lost;
 };
