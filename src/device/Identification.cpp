@@ -51,6 +51,9 @@ QCoro::Task<> Identification::identify(const CancelToken *cancel)
 
     setNameLabel(ErrRec);
     co_await askInstruments(generatorEnabled);
+    // A rating beside no model would be read as the silent load's.
+    if (!loadAnswered())
+        setAMaxLabel(QString());
     // Whatever stopped the questions, the chooser offers what the shown model text allows.
     setOfferedFunctions(ModelCapabilities::offeredFunctions(m_nameLabel, generatorEnabled));
 

@@ -45,6 +45,10 @@ public:
     const QString &ModelName() const { return m_modelName; }
     // The load answered the last identification's question.
     bool loadAnswered() const { return !m_modelName.isEmpty() && m_modelName != ErrRec; }
+    // What a run is kept under: the model text and the rated current, nothing when the load did
+    // not answer (a rating left from another load would be taken for this one's).
+    QString runModel() const { return loadAnswered() ? m_nameLabel : QString(); }
+    QString runRatedCurrent() const { return loadAnswered() ? m_ratedCurrent : QString(); }
     const QString &RatedCurrent() const { return m_ratedCurrent; }
     // The model text of the window: the load's model, " + " and the generator's model.
     const QString &NameLabel() const { return m_nameLabel; }

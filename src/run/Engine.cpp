@@ -15,7 +15,7 @@ Engine::Engine(Clock &clock, const QString &iniPath, QObject *parent)
           LinkRole::Generator, [this] { return m_settings.generatorLink; }, clock, m_trace),
       m_identification(m_load),
       m_run({m_program, m_load, &m_generator, clock, m_trace, m_results, m_identification, m_measureOptions}),
-      m_summary(m_run.events(), clock, [this] { return m_identification.NameLabel(); }),
+      m_summary(m_run.events(), clock, [this] { return m_identification.runModel(); }),
       m_store(m_run.events(), clock, m_identification, m_iniPath)
 {
     m_load.setTraceFields([this] { return m_run.traceFields(); });

@@ -25,7 +25,7 @@ public:
     // Between two attempts, so that a port that fails at once is not reopened in a tight loop.
     static constexpr int ReopenPauseMs = 250;
     // The off lines at the end of a run go out quickly or not at all: a Stop must not hang.
-    static constexpr int FinalReopenLimitMs = 500;
+    static constexpr int FinalReopenLimitMs = 300;
 
     RecoveringLink(InstrumentLink &link, Clock &clock, TraceList &trace);
 

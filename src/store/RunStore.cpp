@@ -34,7 +34,7 @@ QString fileText(const QString &path)
 RunStore::RunStore(
     RunEvents &events, Clock &clock, const Identification &identification, const QString &iniPath, QObject *parent)
     : QObject(parent),
-      m_summary(events, clock, [&identification] { return identification.NameLabel(); }),
+      m_summary(events, clock, [&identification] { return identification.runModel(); }),
       m_identification(identification),
       m_iniPath(iniPath),
       m_path(QDir(QFileInfo(iniPath).absolutePath()).filePath(FileName)),
@@ -161,7 +161,7 @@ void RunStore::onStepStarted()
     m_identityKept = true;
     QSqlQuery update(QSqlDatabase::database(m_connection, false));
     update.prepare(QStringLiteral("UPDATE runs SET model = ?, rated_current = ? WHERE uuid = ?"));
-    for (const QString &value : {m_identification.NameLabel(), m_identification.RatedCurrent(), m_uuid})
+    for (const QString &value : {m_identification.runModel(), m_identification.runRatedCurrent(), m_uuid})
         update.addBindValue(value);
     exec(update);
 }
@@ -218,7 +218,7 @@ bool RunStore::writeEnd()
     query.prepare(QStringLiteral("UPDATE runs SET ended = ?, result = ?, message = ?, model = ?, rated_current = ? "
                                  "WHERE uuid = ?"));
     for (const QString &value : {isoText(m_summary.ended()), m_summary.result(), m_summary.message(), m_summary.model(),
-             m_identification.RatedCurrent(), m_uuid})
+             m_identification.runRatedCurrent(), m_uuid})
         query.addBindValue(value);
     if (!exec(query))
         return false;

@@ -125,14 +125,15 @@ private Q_SLOTS:
             << "VRN-7000Q-100"
             << "240"
             << "240" << offered({BatteryDischargeCc, BatteryDischargeCp, BatteryCycleLife}, true) << QStringList();
+        // No rating is shown beside a load that did not answer.
         QTest::newRow("silent load") << "ErrRec" << 0 << ""
                                      << "ErrRec"
                                      << "240"
-                                     << "240" << offered({}) << QStringList();
+                                     << "" << offered({}) << QStringList();
         QTest::newRow("silent load, generator answers") << "ErrRec" << 1 << "Maker,Model,Serial,Version"
                                                         << "ErrRec + Model"
                                                         << "240"
-                                                        << "240" << offered({}, true) << QStringList{"*idn?"};
+                                                        << "" << offered({}, true) << QStringList{"*idn?"};
         QTest::newRow("generator model appended")
             << "5050" << 1 << "Maker,AFG1022,Serial,Version"
             << "5050 + AFG1022"
