@@ -1,5 +1,6 @@
 #include "PtyTransport.h"
 
+#include "SharedFaults.h"
 #include "SimSession.h"
 
 #include <QFileInfo>
@@ -14,9 +15,15 @@
 #include <termios.h>
 #include <unistd.h>
 
-PtyTransport::PtyTransport(SimInstruments &instruments, const FaultSet &faults, QObject *parent)
-    : QObject(parent), m_instruments(instruments), m_faults(faults)
-{ }
+PtyTransport::PtyTransport(SimInstruments &instruments, const FaultSet &faults, SharedFaults *shared, QObject *parent)
+    : QObject(parent), m_instruments(instruments), m_faults(faults), m_shared(shared)
+{
+    if (m_shared) {
+        m_shared->join();
+        connect(m_shared, &SharedFaults::goDown, this, &PtyTransport::goDown);
+        connect(m_shared, &SharedFaults::comeUp, this, &PtyTransport::comeUp);
+    }
+}
 
 PtyTransport::~PtyTransport()
 {
@@ -71,9 +78,9 @@ bool PtyTransport::create(QString *error)
     if (::symlink(name, link.constData()) != 0)
         return fail("symlink");
 
-    m_session = new SimSession(m_instruments, SimInstrument::Load, m_faults, this);
+    m_session = new SimSession(m_instruments, SimInstrument::Load, m_faults, m_shared, this);
     connect(m_session, &SimSession::send, this, &PtyTransport::writeMaster);
-    connect(m_session, &SimSession::dropRequested, this, &PtyTransport::drop, Qt::QueuedConnection);
+    connect(m_session, &SimSession::dropRequested, this, &PtyTransport::closeWhenRead, Qt::QueuedConnection);
     m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &PtyTransport::readMaster);
     return true;
@@ -123,24 +130,55 @@ void PtyTransport::writeMaster(const QByteArray &bytes)
     }
 }
 
-// Like an adapter pulled out and plugged in again: the open terminal goes away and a fresh one
-// appears behind the same link. What was already sent is left for the client to read first (a
-// hang-up would discard it), for at most a second. The kernel hands written bytes to the terminal
-// a moment later, so an empty queue only counts after a short grace time.
-void PtyTransport::drop()
+// Like an adapter pulled out: the open terminal goes away, and then a fresh one appears behind the
+// same link unless the load is out of reach. What was already sent is left for the client to read
+// first (a hang-up would discard it), for at most a second. The kernel hands written bytes to the
+// terminal a moment later, so an empty queue only counts after a short grace time.
+void PtyTransport::closeWhenRead()
 {
+    m_closing = true;
     int unread = 0;
     const bool pending = m_slave >= 0 && ::ioctl(m_slave, FIONREAD, &unread) == 0 && unread > 0;
     if (m_drainMs < dropGraceMs || (pending && m_drainMs < 1000)) {
         m_drainMs += drainPollMs;
-        QTimer::singleShot(drainPollMs, this, &PtyTransport::drop);
+        QTimer::singleShot(drainPollMs, this, &PtyTransport::closeWhenRead);
         return;
     }
     m_drainMs = 0;
+    m_closing = false;
     closeTerminal();
+    if (m_down)
+        m_shared->transportDown();
+    else
+        reopen();
+}
+
+void PtyTransport::reopen()
+{
     QString error;
     if (create(&error))
         Q_EMIT reopened(m_linkPath, m_devicePath);
     else
         qWarning("%s", qPrintable(error));
+}
+
+// Nobody can open the terminal once its link is gone; the client that has it open stops being
+// answered and is hung up on once it has read what was sent to it.
+void PtyTransport::goDown()
+{
+    m_down = true;
+    ::unlink(QFile::encodeName(m_linkPath).constData());
+    delete m_notifier;
+    m_notifier = nullptr;
+    delete m_session;
+    m_session = nullptr;
+    if (!m_closing)
+        closeWhenRead();
+}
+
+void PtyTransport::comeUp()
+{
+    m_down = false;
+    reopen();
+    m_shared->transportUp();
 }

@@ -6,18 +6,21 @@
 #include <QString>
 
 class QSocketNotifier;
+class SharedFaults;
 class SimInstruments;
 class SimSession;
 
 // The load on a pseudo-terminal in raw mode, its slave device linked at a path of the user's
 // choosing, as a serial adapter would appear. The simulator keeps the slave open itself so that
-// clients can open and close it in turn without the terminal hanging up.
+// clients can open and close it in turn without the terminal hanging up. In an outage of the load
+// the link goes away and the terminal hangs up; afterwards a new terminal appears behind the link.
 class PtyTransport : public QObject
 {
     Q_OBJECT
 
 public:
-    PtyTransport(SimInstruments &instruments, const FaultSet &faults, QObject *parent = nullptr);
+    PtyTransport(
+        SimInstruments &instruments, const FaultSet &faults, SharedFaults *shared = nullptr, QObject *parent = nullptr);
     ~PtyTransport() override;
 
     // Creates the terminal and the link; an existing link is replaced, any other file is kept.
@@ -26,7 +29,8 @@ public:
     QString devicePath() const { return m_devicePath; }
 
 Q_SIGNALS:
-    // A dropped connection comes back as a new terminal behind the same link.
+    // A dropped connection, or one ended by an outage, comes back as a new terminal behind the same
+    // link.
     void reopened(const QString &linkPath, const QString &devicePath);
 
 private:
@@ -34,10 +38,14 @@ private:
     void closeTerminal();
     void readMaster();
     void writeMaster(const QByteArray &bytes);
-    void drop();
+    void closeWhenRead();
+    void reopen();
+    void goDown();
+    void comeUp();
 
     SimInstruments &m_instruments;
     FaultSet m_faults;
+    SharedFaults *m_shared;
     QString m_linkPath;
     QString m_devicePath;
     int m_master = -1;
@@ -45,6 +53,8 @@ private:
     QSocketNotifier *m_notifier = nullptr;
     SimSession *m_session = nullptr;
     int m_drainMs = 0;
+    bool m_closing = false;
+    bool m_down = false; // out of reach for an outage
     static constexpr int drainPollMs = 10;
     static constexpr int dropGraceMs = 50;
 };

@@ -1,5 +1,6 @@
 #include "SimSession.h"
 
+#include "SharedFaults.h"
 #include "SimInstruments.h"
 
 #include <algorithm>
@@ -9,8 +10,9 @@ namespace {
 constexpr qsizetype maxLineBytes = 64 * 1024;
 } // namespace
 
-SimSession::SimSession(SimInstruments &instruments, SimInstrument instrument, const FaultSet &faults, QObject *parent)
-    : QObject(parent), m_instruments(instruments), m_instrument(instrument), m_faults(faults)
+SimSession::SimSession(SimInstruments &instruments, SimInstrument instrument, const FaultSet &faults,
+    SharedFaults *shared, QObject *parent)
+    : QObject(parent), m_instruments(instruments), m_instrument(instrument), m_faults(faults), m_shared(shared)
 {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
@@ -43,31 +45,36 @@ void SimSession::handleLine(const QByteArray &line)
     const bool silent = m_faults.silentAfter > 0 && m_lines > m_faults.silentAfter;
     if (reply.text && !silent) {
         ++m_replies;
+        const SharedFaults::Verdict shared = m_shared ? m_shared->countReply(line) : SharedFaults::Verdict();
         QByteArray text = *reply.text;
-        if (m_faults.garbageEvery > 0 && m_replies % m_faults.garbageEvery == 0)
+        if (shared.unusable || (m_faults.garbageEvery > 0 && m_replies % m_faults.garbageEvery == 0))
             text = FaultSet::garbageLine;
         text += "\r\n";
-        const qint64 due = now + m_faults.delayMs;
+        const qint64 due = now + m_faults.delayMs + (line == m_faults.lateLine ? m_faults.lateMs : 0);
         const int pieces = std::min<int>(std::max(1, m_faults.splitPieces), static_cast<int>(text.size()));
         for (int k = 0; k < pieces; ++k) {
             const qsizetype from = text.size() * k / pieces;
             const qsizetype to = text.size() * (k + 1) / pieces;
-            queue(due + k * FaultSet::splitGapMs, text.mid(from, to - from), false);
+            queue({.dueMs = due + k * FaultSet::splitGapMs, .bytes = text.mid(from, to - from)});
+        }
+        if (shared.outageMs > 0) {
+            m_dropping = true;
+            queue({.dueMs = due, .drop = true, .outageMs = shared.outageMs});
         }
     }
-    if (m_faults.dropAfter > 0 && m_lines >= m_faults.dropAfter) {
+    if (!m_dropping && m_faults.dropAfter > 0 && m_lines >= m_faults.dropAfter) {
         m_dropping = true;
-        queue(now, {}, true);
+        queue({.dueMs = now, .drop = true});
     }
 }
 
-void SimSession::queue(qint64 dueMs, const QByteArray &bytes, bool drop)
+void SimSession::queue(Pending next)
 {
-    if (bytes.isEmpty() && !drop)
+    if (next.bytes.isEmpty() && !next.drop)
         return;
     if (!m_pending.isEmpty())
-        dueMs = std::max(dueMs, m_pending.last().dueMs);
-    m_pending.append({dueMs, bytes, drop});
+        next.dueMs = std::max(next.dueMs, m_pending.last().dueMs);
+    m_pending.append(next);
     flushDue();
 }
 
@@ -78,7 +85,10 @@ void SimSession::flushDue()
         const Pending next = m_pending.takeFirst();
         if (next.drop) {
             m_pending.clear();
-            Q_EMIT dropRequested();
+            if (next.outageMs > 0)
+                m_shared->requestOutage(next.outageMs);
+            else
+                Q_EMIT dropRequested();
             return;
         }
         Q_EMIT send(next.bytes);

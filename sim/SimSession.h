@@ -8,18 +8,19 @@
 #include <QObject>
 #include <QTimer>
 
+class SharedFaults;
 class SimInstruments;
 
 // One connection's conversation: cuts the received bytes into lines (LF or CR LF), hands them to
-// the instruments and sends the replies back ended by CR LF, with the connection's faults applied.
-// Replies keep their order whatever the faults delay.
+// the instruments and sends the replies back ended by CR LF, with the connection's faults and the
+// load's shared ones applied. Replies keep their order whatever the faults delay.
 class SimSession : public QObject
 {
     Q_OBJECT
 
 public:
-    SimSession(
-        SimInstruments &instruments, SimInstrument instrument, const FaultSet &faults, QObject *parent = nullptr);
+    SimSession(SimInstruments &instruments, SimInstrument instrument, const FaultSet &faults,
+        SharedFaults *shared = nullptr, QObject *parent = nullptr);
 
     void receive(const QByteArray &bytes);
 
@@ -34,15 +35,17 @@ private:
         qint64 dueMs = 0;
         QByteArray bytes;
         bool drop = false;
+        int outageMs = 0; // with drop: the whole load goes out of reach for this long
     };
 
     void handleLine(const QByteArray &line);
-    void queue(qint64 dueMs, const QByteArray &bytes, bool drop);
+    void queue(Pending next);
     void flushDue();
 
     SimInstruments &m_instruments;
     SimInstrument m_instrument;
     FaultSet m_faults;
+    SharedFaults *m_shared;
     QByteArray m_buffer;
     int m_lines = 0;
     int m_replies = 0;

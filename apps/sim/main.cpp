@@ -2,6 +2,7 @@
 
 #include "FaultSet.h"
 #include "PtyTransport.h"
+#include "SharedFaults.h"
 #include "SignalQuitter.h"
 #include "SimInstruments.h"
 #include "SimLog.h"
@@ -156,6 +157,8 @@ int main(int argc, char *argv[])
         if (!faults.add(text, &error))
             return fail(error);
     }
+    if (!faults.check(&error))
+        return fail(error);
     std::unique_ptr<SimLog> log;
     if (parser.isSet(QStringLiteral("log"))) {
         log = std::make_unique<SimLog>();
@@ -166,18 +169,22 @@ int main(int argc, char *argv[])
 
     SimInstruments instruments(config, *speed, log.get());
     SignalQuitter quitter;
+    SharedFaults sharedFaults(faults);
+    QObject::connect(
+        &sharedFaults, &SharedFaults::outageBegan, [](int ms) { announce(QStringLiteral("load outage %1").arg(ms)); });
+    QObject::connect(&sharedFaults, &SharedFaults::outageEnded, [] { announce(QStringLiteral("load listening")); });
     std::unique_ptr<SimTcpListener> loadTcp;
     std::unique_ptr<PtyTransport> loadPty;
     std::unique_ptr<SimTcpListener> generatorTcp;
     if (parser.isSet(QStringLiteral("tcp"))) {
         const std::optional<quint16> port = portOption(parser, QStringLiteral("tcp"), &error);
-        loadTcp = std::make_unique<SimTcpListener>(instruments, SimInstrument::Load, faults);
+        loadTcp = std::make_unique<SimTcpListener>(instruments, SimInstrument::Load, faults, &sharedFaults);
         if (!port || !loadTcp->listen(*port, &error))
             return fail(error);
         announce(QStringLiteral("load tcp 127.0.0.1:%1").arg(loadTcp->port()));
     }
     if (parser.isSet(QStringLiteral("pty"))) {
-        loadPty = std::make_unique<PtyTransport>(instruments, faults);
+        loadPty = std::make_unique<PtyTransport>(instruments, faults, &sharedFaults);
         if (!loadPty->open(parser.value(QStringLiteral("pty")), &error))
             return fail(error);
         QObject::connect(loadPty.get(), &PtyTransport::reopened, [](const QString &link, const QString &device) {

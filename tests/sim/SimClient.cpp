@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QTest>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -30,10 +31,12 @@ bool SimClient::openTerminal(const QString &path)
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] {
         char chunk[1024];
         const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
-        if (n > 0)
+        if (n > 0) {
             received(QByteArray(chunk, n));
-        else
-            m_notifier->setEnabled(false); // hung up
+        } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+            m_hungUp = true;
+            m_notifier->setEnabled(false);
+        }
     });
     return true;
 }
@@ -47,6 +50,7 @@ void SimClient::close()
     m_socket.reset();
     m_buffer.clear();
     m_arrivals.clear();
+    m_hungUp = false;
 }
 
 void SimClient::write(const QByteArray &bytes)
@@ -81,4 +85,7 @@ QList<QByteArray> SimClient::replies() const
     return lines;
 }
 
-bool SimClient::disconnected() const { return m_socket && m_socket->state() == QAbstractSocket::UnconnectedState; }
+bool SimClient::disconnected() const
+{
+    return m_hungUp || (m_socket && m_socket->state() == QAbstractSocket::UnconnectedState);
+}

@@ -25,6 +25,7 @@ public:
     QList<QByteArray> replies() const;
     // Everything received as it came, one entry per arrival.
     const QList<QByteArray> &arrivals() const { return m_arrivals; }
+    // The simulator closed the connection, or hung up the terminal.
     bool disconnected() const;
 
 private:
@@ -35,4 +36,5 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
     QByteArray m_buffer;
     QList<QByteArray> m_arrivals;
+    bool m_hungUp = false;
 };

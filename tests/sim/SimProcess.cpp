@@ -24,7 +24,7 @@ SimProcess::~SimProcess()
 
 bool SimProcess::waitForAnnouncements(int count)
 {
-    return QTest::qWaitFor([&] { return announcements().size() >= count; }, 5000);
+    return QTest::qWaitFor([&] { return announcements().size() >= count; }, 30000);
 }
 
 QStringList SimProcess::announcements() const
