@@ -8,6 +8,7 @@
 #include "model/NumberText.h"
 
 #include <algorithm>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -26,6 +27,14 @@ std::optional<QString> SerialTransport::deviceName(const QString &comPort)
     if (!number || *number <= 0)
         return std::nullopt;
     return QStringLiteral("/dev/ttyS%1").arg(*number - 1);
+}
+
+bool SerialTransport::isOpen() const
+{
+    if (!m_port.isOpen())
+        return false;
+    pollfd device{int(m_port.handle()), 0, 0};
+    return !(::poll(&device, 1, 0) > 0 && (device.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0);
 }
 
 QCoro::Task<> SerialTransport::open(const LinkSettings &settings)

@@ -25,7 +25,9 @@ public:
     QCoro::Task<QString> query() override { return readReply(true); }
     QCoro::Task<QString> read() override { return readReply(false); }
 
-    bool isOpen() const { return m_port.isOpen(); }
+    // Open, and the device still there: an adapter pulled out, or a terminal whose other end
+    // closed, hangs up, and a line written to it would be lost without a word.
+    bool isOpen() const;
 
 private:
     bool openPort();

@@ -141,7 +141,7 @@ QCoro::Task<bool> RecoveringLink::restore(bool pauseFirst)
             co_return false;
         const qint64 left = silenceLeft();
         if (left <= 0) {
-            declareLost();
+            declareLost(m_clock.tickMs() - *m_silentSince);
             co_return false;
         }
         m_trace.TraceLine(
@@ -229,8 +229,8 @@ void RecoveringLink::replyUnusable()
     const qint64 now = m_clock.tickMs();
     if (now - since < SilenceLimitMs || m_lostDeclared)
         return;
-    m_trace.TraceLine(QStringLiteral("No usable reply to \"%1\" for %2 ms").arg(m_lastAnswered).arg(now - since));
-    declareLost();
+    m_trace.TraceLine(QStringLiteral("Only unusable replies to \"%1\"").arg(m_lastAnswered));
+    declareLost(now - since);
 }
 
 void RecoveringLink::startSilence(qint64 tick)
@@ -244,12 +244,11 @@ qint64 RecoveringLink::silenceLeft() const
     return m_silentSince ? *m_silentSince + SilenceLimitMs - m_clock.tickMs() : SilenceLimitMs;
 }
 
-void RecoveringLink::declareLost()
+void RecoveringLink::declareLost(qint64 silentMs)
 {
     if (std::exchange(m_lostDeclared, true))
         return;
-    m_trace.TraceLine(QStringLiteral("No usable reply from the load for %1 ms: it is lost")
-                          .arg(m_silentSince ? m_clock.tickMs() - *m_silentSince : SilenceLimitMs));
+    m_trace.TraceLine(QStringLiteral("No usable reply from the load for %1 ms: it is lost").arg(silentMs));
     if (m_lostCallback)
         m_lostCallback();
 }

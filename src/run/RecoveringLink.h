@@ -78,7 +78,7 @@ private:
     void answered();
     void startSilence(qint64 tick);
     qint64 silenceLeft() const;
-    void declareLost();
+    void declareLost(qint64 silentMs);
     bool cancelled() const;
     bool ended() const { return cancelled() || m_refused || m_lostDeclared; }
 
