@@ -104,7 +104,7 @@ QCoro::Task<> TransportLink::LinkSend(const QString &command)
     if (command.endsWith(u'?')) {
         if (m_replyOwedSince && connectMode() == 0)
             co_await dropLateReply();
-        m_questionTick = m_clock.tickMs();
+        m_replyOwedSince = m_clock.tickMs();
     }
     co_await link->write(command);
     m_trace.TraceLine(
@@ -136,11 +136,9 @@ QCoro::Task<QString> TransportLink::LinkRead()
 
 void TransportLink::noteReply(const QString &reply)
 {
-    const bool answered = !reply.isEmpty() && reply != ErrRec;
-    if (answered)
+    // A reply waited out in full is given up; only one whose wait was cut short stays owed.
+    if (!(m_cancel && m_cancel->isCancelled()) || (!reply.isEmpty() && reply != ErrRec))
         m_replyOwedSince.reset();
-    else if (m_cancel && m_cancel->isCancelled())
-        m_replyOwedSince = m_questionTick;
 }
 
 QCoro::Task<> TransportLink::dropLateReply()

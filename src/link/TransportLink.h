@@ -86,7 +86,7 @@ private:
     TcpTransport m_tcp;
     bool m_messagesHeld = false;
     const CancelToken *m_cancel = nullptr;
-    qint64 m_questionTick = 0;
-    // The tick of a question whose wait was cut short before its reply came; none when none is owed.
+    // The tick of the last question while its reply is owed: from its sending until it is read,
+    // or waited for in full.
     std::optional<qint64> m_replyOwedSince;
 };

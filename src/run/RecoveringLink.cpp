@@ -72,6 +72,8 @@ QCoro::Task<> RecoveringLink::LinkSend(const QString &command)
     if (isQuestion(command)) {
         m_lastQuestion = command;
         m_questionTick = m_clock.tickMs();
+        // Owed until answered: a Stop in between leaves it owed.
+        m_awaiting = true;
     }
     co_await m_link.LinkSend(command);
     m_ledger.sent(command);

@@ -59,7 +59,7 @@ public:
 
     // Nothing more goes to the instrument at the load's address: it is another one.
     bool refused() const { return m_refused; }
-    // The run ended while a question waited for its reply.
+    // The run ended between a question and its reply.
     bool replyCut() const { return m_awaiting; }
     // For the run's last lines: a quick new connection, without the ledger's lines.
     QCoro::Task<> reopenForOffLines();

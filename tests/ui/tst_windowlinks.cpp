@@ -1,0 +1,130 @@
+#include "SimProcess.h"
+#include "TestFiles.h"
+#include "link/SystemClock.h"
+#include "model/StepColumns.h"
+#include "run/Engine.h"
+#include "run/RunController.h"
+#include "run/RunStatus.h"
+#include "ui/MainForm.h"
+#include "ui/MainWindow.h"
+
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The window on a load that misbehaves: what the operator sees, and what the load hears.
+class TestWindowLinks : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<SimProcess> m_sim;
+    std::unique_ptr<Engine> m_engine;
+    std::unique_ptr<MainWindow> m_window;
+    QStringList m_boxes;
+
+    void openWindow(const QByteArray &settings)
+    {
+        const QString ini = m_dir.filePath(QStringLiteral("VORN.INI"));
+        TestFiles::writeBytes(ini, settings);
+        m_engine = std::make_unique<Engine>(SystemClock::instance(), ini);
+        m_window = std::make_unique<MainWindow>(*m_engine, SystemClock::instance(), m_dir.path());
+        m_boxes.clear();
+        m_window->form()->setMessageFunction([this](const QString &text) { m_boxes.append(text); });
+        m_window->form()->Form_Load();
+        m_window->show();
+    }
+    QByteArray ptySettings() const
+    {
+        return QStringLiteral("[Load Option]\r\nConnectMode=0\r\nCOMPort=%1\r\nHandShake=0\r\n[System]\r\n"
+                              "MeasureTime=100\r\n")
+            .arg(m_dir.filePath(QStringLiteral("load-pty")))
+            .toLatin1();
+    }
+    void setOcpProgram()
+    {
+        TestProgram &program = m_engine->program();
+        program.setGridRowCount(3);
+        const QMap<int, QString> cells{{StepColumns::StepNo, "1"}, {StepColumns::Function, "OCP"},
+            {StepColumns::Start, "0"}, {StepColumns::EndValue, "10"}, {StepColumns::Increment, "0.5"},
+            {StepColumns::Vth, "0.6"}, {StepColumns::LimitHigh, "100"}, {StepColumns::LimitLow, "0"}};
+        for (auto it = cells.begin(); it != cells.end(); ++it)
+            program.setCell(1, it.key(), it.value());
+    }
+    QByteArray simLog() const { return TestFiles::readBytes(m_dir.filePath(QStringLiteral("sim.log"))); }
+
+private Q_SLOTS:
+    void cleanup()
+    {
+        m_window.reset();
+        m_engine.reset();
+        m_sim.reset();
+    }
+
+    // Stop while the load's answer to "OCP?" is late, then Run at once: the late answer is never
+    // taken for the next run's: the model shown stays the load's and the new run judges its own trip.
+    void aLateReplyNeverReachesTheNextRun_data()
+    {
+        QTest::addColumn<bool>("pty");
+        QTest::addColumn<int>("lateMs");
+        // Late, but within the time each link gives a reply.
+        QTest::newRow("TCP") << false << 2000;
+        QTest::newRow("pty") << true << 700;
+    }
+    void aLateReplyNeverReachesTheNextRun()
+    {
+        QFETCH(bool, pty);
+        QFETCH(int, lateMs);
+        QStringList arguments{"--log", m_dir.filePath(QStringLiteral("sim.log")), "--fault",
+            QStringLiteral("late=%1,late-line=OCP?").arg(lateMs)};
+        arguments += pty ? QStringList{"--pty", m_dir.filePath(QStringLiteral("load-pty"))} : QStringList{"--tcp", "0"};
+        m_sim = std::make_unique<SimProcess>(arguments);
+        QVERIFY(m_sim->waitForAnnouncements(1));
+        openWindow(pty ? ptySettings() : TestFiles::lanLoadSettings(m_sim->port(QStringLiteral("load"))));
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->form()->nameLabel()->text(), QStringLiteral("6312C"), 30000);
+        setOcpProgram();
+        QSignalSpy ended(&m_engine->run().events(), &RunEvents::runEnded);
+        QSignalSpy verdicts(&m_engine->run().events(), &RunEvents::verdict);
+
+        m_window->form()->RunCommand_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(simLog().contains("OCP?"), 60000);
+        m_window->form()->StopCommand_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 30000);
+        m_window->form()->RunCommand_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 2, 60000);
+
+        QCOMPARE(ended.at(0).at(0).value<RunEvents::Result>(), RunEvents::Result::Stopped);
+        QCOMPARE(ended.at(1).at(0).value<RunEvents::Result>(), RunEvents::Result::Pass);
+        QCOMPARE(m_window->form()->nameLabel()->text(), QStringLiteral("6312C"));
+        QCOMPARE(m_engine->identification().ModelName(), QStringLiteral("6312C"));
+        QCOMPARE(verdicts.size(), 1);
+        QVERIFY(verdicts.first().first().value<RunEvents::Verdict>().pass);
+        QCOMPARE(m_window->status()->phase(), RunStatus::Phase::FinishedPass);
+    }
+
+    // A load that never answered: the run ends at once as an error naming where it was looked for,
+    // no rating of another load is shown, and no model is kept for the run.
+    void aLoadThatNeverAnsweredEndsTheRunAtOnce()
+    {
+        const QString missing = m_dir.filePath(QStringLiteral("no-such-port"));
+        openWindow(QStringLiteral("[Load Option]\r\nConnectMode=0\r\nCOMPort=%1\r\n").arg(missing).toLatin1());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_engine->identification().isTimer2Enabled(), 10000);
+        setOcpProgram();
+        QSignalSpy ended(&m_engine->run().events(), &RunEvents::runEnded);
+        QSignalSpy stepStarts(&m_engine->run().events(), &RunEvents::stepStarted);
+        m_window->form()->RunCommand_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 30000);
+
+        QCOMPARE(ended.first().at(0).value<RunEvents::Result>(), RunEvents::Result::Error);
+        QCOMPARE(ended.first().at(1).toString(), QStringLiteral("No load answers at ") + missing);
+        QCOMPARE(m_window->status()->phase(), RunStatus::Phase::Error);
+        QVERIFY(stepStarts.isEmpty());
+        QCOMPARE(m_window->form()->aMaxLabel()->text(), QString());
+        QCOMPARE(m_engine->runSummary().model(), QString());
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->barText(), QStringLiteral("No load answers at ") + missing, 5000);
+    }
+};
+
+QTEST_MAIN(TestWindowLinks)
+#include "tst_windowlinks.moc"
