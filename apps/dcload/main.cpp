@@ -5,6 +5,7 @@
 #include "ui/MainWindow.h"
 
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -37,6 +38,8 @@ int main(int argc, char *argv[])
             return 0;
         }
     }
+    // A terminal or pipe that took the program's messages and has gone is no reason to end.
+    std::signal(SIGPIPE, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vornic-dcload"));
 

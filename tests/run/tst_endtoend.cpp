@@ -9,6 +9,8 @@
 
 #include <QTest>
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -174,17 +176,24 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("fault");
         QTest::addColumn<QByteArray>("waitFor");
         QTest::addColumn<int>("signal");
-        QTest::newRow("SIGTERM while sampling") << QStringList{} << QByteArray("LOAD ON") << int(SIGTERM);
+        // The runner's stdout and stderr go into a pipe whose reader ends once the load is on
+        // ("| head -1", a dropped ssh session): its next line is written into nothing.
+        QTest::addColumn<bool>("readerGone");
+        QTest::newRow("SIGTERM while sampling") << QStringList{} << QByteArray("LOAD ON") << int(SIGTERM) << false;
         QTest::newRow("SIGTERM in a reply wait")
-            << QStringList{"--fault", "silent-after=7"} << QByteArray("MEAS:VC?") << int(SIGTERM);
-        QTest::newRow("SIGHUP, the terminal gone") << QStringList{} << QByteArray("LOAD ON") << int(SIGHUP);
-        QTest::newRow("SIGQUIT") << QStringList{} << QByteArray("LOAD ON") << int(SIGQUIT);
+            << QStringList{"--fault", "silent-after=7"} << QByteArray("MEAS:VC?") << int(SIGTERM) << false;
+        QTest::newRow("SIGHUP, the terminal gone") << QStringList{} << QByteArray("LOAD ON") << int(SIGHUP) << false;
+        QTest::newRow("SIGQUIT") << QStringList{} << QByteArray("LOAD ON") << int(SIGQUIT) << false;
+        QTest::newRow("SIGTERM, the output's reader gone")
+            << QStringList{} << QByteArray("LOAD ON") << int(SIGTERM) << true;
+        QTest::newRow("SIGHUP, the ssh session gone") << QStringList{} << QByteArray("LOAD ON") << int(SIGHUP) << true;
     }
     void interruptedRunSwitchesTheLoadOff()
     {
         QFETCH(QStringList, fault);
         QFETCH(QByteArray, waitFor);
         QFETCH(int, signal);
+        QFETCH(bool, readerGone);
         QTemporaryDir dir;
         const QString simLog = dir.filePath(QStringLiteral("sim.log"));
         SimProcess sim(QStringList{"--tcp", "0", "--log", simLog} + fault);
@@ -196,16 +205,29 @@ private Q_SLOTS:
             program, TestFiles::crlfLines({"header", "1,Discharge,CC,2,0,600,0" + QByteArray(24, ',') + "0,0"}));
 
         QProcess runner;
+        int output[2] = {-1, -1};
+        if (readerGone) {
+            QCOMPARE(::pipe2(output, O_CLOEXEC), 0);
+            runner.setChildProcessModifier([in = output[1]] {
+                ::dup2(in, STDOUT_FILENO);
+                ::dup2(in, STDERR_FILENO);
+            });
+        }
         runner.start(TestFiles::binary("vornic-run"),
             {"--settings", ini, "--log", dir.filePath(QStringLiteral("run.CSV")), program});
         QVERIFY(runner.waitForStarted());
+        if (readerGone)
+            ::close(output[1]);
         QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(simLog).contains(waitFor), 10000);
+        if (readerGone)
+            ::close(output[0]);
         QTest::qWait(300);
         QElapsedTimer ending;
         ending.start();
         ::kill(pid_t(runner.processId()), signal);
         QVERIFY(runner.waitForFinished(10000));
         QVERIFY2(ending.elapsed() < 1000, qPrintable(QString::number(ending.elapsed())));
+        QCOMPARE(runner.exitStatus(), QProcess::NormalExit);
         QCOMPARE(runner.exitCode(), 130);
         int unknown = 0;
         const QStringList load = loggedLines(TestFiles::readBytes(simLog), 'L', &unknown);
