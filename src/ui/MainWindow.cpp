@@ -111,9 +111,11 @@ MainWindow::MainWindow(Engine &engine, Clock &clock, const QString &programFolde
             m_runs->refresh();
     });
 
-    // Esc stops a running test, wherever the focus is.
+    // Esc stops a running test wherever the focus is in this window (its floating panels
+    // included), and only there: Esc typed in the Runs window, a window of its own, must not end a
+    // run the operator is not looking at.
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    escape->setContext(Qt::ApplicationShortcut);
+    escape->setContext(Qt::WindowShortcut);
     connect(escape, &QShortcut::activated, this, [this] {
         if (m_engine.run().isRunning())
             m_form->StopCommand_Click();

@@ -7,12 +7,23 @@
 #include "run/RunStatus.h"
 #include "ui/MainForm.h"
 #include "ui/MainWindow.h"
+#include "ui/RunsWindow.h"
 
+#include <QApplication>
 #include <QDockWidget>
+#include <QLineEdit>
 #include <QListView>
+#include <QMap>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+
+namespace {
+
+// A step of ten minutes.
+const QMap<int, QString> RestStep{{0, "1"}, {1, "Rest"}, {5, "600"}};
+
+} // namespace
 
 // The window around the main form: link trouble in the bar, not in boxes; the trace in a panel
 // of its own; Esc stops a run.
@@ -70,17 +81,57 @@ private Q_SLOTS:
         QVERIFY(!m_window->form()->traceVisible());
     }
 
-    void escapeStopsARun()
+    // Esc stops a run from anywhere in the window, its floating panels included, but not from the
+    // Runs window, where the operator only looks back: there it leaves the run going.
+    void escapeStopsARunFromThisWindowOnly_data()
     {
-        m_engine->program().setGridRowCount(3);
-        m_engine->program().setCell(1, 0, QStringLiteral("1"));
-        m_engine->program().setCell(1, 1, QStringLiteral("Rest"));
-        m_engine->program().setCell(1, 5, QStringLiteral("600"));
-        m_window->form()->RunCommand_Click();
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<bool>("stops");
+        QTest::newRow("the result log") << "log" << true;
+        QTest::newRow("the floating trace panel") << "trace" << true;
+        QTest::newRow("the Runs window's Program filter") << "runs" << false;
+    }
+    void escapeStopsARunFromThisWindowOnly()
+    {
+        QFETCH(QString, where);
+        QFETCH(bool, stops);
+        startLongRun(RestStep);
         QTRY_COMPARE_WITH_TIMEOUT(m_window->status()->phase(), RunStatus::Phase::Running, 5000);
-        QTest::keyClick(m_window->form()->listView(), Qt::Key_Escape);
+        QWidget *target = m_window->form()->listView();
+        if (where == u"trace") {
+            m_window->traceDock()->show();
+            m_window->traceDock()->setFloating(true);
+            target = m_window->form()->traceListView();
+        } else if (where == u"runs") {
+            m_window->showRuns();
+            target = m_window->runsWindow()->programFilter();
+        }
+        target->activateWindow();
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), target->window(), 5000);
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_Escape);
+        if (!stops) {
+            // Samples go on being logged: the run was not cancelled.
+            const int rows = m_engine->results().rowCount();
+            QTRY_VERIFY_WITH_TIMEOUT(m_engine->results().rowCount() >= rows + 2, 10000);
+            QVERIFY(m_engine->run().isRunning());
+            m_window->activateWindow();
+            QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), m_window.get(), 5000);
+            QTest::keyClick(m_window->form()->listView(), Qt::Key_Escape);
+        }
         QTRY_COMPARE_WITH_TIMEOUT(m_window->status()->text(), QStringLiteral("Stopped"), 5000);
         QVERIFY(!m_engine->run().isRunning());
+    }
+
+private:
+    // Run, for a program of one step of these cells by column.
+    void startLongRun(const QMap<int, QString> &cells)
+    {
+        TestProgram &program = m_engine->program();
+        program.setGridRowCount(3);
+        for (auto it = cells.cbegin(); it != cells.cend(); ++it)
+            program.setCell(1, it.key(), it.value());
+        m_window->form()->RunCommand_Click();
     }
 };
 
