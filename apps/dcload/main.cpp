@@ -1,5 +1,6 @@
 #include "link/SystemClock.h"
 #include "run/Engine.h"
+#include "run/InterruptWatcher.h"
 #include "settings/ProgramFolder.h"
 #include "ui/MainForm.h"
 #include "ui/MainWindow.h"
@@ -45,6 +46,8 @@ int main(int argc, char *argv[])
 
     Engine engine(SystemClock::instance());
     MainWindow window(engine, SystemClock::instance(), ProgramFolder::path());
+    InterruptWatcher interrupts;
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, &window, &MainWindow::endBySignal);
     window.form()->Form_Load();
     window.show();
     return QApplication::exec();
