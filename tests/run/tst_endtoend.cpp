@@ -234,6 +234,34 @@ private Q_SLOTS:
         QCOMPARE(load.last(), QStringLiteral("LOAD OFF"));
         QVERIFY(TestFiles::readBytes(dir.filePath(QStringLiteral("run.CSV"))).count('\n') >= (fault.isEmpty() ? 2 : 1));
     }
+
+    // A file that holds no program is refused before anything reaches the load: exit 2 and why.
+    void refusedProgramSendsNothing()
+    {
+        QTemporaryDir dir;
+        const QString simLog = dir.filePath(QStringLiteral("sim.log"));
+        SimProcess sim({"--tcp", "0", "--log", simLog});
+        QVERIFY(sim.waitForAnnouncements(1));
+        const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
+        TestFiles::writeBytes(ini, TestFiles::lanLoadSettings(sim.port(QStringLiteral("load"))));
+        const QString program = dir.filePath(QStringLiteral("noise.TSF"));
+        const QByteArray noise = TestFiles::noise(1 << 20, 11);
+        TestFiles::writeBytes(program, noise);
+
+        QProcess runner;
+        runner.start(TestFiles::binary("vornic-run"),
+            {"--settings", ini, "--log", dir.filePath(QStringLiteral("run.CSV")), program});
+        QVERIFY(runner.waitForFinished(60000));
+        QCOMPARE(runner.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(runner.exitCode(), 2);
+        QCOMPARE(QString::fromUtf8(runner.readAllStandardError()),
+            QStringLiteral("vornic-run: %1: not a test step file: none of its %2 steps names a known test function; "
+                           "nothing was loaded\n")
+                .arg(program)
+                .arg(TestFiles::linesAfterTheFirst(noise)));
+        QCOMPARE(TestFiles::readBytes(simLog), QByteArray());
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("run.CSV"))));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestEndToEnd)
