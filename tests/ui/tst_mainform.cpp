@@ -498,16 +498,19 @@ private Q_SLOTS:
         QCOMPARE(f.form->runController()->timer1Interval(), interval);
     }
 
-    void emptyRunFinishesAndSaveLogCopies()
+    void shortRunFinishesAndSaveLogCopies()
     {
         Fixture f;
         f.start();
+        QVERIFY(f.form->stepEditor()->chooseFunction("Rest"));
+        f.form->stepEditor()->setFieldText("DiscTStopText", "0");
+        QVERIFY(f.form->stepEditor()->addStep().acted);
         auto *box = f.form->findChild<QLineEdit *>("MeasTimeText");
         box->setText("100");
         QTest::keyClick(box, Qt::Key_Return);
         f.form->RunCommand_Click();
         QVERIFY(f.form->runController()->isRunning());
-        QTRY_COMPARE_WITH_TIMEOUT(f.messages, QStringList{"Test Finished"}, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.messages, QStringList{"Test Finished"}, 10000);
         QCOMPARE(f.form->nameLabel()->text(), QStringLiteral("6312C"));
         QCOMPARE(IniFile::ReadIniString(f.path("VORN.INI"), "System", "MeasureTime", ""), QStringLiteral("100"));
 
