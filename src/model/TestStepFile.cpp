@@ -39,6 +39,19 @@ template <typename Text> QList<Text> splitLines(const Text &text)
     return lines;
 }
 
+// The decoder passes a surrogate that pairs with none through; it reads as U+FFFD, as a save
+// would write it, so that a load and save and load give the same cells.
+QString withoutLoneSurrogates(QString text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (text.at(i).isSurrogate())
+            text[i] = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
 // The text of a file that starts with a byte-order mark, read as the mark says: editors on other
 // systems save a program as UTF-16 with one, and put one before UTF-8 too. None for a file without
 // one, which is read as UTF-8 that keeps every byte.
@@ -50,7 +63,7 @@ std::optional<QString> markedText(const QByteArray &bytes)
         {std::pair{"\xFF\xFE", QStringConverter::Utf16LE}, std::pair{"\xFE\xFF", QStringConverter::Utf16BE}}) {
         if (bytes.startsWith(mark)) {
             QStringDecoder decoder(encoding);
-            return QString(decoder.decode(bytes.sliced(2)));
+            return withoutLoneSurrogates(decoder.decode(bytes.sliced(2)));
         }
     }
     return std::nullopt;

@@ -109,6 +109,22 @@ private Q_SLOTS:
             steps);
     }
 
+    // UTF-16 surrogates that pair with none read as U+FFFD, and a save and load keep them so.
+    void loneSurrogatesInUtf16()
+    {
+        TestFiles::writeBytes(path("lone.TSF"),
+            QByteArray("\xFF\xFEh\0\n\0"
+                       "1\0,\0R\0e\0s\0t\0,\0\x00\xD8x\0\x05\xDC\n\0",
+                28));
+        TestProgram program;
+        QVERIFY(TestStepFile::LoadTestFile(program, path("lone.TSF")).ok);
+        QCOMPARE(program.cell(1, 2), QStringLiteral("\uFFFDx\uFFFD"));
+        QVERIFY(TestStepFile::SaveTestFile(program, path("lone-out.TSF")).ok);
+        TestProgram again;
+        QVERIFY(TestStepFile::LoadTestFile(again, path("lone-out.TSF")).ok);
+        QCOMPARE(again.rowCells(1), program.rowCells(1));
+    }
+
     // A file that holds no step of a known function is refused whole, with the file named and
     // what is wrong, and the program is left as it was.
     void filesWithoutAKnownStepAreRefused_data()
