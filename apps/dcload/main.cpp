@@ -1,10 +1,12 @@
 #include "link/SystemClock.h"
 #include "run/Engine.h"
+#include "run/InterruptWatcher.h"
 #include "settings/ProgramFolder.h"
 #include "ui/MainForm.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -37,11 +39,15 @@ int main(int argc, char *argv[])
             return 0;
         }
     }
+    // A terminal or pipe that took the program's messages and has gone is no reason to end.
+    std::signal(SIGPIPE, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vornic-dcload"));
 
     Engine engine(SystemClock::instance());
     MainWindow window(engine, SystemClock::instance(), ProgramFolder::path());
+    InterruptWatcher interrupts;
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, &window, &MainWindow::endBySignal);
     window.form()->Form_Load();
     window.show();
     return QApplication::exec();

@@ -1,11 +1,11 @@
 #include "ProgramMode.h"
 
 #include "Console.h"
-#include "InterruptWatcher.h"
 #include "RunnerOptions.h"
 #include "link/SystemClock.h"
 #include "model/TestStepFile.h"
 #include "run/Engine.h"
+#include "run/InterruptWatcher.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -124,8 +124,9 @@ int runProgram(const RunnerOptions &options)
         QCoreApplication::exit(exitCode);
     });
     InterruptWatcher interrupts;
-    QObject::connect(&interrupts, &InterruptWatcher::interrupted, [&] {
-        progress.message(QStringLiteral("interrupted: switching the load off"));
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, [&](int signal) {
+        progress.message(
+            QStringLiteral("interrupted (%1): switching the load off").arg(InterruptWatcher::signalName(signal)));
         run.StopCommand_Click();
     });
 

@@ -1,5 +1,6 @@
 #include "QueryMode.h"
 
+#include "Console.h"
 #include "RunnerOptions.h"
 #include "link/InstrumentLink.h"
 #include "link/SystemClock.h"
@@ -9,18 +10,6 @@
 #include "settings/Settings.h"
 
 #include <QCoro/QCoroTask>
-#include <cstdio>
-
-namespace {
-
-void printLine(FILE *stream, const QString &text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
-}
-
-} // namespace
 
 int runQuery(const RunnerOptions &options)
 {
@@ -31,18 +20,18 @@ int runQuery(const RunnerOptions &options)
     TraceList trace;
     if (options.trace)
         QObject::connect(&trace, &TraceList::rowsInserted,
-            [&trace](const QModelIndex &, int, int last) { printLine(stderr, trace.lines().at(last)); });
+            [&trace](const QModelIndex &, int, int last) { Console::printLine(stderr, trace.lines().at(last)); });
     TransportLink load(
         LinkRole::Load, [&settings] { return settings.loadLink; }, SystemClock::instance(), trace);
     QObject::connect(&load, &TransportLink::message,
-        [](const QString &text) { printLine(stderr, QStringLiteral("vornic-run: ") + text); });
+        [](const QString &text) { Console::printLine(stderr, QStringLiteral("vornic-run: ") + text); });
 
     QCoro::waitFor(load.LinkConnect());
     const QString reply = QCoro::waitFor(load.ask(options.queryText));
     if (reply.isEmpty() || reply == ErrRec) {
-        printLine(stdout, ErrRec);
+        Console::printLine(stdout, ErrRec);
         return 2;
     }
-    printLine(stdout, reply);
+    Console::printLine(stdout, reply);
     return 0;
 }

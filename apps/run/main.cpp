@@ -4,10 +4,14 @@
 #include "RunnerOptions.h"
 
 #include <QCoreApplication>
+#include <csignal>
 #include <cstdio>
 
 int main(int argc, char *argv[])
 {
+    // Output into a pipe whose reader has gone ("| head", a dropped ssh session) must not end the
+    // program with the load on: such writes fail with EPIPE, and nothing waits on their result.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     // Only in first place: "--query --help" sends the text.

@@ -27,11 +27,17 @@ Result SaveTestFile(
     const TestProgram &program, const QString &path, const std::function<void(const QString &)> &trace = {});
 
 // LoadTestFile: fills the grid the caller prepared (SetupStepGrid) from the file. An empty path or
-// a missing file loads nothing and is no failure. A file that cannot be read leaves the grid
-// untouched. Lines with more than 32 fields keep their first 32; the result then warns.
+// a missing file loads nothing and is no failure. A file that cannot be read, or that holds no
+// step of a known function (no step at all included), is refused and leaves the grid untouched.
+// Lines with more than 32 fields keep their first 32; the result then warns.
 Result LoadTestFile(TestProgram &program, const QString &path);
 
-// The lines of a file as fields, header line included, without touching any grid.
+// The file holds what SaveTestFile writes for a program of no steps: its header line alone.
+bool holdsEmptyProgram(const QString &path);
+
+// The lines of a file as fields, header line included, without touching any grid. A file that
+// starts with a UTF-8 or UTF-16 byte-order mark is read as the mark says; any other as UTF-8 whose
+// bytes that are not valid UTF-8 are kept (LosslessText).
 struct Content
 {
     QList<QStringList> lines;

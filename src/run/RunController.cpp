@@ -2,10 +2,25 @@
 
 #include "device/Identification.h"
 #include "link/TraceList.h"
+#include "model/FunctionCatalog.h"
+#include "model/StepColumns.h"
 #include "model/TestProgram.h"
 #include "results/ResultLog.h"
 #include "run/Sequencer.h"
 #include "settings/MeasureOptions.h"
+
+namespace {
+
+// A program of no step the run knows would end at once, as a PASS that tested nothing.
+bool hasKnownStep(const TestProgram &program)
+{
+    for (int row = 1; row <= program.StepCount(); ++row)
+        if (FunctionCatalog::find(program.cell(row, StepColumns::Function)))
+            return true;
+    return false;
+}
+
+} // namespace
 
 RunController::RunController(const Wiring &wiring, QObject *parent) : QObject(parent), m_wiring(wiring)
 {
@@ -33,6 +48,10 @@ bool RunController::RunCommand_Click(const RunOptions &options)
 {
     if (m_sequencer)
         return false;
+    if (!hasKnownStep(m_wiring.program)) {
+        Q_EMIT message(QStringLiteral("The test cannot start: no step of the program names a known test function."));
+        return false;
+    }
     QString error;
     if (!m_logFile.open(m_logPath, &error)) {
         Q_EMIT message(QStringLiteral("The test cannot start: the log file cannot be written.\n%1").arg(error));

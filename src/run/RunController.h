@@ -46,7 +46,8 @@ public:
     QString logFilePath() const { return m_logPath; }
 
     // Run: starts a run with the options in force now. False while a run is on, and, with a
-    // message, when the log file cannot be made; nothing has started then.
+    // message, when no step names a known function or the log file cannot be made; nothing has
+    // started then.
     bool RunCommand_Click(const RunOptions &options);
     // Stop: the run ends at once, its off lines go out, and runEnded follows.
     void StopCommand_Click();

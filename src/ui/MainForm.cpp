@@ -351,7 +351,11 @@ void MainForm::Form_Load()
     m_engine.loadSettings();
     m_measTimeText->setText(m_options.measTimeText());
     m_measureFrame->separateCombo()->setCurrentText(m_options.separateText());
-    const TestStepFile::Result loaded = TestStepFile::LoadTestFile(m_program, m_settings.TestFileName);
+    TestStepFile::Result loaded = TestStepFile::LoadTestFile(m_program, m_settings.TestFileName);
+    // The window closed with no steps saves an empty program: it starts again with it as it was left.
+    if (!loaded.ok && TestStepFile::holdsEmptyProgram(m_settings.TestFileName))
+        loaded = {};
+    m_refusedFile = loaded.ok ? QString() : m_settings.TestFileName;
     m_text1->setText(QString::number(m_program.StepCount()));
     m_editor->chooseFunction(FunctionCatalog::name(FunctionCatalog::Discharge));
     if (m_traceTaken)
@@ -438,6 +442,7 @@ void MainForm::OpenCommand_Click()
         return;
     }
     m_settings.TestFileName = chosen;
+    m_refusedFile.clear();
     writeIniKey(QStringLiteral("VORN"), QStringLiteral("TestFileName"), chosen);
     m_program.SetupStepGrid();
     const TestStepFile::Result loaded = TestStepFile::LoadTestFile(m_program, chosen);
@@ -464,6 +469,7 @@ void MainForm::SaveCommand_Click()
         return;
     }
     m_settings.TestFileName = chosen;
+    m_refusedFile.clear();
     writeIniKey(QStringLiteral("System"), QStringLiteral("LastTestStepFile"), chosen);
 }
 
@@ -523,10 +529,18 @@ void MainForm::Form_Unload()
             QCoro::waitFor(qCoro(&m_controller->events(), &RunEvents::runEnded));
     }
     QStringList problems;
-    const TestStepFile::Result saved = TestStepFile::SaveTestFile(
-        m_program, m_settings.TestFileName, [this](const QString &line) { m_trace.TraceLine(line); });
-    if (!saved.ok)
-        problems.append(saved.message);
+    // A file the window would not load stays as it is: the program on screen did not come from it.
+    if (!m_refusedFile.isEmpty() && m_settings.TestFileName == m_refusedFile) {
+        if (m_program.StepCount() > 0)
+            problems.append(QStringLiteral("The steps were not saved: %1 was not loaded as a test step file and is "
+                                           "left as it was.")
+                                .arg(m_refusedFile));
+    } else {
+        const TestStepFile::Result saved = TestStepFile::SaveTestFile(
+            m_program, m_settings.TestFileName, [this](const QString &line) { m_trace.TraceLine(line); });
+        if (!saved.ok)
+            problems.append(saved.message);
+    }
     if (!m_engine.saveSettings())
         problems.append(QStringLiteral("The settings could not be written to %1.").arg(iniPath()));
     if (!problems.isEmpty())

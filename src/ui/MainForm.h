@@ -54,7 +54,7 @@ public:
     // log, and the double-click on the measure items asks for the panel with traceRequested().
     QListView *takeTraceList();
     // The window goes: a run still going is stopped and waited for, the program and the settings
-    // are saved.
+    // are saved (the program not over a file that the start-up load refused).
     void Form_Unload();
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
     // Shows the connection setup dialog modally (by default "Connect Setup" itself).
@@ -136,6 +136,9 @@ private:
     MainGeometry m_geometry;
     qint16 m_traceVisible = 0;
     QString m_lastLinkMessage;
+    // The current test step file when the start-up load refused it, until Open or Save choose
+    // another: the window never saves over it.
+    QString m_refusedFile;
     bool m_aMaxGreyed = false;
     MessageFunction m_message;
     MessageFunction m_linkMessage;

@@ -3,6 +3,7 @@
 #include "device/Identification.h"
 #include "results/RunSummary.h"
 #include "run/Engine.h"
+#include "run/InterruptWatcher.h"
 #include "run/RunStatus.h"
 #include "store/RunForwarder.h"
 #include "ui/MainForm.h"
@@ -11,6 +12,7 @@
 #include "ui/RunsWindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDockWidget>
@@ -27,6 +29,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <cstdio>
 
 MainWindow::MainWindow(Engine &engine, Clock &clock, const QString &programFolder, QWidget *parent)
     : QMainWindow(parent),
@@ -111,9 +114,11 @@ MainWindow::MainWindow(Engine &engine, Clock &clock, const QString &programFolde
             m_runs->refresh();
     });
 
-    // Esc stops a running test, wherever the focus is.
+    // Esc stops a running test wherever the focus is in this window (its floating panels
+    // included), and only there: Esc typed in the Runs window, a window of its own, must not end a
+    // run the operator is not looking at.
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    escape->setContext(Qt::ApplicationShortcut);
+    escape->setContext(Qt::WindowShortcut);
     connect(escape, &QShortcut::activated, this, [this] {
         if (m_engine.run().isRunning())
             m_form->StopCommand_Click();
@@ -247,8 +252,27 @@ void MainWindow::reportLastRun()
     m_reportJob.start(m_engine.runStore().path(), m_engine.runStore().runUuid(), path);
 }
 
+void MainWindow::endBySignal(int signal)
+{
+    // A second signal while the off lines go out changes nothing.
+    if (std::exchange(m_ending, true))
+        return;
+    m_form->setMessageFunction(
+        [](const QString &text) { std::fprintf(stderr, "vornic-dcload: %s\n", qPrintable(text)); });
+    m_engine.run().abort(RunEvents::Result::Stopped,
+        QStringLiteral("The run was stopped: the program was told to end (%1).")
+            .arg(InterruptWatcher::signalName(signal)));
+    // A close already under way (the operator's, waiting for the run's end) ends the program
+    // when it is done; this one then returns at once.
+    close();
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     m_form->Form_Unload();
     event->accept();
+    // Told to end: whatever else is open (the Runs window, a box) goes too, but only now that the
+    // run is over: the wait for its end must not be cut short.
+    if (m_ending)
+        QApplication::exit(0);
 }

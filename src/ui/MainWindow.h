@@ -44,6 +44,10 @@ public:
     // The runs stored beside the settings file in use (and on the lab's server), in a window of
     // their own.
     void showRuns();
+    // The program was told to end (a logout, a shutdown, kill, Ctrl+C in its terminal): as a
+    // close, a run going is stopped with its off lines out and kept in the store, then the
+    // program ends. Its messages go to stderr: nobody is left to answer a box.
+    void endBySignal(int signal);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -70,4 +74,5 @@ private:
     RunsWindow *m_runs = nullptr;
     QPushButton *m_report = nullptr;
     ReportJob m_reportJob;
+    bool m_ending = false;
 };

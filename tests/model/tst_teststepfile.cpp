@@ -5,6 +5,7 @@
 #include "TestFiles.h"
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include <QTest>
@@ -75,10 +76,95 @@ private Q_SLOTS:
         TestProgram program;
         QVERIFY(TestStepFile::SaveTestFile(program, path("empty.TSF")).ok);
         QCOMPARE(TestFiles::readBytes(path("empty.TSF")), Header);
-        program.setGridRowCount(4);
-        program.SetupStepGrid();
-        QVERIFY(TestStepFile::LoadTestFile(program, path("empty.TSF")).ok);
-        QCOMPARE(program.gridRowCount(), 2);
+    }
+
+    // A byte-order mark says how the file is written; the steps read the same either way.
+    void byteOrderMarks_data()
+    {
+        QTest::addColumn<QByteArray>("encoding");
+        QTest::addColumn<QByteArray>("mark");
+        QTest::newRow("UTF-8") << QByteArray("UTF-8") << QByteArray("\xEF\xBB\xBF");
+        QTest::newRow("UTF-16 LE") << QByteArray("UTF-16LE") << QByteArray("\xFF\xFE");
+        QTest::newRow("UTF-16 BE") << QByteArray("UTF-16BE") << QByteArray("\xFE\xFF");
+    }
+    void byteOrderMarks()
+    {
+        QFETCH(QByteArray, encoding);
+        QFETCH(QByteArray, mark);
+        const QString steps = QString::fromUtf8(DischargeLine)
+            + QStringLiteral("2,Rest,Entl\u00e4dung \u2265 1 \U0001F50B") + QString(29, u',') + QStringLiteral("\r\n");
+        QStringEncoder encoder(encoding.constData(), QStringConverter::Flag::WriteBom);
+        const QByteArray bytes = encoder.encode(QString::fromUtf8(Header) + steps);
+        QVERIFY(bytes.startsWith(mark));
+        TestFiles::writeBytes(path("marked.TSF"), bytes);
+        TestProgram program;
+        const TestStepFile::Result result = TestStepFile::LoadTestFile(program, path("marked.TSF"));
+        QVERIFY2(result.ok, qPrintable(result.message));
+        QCOMPARE(program.StepCount(), 2);
+        QCOMPARE(program.rowCells(1).join(u',') + QStringLiteral("\r\n") + program.rowCells(2).join(u',')
+                + QStringLiteral("\r\n"),
+            steps);
+    }
+
+    // UTF-16 surrogates that pair with none read as U+FFFD, and a save and load keep them so.
+    void loneSurrogatesInUtf16()
+    {
+        TestFiles::writeBytes(path("lone.TSF"),
+            QByteArray("\xFF\xFEh\0\n\0"
+                       "1\0,\0R\0e\0s\0t\0,\0\x00\xD8x\0\x05\xDC\n\0",
+                28));
+        TestProgram program;
+        QVERIFY(TestStepFile::LoadTestFile(program, path("lone.TSF")).ok);
+        QCOMPARE(program.cell(1, 2), QStringLiteral("\uFFFDx\uFFFD"));
+        QVERIFY(TestStepFile::SaveTestFile(program, path("lone-out.TSF")).ok);
+        TestProgram again;
+        QVERIFY(TestStepFile::LoadTestFile(again, path("lone-out.TSF")).ok);
+        QCOMPARE(again.rowCells(1), program.rowCells(1));
+    }
+
+    // A file that holds no step of a known function is refused whole, with the file named and
+    // what is wrong, and the program is left as it was.
+    void filesWithoutAKnownStepAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("refusal");
+        const QByteArray noise = TestFiles::noise(1 << 20, 7);
+        QTest::newRow("random bytes") << noise
+                                      << QStringLiteral("not a test step file: none of its %1 steps names a known "
+                                                        "test function")
+                                             .arg(TestFiles::linesAfterTheFirst(noise));
+        QByteArray huge;
+        for (int k = 0; k < 2000000; ++k)
+            huge += "Discharge,";
+        QTest::newRow("one huge line") << huge << "the file holds no test steps, only its first line";
+        QTest::newRow("header only") << Header << "the file holds no test steps, only its first line";
+        QTest::newRow("empty file") << QByteArray() << "the file is empty: it holds no test steps";
+        QTest::newRow("one unknown step") << Header + "1,Dischage,CC,1\r\n"
+                                          << "not a test step file: its step names no known test function";
+        QTest::newRow("UTF-16 without a byte-order mark") << QByteArray("S\0t\0\r\0\n\0001\0,\0R\0e\0s\0t\0\r\0\n\0",
+            24) << "not a test step file: none of its 2 steps names a known test function";
+        QTest::newRow("an unknown and a known step") << Header + "1,Bogus\r\n" + RestLine << "";
+    }
+    void filesWithoutAKnownStepAreRefused()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, refusal);
+        TestFiles::writeBytes(path("other.TSF"), bytes);
+        TestProgram program;
+        program.setGridRowCount(3);
+        program.setCell(1, 1, QStringLiteral("Discharge"));
+        const TestStepFile::Result result = TestStepFile::LoadTestFile(program, path("other.TSF"));
+        if (refusal.isEmpty()) {
+            QVERIFY2(result.ok, qPrintable(result.message));
+            QCOMPARE(program.StepCount(), 2);
+            QCOMPARE(program.cell(1, 1), QStringLiteral("Bogus"));
+            return;
+        }
+        QVERIFY(!result.ok);
+        QCOMPARE(result.message,
+            path("other.TSF") + QStringLiteral(": ") + refusal + QStringLiteral("; nothing was loaded"));
+        QCOMPARE(program.StepCount(), 1);
+        QCOMPARE(program.cell(1, 1), QStringLiteral("Discharge"));
     }
 
     void loadEdgeCases_data()
@@ -98,7 +184,6 @@ private Q_SLOTS:
         QTest::newRow("LF line ends") << QByteArray("h\n1,Rest\n") << 1 << QStringList{"1:1=Rest"} << false;
         QTest::newRow("extra fields dropped")
             << QByteArray("h\r\n1,Rest" + QByteArray(31, ',') + "x,y\r\n") << 1 << QStringList{"1:31="} << true;
-        QTest::newRow("no lines") << QByteArray() << 0 << QStringList{} << false;
     }
     void loadEdgeCases()
     {

@@ -9,6 +9,8 @@
 
 #include <QTest>
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -174,17 +176,24 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("fault");
         QTest::addColumn<QByteArray>("waitFor");
         QTest::addColumn<int>("signal");
-        QTest::newRow("SIGTERM while sampling") << QStringList{} << QByteArray("LOAD ON") << int(SIGTERM);
+        // The runner's stdout and stderr go into a pipe whose reader ends once the load is on
+        // ("| head -1", a dropped ssh session): its next line is written into nothing.
+        QTest::addColumn<bool>("readerGone");
+        QTest::newRow("SIGTERM while sampling") << QStringList{} << QByteArray("LOAD ON") << int(SIGTERM) << false;
         QTest::newRow("SIGTERM in a reply wait")
-            << QStringList{"--fault", "silent-after=7"} << QByteArray("MEAS:VC?") << int(SIGTERM);
-        QTest::newRow("SIGHUP, the terminal gone") << QStringList{} << QByteArray("LOAD ON") << int(SIGHUP);
-        QTest::newRow("SIGQUIT") << QStringList{} << QByteArray("LOAD ON") << int(SIGQUIT);
+            << QStringList{"--fault", "silent-after=7"} << QByteArray("MEAS:VC?") << int(SIGTERM) << false;
+        QTest::newRow("SIGHUP, the terminal gone") << QStringList{} << QByteArray("LOAD ON") << int(SIGHUP) << false;
+        QTest::newRow("SIGQUIT") << QStringList{} << QByteArray("LOAD ON") << int(SIGQUIT) << false;
+        QTest::newRow("SIGTERM, the output's reader gone")
+            << QStringList{} << QByteArray("LOAD ON") << int(SIGTERM) << true;
+        QTest::newRow("SIGHUP, the ssh session gone") << QStringList{} << QByteArray("LOAD ON") << int(SIGHUP) << true;
     }
     void interruptedRunSwitchesTheLoadOff()
     {
         QFETCH(QStringList, fault);
         QFETCH(QByteArray, waitFor);
         QFETCH(int, signal);
+        QFETCH(bool, readerGone);
         QTemporaryDir dir;
         const QString simLog = dir.filePath(QStringLiteral("sim.log"));
         SimProcess sim(QStringList{"--tcp", "0", "--log", simLog} + fault);
@@ -196,21 +205,62 @@ private Q_SLOTS:
             program, TestFiles::crlfLines({"header", "1,Discharge,CC,2,0,600,0" + QByteArray(24, ',') + "0,0"}));
 
         QProcess runner;
+        int output[2] = {-1, -1};
+        if (readerGone) {
+            QCOMPARE(::pipe2(output, O_CLOEXEC), 0);
+            runner.setChildProcessModifier([in = output[1]] {
+                ::dup2(in, STDOUT_FILENO);
+                ::dup2(in, STDERR_FILENO);
+            });
+        }
         runner.start(TestFiles::binary("vornic-run"),
             {"--settings", ini, "--log", dir.filePath(QStringLiteral("run.CSV")), program});
         QVERIFY(runner.waitForStarted());
+        if (readerGone)
+            ::close(output[1]);
         QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(simLog).contains(waitFor), 10000);
+        if (readerGone)
+            ::close(output[0]);
         QTest::qWait(300);
         QElapsedTimer ending;
         ending.start();
         ::kill(pid_t(runner.processId()), signal);
         QVERIFY(runner.waitForFinished(10000));
         QVERIFY2(ending.elapsed() < 1000, qPrintable(QString::number(ending.elapsed())));
+        QCOMPARE(runner.exitStatus(), QProcess::NormalExit);
         QCOMPARE(runner.exitCode(), 130);
         int unknown = 0;
         const QStringList load = loggedLines(TestFiles::readBytes(simLog), 'L', &unknown);
         QCOMPARE(load.last(), QStringLiteral("LOAD OFF"));
         QVERIFY(TestFiles::readBytes(dir.filePath(QStringLiteral("run.CSV"))).count('\n') >= (fault.isEmpty() ? 2 : 1));
+    }
+
+    // A file that holds no program is refused before anything reaches the load: exit 2 and why.
+    void refusedProgramSendsNothing()
+    {
+        QTemporaryDir dir;
+        const QString simLog = dir.filePath(QStringLiteral("sim.log"));
+        SimProcess sim({"--tcp", "0", "--log", simLog});
+        QVERIFY(sim.waitForAnnouncements(1));
+        const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
+        TestFiles::writeBytes(ini, TestFiles::lanLoadSettings(sim.port(QStringLiteral("load"))));
+        const QString program = dir.filePath(QStringLiteral("noise.TSF"));
+        const QByteArray noise = TestFiles::noise(1 << 20, 11);
+        TestFiles::writeBytes(program, noise);
+
+        QProcess runner;
+        runner.start(TestFiles::binary("vornic-run"),
+            {"--settings", ini, "--log", dir.filePath(QStringLiteral("run.CSV")), program});
+        QVERIFY(runner.waitForFinished(60000));
+        QCOMPARE(runner.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(runner.exitCode(), 2);
+        QCOMPARE(QString::fromUtf8(runner.readAllStandardError()),
+            QStringLiteral("vornic-run: %1: not a test step file: none of its %2 steps names a known test function; "
+                           "nothing was loaded\n")
+                .arg(program)
+                .arg(TestFiles::linesAfterTheFirst(noise)));
+        QCOMPARE(TestFiles::readBytes(simLog), QByteArray());
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("run.CSV"))));
     }
 };
 

@@ -3,6 +3,8 @@
 #include "TinyDisk.h"
 #include "run/RecoveringLink.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -13,14 +15,29 @@ class TestRunController : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void emptyProgramFinishesAtOnce()
+    // Run with no step the run knows would end at once as a PASS that tested nothing: it does not
+    // start, says why, and leaves the load and the last log alone.
+    void programWithoutAKnownStepDoesNotStart_data()
     {
+        QTest::addColumn<QStringList>("functions");
+        QTest::newRow("no steps") << QStringList{};
+        QTest::newRow("unknown functions") << QStringList{"", "Dischage", "discharge"};
+    }
+    void programWithoutAKnownStepDoesNotStart()
+    {
+        QFETCH(QStringList, functions);
         RunBench bench;
-        QVERIFY(bench.start());
-        bench.pass();
-        QCOMPARE(bench.load.sent(), QStringList{QStringLiteral("LOAD OFF")});
-        QCOMPARE(bench.finished, 1);
-        QCOMPARE(bench.csvLines(), QList<QByteArray>{"No.,StepTime,V,I,W,AH,WH,TotalTime,Function Name,Result\r"});
+        for (const QString &function : functions)
+            bench.addStep(function, {{5, "10"}});
+        QVERIFY(QDir().mkpath(QFileInfo(bench.logPath()).path()));
+        TestFiles::writeBytes(bench.logPath(), "the last run's log\r\n");
+        QVERIFY(!bench.run.RunCommand_Click({}));
+        QVERIFY(!bench.run.isRunning());
+        QCOMPARE(
+            bench.messages, QStringList{"The test cannot start: no step of the program names a known test function."});
+        QVERIFY(bench.load.sent().isEmpty());
+        QCOMPARE(bench.ends.size(), 0);
+        QCOMPARE(TestFiles::readBytes(bench.logPath()), "the last run's log\r\n");
     }
 
     void startTable_data()
@@ -60,7 +77,6 @@ private Q_SLOTS:
             << "Sine Wave Dynamic" << with({{26, "20"}, {27, "1"}, {28, "60"}}) << "6312C" << true
             << QStringList{"EXT:AIN ON", "CCR R2", "CC:HIGH 0.0010", "CC:LOW 0.0010", "CC:HIGH 0.0010", "LDONV 0.5",
                    "LDOFFV 0", "LOAD ON"};
-        QTest::newRow("unknown function") << "Nope" << Cells{} << "6312C" << false << QStringList{};
         QTest::newRow("Battery CC+CV") << "Battery CC+CV" << with({{3, "20"}, {21, "50"}}) << "6312C" << false
                                        << QStringList{"MODE CC", "CC:HIGH 20", "LIM:ADDCV:VOLT 50", "LIM:ADDCV ON"};
         QTest::newRow("Battery CP+CV") << "Battery CP+CV" << with({{3, "20"}, {21, "50"}}) << "6312C" << false
@@ -503,6 +519,7 @@ private Q_SLOTS:
     void logFileThatCannotBeMade()
     {
         RunBench bench;
+        bench.addDischarge(QStringLiteral("1"));
         QFile blocker(bench.dir.filePath(QStringLiteral("TestLog")));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();

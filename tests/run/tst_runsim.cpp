@@ -48,6 +48,8 @@ private Q_SLOTS:
         Engine engine(SystemClock::instance(), ini);
         engine.loadSettings();
         engine.setLogFilePath(dir.filePath(QStringLiteral("run.CSV")));
+        engine.program().setGridRowCount(3);
+        engine.program().setCell(1, 1, QStringLiteral("Rest"));
         QSignalSpy notices(&engine, &Engine::notice);
         QVERIFY(engine.startRun(QStringLiteral("held")));
         QCOMPARE(engine.measureOptions().measTimeText(), held);

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QList>
+#include <QRandomGenerator>
 #include <QString>
 #include <QTest>
 
@@ -20,6 +21,23 @@ inline void writeBytes(const QString &path, const QByteArray &bytes)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// `size` bytes of noise, the same for the same seed; the first is never part of a byte-order mark.
+inline QByteArray noise(qsizetype size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(seed);
+    for (char &byte : bytes)
+        byte = char(generator.bounded(256));
+    bytes[0] = 'x';
+    return bytes;
+}
+
+// The lines after the first of a file, ended or not.
+inline qsizetype linesAfterTheFirst(const QByteArray &bytes)
+{
+    return bytes.count('\n') - (bytes.endsWith('\n') ? 1 : 0);
 }
 
 // A program built with the project.

@@ -413,6 +413,47 @@ private Q_SLOTS:
         QVERIFY(f.engine->settings().TestFileName != f.chosenFile);
     }
 
+    // A current test step file that holds no program is refused at start-up with the file named,
+    // and is never saved over: the steps made since are not written into it.
+    void currentFileWithoutAProgramIsRefused()
+    {
+        Fixture f;
+        const QByteArray noise = TestFiles::noise(1 << 16, 3);
+        TestFiles::writeBytes(f.path("TempTestFile.TSF"), noise);
+        f.start();
+        QTRY_COMPARE_WITH_TIMEOUT(f.messages.size(), 1, 5000);
+        QCOMPARE(f.messages.takeFirst(),
+            QStringLiteral("TempTestFile.TSF: not a test step file: none of its %1 steps names a known test "
+                           "function; nothing was loaded")
+                .arg(TestFiles::linesAfterTheFirst(noise)));
+        QCOMPARE(f.program().StepCount(), 0);
+        QVERIFY(f.form->stepEditor()->addStep().acted);
+        f.form->close();
+        QCOMPARE(TestFiles::readBytes(f.path("TempTestFile.TSF")), noise);
+        QCOMPARE(f.messages,
+            QStringList{"The steps were not saved: TempTestFile.TSF was not loaded as a test step file and is left as "
+                        "it was."});
+    }
+
+    // Closed with no steps, the window saves an empty program and starts again from it without a word.
+    void emptyProgramLeftAtCloseIsNoRefusal()
+    {
+        Fixture f;
+        f.start();
+        f.form->close();
+        QCOMPARE(TestFiles::readBytes(f.path("TempTestFile.TSF")), headerLine);
+        f.form = std::make_unique<MainForm>(*f.engine, f.dir.path());
+        f.form->setMessageFunction([&f](const QString &text) { f.messages.append(text); });
+        f.start();
+        QCoreApplication::processEvents();
+        f.form->stepEditor()->chooseFunction("Rest");
+        QVERIFY(f.form->stepEditor()->addStep().acted);
+        f.form->close();
+        QCOMPARE(TestFiles::readBytes(f.path("TempTestFile.TSF")),
+            headerLine + "1,Rest,,,,10,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n");
+        QVERIFY(f.messages.isEmpty());
+    }
+
     void closingSavesProgramAndSettings()
     {
         Fixture f;
@@ -457,16 +498,19 @@ private Q_SLOTS:
         QCOMPARE(f.form->runController()->timer1Interval(), interval);
     }
 
-    void emptyRunFinishesAndSaveLogCopies()
+    void shortRunFinishesAndSaveLogCopies()
     {
         Fixture f;
         f.start();
+        QVERIFY(f.form->stepEditor()->chooseFunction("Rest"));
+        f.form->stepEditor()->setFieldText("DiscTStopText", "0");
+        QVERIFY(f.form->stepEditor()->addStep().acted);
         auto *box = f.form->findChild<QLineEdit *>("MeasTimeText");
         box->setText("100");
         QTest::keyClick(box, Qt::Key_Return);
         f.form->RunCommand_Click();
         QVERIFY(f.form->runController()->isRunning());
-        QTRY_COMPARE_WITH_TIMEOUT(f.messages, QStringList{"Test Finished"}, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.messages, QStringList{"Test Finished"}, 10000);
         QCOMPARE(f.form->nameLabel()->text(), QStringLiteral("6312C"));
         QCOMPARE(IniFile::ReadIniString(f.path("VORN.INI"), "System", "MeasureTime", ""), QStringLiteral("100"));
 

@@ -3,19 +3,37 @@
 #include "link/SystemClock.h"
 #include "link/TransportLink.h"
 #include "run/Engine.h"
+#include "run/InterruptWatcher.h"
 #include "run/RunController.h"
 #include "run/RunStatus.h"
+#include "store/RunArchive.h"
 #include "ui/MainForm.h"
 #include "ui/MainWindow.h"
+#include "ui/RunsWindow.h"
 
+#include <QApplication>
 #include <QDockWidget>
+#include <QLineEdit>
 #include <QListView>
+#include <QMap>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+// Steps of ten minutes: a rest, and a discharge at 1 A.
+const QMap<int, QString> RestStep{{0, "1"}, {1, "Rest"}, {5, "600"}};
+const QMap<int, QString> DischargeStep{
+    {0, "1"}, {1, "Discharge"}, {2, "CC"}, {3, "1"}, {4, "0"}, {5, "600"}, {6, "0"}, {30, "0"}, {31, "0"}};
+
+} // namespace
 
 // The window around the main form: link trouble in the bar, not in boxes; the trace in a panel
-// of its own; Esc stops a run.
+// of its own; Esc stops a run; a signal ends the program as a close does.
 class TestMainWindow : public QObject
 {
     Q_OBJECT
@@ -29,10 +47,12 @@ class TestMainWindow : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_sim = std::make_unique<SimProcess>(QStringList{"--tcp", "0"});
+        m_sim = std::make_unique<SimProcess>(QStringList{"--tcp", "0", "--log", simLog()});
         QVERIFY(m_sim->waitForAnnouncements(1));
         const QString ini = m_dir.filePath(QStringLiteral("VORN.INI"));
-        TestFiles::writeBytes(ini, TestFiles::lanLoadSettings(m_sim->port(QStringLiteral("load"))));
+        TestFiles::writeBytes(ini,
+            TestFiles::lanLoadSettings(m_sim->port(QStringLiteral("load")))
+                + "[VORN]\r\nTestFileName=" + programFile().toUtf8() + "\r\n");
         m_engine = std::make_unique<Engine>(SystemClock::instance(), ini);
         m_window = std::make_unique<MainWindow>(*m_engine, SystemClock::instance(), m_dir.path());
         m_boxes.clear();
@@ -70,17 +90,113 @@ private Q_SLOTS:
         QVERIFY(!m_window->form()->traceVisible());
     }
 
-    void escapeStopsARun()
+    // Esc stops a run from anywhere in the window, its floating panels included, but not from the
+    // Runs window, where the operator only looks back: there it leaves the run going.
+    void escapeStopsARunFromThisWindowOnly_data()
     {
-        m_engine->program().setGridRowCount(3);
-        m_engine->program().setCell(1, 0, QStringLiteral("1"));
-        m_engine->program().setCell(1, 1, QStringLiteral("Rest"));
-        m_engine->program().setCell(1, 5, QStringLiteral("600"));
-        m_window->form()->RunCommand_Click();
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<bool>("stops");
+        QTest::newRow("the result log") << "log" << true;
+        QTest::newRow("the floating trace panel") << "trace" << true;
+        QTest::newRow("the Runs window's Program filter") << "runs" << false;
+    }
+    void escapeStopsARunFromThisWindowOnly()
+    {
+        QFETCH(QString, where);
+        QFETCH(bool, stops);
+        startLongRun(RestStep);
         QTRY_COMPARE_WITH_TIMEOUT(m_window->status()->phase(), RunStatus::Phase::Running, 5000);
-        QTest::keyClick(m_window->form()->listView(), Qt::Key_Escape);
+        QWidget *target = m_window->form()->listView();
+        if (where == u"trace") {
+            m_window->traceDock()->show();
+            m_window->traceDock()->setFloating(true);
+            target = m_window->form()->traceListView();
+        } else if (where == u"runs") {
+            m_window->showRuns();
+            target = m_window->runsWindow()->programFilter();
+        }
+        target->activateWindow();
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), target->window(), 5000);
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_Escape);
+        if (!stops) {
+            // Samples go on being logged: the run was not cancelled.
+            const int rows = m_engine->results().rowCount();
+            QTRY_VERIFY_WITH_TIMEOUT(m_engine->results().rowCount() >= rows + 2, 10000);
+            QVERIFY(m_engine->run().isRunning());
+            m_window->activateWindow();
+            QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), m_window.get(), 5000);
+            QTest::keyClick(m_window->form()->listView(), Qt::Key_Escape);
+        }
         QTRY_COMPARE_WITH_TIMEOUT(m_window->status()->text(), QStringLiteral("Stopped"), 5000);
         QVERIFY(!m_engine->run().isRunning());
+    }
+
+    // Told to end during a run (a logout, kill, Ctrl+C in its terminal), the program ends as when
+    // it is closed: the run is stopped with the load switched off, kept in the store with why it
+    // ended, and the program quits.
+    void signalEndsTheProgramWithTheLoadOff_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+        QTest::newRow("SIGQUIT") << int(SIGQUIT);
+    }
+    void signalEndsTheProgramWithTheLoadOff()
+    {
+        QFETCH(int, signal);
+        startLongRun(DischargeStep);
+        QTRY_COMPARE_WITH_TIMEOUT(lastLoadLine(), QStringLiteral("MEAS:VC?"), 10000);
+        // The Runs window open as well: the program ends all the same.
+        m_window->showRuns();
+
+        InterruptWatcher interrupts;
+        connect(&interrupts, &InterruptWatcher::interrupted, m_window.get(), &MainWindow::endBySignal);
+        QTimer::singleShot(0, this, [signal] { ::kill(::getpid(), signal); });
+        QTimer hangGuard;
+        hangGuard.setSingleShot(true);
+        connect(&hangGuard, &QTimer::timeout, [] { QApplication::exit(1); });
+        hangGuard.start(60000);
+        QCOMPARE(QApplication::exec(), 0);
+
+        QVERIFY(!m_engine->run().isRunning());
+        QVERIFY(!m_window->isVisible());
+        QVERIFY(TestFiles::readBytes(programFile()).contains("\r\n1,Discharge,CC,1,0,600,0,"));
+        QTRY_COMPARE_WITH_TIMEOUT(lastLoadLine(), QStringLiteral("LOAD OFF"), 10000);
+        RunArchive store = RunArchive::local(m_engine->runStore().path());
+        QString error;
+        QVERIFY2(store.open(&error), qPrintable(error));
+        const std::optional<StoredRun> stored = store.run(m_engine->runStore().runUuid(), &error);
+        QVERIFY2(stored, qPrintable(error));
+        QCOMPARE(stored->result, QStringLiteral("STOPPED"));
+        QCOMPARE(stored->message,
+            QStringLiteral("The run was stopped: the program was told to end (%1).")
+                .arg(InterruptWatcher::signalName(signal)));
+    }
+
+private:
+    QString simLog() const { return m_dir.filePath(QStringLiteral("sim.log")); }
+    QString programFile() const { return m_dir.filePath(QStringLiteral("test.TSF")); }
+
+    // The last line the virtual load received ("L <time> <=|?> <line>" in its log).
+    QString lastLoadLine() const
+    {
+        QString last;
+        for (const QString &entry : QString::fromLatin1(TestFiles::readBytes(simLog())).split(u'\n'))
+            if (entry.startsWith(u"L "))
+                last = entry.section(u' ', 3);
+        return last;
+    }
+
+    // Run, for a program of one step of these cells by column.
+    void startLongRun(const QMap<int, QString> &cells)
+    {
+        TestProgram &program = m_engine->program();
+        program.setGridRowCount(3);
+        for (auto it = cells.cbegin(); it != cells.cend(); ++it)
+            program.setCell(1, it.key(), it.value());
+        m_window->form()->RunCommand_Click();
     }
 };
 
