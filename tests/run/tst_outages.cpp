@@ -269,6 +269,7 @@ private Q_SLOTS:
             const QString last = errors.trimmed().section(u'\n', -1);
             const QRegularExpressionMatch silence = lost.match(errors);
             const int silentMs = silence.hasMatch() ? silence.captured(1).toInt() : -1;
+            qInfo("%s: lost after %d ms", qPrintable(bench->name), silentMs);
             if (bench->runner.exitCode() != 2 || !last.contains(u": LOST,"))
                 failures.append(bench->name + QStringLiteral(": ") + last);
             else if (silentMs < 10000 || silentMs > 10500)
