@@ -37,19 +37,16 @@ bool RecoveringLink::cancelled() const { return m_cancel && m_cancel->isCancelle
 
 QCoro::Task<> RecoveringLink::LinkConnect() { co_await m_link.LinkConnect(); }
 
-QCoro::Task<> RecoveringLink::LinkReopen()
+QCoro::Task<> RecoveringLink::reopen(int limitMs)
 {
-    m_link.setWaitLimit(AttemptLimitMs);
+    m_link.setWaitLimit(limitMs);
     co_await m_link.LinkReopen();
     m_link.setWaitLimit(0);
 }
 
-QCoro::Task<> RecoveringLink::reopenForOffLines()
-{
-    m_link.setWaitLimit(FinalReopenLimitMs);
-    co_await m_link.LinkReopen();
-    m_link.setWaitLimit(0);
-}
+QCoro::Task<> RecoveringLink::LinkReopen() { return reopen(AttemptLimitMs); }
+
+QCoro::Task<> RecoveringLink::reopenForOffLines() { return reopen(FinalReopenLimitMs); }
 
 QCoro::Task<> RecoveringLink::LinkSend(const QString &command)
 {
@@ -157,9 +154,7 @@ QCoro::Task<bool> RecoveringLink::restore(bool pauseFirst)
 
 QCoro::Task<bool> RecoveringLink::reconnectOnce(qint64 leftMs)
 {
-    m_link.setWaitLimit(attemptLimit(leftMs));
-    co_await m_link.LinkReopen();
-    m_link.setWaitLimit(0);
+    co_await reopen(attemptLimit(leftMs));
     if (cancelled() || !m_link.isConnected())
         co_return false;
     const Identity identity = co_await identify();

@@ -67,6 +67,7 @@ public:
 private:
     enum class Identity { Same, Other, None };
 
+    QCoro::Task<> reopen(int limitMs);
     QCoro::Task<QString> reply(bool query);
     QCoro::Task<QString> attempt(bool query, int limitMs);
     // Makes the link again until it is restored or the silence runs out; false when it ran out,
