@@ -102,6 +102,11 @@ int runProgram(const RunnerOptions &options)
     QObject::connect(&run.events(), &RunEvents::stepStarted,
         [&](int row, const QString &function) { progress.stepStarted(row, function); });
     QObject::connect(&run.events(), &RunEvents::rowMade, [&] { progress.rowMade(); });
+    QObject::connect(&run.events(), &RunEvents::loadSilent, [&](int step) {
+        progress.message(
+            QStringLiteral("step %1: no reply from the load; its link is being made again (lost after 10 s)")
+                .arg(step));
+    });
     QObject::connect(&run.events(), &RunEvents::replyGap, [&](int step, double from, double to) {
         progress.message(QStringLiteral("step %1: no reply from the load from %2 s to %3 s of the run; it answers "
                                         "again over a reopened link")

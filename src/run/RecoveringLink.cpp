@@ -57,6 +57,8 @@ QCoro::Task<> RecoveringLink::LinkSend(const QString &command)
         // The line cannot go out: the silence counts from here.
         startSilence(m_clock.tickMs());
         m_trace.TraceLine(QStringLiteral("The connection to the load is gone: it is made again"));
+        if (m_silent)
+            m_silent();
         m_link.holdMessages(true);
         const bool restored = co_await restore(false);
         m_link.holdMessages(false);
@@ -119,13 +121,8 @@ QCoro::Task<QString> RecoveringLink::reply(bool query)
         if (cancelled())
             break;
         if (isAnswer(text)) {
-            const qint64 from = *m_silentSince;
-            const qint64 now = m_clock.tickMs();
-            m_trace.TraceLine(QStringLiteral("The load answers again after %1 ms without a reply").arg(now - from));
-            answered();
             m_link.holdMessages(false);
-            if (m_answersAgain)
-                m_answersAgain(from, now);
+            answered();
             co_return text;
         }
     }
@@ -209,7 +206,12 @@ QCoro::Task<RecoveringLink::Identity> RecoveringLink::identify()
 
 void RecoveringLink::answered()
 {
-    m_silentSince.reset();
+    if (const std::optional<qint64> from = std::exchange(m_silentSince, std::nullopt)) {
+        const qint64 now = m_clock.tickMs();
+        m_trace.TraceLine(QStringLiteral("The load answers again after %1 ms without a reply").arg(now - *from));
+        if (m_answersAgain)
+            m_answersAgain(*from, now);
+    }
     m_ledger.delivered();
     // The answer before this one was usable unless its caller said otherwise.
     if (!m_lastAnswerUnusable)

@@ -34,7 +34,8 @@ public:
     void setExpectedModel(const QString &model) { m_expectedModel = model; }
     LoadLedger &ledger() { return m_ledger; }
 
-    // When a reply is first missed, before the link is made again.
+    // When a reply is first missed, or a line finds the connection gone, before the link is made
+    // again.
     void onSilent(std::function<void()> callback) { m_silent = std::move(callback); }
     // After a silence, when the load answers again: the ticks of the first unanswered line and of
     // the reply.

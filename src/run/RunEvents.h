@@ -55,6 +55,9 @@ Q_SIGNALS:
     void stepEnded(int step, const QString &how);
     void verdict(const RunEvents::Verdict &verdict);
     void stepTimeLeftChanged(const QString &text);
+    // The load missed a reply, or its connection went, in `step`: the link is being made again.
+    // replyGap follows once it answers, runEnded if it never does.
+    void loadSilent(int step);
     // The load gave no reply from `fromSeconds` to `toSeconds` of the run's elapsed time, was
     // reached again and the run went on; no row stands for the gap.
     void replyGap(int step, double fromSeconds, double toSeconds);

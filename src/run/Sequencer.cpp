@@ -42,6 +42,7 @@ Sequencer::Sequencer(const Parts &parts, RunState &state, RunEvents &events, con
     m_load.onSilent([this] {
         if (m_load.connectMode() != 2)
             m_parts.errorTrail.append(QStringLiteral("Err3"));
+        Q_EMIT m_events.loadSilent(m_state.StepPointer);
     });
     m_load.onForeign([this](const QString &model) {
         stop(Result::Error,

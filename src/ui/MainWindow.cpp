@@ -88,6 +88,13 @@ MainWindow::MainWindow(Engine &engine, Clock &clock, const QString &programFolde
         showInBar(QString(), false);
         shareRunPanel(0.25);
     });
+    connect(&engine.run().events(), &RunEvents::loadSilent, this, [this](int step) {
+        showInBar(QStringLiteral("Step %1: no reply from the load at %2; its link is being made again (the load is "
+                                 "lost after 10 s)…")
+                      .arg(step)
+                      .arg(m_engine.loadLink().address()),
+            true);
+    });
     connect(&engine.run().events(), &RunEvents::replyGap, this, [this](int step, double from, double to) {
         showInBar(QStringLiteral("Step %1: no reply from the load at %2 for %3 s; it answers again.")
                       .arg(step)

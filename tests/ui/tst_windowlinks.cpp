@@ -103,6 +103,32 @@ private Q_SLOTS:
         QCOMPARE(m_window->status()->phase(), RunStatus::Phase::FinishedPass);
     }
 
+    // While the load is out of reach the bar says so, and says it again once the load answers.
+    void theBarSaysWhileTheLoadIsOutOfReach()
+    {
+        m_sim = std::make_unique<SimProcess>(QStringList{"--tcp", "0", "--fault", "outage=5:3000"});
+        QVERIFY(m_sim->waitForAnnouncements(1));
+        openWindow(TestFiles::lanLoadSettings(m_sim->port(QStringLiteral("load"))));
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->form()->nameLabel()->text(), QStringLiteral("6312C"), 30000);
+        TestProgram &program = m_engine->program();
+        program.setGridRowCount(3);
+        const QStringList cells{"1", "Discharge", "CC", "1", "0", "30", "0"};
+        for (int column = 0; column < cells.size(); ++column)
+            program.setCell(1, column, cells.at(column));
+        program.setCell(1, StepColumns::IStop, QStringLiteral("0"));
+        program.setCell(1, StepColumns::StableTime, QStringLiteral("0"));
+        m_window->form()->RunCommand_Click();
+        const QString address = QStringLiteral("127.0.0.1:%1").arg(m_sim->port(QStringLiteral("load")));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_window->barText().startsWith(
+                QStringLiteral("Step 1: no reply from the load at %1; its link is being made again").arg(address)),
+            30000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->barText().endsWith(QStringLiteral("it answers again.")), 30000);
+        QVERIFY(m_engine->run().isRunning());
+        m_window->form()->StopCommand_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_engine->run().isRunning(), 10000);
+    }
+
     // A load that never answered: the run ends at once as an error naming where it was looked for,
     // no rating of another load is shown, and no model is kept for the run.
     void aLoadThatNeverAnsweredEndsTheRunAtOnce()
