@@ -187,9 +187,7 @@ QCoro::Task<RecoveringLink::Identity> RecoveringLink::identify()
             co_return Identity::None;
         m_link.clearReply();
         co_await m_link.LinkSend(QStringLiteral("name?"));
-        m_link.setWaitLimit(attemptLimit(left));
-        model = co_await m_link.LinkQuery();
-        m_link.setWaitLimit(0);
+        model = co_await attempt(true, attemptLimit(left));
         if (cancelled() || !isAnswer(model))
             co_return Identity::None;
         if (model == m_expectedModel)

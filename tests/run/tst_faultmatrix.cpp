@@ -33,10 +33,7 @@ QByteArray settingsFor(const QString &transport, const SimProcess &sim, const QS
 {
     if (transport == u"LAN")
         return TestFiles::lanLoadSettings(sim.port(QStringLiteral("load")));
-    return QStringLiteral(
-        "[Load Option]\r\nConnectMode=0\r\nCOMPort=%1\r\nHandShake=0\r\n[System]\r\nMeasureTime=100\r\n")
-        .arg(ptyPath)
-        .toLatin1();
+    return TestFiles::serialLoadSettings(ptyPath);
 }
 
 } // namespace
@@ -113,15 +110,9 @@ private:
                 return QStringLiteral("row %1: %2").arg(i).arg(QString::fromLatin1(lines.at(i)));
         }
 
-        QList<QByteArray> received;
-        for (const QByteArray &entry : TestFiles::readBytes(run.path("sim.log")).split('\n')) {
-            // "L <time> <=|?> <line>"
-            const QList<QByteArray> parts = entry.split(' ');
-            if (parts.size() >= 4 && parts.at(0) == "L")
-                received.append(entry.mid(parts.at(0).size() + parts.at(1).size() + parts.at(2).size() + 3));
-        }
-        if (received.isEmpty() || received.last() != "LOAD OFF")
-            return QStringLiteral("the load's last line: ") + QString::fromLatin1(received.value(received.size() - 1));
+        const QStringList received = TestFiles::loadLines(run.path("sim.log"));
+        if (received.isEmpty() || received.last() != u"LOAD OFF")
+            return QStringLiteral("the load's last line: ") + received.value(received.size() - 1);
         return QString();
     }
 };

@@ -49,15 +49,9 @@ struct Bench
         sim = std::make_unique<SimProcess>(arguments + extra);
         if (!sim->waitForAnnouncements(1))
             return false;
-        TestFiles::writeBytes(path("VORN.INI"), pty ? ptySettings() : TestFiles::lanLoadSettings(sim->port("load")));
+        TestFiles::writeBytes(path("VORN.INI"),
+            pty ? TestFiles::serialLoadSettings(path("load-pty")) : TestFiles::lanLoadSettings(sim->port("load")));
         return true;
-    }
-    QByteArray ptySettings() const
-    {
-        return QStringLiteral("[Load Option]\r\nConnectMode=0\r\nCOMPort=%1\r\nHandShake=0\r\n[System]\r\n"
-                              "MeasureTime=100\r\n")
-            .arg(path("load-pty"))
-            .toLatin1();
     }
     void startRunner(const QByteArray &program, const QStringList &extra = {})
     {
@@ -67,18 +61,7 @@ struct Bench
                 + QStringList{path("test.TSF")});
     }
     // The lines the load received, in order.
-    QStringList received() const
-    {
-        QStringList lines;
-        for (const QByteArray &entry : TestFiles::readBytes(path("sim.log")).split('\n')) {
-            // "L <time> <=|?> <line>"
-            const QList<QByteArray> parts = entry.split(' ');
-            if (parts.size() >= 4 && parts.at(0) == "L")
-                lines.append(
-                    QString::fromLatin1(entry.mid(parts.at(0).size() + parts.at(1).size() + parts.at(2).size() + 3)));
-        }
-        return lines;
-    }
+    QStringList received() const { return TestFiles::loadLines(path("sim.log")); }
     QString lastErrorLine() { return QString::fromLatin1(runner.readAllStandardError().trimmed().split('\n').last()); }
 };
 
@@ -304,10 +287,7 @@ private Q_SLOTS:
         const QString last = bench.lastErrorLine();
         QCOMPARE(bench.runner.exitCode(), 2);
         QVERIFY2(last.contains(u": ERROR,"), qPrintable(last));
-        QStringList heard;
-        for (const QByteArray &entry : TestFiles::readBytes(otherLog).split('\n'))
-            if (entry.startsWith("L "))
-                heard.append(QString::fromLatin1(entry.mid(entry.indexOf(' ', entry.indexOf(' ', 2) + 1) + 1)));
+        QStringList heard = TestFiles::loadLines(otherLog);
         heard.removeAll(QStringLiteral("REM"));
         QCOMPARE(heard, (QStringList{"name?", "name?"}));
     }

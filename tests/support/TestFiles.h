@@ -5,6 +5,7 @@
 #include <QList>
 #include <QRandomGenerator>
 #include <QString>
+#include <QStringList>
 #include <QTest>
 
 // Whole files as bytes, for tests that compare what the program wrote byte for byte.
@@ -54,6 +55,29 @@ inline QByteArray lanLoadSettings(quint16 port, const QString &measureTime = QSt
         .arg(port)
         .arg(measureTime)
         .toLatin1();
+}
+
+// A settings file for a load on the serial port or pseudo-terminal at `device`, sampling every 100 ms.
+inline QByteArray serialLoadSettings(const QString &device)
+{
+    return QStringLiteral("[Load Option]\r\nConnectMode=0\r\nCOMPort=%1\r\nHandShake=0\r\n[System]\r\n"
+                          "MeasureTime=100\r\n")
+        .arg(device)
+        .toLatin1();
+}
+
+// The lines the virtual load received, in order, from the log it writes with --log
+// ("L <time> <=|?> <line>").
+inline QStringList loadLines(const QString &simLogPath)
+{
+    QStringList lines;
+    for (const QByteArray &entry : readBytes(simLogPath).split('\n')) {
+        const QList<QByteArray> parts = entry.split(' ');
+        if (parts.size() >= 4 && parts.at(0) == "L")
+            lines.append(
+                QString::fromLatin1(entry.mid(parts.at(0).size() + parts.at(1).size() + parts.at(2).size() + 3)));
+    }
+    return lines;
 }
 
 } // namespace TestFiles

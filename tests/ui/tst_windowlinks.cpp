@@ -35,13 +35,6 @@ class TestWindowLinks : public QObject
         m_window->form()->Form_Load();
         m_window->show();
     }
-    QByteArray ptySettings() const
-    {
-        return QStringLiteral("[Load Option]\r\nConnectMode=0\r\nCOMPort=%1\r\nHandShake=0\r\n[System]\r\n"
-                              "MeasureTime=100\r\n")
-            .arg(m_dir.filePath(QStringLiteral("load-pty")))
-            .toLatin1();
-    }
     void setOcpProgram()
     {
         TestProgram &program = m_engine->program();
@@ -81,7 +74,8 @@ private Q_SLOTS:
         arguments += pty ? QStringList{"--pty", m_dir.filePath(QStringLiteral("load-pty"))} : QStringList{"--tcp", "0"};
         m_sim = std::make_unique<SimProcess>(arguments);
         QVERIFY(m_sim->waitForAnnouncements(1));
-        openWindow(pty ? ptySettings() : TestFiles::lanLoadSettings(m_sim->port(QStringLiteral("load"))));
+        openWindow(pty ? TestFiles::serialLoadSettings(m_dir.filePath(QStringLiteral("load-pty")))
+                       : TestFiles::lanLoadSettings(m_sim->port(QStringLiteral("load"))));
         QTRY_COMPARE_WITH_TIMEOUT(m_window->form()->nameLabel()->text(), QStringLiteral("6312C"), 30000);
         setOcpProgram();
         QSignalSpy ended(&m_engine->run().events(), &RunEvents::runEnded);
