@@ -3,8 +3,11 @@
 // rows take minutes. The virtual load (vornic-sim's library) serves in this process: a reply then
 // needs no other process to be scheduled, which on a busy machine would set the pace. At each row
 // count asked for it prints the resident set, the heap in use and what the run keeps: the result
-// log's rows, the trace list's lines and the log file's size on disk.
-// Usage: bench-memory DIR ROWS...   (the settings file and the run's log go into DIR)
+// log's rows, the trace list's lines, the log file's size on disk and the run store's write-ahead
+// log. With --silent-server the settings name a lab server that takes connections and never
+// answers, as a frozen network would, so the runs' forwarding fails all along.
+// Usage: bench-memory [--interval MS] [--silent-server] DIR ROWS...
+//        (the settings file, the run's log and the run store go into DIR)
 
 #include "DischargeStep.h"
 #include "SimInstruments.h"
@@ -17,6 +20,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTimer>
 #include <cstdio>
 #include <malloc.h>
@@ -40,16 +45,36 @@ long statusKb(const char *field)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: bench-memory DIR ROWS...\n");
+    QStringList arguments = app.arguments().mid(1);
+    int intervalMs = 10;
+    bool silentServer = false;
+    while (!arguments.isEmpty() && arguments.first().startsWith(u"--")) {
+        const QString option = arguments.takeFirst();
+        if (option == u"--interval" && !arguments.isEmpty())
+            intervalMs = arguments.takeFirst().toInt();
+        else if (option == u"--silent-server")
+            silentServer = true;
+    }
+    if (arguments.size() < 2 || intervalMs <= 0) {
+        std::fprintf(stderr, "usage: bench-memory [--interval MS] [--silent-server] DIR ROWS...\n");
         return 2;
     }
     QList<int> marks;
-    for (int i = 2; i < argc; ++i)
-        marks.append(std::atoi(argv[i]));
-    const QDir dir(QString::fromLocal8Bit(argv[1]));
+    for (const QString &mark : arguments.mid(1))
+        marks.append(mark.toInt());
+    const QDir dir(arguments.first());
     const QString logPath = dir.filePath(QStringLiteral("memory.csv"));
-    constexpr int intervalMs = 10;
+
+    // Takes every connection and holds it, reading nothing and answering nothing.
+    QTcpServer server;
+    QList<QTcpSocket *> held;
+    if (silentServer) {
+        server.listen(QHostAddress::LocalHost);
+        QObject::connect(&server, &QTcpServer::newConnection, [&] {
+            while (QTcpSocket *socket = server.nextPendingConnection())
+                held.append(socket);
+        });
+    }
 
     SimConfig config;
     config.source = SourceModel::supplyDefaults();
@@ -68,6 +93,10 @@ int main(int argc, char *argv[])
                              "LanPort=%1\r\n")
                   .arg(load.port())
                   .toLatin1());
+    if (silentServer)
+        ini.write(QStringLiteral("[Store]\r\nHost=127.0.0.1\r\nPort=%1\r\nDatabase=lab\r\n")
+                      .arg(server.serverPort())
+                      .toLatin1());
     ini.close();
 
     VirtualClock clock;
@@ -84,9 +113,11 @@ int main(int argc, char *argv[])
         if (marks.isEmpty() || rows != marks.first())
             return;
         marks.removeFirst();
-        std::printf("rows %d rss_kb %ld heap_kb %zu result_rows %d trace_lines %lld csv_bytes %lld real_s %.1f\n", rows,
-            statusKb("VmRSS:"), mallinfo2().uordblks / 1024, engine.results().rowCount(),
+        std::printf("rows %d rss_kb %ld heap_kb %zu result_rows %d trace_lines %lld csv_bytes %lld wal_bytes %lld "
+                    "real_s %.1f\n",
+            rows, statusKb("VmRSS:"), mallinfo2().uordblks / 1024, engine.results().rowCount(),
             static_cast<long long>(engine.trace().lines().size()), static_cast<long long>(QFileInfo(logPath).size()),
+            static_cast<long long>(QFileInfo(engine.runStore().path() + QStringLiteral("-wal")).size()),
             real.elapsed() / 1000.0);
         std::fflush(stdout);
         // Stop as the operator would, from the event loop, not from inside the run's own signal.

@@ -47,6 +47,7 @@ bool FaultSet::addItem(const QString &name, const QString &value, QString *probl
     };
     const QMap<QString, QByteArray *> lines{
         {QStringLiteral("late-line"), &lateLine},
+        {QStringLiteral("drop-line"), &dropLine},
         {QStringLiteral("outage-line"), &outageLine},
         {QStringLiteral("unusable-line"), &unusableLine},
     };
@@ -116,6 +117,7 @@ QString FaultSet::help()
                           "  split=N             every reply in N pieces, %1 ms apart\n"
                           "  garbage-every=N     every N-th reply replaced by a garbage line\n"
                           "  drop-after=N        the connection dropped after the N-th received line\n"
+                          "  drop-line=TEXT      the connection dropped each time TEXT is received\n"
                           "                      (a pseudo-terminal is replaced by a new one at the same link)\n"
                           "  late=MS             the replies to the late line MS milliseconds late; later replies\n"
                           "                      follow them\n"

@@ -31,6 +31,7 @@ public:
     int splitPieces = 0; // every reply goes out in this many pieces, sent apart
     int garbageEvery = 0; // every n-th reply is replaced by a garbage line
     int dropAfter = 0; // the connection is dropped after this many received lines
+    QByteArray dropLine; // the connection is dropped after each time this line is received
     int lateMs = 0; // every reply to lateLine leaves this late
     QByteArray lateLine;
     QList<Outage> outages; // in the order of their replies

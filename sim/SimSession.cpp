@@ -62,7 +62,8 @@ void SimSession::handleLine(const QByteArray &line)
             queue({.dueMs = due, .drop = true, .outageMs = shared.outageMs});
         }
     }
-    if (!m_dropping && m_faults.dropAfter > 0 && m_lines >= m_faults.dropAfter) {
+    const bool dropLine = !m_faults.dropLine.isEmpty() && line == m_faults.dropLine;
+    if (!m_dropping && ((m_faults.dropAfter > 0 && m_lines >= m_faults.dropAfter) || dropLine)) {
         m_dropping = true;
         queue({.dueMs = now, .drop = true});
     }

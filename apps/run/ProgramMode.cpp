@@ -137,6 +137,7 @@ int runProgram(const RunnerOptions &options)
 
     QObject::connect(&engine, &Engine::notice, [&](const QString &text) { progress.message(text); });
     QObject::connect(&engine.runStore(), &RunStore::problem, [&](const QString &text) { progress.message(text); });
+    QObject::connect(&engine.runStore(), &RunStore::notice, [&](const QString &text) { progress.message(text); });
     if (RunForwarder *forwarder = engine.forwarder())
         QObject::connect(forwarder, &RunForwarder::problem, [&](const QString &text) { progress.message(text); });
     bool settingsSaved = true;

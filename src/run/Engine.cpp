@@ -23,6 +23,10 @@ Engine::Engine(Clock &clock, const QString &iniPath, QObject *parent)
     m_identification.setGeneratorLink(&m_generator);
     m_identification.setAFGEnable([this] { return int(m_settings.AFGEnable); });
     m_run.setLogFilePath(RunLogFile::defaultPath(ProgramFolder::path()));
+    // A row goes into the CSV log once the store holds its sample: after a kill, the store holds
+    // every row the log holds, and the log lacks at most the store's last quarter second.
+    m_run.holdRowsUntilKept([this] { m_store.waitForSamples(RunStore::RunEndWaitMs); });
+    connect(&m_store, &RunStore::samplesKept, &m_run, &RunController::samplesKept);
     const StoreServer server = StoreServer::fromIni(m_iniPath);
     if (server.isSet()) {
         m_forwarder = std::make_unique<RunForwarder>(m_store.path(), server);

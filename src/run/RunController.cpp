@@ -26,6 +26,7 @@ RunController::RunController(const Wiring &wiring, QObject *parent) : QObject(pa
 {
     // Connected before anyone else's: when a listener hears that a run ended, it is over here.
     connect(&m_events, &RunEvents::rowMade, &wiring.results, &ResultLog::appendRow);
+    connect(&m_events, &RunEvents::sample, this, [this] { m_rowGate.sampleMade(); });
     connect(&m_events, &RunEvents::rowMade, this, &RunController::writeRow);
     connect(&m_events, &RunEvents::stepStarted, this, &RunController::highlightStep);
     connect(&m_events, &RunEvents::runEnded, this, &RunController::onRunEnded);
@@ -57,6 +58,7 @@ bool RunController::RunCommand_Click(const RunOptions &options)
         Q_EMIT message(QStringLiteral("The test cannot start: the log file cannot be written.\n%1").arg(error));
         return false;
     }
+    m_rowGate.start(bool(m_keepAll));
     m_state.RowCounter = 1;
     m_wiring.results.clear();
     m_wiring.trace.clear();
@@ -83,12 +85,20 @@ void RunController::abort(RunEvents::Result result, const QString &message)
         m_sequencer->stop(result, message);
 }
 
-void RunController::writeRow(const QStringList &cells)
+void RunController::writeRow(const QStringList &cells) { writeRows(m_rowGate.rowMade(cells)); }
+
+void RunController::samplesKept(qint64 count) { writeRows(m_rowGate.samplesKept(count)); }
+
+void RunController::writeRows(const QList<QStringList> &rows)
 {
-    // The log is the run's record: a run that cannot keep it ends, with the load off.
-    if (m_logFile.isOpen() && !m_logFile.WriteLogLine(cells, m_wiring.measureOptions.separateText()))
-        abort(RunEvents::Result::Error,
-            QStringLiteral("The run was stopped: the log file cannot be written.\n%1").arg(m_logFile.path()));
+    for (const QStringList &cells : rows) {
+        // The log is the run's record: a run that cannot keep it ends, with the load off.
+        if (m_logFile.isOpen() && !m_logFile.WriteLogLine(cells, m_wiring.measureOptions.separateText())) {
+            abort(RunEvents::Result::Error,
+                QStringLiteral("The run was stopped: the log file cannot be written.\n%1").arg(m_logFile.path()));
+            return;
+        }
+    }
 }
 
 void RunController::highlightStep(int step)
@@ -106,6 +116,9 @@ void RunController::onRunEnded(RunEvents::Result result, const QString &message)
     m_sequencer = nullptr;
     // The run's body is still on the stack that emitted this: it goes once that has unwound.
     sequencer->deleteLater();
+    if (m_rowGate.isHolding() && m_keepAll)
+        m_keepAll();
+    writeRows(m_rowGate.releaseAll());
     m_logFile.close();
     for (int row = 1; row <= m_wiring.program.StepCount(); ++row)
         if (m_wiring.program.isHighlighted(row))

@@ -3,11 +3,13 @@
 #include "link/TraceFields.h"
 #include "results/RunLogFile.h"
 #include "run/ErrorTrail.h"
+#include "run/LogRowGate.h"
 #include "run/RunEvents.h"
 #include "run/RunOptions.h"
 #include "run/RunState.h"
 
 #include <QObject>
+#include <functional>
 
 class Clock;
 class Identification;
@@ -43,6 +45,11 @@ public:
     ~RunController() override;
 
     void setLogFilePath(const QString &path) { m_logPath = path; }
+    // From the next run on, each row of the log waits until the samples made before it are kept
+    // (samplesKept), and at the run's end `keepAll` is asked to keep the rest before the last rows
+    // are written. Unset, each row is written as it is made.
+    void holdRowsUntilKept(std::function<void()> keepAll) { m_keepAll = std::move(keepAll); }
+    void samplesKept(qint64 count);
     QString logFilePath() const { return m_logPath; }
 
     // Run: starts a run with the options in force now. False while a run is on, and, with a
@@ -77,6 +84,7 @@ Q_SIGNALS:
 
 private:
     void writeRow(const QStringList &cells);
+    void writeRows(const QList<QStringList> &rows);
     void highlightStep(int step);
     void onRunEnded(RunEvents::Result result, const QString &message);
 
@@ -86,6 +94,8 @@ private:
     ErrorTrail m_errorTrail;
     RunLogFile m_logFile;
     QString m_logPath;
+    LogRowGate m_rowGate;
+    std::function<void()> m_keepAll;
     Sequencer *m_sequencer = nullptr;
     int m_timer1Interval = 1000;
     int m_failVerdicts = 0;

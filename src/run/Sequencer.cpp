@@ -124,15 +124,30 @@ QCoro::Task<> Sequencer::switchOff()
         m_parts.load.holdMessages(lost);
         if (lost || !m_parts.load.isConnected() || m_load.replyCut())
             co_await m_load.reopenForOffLines();
-        if (!m_offLine.isEmpty())
-            co_await m_parts.load.LinkSend(m_offLine);
-        co_await m_parts.load.LinkSend(QStringLiteral("LOAD OFF"));
+        const bool sentOverLink = m_parts.load.isConnected();
+        co_await sendOffLines();
+        // A connection that goes in the moment after the off lines may have taken them with it,
+        // unread: they go once more over a fresh one.
+        if (sentOverLink && !lost) {
+            co_await m_parts.clock.waitMs(OffLinesSettleMs, nullptr);
+            if (!m_parts.load.isConnected()) {
+                co_await m_load.reopenForOffLines();
+                co_await sendOffLines();
+            }
+        }
         m_parts.load.holdMessages(false);
     }
     if (m_options.afgEnabled && m_parts.generator) {
         const CommandPlan outputOff = m_generatorCommands.GenCmdOutputOff();
         co_await outputOff.sendTo(*m_parts.generator, m_parts.clock, nullptr);
     }
+}
+
+QCoro::Task<> Sequencer::sendOffLines()
+{
+    if (!m_offLine.isEmpty())
+        co_await m_parts.load.LinkSend(m_offLine);
+    co_await m_parts.load.LinkSend(QStringLiteral("LOAD OFF"));
 }
 
 QCoro::Task<std::optional<qint64>> Sequencer::Timer1_Timer()
@@ -160,11 +175,17 @@ QCoro::Task<std::optional<qint64>> Sequencer::Timer1_Timer()
         const Sampler::Outcome sampled = co_await m_sampler.take(state, m_options.measureTime.toDouble(), &m_cancel);
         if (sampled == Sampler::Outcome::Cancelled)
             co_return std::nullopt;
-        emitSample();
+        // Each reading is a sample of the run's record only with a row of its log: the pass that
+        // finds the step's time over makes neither.
+        const RunEvents::Sample reading = sampleNow();
         const FunctionCatalog::Descriptor *function = m_function;
         if (const auto met = Sampler::firstStopMet(state, function && function->capacityInWh)) {
-            if (endStep(met->pending, met->how) && !appendRow(ResultRows::sampleCells(state, m_options.measure)))
-                co_return std::nullopt;
+            if (!m_stepEndedThisPass) {
+                Q_EMIT m_events.sample(reading);
+                endStep(met->pending, met->how);
+                if (!appendRow(ResultRows::sampleCells(state, m_options.measure)))
+                    co_return std::nullopt;
+            }
         }
         if (state.TStop.count() <= 0 && !m_stepEndedThisPass && !(function && function->exemptFromTimeExpiry)) {
             if (!co_await timeExpiry())
@@ -174,6 +195,8 @@ QCoro::Task<std::optional<qint64>> Sequencer::Timer1_Timer()
         }
         if (state.TStop.count() < 0)
             state.TStop = Fixed4();
+        // Ahead of the load's own test, which may end the step: the reading is still the step's.
+        Q_EMIT m_events.sample(reading);
         if (function && !m_stepEndedThisPass) {
             if (!co_await supervise(*function))
                 co_return std::nullopt;
@@ -315,7 +338,7 @@ bool Sequencer::appendRow(QStringList cells)
 
 double Sequencer::elapsedSeconds(qint64 tick) const { return double(tick - m_startTick) / 1000.0; }
 
-void Sequencer::emitSample()
+RunEvents::Sample Sequencer::sampleNow() const
 {
     RunEvents::Sample sample;
     sample.elapsedSeconds = elapsedSeconds(m_parts.clock.tickMs());
@@ -325,7 +348,7 @@ void Sequencer::emitSample()
     sample.ampHours = m_state.AhTotal;
     sample.wattHours = m_state.WhTotal;
     sample.step = m_state.StepPointer;
-    Q_EMIT m_events.sample(sample);
+    return sample;
 }
 
 qint64 Sequencer::nextInterval(bool stepStartedThisPass, qint64 sampleTick, double sampleSeconds)

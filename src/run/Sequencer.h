@@ -47,6 +47,10 @@ public:
     };
 
     static constexpr int IdentificationDelayMs = 100;
+    // How long the link is watched after the run's off lines: a connection that drops in this
+    // moment was dropping as they went out. A terminal hangs up, and a TCP peer's close arrives,
+    // well within it.
+    static constexpr int OffLinesSettleMs = 250;
 
     // The run's events go out through `events`.
     Sequencer(const Parts &parts, RunState &state, RunEvents &events, const RunOptions &options, int firstIntervalMs,
@@ -70,6 +74,7 @@ private:
     QCoro::Task<bool> timeExpiry();
     QCoro::Task<bool> supervise(const FunctionCatalog::Descriptor &function);
     QCoro::Task<> switchOff();
+    QCoro::Task<> sendOffLines();
     // Sets the interval to the next pass; returns the tick it ends at.
     qint64 nextInterval(bool stepStartedThisPass, qint64 sampleTick, double sampleSeconds);
     // Ends the running step; only the first end in a pass counts.
@@ -78,7 +83,7 @@ private:
     // written cancels it).
     bool appendRow(QStringList cells);
     bool cancelled() const { return m_cancel.isCancelled(); }
-    void emitSample();
+    RunEvents::Sample sampleNow() const;
     double elapsedSeconds(qint64 tick) const;
 
     Parts m_parts;

@@ -2,21 +2,15 @@
 
 #include "device/Identification.h"
 #include "settings/IniFile.h"
-#include "store/StoreCheckpointer.h"
-#include "store/StoreSchema.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QSysInfo>
 #include <QUuid>
+#include <limits>
 
 namespace {
-
-const QString Driver = QStringLiteral("QSQLITE");
 
 QString isoText(const QDateTime &when)
 {
@@ -37,205 +31,144 @@ RunStore::RunStore(
       m_summary(events, clock, [&identification] { return identification.runModel(); }),
       m_identification(identification),
       m_iniPath(iniPath),
-      m_path(QDir(QFileInfo(iniPath).absolutePath()).filePath(FileName)),
-      m_connection(QStringLiteral("RunStore-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
+      m_writer(QDir(QFileInfo(iniPath).absolutePath()).filePath(FileName))
 {
     connect(&events, &RunEvents::runStarted, this, &RunStore::onRunStarted);
     connect(&events, &RunEvents::stepStarted, this, &RunStore::onStepStarted);
     connect(&events, &RunEvents::sample, this, &RunStore::onSample);
+    connect(&events, &RunEvents::stepEnded, &m_writer, &StoreWriter::commitSoon);
     connect(&events, &RunEvents::runEnded, this, &RunStore::onRunEnded);
-    // The file is there from the first start; a failure here is said when a run would be stored.
-    QString ignored;
-    open(&ignored);
+    connect(&m_writer, &StoreWriter::committed, this, &RunStore::onCommitted);
+    connect(&m_writer, &StoreWriter::writeFailed, this, &RunStore::onWriteFailed);
+    connect(&m_writer, &StoreWriter::madeAgain, this, [this] {
+        Q_EMIT notice(QStringLiteral("The run store %1 was removed while it was open: it was made again, with the "
+                                     "run under way in it.")
+                          .arg(QDir::toNativeSeparators(path())));
+    });
+    m_sayFailure.setSingleShot(true);
+    m_sayFailure.setInterval(SayFailureAfterMs);
+    connect(&m_sayFailure, &QTimer::timeout, this, &RunStore::sayFailure);
 }
 
-RunStore::~RunStore()
-{
-    close();
-    QSqlDatabase::removeDatabase(m_connection);
-}
+RunStore::~RunStore() = default;
 
-bool RunStore::open(QString *error)
-{
-    if (isOpen())
-        return true;
-    if (!QSqlDatabase::isDriverAvailable(Driver)) {
-        *error = QStringLiteral("Qt's SQLite driver is not installed (Debian: libqt6sql6-sqlite)");
-        return false;
-    }
-    QSqlDatabase db = QSqlDatabase::contains(m_connection) ? QSqlDatabase::database(m_connection, false)
-                                                           : QSqlDatabase::addDatabase(Driver, m_connection);
-    db.setDatabaseName(m_path);
-    // Another writer holding the file must not hold up the run's passes for long.
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=100"));
-    if (!db.open()) {
-        *error = db.lastError().text();
-        return false;
-    }
-    QSqlQuery query(db);
-    // WAL with NORMAL sync: a commit is one append without an fsync, and what was committed
-    // survives the program being killed.
-    // The run only appends, which needs the few pages along the tables' right edges: a small page
-    // cache keeps a long run's memory flat (the default grows to 2 MB).
-    // The log is folded back by the checkpointer's thread, never inside a sample's commit.
-    if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL"))
-        || !query.exec(QStringLiteral("PRAGMA synchronous=NORMAL"))
-        || !query.exec(QStringLiteral("PRAGMA wal_autocheckpoint=0"))
-        || !query.exec(QStringLiteral("PRAGMA cache_size=-256")) || StoreSchema::migrate(db, error) < 0) {
-        if (error->isEmpty())
-            *error = query.lastError().text();
-        query = QSqlQuery();
-        db.close();
-        return false;
-    }
-    m_sampleInsert = std::make_unique<QSqlQuery>(db);
-    if (!m_sampleInsert->prepare(QStringLiteral("INSERT INTO samples (run_uuid, seq, elapsed_s, v, i, w, ah, wh, step) "
-                                                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"))) {
-        *error = m_sampleInsert->lastError().text();
-        close();
-        return false;
-    }
-    m_checkpointer = std::make_unique<StoreCheckpointer>(m_path);
-    return true;
-}
-
-void RunStore::close()
-{
-    // The checkpointer goes first, so that the writer's close is the file's last and folds what is
-    // left of the log.
-    m_checkpointer.reset();
-    m_sampleInsert.reset();
-    if (QSqlDatabase::contains(m_connection))
-        QSqlDatabase::database(m_connection, false).close();
-}
-
-void RunStore::fail(const QString &reason)
-{
-    if (!m_storing)
-        return;
-    m_storing = false;
-    // A file that failed once is opened afresh for the next run: the disk may have room again.
-    close();
-    Q_EMIT problem(QStringLiteral("The run store %1 cannot be written: %2. This run is not stored; the run and its "
-                                  "CSV log go on.")
-                       .arg(QDir::toNativeSeparators(m_path), reason.trimmed()));
-}
-
-bool RunStore::exec(QSqlQuery &query)
-{
-    if (query.exec())
-        return true;
-    fail(query.lastError().text());
-    return false;
-}
+bool RunStore::waitForSamples(int ms) { return m_writer.waitForCommit(ms); }
 
 void RunStore::onRunStarted(const RunOptions &options)
 {
     m_uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
     m_seq = 0;
+    m_lacking = 0;
     m_identityKept = false;
-    m_storing = true;
-    QString error;
-    if (!open(&error)) {
-        fail(error);
-        return;
-    }
-    m_sampleInsert->bindValue(0, m_uuid);
     QString station = IniFile::ReadIniString(m_iniPath, QStringLiteral("Store"), QStringLiteral("Station"), QString());
     if (station.isEmpty())
         station = QSysInfo::machineHostName();
-    QSqlQuery insert(QSqlDatabase::database(m_connection, false));
-    insert.prepare(QStringLiteral("INSERT INTO runs (uuid, program_name, program_text, settings_text, station, "
-                                  "started, result, message) VALUES (?, ?, ?, ?, ?, ?, '', '')"));
-    for (const QString &value : {m_uuid, options.programFile, fileText(options.programFile), fileText(m_iniPath),
-             station, isoText(m_summary.started())})
-        insert.addBindValue(value);
-    exec(insert);
+    StoreWriter::Statement insert{
+        QStringLiteral("INSERT INTO runs (uuid, program_name, program_text, settings_text, "
+                       "station, started, result, message) VALUES (?, ?, ?, ?, ?, ?, '', '')"),
+        {m_uuid, options.programFile, fileText(options.programFile), fileText(m_iniPath), station,
+            isoText(m_summary.started())},
+        m_uuid};
+    m_writer.add(std::move(insert));
+    // A file that fails from the start keeps no row of the log waiting.
+    if (m_failing)
+        Q_EMIT samplesKept(std::numeric_limits<qint64>::max());
 }
 
 void RunStore::onStepStarted()
 {
     // Identification is over once the first step starts; a run cut short still names its load.
-    if (!m_storing || m_identityKept)
+    if (m_uuid.isEmpty() || m_identityKept)
         return;
     m_identityKept = true;
-    QSqlQuery update(QSqlDatabase::database(m_connection, false));
-    update.prepare(QStringLiteral("UPDATE runs SET model = ?, rated_current = ? WHERE uuid = ?"));
-    for (const QString &value : {m_identification.runModel(), m_identification.runRatedCurrent(), m_uuid})
-        update.addBindValue(value);
-    exec(update);
+    m_writer.add(StoreWriter::Statement{QStringLiteral("UPDATE runs SET model = ?, rated_current = ? WHERE uuid = ?"),
+        {m_identification.runModel(), m_identification.runRatedCurrent(), m_uuid}});
 }
 
 void RunStore::onSample(const RunEvents::Sample &sample)
 {
-    if (!m_storing)
+    if (m_uuid.isEmpty())
         return;
-    if (m_checkpointer->takeFolded()) {
-        // Before the commit, so that it can start the log again from the top: what came in after
-        // the checkpointer's last look is folded first, usually nothing, and then nothing waits
-        // for the disk.
-        QSqlQuery(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"), QSqlDatabase::database(m_connection, false));
-    }
-    // The run's uuid stays bound from its start: a bound value outlives each execution.
-    QSqlQuery &insert = *m_sampleInsert;
-    int column = 1;
-    insert.bindValue(column++, ++m_seq);
-    for (double value :
-        {sample.elapsedSeconds, sample.volts, sample.amps, sample.watts, sample.ampHours, sample.wattHours})
-        insert.bindValue(column++, value);
-    insert.bindValue(column, sample.step);
-    if (exec(insert))
-        m_checkpointer->committed();
+    const bool queued = m_writer.add(StoreWriter::Sample{m_uuid, ++m_seq, sample.elapsedSeconds, sample.volts,
+        sample.amps, sample.watts, sample.ampHours, sample.wattHours, sample.step});
+    if (!queued)
+        ++m_lacking;
 }
 
 void RunStore::onRunEnded()
 {
-    if (!m_storing)
+    if (m_uuid.isEmpty())
         return;
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.transaction()) {
-        fail(db.lastError().text());
-        return;
+    QList<StoreWriter::Statement> end;
+    end.append({QStringLiteral("UPDATE runs SET ended = ?, result = ?, message = ?, model = ?, rated_current = ? "
+                               "WHERE uuid = ?"),
+        {isoText(m_summary.ended()), m_summary.result(), endMessage(), m_summary.model(),
+            m_identification.runRatedCurrent(), m_uuid}});
+    for (const RunSummary::Step &step : m_summary.steps()) {
+        end.append({QStringLiteral("INSERT INTO steps (run_uuid, step, function, started, seconds, end_reason, "
+                                   "verdict, value, ah, wh, v, i) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+            {m_uuid, step.step, step.function, isoText(step.started), step.seconds, step.end, step.verdict, step.value,
+                step.ampHours, step.wattHours, step.volts, step.amps}});
     }
-    if (!writeEnd()) {
-        db.rollback();
-        return;
+    end.last().endsRun = true;
+    for (StoreWriter::Statement &statement : end)
+        m_writer.add(std::move(statement));
+    // Those who read the store when a run ends find it whole; a file that cannot be written now
+    // takes the run later.
+    if (!m_writer.waitForCommit(RunEndWaitMs)) {
+        // What the writer has said meanwhile is still on its way to this thread. A writer that is
+        // only slow has said nothing, and the run goes in a moment later.
+        const QString reason = m_writer.lastError();
+        if (!reason.isEmpty()) {
+            onWriteFailed(reason);
+            sayFailure();
+        }
     }
-    if (!db.commit()) {
-        db.rollback();
-        fail(db.lastError().text());
-        return;
-    }
-    m_storing = false;
-    // Between runs no pass waits on the disk: the next run starts with an empty log.
-    m_checkpointer->checkpointSoon();
 }
 
-bool RunStore::writeEnd()
+QString RunStore::endMessage() const
 {
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("UPDATE runs SET ended = ?, result = ?, message = ?, model = ?, rated_current = ? "
-                                 "WHERE uuid = ?"));
-    for (const QString &value : {isoText(m_summary.ended()), m_summary.result(), m_summary.message(), m_summary.model(),
-             m_identification.runRatedCurrent(), m_uuid})
-        query.addBindValue(value);
-    if (!exec(query))
-        return false;
-    query.prepare(QStringLiteral("INSERT INTO steps (run_uuid, step, function, started, seconds, end_reason, verdict, "
-                                 "value, ah, wh, v, i) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    for (const RunSummary::Step &step : m_summary.steps()) {
-        query.addBindValue(m_uuid);
-        query.addBindValue(step.step);
-        query.addBindValue(step.function);
-        query.addBindValue(isoText(step.started));
-        query.addBindValue(step.seconds);
-        for (const QString &text : {step.end, step.verdict, step.value})
-            query.addBindValue(text);
-        for (double value : {step.ampHours, step.wattHours, step.volts, step.amps})
-            query.addBindValue(value);
-        if (!exec(query))
-            return false;
+    if (m_lacking == 0)
+        return m_summary.message();
+    const QString lacking = QStringLiteral("The store lacks %1 of this run's %2 samples: its file could not be written "
+                                           "while they came.")
+                                .arg(m_lacking)
+                                .arg(m_seq);
+    return m_summary.message().isEmpty() ? lacking : m_summary.message() + u'\n' + lacking;
+}
+
+void RunStore::onCommitted(const QString &runUuid, qint64 seq)
+{
+    if (m_failing)
+        onWrittenAgain();
+    if (seq > 0 && runUuid == m_uuid)
+        Q_EMIT samplesKept(seq);
+}
+
+void RunStore::onWriteFailed(const QString &reason)
+{
+    m_failure = reason.trimmed();
+    if (!std::exchange(m_failing, true)) {
+        m_sayFailure.start();
+        Q_EMIT samplesKept(std::numeric_limits<qint64>::max());
     }
-    return true;
+}
+
+void RunStore::sayFailure()
+{
+    m_sayFailure.stop();
+    if (!m_failing || std::exchange(m_failureSaid, true))
+        return;
+    Q_EMIT problem(QStringLiteral("The run store %1 cannot be written: %2. The run and its CSV log go on; its samples "
+                                  "wait and go into the store once it can be written again.")
+                       .arg(QDir::toNativeSeparators(path()), m_failure));
+}
+
+void RunStore::onWrittenAgain()
+{
+    m_failing = false;
+    m_sayFailure.stop();
+    if (std::exchange(m_failureSaid, false))
+        Q_EMIT notice(QStringLiteral("The run store %1 can be written again: the samples that waited are in it.")
+                          .arg(QDir::toNativeSeparators(path())));
 }

@@ -2,26 +2,32 @@
 
 #include "results/RunSummary.h"
 #include "run/RunEvents.h"
+#include "store/StoreWriter.h"
 
 #include <QObject>
 #include <QString>
-#include <memory>
+#include <QTimer>
 
 class Clock;
-class StoreCheckpointer;
 class Identification;
-class QSqlQuery;
 
 // Keeps every run, its steps and each of its samples in "runs.sqlite" beside the settings file: a
-// listener of the run's events. Each sample is committed as it comes, ahead of its CSV row, so a
-// crash loses nothing the log holds. The store never stops a run: a file that cannot be opened or
-// written is reported once, and that run goes on unstored.
+// listener of the run's events. The samples go to the store's writer thread, which commits them
+// every quarter second and at each step's end; samplesKept() says how far, so that the CSV log can
+// hold its rows back until their samples are in the store and a killed program's store holds
+// every row its log holds. The store never stops a run: a file that cannot be written is said,
+// the run's samples wait in memory, and they go in once it can be written again.
 class RunStore : public QObject
 {
     Q_OBJECT
 
 public:
     static inline const QString FileName = QStringLiteral("runs.sqlite");
+    // A failure that lasts this long is said; a file held by another writer for a moment is not.
+    static constexpr int SayFailureAfterMs = 2000;
+    // How long a run's end waits for its last batch, on the thread that ran it, unless the batch
+    // fails first.
+    static constexpr int RunEndWaitMs = 3000;
 
     // Listens to `events`; connect it after the run controller, whose CSV writer then comes first.
     // The file goes in the folder of `iniPath`, whose text each run keeps.
@@ -29,37 +35,45 @@ public:
         QObject *parent = nullptr);
     ~RunStore() override;
 
-    QString path() const { return m_path; }
-    bool isOpen() const { return m_sampleInsert != nullptr; }
+    QString path() const { return m_writer.path(); }
+    // False from a failed write until a write succeeds again.
+    bool isWritable() const { return !m_failing; }
     // The run being stored, or the last one; empty when none was.
     QString runUuid() const { return m_uuid; }
+    // Waits, for at most `ms`, until every sample of the run so far is in the file; true when it is.
+    bool waitForSamples(int ms);
 
 Q_SIGNALS:
-    // Why the store keeps nothing more of this run, with the file's path.
+    // Why the store cannot keep this run as it goes, with the file's path.
     void problem(const QString &text);
+    // The store can be written again, or was made again.
+    void notice(const QString &text);
+    // The run's first `count` samples are in the file; while the file cannot be written, a count
+    // above any (the log need not wait for what may never come).
+    void samplesKept(qint64 count);
 
 private:
-    bool open(QString *error);
-    void close();
-    void fail(const QString &reason);
-    bool exec(QSqlQuery &query);
     void onRunStarted(const RunOptions &options);
     void onStepStarted();
     void onSample(const RunEvents::Sample &sample);
     void onRunEnded();
-    bool writeEnd();
+    void onCommitted(const QString &runUuid, qint64 seq);
+    void onWriteFailed(const QString &reason);
+    void onWrittenAgain();
+    void sayFailure();
+    QString endMessage() const;
 
     // Constructed first, so that it hears each event before the store writes what it gathered.
     RunSummary m_summary;
     const Identification &m_identification;
     QString m_iniPath;
-    QString m_path;
-    QString m_connection;
-    std::unique_ptr<QSqlQuery> m_sampleInsert;
-    std::unique_ptr<StoreCheckpointer> m_checkpointer;
+    StoreWriter m_writer;
+    QTimer m_sayFailure;
     QString m_uuid;
-    // This run's rows are going in.
-    bool m_storing = false;
+    QString m_failure;
+    bool m_failing = false;
+    bool m_failureSaid = false;
     bool m_identityKept = false;
     qint64 m_seq = 0;
+    qint64 m_lacking = 0;
 };

@@ -107,6 +107,7 @@ MainWindow::MainWindow(Engine &engine, Clock &clock, const QString &programFolde
     connect(
         &engine.runStore(), &RunStore::problem, this, [this](const QString &text) { showInBar(text, true); },
         Qt::QueuedConnection);
+    connect(&engine.runStore(), &RunStore::notice, this, [this](const QString &text) { showInBar(text, false); });
     if (RunForwarder *forwarder = engine.forwarder())
         connect(forwarder, &RunForwarder::problem, this, [this](const QString &text) { showInBar(text, true); });
 
@@ -221,7 +222,7 @@ void MainWindow::showSummary()
 {
     m_summary->setPlainText(m_engine.runSummary().toText());
     shareRunPanel(0.6);
-    m_report->setEnabled(m_engine.runStore().isOpen() && !m_engine.runStore().runUuid().isEmpty());
+    m_report->setEnabled(m_engine.runStore().isWritable() && !m_engine.runStore().runUuid().isEmpty());
 }
 
 void MainWindow::shareRunPanel(double summaryShare)

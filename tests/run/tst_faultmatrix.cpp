@@ -27,7 +27,10 @@ const QList<QPair<const char *, QByteArray>> Programs{
     {"sequence load", "1,Sequence Load,CC,,0,1,0,1,,,,,,,,,,,,,0,,,;1;2,;1500;1500,2,,,,,0,0"},
 };
 
-const QStringList Faults{"silent-after=25", "delay=150", "split=3", "garbage-every=4", "drop-after=25"};
+// The last two hang up right after the run's last command (the step's own off line, the end of
+// the load's test): the run's "LOAD OFF" that follows must not go into the dying connection alone.
+const QStringList Faults{"silent-after=25", "delay=150", "split=3", "garbage-every=4", "drop-after=25",
+    "drop-line=LOAD OFF", "drop-line=STOP"};
 
 QByteArray settingsFor(const QString &transport, const SimProcess &sim, const QString &ptyPath)
 {

@@ -1,0 +1,367 @@
+#include "store/StoreWriter.h"
+
+#include "store/StoreSchema.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+#include <algorithm>
+#include <chrono>
+#include <sys/stat.h>
+
+namespace {
+
+const QString Driver = QStringLiteral("QSQLITE");
+const QStringList RunTables{QStringLiteral("runs"), QStringLiteral("steps"), QStringLiteral("samples")};
+
+bool run(QSqlQuery &query, const QString &sql, QString *error)
+{
+    if (query.exec(sql))
+        return true;
+    *error = query.lastError().text();
+    return false;
+}
+
+// The column that names a row's run, in each of the run's tables.
+QString runColumn(const QString &table)
+{
+    return table == u"runs" ? QStringLiteral("uuid") : QStringLiteral("run_uuid");
+}
+
+} // namespace
+
+StoreWriter::StoreWriter(QString sqlitePath, QObject *parent)
+    : QObject(parent),
+      m_path(std::move(sqlitePath)),
+      m_connection(QStringLiteral("StoreWriter-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
+{
+    m_thread = std::thread([this] { loop(); });
+}
+
+StoreWriter::~StoreWriter()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_quit = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+void StoreWriter::add(Statement statement)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.emplace_back(std::move(statement));
+        ++m_queuedCount;
+    }
+    m_wake.notify_all();
+}
+
+bool StoreWriter::add(Sample sample)
+{
+    bool first = false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_queuedSamples >= MaxQueuedSamples)
+            return false;
+        first = m_idle && m_queue.empty();
+        m_queue.emplace_back(std::move(sample));
+        ++m_queuedSamples;
+        ++m_queuedCount;
+    }
+    // The writer sleeps only once a quarter second brought nothing; while samples come, it wakes
+    // by itself.
+    if (first)
+        m_wake.notify_all();
+    return true;
+}
+
+void StoreWriter::commitSoon()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_soon = true;
+    }
+    m_wake.notify_all();
+}
+
+bool StoreWriter::waitForCommit(int ms)
+{
+    std::unique_lock lock(m_mutex);
+    const qint64 target = m_queuedCount;
+    const qint64 failures = m_failures;
+    m_soon = true;
+    m_wake.notify_all();
+    m_done.wait_for(
+        lock, std::chrono::milliseconds(ms), [&] { return m_committedCount >= target || m_failures != failures; });
+    return m_committedCount >= target;
+}
+
+qsizetype StoreWriter::queuedSamples() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_queuedSamples;
+}
+
+QString StoreWriter::lastError() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_lastError;
+}
+
+void StoreWriter::loop()
+{
+    using namespace std::chrono;
+    QString error;
+    // The file is made at once, so that it is there before the first run; a failure is said when
+    // something is to be written.
+    open(&error);
+    int pauseMs = BatchIntervalMs;
+    steady_clock::time_point giveUpAt = steady_clock::time_point::max();
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        // While samples come, the writer wakes once a quarter second, or sooner when asked, and
+        // commits what came meanwhile; it sleeps until woken once a quarter second brought nothing.
+        if (m_idle)
+            m_wake.wait(lock, [this] { return m_quit || !m_queue.empty(); });
+        else if (!m_quit)
+            m_wake.wait_for(lock, milliseconds(pauseMs), [this] { return m_quit || m_soon; });
+        if (m_queue.empty()) {
+            if (m_quit)
+                break;
+            m_idle = true;
+            continue;
+        }
+        m_idle = false;
+        if (m_quit && giveUpAt == steady_clock::time_point::max())
+            giveUpAt = steady_clock::now() + milliseconds(FinalTryMs);
+        m_soon = false;
+        std::deque<Item> batch;
+        batch.swap(m_queue);
+        const qint64 through = m_queuedCount;
+        lock.unlock();
+        const bool written = write(batch, &error);
+        lock.lock();
+        if (written) {
+            QString runUuid;
+            qint64 seq = 0;
+            for (const Item &item : batch) {
+                if (const Sample *sample = std::get_if<Sample>(&item)) {
+                    --m_queuedSamples;
+                    runUuid = sample->runUuid;
+                    seq = sample->seq;
+                }
+            }
+            m_committedCount = through;
+            m_lastError.clear();
+            pauseMs = BatchIntervalMs;
+            lock.unlock();
+            m_done.notify_all();
+            Q_EMIT committed(runUuid, seq);
+            lock.lock();
+            continue;
+        }
+        // Kept, ahead of what came meanwhile, for the next try.
+        m_queue.insert(m_queue.begin(), std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.end()));
+        m_lastError = error;
+        ++m_failures;
+        pauseMs = std::min(pauseMs * 2, LongestRetryMs);
+        lock.unlock();
+        m_done.notify_all();
+        Q_EMIT writeFailed(error);
+        lock.lock();
+        if (m_quit) {
+            if (steady_clock::now() >= giveUpAt)
+                break;
+            m_wake.wait_for(lock, milliseconds(std::min(pauseMs, FinalTryMs / 4)));
+        }
+    }
+    lock.unlock();
+    close();
+}
+
+bool StoreWriter::open(QString *error)
+{
+    if (!QSqlDatabase::isDriverAvailable(Driver)) {
+        *error = QStringLiteral("Qt's SQLite driver is not installed (Debian: libqt6sql6-sqlite)");
+        return false;
+    }
+    const QString name = m_connection + QString::number(++m_opened);
+    bool opened = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(Driver, name);
+        db.setDatabaseName(m_path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
+        if (db.open()) {
+            QSqlQuery query(db);
+            // WAL with NORMAL sync: a commit is one append without an fsync, and what was committed
+            // survives the program being killed. SQLite folds the log back every thousand pages,
+            // inside a batch's commit on this thread.
+            // The run only appends, which needs the few pages along the tables' right edges: a
+            // small page cache keeps a long run's memory flat.
+            opened = run(query, QStringLiteral("PRAGMA journal_mode=WAL"), error)
+                && run(query, QStringLiteral("PRAGMA synchronous=NORMAL"), error)
+                && run(query, QStringLiteral("PRAGMA cache_size=-256"), error) && StoreSchema::migrate(db, error) >= 0;
+            if (opened) {
+                auto insert = std::make_unique<QSqlQuery>(db);
+                opened = insert->prepare(QStringLiteral("INSERT INTO samples (run_uuid, seq, elapsed_s, v, i, w, ah, "
+                                                        "wh, step) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+                if (opened)
+                    m_sampleInsert = std::move(insert);
+                else
+                    *error = insert->lastError().text();
+            }
+            struct stat file = {};
+            if (opened && ::stat(QFile::encodeName(m_path).constData(), &file) == 0) {
+                m_device = file.st_dev;
+                m_inode = file.st_ino;
+            }
+        } else {
+            *error = db.lastError().text();
+        }
+        if (!opened)
+            db.close();
+    }
+    if (!opened) {
+        QSqlDatabase::removeDatabase(name);
+        return false;
+    }
+    m_connectionName = name;
+    return true;
+}
+
+void StoreWriter::close()
+{
+    m_sampleInsert.reset();
+    if (m_connectionName.isEmpty())
+        return;
+    QSqlDatabase::database(m_connectionName, false).close();
+    QSqlDatabase::removeDatabase(std::exchange(m_connectionName, QString()));
+}
+
+bool StoreWriter::removedSinceOpen() const
+{
+    struct stat file = {};
+    return ::stat(QFile::encodeName(m_path).constData(), &file) != 0 || file.st_dev != m_device
+        || file.st_ino != m_inode;
+}
+
+// The removed file lives on while this connection holds it: the open run is copied out of it into
+// a file beside, the removed one let go (SQLite then removes its log), and the run copied into a
+// store made afresh.
+bool StoreWriter::makeAgain(QString *error)
+{
+    const QString rescuePath = m_path + QStringLiteral(".rescue");
+    QFile::remove(rescuePath);
+    bool copied = true;
+    if (!m_openRun.isEmpty()) {
+        QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+        query.prepare(QStringLiteral("ATTACH DATABASE ? AS rescue"));
+        query.addBindValue(rescuePath);
+        copied = query.exec();
+        for (const QString &table : RunTables) {
+            if (!copied)
+                break;
+            query.prepare(QStringLiteral("CREATE TABLE rescue.%1 AS SELECT * FROM main.%1 WHERE %2 = ?")
+                              .arg(table, runColumn(table)));
+            query.addBindValue(m_openRun);
+            copied = query.exec();
+        }
+        if (!copied)
+            *error = query.lastError().text();
+        query.exec(QStringLiteral("DETACH DATABASE rescue"));
+    }
+    close();
+    if (!copied || !open(error))
+        return false;
+    if (!m_openRun.isEmpty()) {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        QSqlQuery query(db);
+        query.prepare(QStringLiteral("ATTACH DATABASE ? AS rescue"));
+        query.addBindValue(rescuePath);
+        bool restored = query.exec() && db.transaction();
+        for (const QString &table : RunTables) {
+            if (restored)
+                restored = run(query, QStringLiteral("INSERT INTO main.%1 SELECT * FROM rescue.%1").arg(table), error);
+        }
+        restored = restored && db.commit();
+        if (!restored) {
+            if (error->isEmpty())
+                *error = query.lastError().text();
+            db.rollback();
+        }
+        query.exec(QStringLiteral("DETACH DATABASE rescue"));
+        if (!restored)
+            return false;
+    }
+    QFile::remove(rescuePath);
+    Q_EMIT madeAgain();
+    return true;
+}
+
+bool StoreWriter::write(const std::deque<Item> &batch, QString *error)
+{
+    error->clear();
+    if (m_connectionName.isEmpty() ? !open(error) : removedSinceOpen() && !makeAgain(error))
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    if (!db.transaction()) {
+        *error = db.lastError().text();
+        return false;
+    }
+    QString openRun = m_openRun;
+    for (const Item &item : batch) {
+        const bool done = std::visit([&](const auto &each) { return execute(each, error); }, item);
+        if (!done) {
+            db.rollback();
+            return false;
+        }
+        if (const Statement *statement = std::get_if<Statement>(&item)) {
+            if (!statement->startsRun.isEmpty())
+                openRun = statement->startsRun;
+            if (statement->endsRun)
+                openRun.clear();
+        }
+    }
+    if (!db.commit()) {
+        *error = db.lastError().text();
+        db.rollback();
+        return false;
+    }
+    m_openRun = openRun;
+    return true;
+}
+
+bool StoreWriter::execute(const Statement &statement, QString *error)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    if (!query.prepare(statement.sql)) {
+        *error = query.lastError().text();
+        return false;
+    }
+    for (const QVariant &value : statement.values)
+        query.addBindValue(value);
+    if (query.exec())
+        return true;
+    *error = query.lastError().text();
+    return false;
+}
+
+bool StoreWriter::execute(const Sample &sample, QString *error)
+{
+    QSqlQuery &insert = *m_sampleInsert;
+    int column = 0;
+    insert.bindValue(column++, sample.runUuid);
+    insert.bindValue(column++, sample.seq);
+    for (double value :
+        {sample.elapsedSeconds, sample.volts, sample.amps, sample.watts, sample.ampHours, sample.wattHours})
+        insert.bindValue(column++, value);
+    insert.bindValue(column, sample.step);
+    if (insert.exec())
+        return true;
+    *error = insert.lastError().text();
+    return false;
+}

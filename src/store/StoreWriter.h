@@ -1,0 +1,123 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariantList>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <sys/types.h>
+#include <thread>
+#include <variant>
+
+class QSqlQuery;
+
+// Writes the run store on a thread of its own: the sampling pass hands a sample over and goes on,
+// and the writer commits what came in batches, every quarter second and whenever it is asked to
+// (a step's end, the run's end). SQLite folds its log back into the file inside these commits, on
+// this thread, where no pass waits for it.
+//
+// A batch that cannot be written stays queued and is tried again, so a file held by another
+// writer for a moment, or a disk that fills and is freed, loses nothing. A file removed while the
+// program has it open is made again, with the open run copied over from the removed one.
+class StoreWriter : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int BatchIntervalMs = 250;
+    // How long a commit waits for another writer holding the file; the batch is tried again after.
+    static constexpr int BusyTimeoutMs = 200;
+    // Longest pause between two tries of a batch that failed.
+    static constexpr int LongestRetryMs = 2000;
+    // Samples held in memory while the file cannot be written: about 8 MB, three hours at 100 ms.
+    // Later ones are counted as lacking instead.
+    static constexpr qsizetype MaxQueuedSamples = 100000;
+
+    struct Sample
+    {
+        QString runUuid;
+        qint64 seq = 0;
+        double elapsedSeconds = 0, volts = 0, amps = 0, watts = 0, ampHours = 0, wattHours = 0;
+        int step = 0;
+    };
+
+    struct Statement
+    {
+        QString sql;
+        QVariantList values;
+        // The run this statement starts, or ends; a run started and not ended is copied over
+        // should its file be removed.
+        QString startsRun;
+        bool endsRun = false;
+    };
+
+    explicit StoreWriter(QString sqlitePath, QObject *parent = nullptr);
+    // Tries what is queued once more, for at most `FinalTryMs`, then stops the thread.
+    ~StoreWriter() override;
+    static constexpr int FinalTryMs = 1000;
+
+    QString path() const { return m_path; }
+
+    // Queued for the next batch. The run's first statement opens the run (`runUuid` from then on).
+    void add(Statement statement);
+    // False when the sample could not be queued (the queue is full): it is lacking from the store.
+    bool add(Sample sample);
+    // Commits what is queued now, without waiting for the quarter second.
+    void commitSoon();
+    // Waits, for at most `ms`, until everything queued before the call is committed (true), or a
+    // try to write it failed (false).
+    bool waitForCommit(int ms);
+    // Samples queued and not yet committed.
+    qsizetype queuedSamples() const;
+    // Why the last batch failed; "" when it was written.
+    QString lastError() const;
+
+Q_SIGNALS:
+    // From the writer's thread, after each batch: the highest sample number of `runUuid` in the
+    // file; ("", 0) for a batch of no sample.
+    void committed(const QString &runUuid, qint64 seq);
+    // A batch failed; it is tried again.
+    void writeFailed(const QString &reason);
+    // The file was removed while open and has been made again with the open run in it.
+    void madeAgain();
+
+private:
+    using Item = std::variant<Statement, Sample>;
+
+    void loop();
+    // Writes `batch` in one transaction; false leaves the file as it was.
+    bool write(const std::deque<Item> &batch, QString *error);
+    bool open(QString *error);
+    void close();
+    bool removedSinceOpen() const;
+    bool makeAgain(QString *error);
+    bool execute(const Statement &statement, QString *error);
+    bool execute(const Sample &sample, QString *error);
+
+    QString m_path;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_done;
+    std::deque<Item> m_queue;
+    qsizetype m_queuedSamples = 0;
+    // Items ever queued, and of them committed: a wait for a commit compares the two.
+    qint64 m_queuedCount = 0;
+    qint64 m_committedCount = 0;
+    bool m_soon = false;
+    QString m_lastError;
+    qint64 m_failures = 0;
+    // The writer sleeps until something is queued.
+    bool m_idle = true;
+    bool m_quit = false;
+    // Used on the writer's thread only. Each opening of the file is a connection of its own name.
+    const QString m_connection;
+    QString m_connectionName;
+    int m_opened = 0;
+    std::unique_ptr<QSqlQuery> m_sampleInsert;
+    dev_t m_device = 0;
+    ino_t m_inode = 0;
+    QString m_openRun;
+    std::thread m_thread;
+};
