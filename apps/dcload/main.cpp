@@ -6,6 +6,7 @@
 #include "ui/MainWindow.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -15,8 +16,9 @@ namespace {
 const char Usage[] = "usage: vornic-dcload [Qt options]\n"
                      "\n"
                      "The test program's window: compose a program of test steps, connect to the load,\n"
-                     "run it and watch it. Settings are kept in VORN.INI beside the program, or in the\n"
-                     "user's data folder where that folder cannot be written; runs in runs.sqlite beside it.\n"
+                     "run it and watch it. Settings are kept in VORN.INI beside the program, or, where that\n"
+                     "folder cannot be written or the program is installed, in ~/.local/share/vornic, which\n"
+                     "vornic-run and vornic-runs share; runs in runs.sqlite beside it.\n"
                      "\n"
                      "  --help       this text\n"
                      "  --version    the program's version\n"
@@ -50,5 +52,7 @@ int main(int argc, char *argv[])
     QObject::connect(&interrupts, &InterruptWatcher::interrupted, &window, &MainWindow::endBySignal);
     window.form()->Form_Load();
     window.show();
+    if (const QString moved = ProgramFolder::movedNote(); !moved.isEmpty())
+        QMessageBox::information(&window, window.windowTitle(), moved.left(1).toUpper() + moved.mid(1) + u'.');
     return QApplication::exec();
 }

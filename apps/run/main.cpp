@@ -1,7 +1,9 @@
+#include "Console.h"
 #include "IdentifyMode.h"
 #include "ProgramMode.h"
 #include "QueryMode.h"
 #include "RunnerOptions.h"
+#include "settings/ProgramFolder.h"
 
 #include <QCoreApplication>
 #include <csignal>
@@ -29,6 +31,10 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "vornic-run: %s\n%s", qPrintable(error), qPrintable(RunnerOptions::usage()));
         return 2;
     }
+    // The folder is chosen, and an earlier version's folder taken over, before any mode reads it.
+    ProgramFolder::path();
+    if (const QString moved = ProgramFolder::movedNote(); !moved.isEmpty())
+        Console::printLine(stderr, QStringLiteral("vornic-run: ") + moved);
     switch (options->mode) {
     case RunnerOptions::Mode::Query:
         return runQuery(*options);

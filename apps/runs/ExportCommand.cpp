@@ -4,9 +4,6 @@
 #include "RunsOptions.h"
 #include "store/RunExport.h"
 
-#include <QFile>
-#include <cstdio>
-
 int RunsCommands::exportRun(const RunsOptions &options)
 {
     const QString csv = QStringLiteral("--csv"), json = QStringLiteral("--json");
@@ -22,17 +19,6 @@ int RunsCommands::exportRun(const RunsOptions &options)
         return RunsConsole::fail(error);
     const bool asCsv = words.has(csv);
     const QString path = words.value(asCsv ? csv : json);
-    if (path == u"-") {
-        QFile out;
-        if (!out.open(stdout, QIODevice::WriteOnly))
-            return RunsConsole::fail(QStringLiteral("standard output: %1").arg(out.errorString()));
-        error = asCsv ? RunExport::writeCsv(*archive, *run, out) : RunExport::writeJson(*archive, *run, out);
-        if (error.isEmpty() && !out.flush())
-            error = out.errorString();
-        if (!error.isEmpty())
-            return RunsConsole::fail(QStringLiteral("standard output: %1").arg(error));
-        return RunsConsole::Done;
-    }
     error = asCsv ? RunExport::writeCsv(*archive, *run, path) : RunExport::writeJson(*archive, *run, path);
     return error.isEmpty() ? RunsConsole::Done : RunsConsole::fail(error);
 }

@@ -11,7 +11,10 @@ int RunsCommands::forward(const RunsOptions &options)
         return RunsConsole::misuse(QStringLiteral("forward takes no arguments"));
     if (options.server)
         return RunsConsole::misuse(QStringLiteral("forward sends a bench's store to the server: leave out --server"));
-    const StoreServer lab = StoreServer::fromIni(options.settingsPath);
+    QString problem;
+    const StoreServer lab = StoreServer::fromIni(options.settingsPath, &problem);
+    if (!problem.isEmpty())
+        return RunsConsole::fail(problem);
     if (!lab.isSet())
         return RunsConsole::fail(
             QStringLiteral("%1 names no server: its [Store] section has no Host").arg(options.settingsPath));

@@ -10,9 +10,11 @@ void print(const QString &text)
     std::fflush(stdout);
 }
 
+void note(const QString &text) { std::fprintf(stderr, "vornic-runs: %s\n", text.toUtf8().constData()); }
+
 int fail(const QString &reason)
 {
-    std::fprintf(stderr, "vornic-runs: %s\n", reason.toUtf8().constData());
+    note(reason);
     return Failed;
 }
 

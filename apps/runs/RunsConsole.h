@@ -11,6 +11,8 @@ constexpr int Failed = 1;
 constexpr int UsageError = 2;
 
 void print(const QString &text);
+// Something the user should know, on standard error as "vornic-runs: ...".
+void note(const QString &text);
 // The reason on standard error; Failed.
 int fail(const QString &reason);
 // The reason and a pointer to --help on standard error; UsageError.

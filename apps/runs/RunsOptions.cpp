@@ -1,5 +1,6 @@
 #include "RunsOptions.h"
 
+#include "settings/Settings.h"
 #include "store/RunStore.h"
 #include "store/StoreServer.h"
 
@@ -50,9 +51,15 @@ std::optional<RunsOptions> RunsOptions::parse(const QStringList &arguments, QStr
         return fail(QStringLiteral("no command given"));
     options.command = arguments.at(i);
     options.arguments = arguments.mid(i + 1);
-    if (!storeGiven)
-        options.storePath = QDir(QFileInfo(options.settingsPath).absolutePath()).filePath(RunStore::FileName);
     return options;
+}
+
+void RunsOptions::settle()
+{
+    if (settingsPath.isEmpty())
+        settingsPath = defaultIniPath();
+    if (storePath.isEmpty())
+        storePath = QDir(QFileInfo(settingsPath).absolutePath()).filePath(RunStore::FileName);
 }
 
 QString RunsOptions::usage()
@@ -72,7 +79,8 @@ QString RunsOptions::usage()
         "\n"
         "A UUID may be shortened to any start of it that names one run.\n"
         "\n"
-        "  --settings VORN.INI       the settings file (VORN.INI in the working folder unless given)\n"
+        "  --settings VORN.INI       the settings file (unless given, VORN.INI where the window and vornic-run\n"
+        "                            keep it: ~/.local/share/vornic for installed programs)\n"
         "  --store FILE.sqlite       the store to read (runs.sqlite beside the settings file unless given)\n"
         "  --server                  the lab's server, from the settings file's [Store] section\n"
         "  --help                    this text\n"
@@ -85,7 +93,9 @@ std::optional<RunArchive> RunsOptions::openArchive(QString *error) const
 {
     std::optional<RunArchive> archive;
     if (server) {
-        const StoreServer lab = StoreServer::fromIni(settingsPath);
+        const StoreServer lab = StoreServer::fromIni(settingsPath, error);
+        if (!error->isEmpty())
+            return std::nullopt;
         if (!lab.isSet()) {
             *error = QStringLiteral("%1 names no server: its [Store] section has no Host").arg(settingsPath);
             return std::nullopt;

@@ -10,8 +10,8 @@
 //   vornic-runs [--settings VORN.INI] [--store FILE.sqlite | --server] COMMAND ARGUMENTS...
 struct RunsOptions
 {
-    // VORN.INI in the working folder unless given.
-    QString settingsPath = QStringLiteral("VORN.INI");
+    // VORN.INI in the folder the window and vornic-run keep it in (ProgramFolder) unless given.
+    QString settingsPath;
     // runs.sqlite beside the settings file unless given.
     QString storePath;
     // The lab's server from the settings' [Store] section instead of a file.
@@ -24,6 +24,9 @@ struct RunsOptions
     // Nothing, with the reason in `error`, for a command line that does not fit.
     static std::optional<RunsOptions> parse(const QStringList &arguments, QString *error);
     static QString usage();
+    // The settings file and the store the command line left out, in their folders; once the
+    // application is there, as the program's folder depends on it.
+    void settle();
 
     // The store these options name, opened; nothing, with the reason in `error`, if it cannot be.
     std::optional<RunArchive> openArchive(QString *error) const;

@@ -1,6 +1,7 @@
 #include "RunsCommands.h"
 #include "RunsConsole.h"
 #include "RunsOptions.h"
+#include "settings/ProgramFolder.h"
 
 #include <QGuiApplication>
 #include <memory>
@@ -59,5 +60,9 @@ int main(int argc, char *argv[])
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
-    return command->run(*options);
+    RunsOptions settled = *options;
+    settled.settle();
+    if (const QString moved = ProgramFolder::movedNote(); !moved.isEmpty())
+        RunsConsole::note(moved);
+    return command->run(settled);
 }

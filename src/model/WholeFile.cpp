@@ -1,19 +1,17 @@
 #include "model/WholeFile.h"
 
-#include <QSaveFile>
+#include <QIODevice>
 
 namespace WholeFile {
 
-std::optional<QString> replace(const QString &path, const QByteArray &bytes)
+std::optional<QString> replace(const QString &path, const QByteArray &bytes, OutputFile::Dash dash)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    OutputFile file(path, dash);
+    if (!file.open())
         return file.errorString();
-    // QSaveFile commits a file whose buffered bytes could not all be written, so the buffer is
-    // emptied and checked before the rename.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    if (file.device().write(bytes) != bytes.size()) {
+        const QString reason = file.device().errorString();
+        file.cancel();
         return reason;
     }
     if (!file.commit())

@@ -40,7 +40,7 @@ QString RunReport::write(const RunArchive &archive, const StoredRun &run, const 
     ReportLayout(pages, run, history).draw();
     painter.end();
 
-    if (const std::optional<QString> failed = WholeFile::replace(pdfPath, pdf.data()))
+    if (const std::optional<QString> failed = WholeFile::replace(pdfPath, pdf.data(), OutputFile::Dash::StandardOutput))
         return QStringLiteral("%1: %2").arg(pdfPath, *failed);
     return QString();
 }

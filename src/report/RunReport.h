@@ -10,6 +10,7 @@ struct StoredRun;
 class RunReport
 {
 public:
-    // An empty text on success, else the path and the reason.
+    // Written to `pdfPath` as OutputFile writes it ("-": standard output). An empty text on success,
+    // else the path and the reason.
     static QString write(const RunArchive &archive, const StoredRun &run, const QString &pdfPath);
 };

@@ -1,9 +1,10 @@
 #include "results/LogExport.h"
 
+#include "model/WholeFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace LogExport {
 
@@ -18,11 +19,8 @@ QString copyLog(const QString &logPath, const QString &targetPath)
     if (!source.open(QIODevice::ReadOnly))
         return QStringLiteral("%1: %2").arg(logPath, source.errorString());
     const QByteArray bytes = source.readAll();
-    QSaveFile target(targetPath);
-    if (!target.open(QIODevice::WriteOnly))
-        return QStringLiteral("%1: %2").arg(targetPath, target.errorString());
-    if (target.write(bytes) != bytes.size() || !target.commit())
-        return QStringLiteral("%1: %2").arg(targetPath, target.errorString());
+    if (const std::optional<QString> failed = WholeFile::replace(targetPath, bytes))
+        return QStringLiteral("%1: %2").arg(targetPath, *failed);
     return {};
 }
 

@@ -215,7 +215,7 @@ QString RunSummary::toText() const
 
 QString RunSummary::writeJson(const QString &path) const
 {
-    const std::optional<QString> failed
-        = WholeFile::replace(path, QJsonDocument(toJson()).toJson(QJsonDocument::Indented));
+    const std::optional<QString> failed = WholeFile::replace(
+        path, QJsonDocument(toJson()).toJson(QJsonDocument::Indented), OutputFile::Dash::StandardOutput);
     return failed ? QStringLiteral("%1: %2").arg(path, *failed) : QString();
 }

@@ -54,7 +54,8 @@ public:
     // The table of toText() for any steps, such as a stored run's; and one step as toJson() has it.
     static QString stepsText(const QList<Step> &steps);
     static QJsonObject stepJson(const Step &step);
-    // Writes toJson() whole or not at all; an empty text on success, else the path and the reason.
+    // Writes toJson() to `path` as OutputFile writes it ("-": standard output), a regular file whole
+    // or not at all; an empty text on success, else the path and the reason.
     QString writeJson(const QString &path) const;
 
 Q_SIGNALS:

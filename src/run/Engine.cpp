@@ -27,7 +27,7 @@ Engine::Engine(Clock &clock, const QString &iniPath, QObject *parent)
     // every row the log holds, and the log lacks at most the store's last quarter second.
     m_run.holdRowsUntilKept([this] { m_store.waitForSamples(RunStore::RunEndWaitMs); });
     connect(&m_store, &RunStore::samplesKept, &m_run, &RunController::samplesKept);
-    const StoreServer server = StoreServer::fromIni(m_iniPath);
+    const StoreServer server = StoreServer::fromIni(m_iniPath, &m_serverProblem);
     if (server.isSet()) {
         m_forwarder = std::make_unique<RunForwarder>(m_store.path(), server);
         // After the store's own listener: the run's end is in the file when the round reads it.
@@ -65,6 +65,11 @@ bool Engine::startRun(const QString &programFile, bool *settingsSaved)
         m_settings.MeasureAh == 1, m_settings.MeasureWh == 1};
     if (!m_run.RunCommand_Click(options))
         return false;
+    // Every run says it, as long as the file keeps the wrong port: each one waits unforwarded.
+    if (!m_serverProblem.isEmpty()) {
+        m_trace.TraceLine(m_serverProblem);
+        Q_EMIT notice(m_serverProblem);
+    }
     if (NumberText::lenient(held) != NumberText::lenient(asGiven)) {
         const QString text
             = QStringLiteral("The sampling interval \"%1\" is outside %2..%3 ms: the run samples every %4 ms.")

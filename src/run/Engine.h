@@ -43,7 +43,7 @@ public:
     // Every run kept in "runs.sqlite" beside the settings file; its problem() never stops a run.
     RunStore &runStore() { return m_store; }
     // Sends the store's runs on to the lab's server named in the settings' [Store] section; null
-    // when none is named.
+    // when none is named, or its port is wrong (each run then says so in a notice).
     RunForwarder *forwarder() { return m_forwarder.get(); }
     QString iniPath() const { return m_iniPath; }
 
@@ -76,4 +76,6 @@ private:
     // After the run controller, whose CSV writer hears each row first.
     RunStore m_store;
     std::unique_ptr<RunForwarder> m_forwarder;
+    // Why the [Store] section's server is not used; empty when it is, or when none is named.
+    QString m_serverProblem;
 };

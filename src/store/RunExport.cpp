@@ -1,6 +1,7 @@
 #include "store/RunExport.h"
 
 #include "model/LosslessText.h"
+#include "model/OutputFile.h"
 #include "store/RunArchive.h"
 
 #include <QHash>
@@ -8,7 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <cmath>
 
 namespace {
@@ -80,16 +80,11 @@ using Writer = QString (*)(const RunArchive &, const StoredRun &, QIODevice &);
 
 QString writeWhole(const RunArchive &archive, const StoredRun &run, const QString &path, Writer writer)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    OutputFile file(path, OutputFile::Dash::StandardOutput);
+    if (!file.open())
         return QStringLiteral("%1: %2").arg(path, file.errorString());
-    QString reason = writer(archive, run, file);
-    // QSaveFile commits a file whose buffered bytes could not all be written, so the buffer is
-    // emptied and checked before the rename.
-    if (reason.isEmpty() && !file.flush())
-        reason = file.errorString();
-    if (!reason.isEmpty()) {
-        file.cancelWriting();
+    if (const QString reason = writer(archive, run, file.device()); !reason.isEmpty()) {
+        file.cancel();
         return QStringLiteral("%1: %2").arg(path, reason);
     }
     if (!file.commit())

@@ -7,13 +7,14 @@ class RunArchive;
 struct StoredRun;
 
 // A stored run written out for other programs: its samples as CSV like the run's own log, or the
-// whole run as JSON. Samples are streamed from the store, never held whole, and each file is
-// written whole or not at all.
+// whole run as JSON. Samples are streamed from the store, never held whole, and each regular file
+// is written whole or not at all.
 class RunExport
 {
 public:
-    // "No.,TotalTime(s),Step,Function,V,I,W,AH,WH" and one row per sample, lines ended by CR LF.
-    // An empty text on success, else the path and the reason.
+    // "No.,TotalTime(s),Step,Function,V,I,W,AH,WH" and one row per sample, lines ended by CR LF,
+    // to `path` as OutputFile writes it ("-": standard output). An empty text on success, else the
+    // path and the reason.
     static QString writeCsv(const RunArchive &archive, const StoredRun &run, const QString &path);
     // The run's fields, its steps (with RunSummary::toJson's keys) and "samples": [[seq, elapsed,
     // v, i, w, ah, wh, step], ...]. An empty text on success, else the path and the reason.

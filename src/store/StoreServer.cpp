@@ -14,14 +14,25 @@ QString storeKey(const QString &iniPath, const char *key)
 
 } // namespace
 
-StoreServer StoreServer::fromIni(const QString &iniPath)
+StoreServer StoreServer::fromIni(const QString &iniPath, QString *problem)
 {
     StoreServer server;
+    problem->clear();
     server.host = storeKey(iniPath, "Host");
-    bool ok = false;
-    const int port = storeKey(iniPath, "Port").toInt(&ok);
-    if (ok && port > 0 && port < 65536)
-        server.port = port;
+    if (const QString portText = storeKey(iniPath, "Port"); !portText.isEmpty()) {
+        bool ok = false;
+        const int port = portText.toInt(&ok);
+        if (ok && port > 0 && port < 65536) {
+            server.port = port;
+        } else if (server.isSet()) {
+            // Connecting to the default port instead would reach another server, or none, and say
+            // nothing of the typing error.
+            *problem = QStringLiteral("%1: [Store] Port=%2 is not a port number (1 to 65535); the lab server is not "
+                                      "used")
+                           .arg(iniPath, portText);
+            server.host.clear();
+        }
+    }
     server.database = storeKey(iniPath, "Database");
     server.user = storeKey(iniPath, "User");
     server.sslMode = storeKey(iniPath, "SslMode");

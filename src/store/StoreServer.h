@@ -19,7 +19,10 @@ struct StoreServer
     // Seconds a connection attempt may take before the server counts as unreachable.
     int connectTimeoutSeconds = 5;
 
-    static StoreServer fromIni(const QString &iniPath);
+    // The server the file names. A Port that is not a whole number from 1 to 65535 names no server
+    // to use: the section's Host is dropped and `problem` says which key is wrong, for the caller to
+    // report. An absent or empty Port is 5432.
+    static StoreServer fromIni(const QString &iniPath, QString *problem);
     bool isSet() const { return !host.isEmpty(); }
     // "user@host:port/database", for messages.
     QString describe() const;

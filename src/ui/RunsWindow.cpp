@@ -4,11 +4,11 @@
 #include "store/RunExport.h"
 #include "store/RunStore.h"
 #include "store/StoreServer.h"
+#include "store/StoredRunText.h"
 #include "ui/DateBoundEdit.h"
 #include "ui/RunArchiveThread.h"
 #include "ui/RunChart.h"
 #include "ui/RunResultDelegate.h"
-#include "store/StoredRunText.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -57,7 +57,7 @@ RunsWindow::RunsWindow(const QString &iniPath, QWidget *parent)
     resize(size);
     m_sources.push_back({QStringLiteral("This bench (%1)").arg(RunStore::FileName),
         [file = m_storeFile] { return RunArchive::local(file); }, nullptr, nullptr});
-    if (const StoreServer server = StoreServer::fromIni(iniPath); server.isSet())
+    if (const StoreServer server = StoreServer::fromIni(iniPath, &m_serverProblem); server.isSet())
         m_sources.push_back({QStringLiteral("Lab server (%1)").arg(server.describe()),
             [server] { return RunArchive::server(server); }, nullptr, nullptr});
 
@@ -281,10 +281,13 @@ void RunsWindow::onListed(quint64 ticket, const QList<StoredRun> &runs, const QS
         m_loadTicket = 0;
         clearRun();
     }
+    const QString count = runs.size() == 1 ? QStringLiteral("1 run") : QStringLiteral("%1 runs").arg(runs.size());
     if (!error.isEmpty())
         setStatus(error, true);
+    else if (!m_serverProblem.isEmpty())
+        setStatus(count + QStringLiteral(". ") + m_serverProblem, true);
     else
-        setStatus(runs.size() == 1 ? QStringLiteral("1 run") : QStringLiteral("%1 runs").arg(runs.size()), false);
+        setStatus(count, false);
     Q_EMIT listShown();
 }
 

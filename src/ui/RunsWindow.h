@@ -89,6 +89,8 @@ private:
     void setStatus(const QString &text, bool trouble);
 
     std::vector<Source> m_sources;
+    // Why the settings' lab server is not among the sources; said with every list.
+    QString m_serverProblem;
     QString m_storeFile;
     // Where the next export or report is proposed: the settings' folder, then the last one chosen.
     QString m_saveFolder;

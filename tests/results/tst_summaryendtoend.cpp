@@ -1,3 +1,4 @@
+#include "OutputTarget.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
 
@@ -7,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <optional>
 
 namespace {
 
@@ -90,6 +92,51 @@ private Q_SLOTS:
                 QVERIFY2(trip >= 3 && trip <= 10, qPrintable(step["value"].toString()));
         }
         QCOMPARE(seen, ends);
+    }
+
+    // A summary asked for on standard output ("-"), into a FIFO or into the null device is written
+    // there as it is: the FIFO and the device node stay what they were.
+    void summaryIntoWhatIsNoFile_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("standard output") << -1;
+        QTest::newRow("FIFO") << int(OutputTarget::Fifo);
+        QTest::newRow("null device") << int(OutputTarget::NullDevice);
+    }
+    void summaryIntoWhatIsNoFile()
+    {
+        QFETCH(int, kind);
+        QTemporaryDir dir;
+        std::optional<OutputTarget> target;
+        if (kind >= 0) {
+            target.emplace(OutputTarget::Kind(kind), QDir(dir.path()));
+            if (target->path().isEmpty())
+                QSKIP("no device node can be made here");
+        }
+        SimProcess sim({"--tcp", "0", "--source", "supply", "--speed", "10"});
+        QVERIFY(sim.waitForAnnouncements(1));
+        const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
+        TestFiles::writeBytes(ini, TestFiles::lanLoadSettings(sim.port(QStringLiteral("load"))));
+        const QString program = dir.filePath(QStringLiteral("one.TSF"));
+        TestFiles::writeBytes(program, TestFiles::crlfLines(QList<QByteArray>{"header"} + Steps.mid(0, 1)));
+
+        QProcess runner;
+        runner.start(TestFiles::binary("vornic-run"),
+            {"--settings", ini, "--log", dir.filePath(QStringLiteral("run.CSV")), "--summary",
+                target ? target->path() : QStringLiteral("-"), program});
+        QTRY_VERIFY_WITH_TIMEOUT((!target || target->drain()) && runner.state() == QProcess::NotRunning, 60000);
+        const QByteArray errors = runner.readAllStandardError();
+        QVERIFY2(runner.exitCode() == 0, errors.constData());
+        if (target && kind == OutputTarget::NullDevice) {
+            QVERIFY(target->isAsMade());
+            return;
+        }
+        if (target) {
+            target->drain();
+            QVERIFY(target->isAsMade());
+        }
+        const QByteArray json = target ? target->bytes() : runner.readAllStandardOutput();
+        QCOMPARE(QJsonDocument::fromJson(json).object()["result"].toString(), QStringLiteral("PASS"));
     }
 };
 

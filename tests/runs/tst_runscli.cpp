@@ -1,3 +1,4 @@
+#include "OutputTarget.h"
 #include "StoreFixture.h"
 #include "TestFiles.h"
 
@@ -91,6 +92,7 @@ private Q_SLOTS:
         row("export: folder missing", {"export", "0bad0001", "--csv", "%D/no/run.csv"}, 1,
             "^vornic-runs: [^\\n]*/no/run\\.csv: ");
         row("report", {"report", "0bad0001", "%D/run.pdf"}, 0, "^$", "run.pdf", "%PDF-");
+        row("report to standard output", {"report", "0bad0001", "-"}, 0, "^%PDF-");
         row("report: folder missing", {"report", "0bad0001", "%D/no/run.pdf"}, 1,
             "^vornic-runs: [^\\n]*/no/run\\.pdf: ");
         row("unknown command", {"frob"}, 2, "^vornic-runs: unknown command \"frob\"");
@@ -124,6 +126,170 @@ private Q_SLOTS:
         QVERIFY2(QRegularExpression(said).match(text).hasMatch(), qPrintable(text));
         if (!file.isEmpty())
             QVERIFY(TestFiles::readBytes(m_dir.filePath(file)).startsWith(fileStart));
+    }
+
+    // vornic-runs installed, without --settings, reads the folder the window and vornic-run keep
+    // their files in: "vornic" in XDG_DATA_HOME. Where that is not there yet, the folder an earlier
+    // version of the window, or else of vornic-run, kept is moved to it, and that is said once.
+    // Each folder named in "stores" holds VORN.INI and runs.sqlite, each in "settingsOnly" VORN.INI.
+    void installedProgramsShareOneFolder_data()
+    {
+        QTest::addColumn<QStringList>("stores");
+        QTest::addColumn<QStringList>("settingsOnly");
+        QTest::addColumn<int>("exitCode");
+        // Said on standard error by the first command only; empty: nothing moved.
+        QTest::addColumn<QString>("note");
+        QTest::addColumn<QStringList>("after");
+        const QString moved = QStringLiteral("^vornic-runs: the settings and runs of %D/%1 are now in %D/vornic, the "
+                                             "folder all Vornic programs share");
+        QTest::newRow("the shared folder")
+            << QStringList{"vornic"} << QStringList{} << 0 << QString() << QStringList{"vornic"};
+        QTest::newRow("the window's earlier folder") << QStringList{"vornic-dcload"} << QStringList{} << 0
+                                                     << moved.arg("vornic-dcload") + "\\n$" << QStringList{"vornic"};
+        QTest::newRow("vornic-run's earlier folder") << QStringList{"vornic-run"} << QStringList{} << 0
+                                                     << moved.arg("vornic-run") + "\\n$" << QStringList{"vornic"};
+        QTest::newRow("both earlier folders: the window's moves") << QStringList{"vornic-dcload", "vornic-run"}
+                                                                  << QStringList{} << 0
+                                                                  << moved.arg("vornic-dcload")
+                + "; %D/vornic-run stays where it is \\(vornic-runs --settings %D/vornic-run/VORN\\.INI reads its "
+                  "runs\\)\\n$" << QStringList{"vornic", "vornic-run"};
+        QTest::newRow("an earlier folder with settings only")
+            << QStringList{} << QStringList{"vornic-run"} << 1 << moved.arg("vornic-run") << QStringList{"vornic"};
+        QTest::newRow("the shared folder there already") << QStringList{"vornic-dcload"} << QStringList{"vornic"} << 1
+                                                         << QString() << QStringList{"vornic", "vornic-dcload"};
+        QTest::newRow("nothing yet") << QStringList{} << QStringList{} << 1 << QString() << QStringList{"vornic"};
+    }
+    void installedProgramsShareOneFolder()
+    {
+        QFETCH(QStringList, stores);
+        QFETCH(QStringList, settingsOnly);
+        QFETCH(int, exitCode);
+        QFETCH(QString, note);
+        QFETCH(QStringList, after);
+        QTemporaryDir root;
+        QVERIFY(QDir(root.path()).mkpath(QStringLiteral("usr/bin"))
+            && QDir(root.path()).mkpath(QStringLiteral("usr/share/vornic")));
+        const QString program = root.filePath(QStringLiteral("usr/bin/vornic-runs"));
+        QVERIFY(QFile::copy(TestFiles::binary("vornic-runs"), program));
+        const QDir dataHome(root.filePath(QStringLiteral("data")));
+        for (const QString &folder : stores + settingsOnly) {
+            QVERIFY(dataHome.mkpath(folder));
+            TestFiles::writeBytes(
+                dataHome.filePath(folder + QStringLiteral("/VORN.INI")), "[System]\r\nMeasureTime=100\r\n");
+        }
+        for (const QString &folder : stores)
+            QVERIFY(QFile::copy(m_dir.filePath(QStringLiteral("runs.sqlite")),
+                dataHome.filePath(folder + QStringLiteral("/runs.sqlite"))));
+        note.replace(QStringLiteral("%D"), QRegularExpression::escape(dataHome.path()));
+
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome.path());
+        process.setProcessEnvironment(environment);
+        for (const bool first : {true, false}) {
+            process.start(program, {QStringLiteral("list"), QStringLiteral("--result"), QStringLiteral("PASS")});
+            QVERIFY(process.waitForFinished(60000));
+            const QString out = QString::fromUtf8(process.readAllStandardOutput());
+            const QString err = QString::fromUtf8(process.readAllStandardError());
+            QVERIFY2(process.exitCode() == exitCode, qPrintable(out + err));
+            if (exitCode == 0)
+                QVERIFY2(out.contains(QStringLiteral("0bad0002")), qPrintable(out));
+            else
+                QVERIFY2(err.contains(dataHome.filePath(QStringLiteral("vornic/runs.sqlite: no run has been stored"))),
+                    qPrintable(err));
+            if (first && !note.isEmpty())
+                QVERIFY2(QRegularExpression(note, QRegularExpression::MultilineOption).match(err).hasMatch(),
+                    qPrintable(err));
+            else
+                QVERIFY2(!err.contains(QStringLiteral("are now in")), qPrintable(err));
+        }
+        QCOMPARE(dataHome.entryList(QDir::Dirs | QDir::NoDotAndDotDot), after);
+    }
+
+    // The [Store] section's Port: one that is no port number is named, never taken for 5432. The
+    // server is one nobody runs, so a port that is used shows in the reason it cannot be reached.
+    void storePort_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("said");
+        const QString wrong
+            = QStringLiteral("^vornic-runs: [^\\n]*/port\\.INI: \\[Store\\] Port=%1 is not a port number");
+        const QString used = QStringLiteral("^vornic-runs: [^\\n]*nobody@127\\.0\\.0\\.1:%1/nowhere");
+        QTest::newRow("0") << "0"
+                           << "list" << wrong.arg("0");
+        QTest::newRow("99999") << "99999"
+                               << "list" << wrong.arg("99999");
+        QTest::newRow("letters") << "abc"
+                                 << "list" << wrong.arg("abc");
+        QTest::newRow("negative") << "-5"
+                                  << "list" << wrong.arg("-5");
+        QTest::newRow("forward: negative") << "-5"
+                                           << "forward" << wrong.arg("-5");
+        QTest::newRow("empty: the default") << ""
+                                            << "list" << used.arg("5432");
+        QTest::newRow("5433") << "5433"
+                              << "list" << used.arg("5433");
+        QTest::newRow("forward: 5433") << "5433"
+                                       << "forward" << used.arg("5433");
+    }
+    void storePort()
+    {
+        QFETCH(QString, port);
+        QFETCH(QString, command);
+        QFETCH(QString, said);
+        const QString ini = m_dir.filePath(QStringLiteral("port.INI"));
+        TestFiles::writeBytes(ini,
+            TestFiles::crlfLines(
+                {"[Store]", "Host=127.0.0.1", "Port=" + port.toLatin1(), "User=nobody", "Database=nowhere"}));
+        QStringList arguments{QStringLiteral("--settings"), ini};
+        if (command == u"list")
+            arguments.append(QStringLiteral("--server"));
+        QProcess process;
+        process.start(TestFiles::binary("vornic-runs"), arguments << command);
+        QVERIFY(process.waitForFinished(60000));
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(process.exitCode() == 1, qPrintable(err));
+        QVERIFY2(QRegularExpression(said, QRegularExpression::MultilineOption).match(err).hasMatch(), qPrintable(err));
+    }
+
+    // "%T" stands for the FIFO or the device node. Each is written as it is and stays what it was:
+    // a file renamed over it would take its place, and for root that includes /dev/null.
+    void writesIntoWhatIsNoFile_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QByteArray>("start");
+        const QStringList settings{QStringLiteral("--settings"), QStringLiteral("%D/VORN.INI")};
+        const auto row
+            = [&](const char *name, const QStringList &words, OutputTarget::Kind kind, const QByteArray &start) {
+                  QTest::newRow(name) << settings + words << int(kind) << start;
+              };
+        row("export csv to a FIFO", {"export", "0bad0001", "--csv", "%T"}, OutputTarget::Fifo,
+            "No.,TotalTime(s),Step,Function,V,I,W,AH,WH\r\n1,0.100,1,Discharge,");
+        row("export json to a FIFO", {"export", "0bad0002", "--json", "%T"}, OutputTarget::Fifo, "{\n");
+        row("report to a FIFO", {"report", "0bad0001", "%T"}, OutputTarget::Fifo, "%PDF-");
+        row("export csv to the null device", {"export", "0bad0001", "--csv", "%T"}, OutputTarget::NullDevice, "");
+        row("report to the null device", {"report", "0bad0001", "%T"}, OutputTarget::NullDevice, "");
+    }
+    void writesIntoWhatIsNoFile()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, kind);
+        QFETCH(QByteArray, start);
+        QTemporaryDir dir;
+        OutputTarget target(OutputTarget::Kind(kind), QDir(dir.path()));
+        if (target.path().isEmpty())
+            QSKIP("no device node can be made here");
+        arguments.replaceInStrings(QStringLiteral("%D"), m_dir.path());
+        arguments.replaceInStrings(QStringLiteral("%T"), target.path());
+        QProcess process;
+        process.start(TestFiles::binary("vornic-runs"), arguments);
+        QTRY_VERIFY_WITH_TIMEOUT(target.drain() && process.state() == QProcess::NotRunning, 60000);
+        target.drain();
+        QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+        QVERIFY(target.isAsMade());
+        QVERIFY2(target.bytes().startsWith(start), target.bytes().left(200).constData());
     }
 
 private:

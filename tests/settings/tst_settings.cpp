@@ -412,7 +412,9 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         QCOMPARE(ProgramFolder::choose(dir.path()), QDir::cleanPath(dir.path()));
-        const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        // One folder for the three programs, whatever the program's name.
+        const QString data
+            = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/vornic");
         QCOMPARE(ProgramFolder::choose(dir.filePath(QStringLiteral("missing"))), data);
         // Installed as the package installs it: never beside the program, even where that is writable.
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("usr/bin"))

@@ -153,6 +153,27 @@ private Q_SLOTS:
         QVERIFY2(rows > 20 && stored.first().section(u'|', 2, 2).toInt() == rows, qPrintable(stored.first()));
     }
 
+    // A [Store] Port that is no port number does not stop a bench run: it runs and is stored as
+    // without a server, and the runner names the key.
+    void aStationWithAWrongPortRunsUnforwarded()
+    {
+        Station station;
+        prepare(station, "[Store]\r\nHost=127.0.0.1\r\nPort=99999\r\n", 1);
+        QVERIFY(station.runner.waitForFinished(60000));
+        const QByteArray errors = station.runner.readAllStandardError();
+        QVERIFY2(station.runner.exitCode() == 0, errors.constData());
+        QVERIFY2(errors.contains("VORN.INI: [Store] Port=99999 is not a port number (1 to 65535)")
+                && !errors.contains("this run waits in"),
+            errors.constData());
+        const QStringList stored = runsIn(QStringLiteral("local"), [&] {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("local"));
+            db.setDatabaseName(station.store());
+            return db;
+        });
+        QCOMPARE(stored.size(), 1);
+        QCOMPARE(stored.first().section(u'|', 1, 1), QStringLiteral("PASS"));
+    }
+
 private:
     StoreServer server() const
     {
