@@ -2,9 +2,12 @@
 #include "SimProcess.h"
 #include "TcpRelay.h"
 #include "TestFiles.h"
+#include "store/StoreSchema.h"
 #include "store/StoreServer.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -73,6 +76,13 @@ private Q_SLOTS:
         m_server.port = m_cluster.port();
         m_server.database = PgCluster::Database;
         m_server.user = PgCluster::User;
+        // The tables are there before the stations, so that a lock can be taken on them.
+        {
+            QSqlDatabase db = m_server.addConnection(QStringLiteral("setup"));
+            QString error;
+            QVERIFY2(db.open() && StoreSchema::migrate(db, &error) >= 0, qPrintable(error + db.lastError().text()));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("setup"));
     }
 
     // "frozen": the path to the server passes nothing any more, its sockets open. "locked":
@@ -93,6 +103,17 @@ private Q_SLOTS:
         TcpRelay relay(m_cluster.port());
         QVERIFY(relay.port() != 0);
         QTemporaryDir dir;
+        // libpq finds the password by the port it connects to: the relay's too.
+        const QString passFile = dir.filePath(QStringLiteral("pgpass"));
+        const QByteArray pass = TestFiles::readBytes(qEnvironmentVariable("PGPASSFILE"));
+        TestFiles::writeBytes(passFile,
+            pass
+                + QByteArray(pass).replace(
+                    ":" + QByteArray::number(m_cluster.port()) + ":", ":" + QByteArray::number(relay.port()) + ":"));
+        QVERIFY(QFile::setPermissions(passFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        const QByteArray clusterPassFile = qgetenv("PGPASSFILE");
+        qputenv("PGPASSFILE", passFile.toLocal8Bit());
+        const auto restorePassFile = qScopeGuard([&] { qputenv("PGPASSFILE", clusterPassFile); });
         SimProcess sim({"--tcp", "0", "--source", "supply", "--speed", "10"});
         QVERIFY(sim.waitForAnnouncements(1));
         const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
@@ -109,8 +130,8 @@ private Q_SLOTS:
         const QString summary = dir.filePath(QStringLiteral("summary.json"));
         const QStringList before = runsOf(m_server);
 
-        QProcess runner;
         QByteArray errors;
+        QProcess runner;
         connect(&runner, &QProcess::readyReadStandardError, this, [&] { errors += runner.readAllStandardError(); });
         runner.start(TestFiles::binary("vornic-run"),
             {"--settings", ini, "--log", dir.filePath(QStringLiteral("run.CSV")), "--summary", summary, program});
