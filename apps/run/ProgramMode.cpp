@@ -78,6 +78,9 @@ int exitCodeFor(RunEvents::Result result)
 
 int runProgram(const RunnerOptions &options)
 {
+    // Before the engine, so that it outlives the engine's end: a signal while the forwarding
+    // thread is stopped is taken as told, not as the end of the program by the signal.
+    InterruptWatcher interrupts;
     Engine engine(SystemClock::instance(), options.settingsPath);
     engine.loadSettings();
     if (!QFileInfo(options.programPath).isFile()) {
@@ -128,8 +131,17 @@ int runProgram(const RunnerOptions &options)
         ending = RunEvents::resultText(result);
         QCoreApplication::exit(exitCode);
     });
-    InterruptWatcher interrupts;
+    bool runOver = false;
     QObject::connect(&interrupts, &InterruptWatcher::interrupted, [&](int signal) {
+        if (runOver) {
+            // The load is off already: only the wait for the lab server is left, and the run is
+            // safe in the bench's store.
+            progress.message(QStringLiteral("interrupted (%1): not waiting for the lab server")
+                                 .arg(InterruptWatcher::signalName(signal)));
+            if (RunForwarder *forwarder = engine.forwarder())
+                forwarder->abandonWait();
+            return;
+        }
         progress.message(
             QStringLiteral("interrupted (%1): switching the load off").arg(InterruptWatcher::signalName(signal)));
         run.StopCommand_Click();
@@ -146,6 +158,7 @@ int runProgram(const RunnerOptions &options)
     if (!settingsSaved)
         progress.message(QStringLiteral("the settings could not be written to %1").arg(engine.iniPath()));
     QCoreApplication::exec();
+    runOver = true;
     progress.endLine();
     Console::printLine(stderr,
         QStringLiteral("vornic-run: %1, %2 rows, %3 failed verdicts, log %4")

@@ -4,12 +4,12 @@
 #include <QString>
 #include <QStringList>
 
-// The words after a command's name: its options, each with a value and each at most once, and the
-// words that are not options, in order.
+// The words after a command's name: its options, each with a value (or, for a flag, without) and
+// each at most once, and the words that are not options, in order.
 class CommandArguments
 {
 public:
-    CommandArguments(const QStringList &arguments, const QStringList &optionsWithValue);
+    CommandArguments(const QStringList &arguments, const QStringList &optionsWithValue, const QStringList &flags = {});
 
     // Empty when the words fit, else why not.
     QString error() const { return m_error; }

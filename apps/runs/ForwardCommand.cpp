@@ -1,10 +1,14 @@
 #include "RunsCommands.h"
 #include "RunsConsole.h"
 #include "RunsOptions.h"
+#include "store/RunArchive.h"
 #include "store/ServerMirror.h"
 
+#include <QFileInfo>
+
 // Sends what the lab's server lacks of this bench's runs now, rather than with the next run: after
-// the server was down, or for runs stored before it was named.
+// the server was down, or for runs stored before it was named. Runs the server refused before are
+// offered now too.
 int RunsCommands::forward(const RunsOptions &options)
 {
     if (!options.arguments.isEmpty())
@@ -18,15 +22,29 @@ int RunsCommands::forward(const RunsOptions &options)
     if (!lab.isSet())
         return RunsConsole::fail(
             QStringLiteral("%1 names no server: its [Store] section has no Host").arg(options.settingsPath));
+    if (QFileInfo::exists(options.storePath)) {
+        // A store of an earlier version gets the record of what the server refused.
+        RunArchive store = RunArchive::local(options.storePath);
+        QString error;
+        if (!store.open(&error))
+            return RunsConsole::fail(error);
+    }
     ServerMirror mirror(options.storePath, lab);
+    mirror.setOfferRefusedNow(true);
     const ServerMirror::Outcome outcome = mirror.forwardAll();
     if (!outcome.error.isEmpty())
         return RunsConsole::fail(outcome.error);
-    RunsConsole::print(QStringLiteral("%1 run(s) brought up to date on %2 (%3 samples); the server holds every run "
-                                      "of %4\n")
+    RunsConsole::print(QStringLiteral("%1 run(s) brought up to date on %2 (%3 samples)")
                            .arg(outcome.runsTouched)
                            .arg(lab.describe())
-                           .arg(outcome.samplesSent)
-                           .arg(options.storePath));
-    return RunsConsole::Done;
+                           .arg(outcome.samplesSent));
+    if (outcome.refused.isEmpty()) {
+        RunsConsole::print(QStringLiteral("; the server holds every run of %1\n").arg(options.storePath));
+        return RunsConsole::Done;
+    }
+    RunsConsole::print(QStringLiteral("\n"));
+    for (const ServerMirror::Refusal &refused : outcome.refused)
+        RunsConsole::fail(QStringLiteral("the server refused run %1: %2").arg(refused.uuid, refused.reason));
+    return RunsConsole::fail(QStringLiteral("%1 run(s) refused; they stay on this bench and are offered again later")
+                                 .arg(outcome.refused.size()));
 }

@@ -28,7 +28,8 @@ int RunsCommands::list(const RunsOptions &options)
 {
     const CommandArguments words(options.arguments,
         {QStringLiteral("--program"), QStringLiteral("--model"), QStringLiteral("--station"),
-            QStringLiteral("--result"), QStringLiteral("--from"), QStringLiteral("--to")});
+            QStringLiteral("--result"), QStringLiteral("--from"), QStringLiteral("--to")},
+        {QStringLiteral("--waiting")});
     if (!words.error().isEmpty())
         return RunsConsole::misuse(words.error());
     if (!words.positional().isEmpty())
@@ -40,6 +41,10 @@ int RunsCommands::list(const RunsOptions &options)
     filter.result = words.value(QStringLiteral("--result")).toUpper();
     if (words.has(QStringLiteral("--result")) && !Results.contains(filter.result))
         return RunsConsole::misuse(QStringLiteral("--result is one of %1").arg(Results.join(u'|')));
+    filter.waiting = words.has(QStringLiteral("--waiting"));
+    if (filter.waiting && options.server)
+        return RunsConsole::misuse(
+            QStringLiteral("list --waiting reads what a bench knows of its runs: leave out --server"));
     QString error;
     filter.from = dayFrom(words, QStringLiteral("--from"), &error);
     filter.to = dayFrom(words, QStringLiteral("--to"), &error);
@@ -53,13 +58,18 @@ int RunsCommands::list(const RunsOptions &options)
     const QList<StoredRun> runs = archive->runs(filter, &error);
     if (!error.isEmpty())
         return RunsConsole::fail(QStringLiteral("%1: %2").arg(archive->describe(), error));
-    TextTable table(
-        {QStringLiteral("STARTED"), QStringLiteral("UUID"), QStringLiteral("STATION"), QStringLiteral("PROGRAM"),
-            QStringLiteral("MODEL"), QStringLiteral("RESULT"), QStringLiteral("SAMPLES")},
-        {6});
+    QStringList headers{QStringLiteral("STARTED"), QStringLiteral("UUID"), QStringLiteral("STATION"),
+        QStringLiteral("PROGRAM"), QStringLiteral("MODEL"), QStringLiteral("RESULT"), QStringLiteral("SAMPLES")};
+    if (filter.waiting)
+        headers.append(QStringLiteral("WAITING"));
+    TextTable table(headers, {6});
     for (const StoredRun &run : runs) {
-        table.addRow({run.started.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), run.uuid.left(8), run.station,
-            QFileInfo(run.programName).fileName(), run.model, run.resultText(), QString::number(run.sampleCount)});
+        QStringList cells{run.started.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), run.uuid.left(8), run.station,
+            QFileInfo(run.programName).fileName(), run.model, run.resultText(), QString::number(run.sampleCount)};
+        if (filter.waiting)
+            cells.append(run.refusal.isEmpty() ? QStringLiteral("not sent yet")
+                                               : QStringLiteral("refused: ") + run.refusal.simplified());
+        table.addRow(cells);
     }
     RunsConsole::print(table.toText());
     return RunsConsole::Done;

@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
+#include <algorithm>
 
 namespace {
 
@@ -63,7 +64,13 @@ RunArchive::RunArchive(QString driver, QString path, StoreServer server)
 
 RunArchive RunArchive::local(const QString &sqlitePath) { return RunArchive(Sqlite, sqlitePath, {}); }
 
-RunArchive RunArchive::server(const StoreServer &server) { return RunArchive(StoreServer::Driver, {}, server); }
+RunArchive RunArchive::server(const StoreServer &server)
+{
+    // A person reading a run of millions of samples waits for it; the server's other limits stay.
+    StoreServer reading = server;
+    reading.statementTimeoutMs = std::max(reading.statementTimeoutMs, ReadingTimeoutMs);
+    return RunArchive(StoreServer::Driver, {}, reading);
+}
 
 RunArchive::RunArchive(RunArchive &&other) noexcept
     : m_driver(other.m_driver), m_path(other.m_path), m_server(other.m_server), m_connection(other.m_connection)
@@ -119,10 +126,16 @@ bool RunArchive::open(QString *error)
 
 QList<StoredRun> RunArchive::runs(const Filter &filter, QString *error) const
 {
-    QString sql = QStringLiteral("SELECT %1, (SELECT COUNT(*) FROM samples s WHERE s.run_uuid = r.uuid) FROM runs r "
-                                 "WHERE 1 = 1")
-                      .arg(RunColumns);
+    const bool local = m_driver == Sqlite;
+    QString sql = QStringLiteral("SELECT %1, (SELECT COUNT(*) FROM samples s WHERE s.run_uuid = r.uuid), %2 FROM "
+                                 "runs r WHERE 1 = 1")
+                      .arg(RunColumns,
+                          local ? QStringLiteral("(SELECT f.reason FROM forward_state f WHERE f.run_uuid = r.uuid)")
+                                : QStringLiteral("NULL"));
     QVariantList values;
+    if (filter.waiting && local)
+        sql += QStringLiteral(
+            " AND NOT EXISTS (SELECT 1 FROM forward_state f WHERE f.run_uuid = r.uuid AND f.whole = 1)");
     const auto contains = [&](const char *column, const QString &text) {
         if (text.isEmpty())
             return;
@@ -163,6 +176,7 @@ QList<StoredRun> RunArchive::runs(const Filter &filter, QString *error) const
     while (query.next()) {
         StoredRun run = runFrom(query);
         run.sampleCount = query.value(RunColumnCount).toLongLong();
+        run.refusal = query.value(RunColumnCount + 1).toString();
         found.append(run);
     }
     return found;
@@ -187,7 +201,10 @@ std::optional<StoredRun> RunArchive::run(const QString &uuidOrPrefix, QString *e
         return std::nullopt;
     }
     StoredRun run = runFrom(query);
-    run.programText = query.value(RunColumnCount).toString();
+    // The server keeps the program as its UTF-8 bytes, the bench as text.
+    const QVariant program = query.value(RunColumnCount);
+    run.programText
+        = program.typeId() == QMetaType::QByteArray ? QString::fromUtf8(program.toByteArray()) : program.toString();
     run.settingsText = query.value(RunColumnCount + 1).toString();
     if (query.next()) {
         *error = QStringLiteral("\"%1\" names more than one run; give more of the UUID").arg(uuidOrPrefix);

@@ -21,7 +21,13 @@ public:
         QString result;
         // Runs started on or after `from` and on or before `to`, when valid.
         QDate from, to;
+        // A bench's runs its lab server does not hold whole yet, as far as the bench knows.
+        bool waiting = false;
     };
+
+    // The statement time limit when reading from the server: a run's samples stream for as long
+    // as the reader takes.
+    static constexpr int ReadingTimeoutMs = 300000;
 
     // The store file of a bench.
     static RunArchive local(const QString &sqlitePath);

@@ -3,7 +3,6 @@
 #include "store/StoreSchema.h"
 
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -31,9 +30,9 @@ bool exec(QSqlQuery &query, const QString &sql, QString *error)
     return false;
 }
 
-// A number as SQL text; the server takes no NaN or infinity unquoted, and a sample that has none is
-// better kept as NULL than refused with its whole batch.
-QString sqlNumber(const QVariant &value)
+// A number as an element of an array literal; the server takes no NaN or infinity there, and a
+// sample that has none is better kept as NULL than refused with its whole batch.
+QString arrayNumber(const QVariant &value)
 {
     bool ok = false;
     const double number = value.toDouble(&ok);
@@ -42,20 +41,25 @@ QString sqlNumber(const QVariant &value)
     return QString::number(number, 'g', 17);
 }
 
-// Run UUIDs are put into the batches' text: only ones of hex digits and dashes go.
-bool isPlainUuid(const QString &uuid)
-{
-    static const QRegularExpression plain(QStringLiteral("^[0-9a-fA-F-]{1,64}$"));
-    return plain.match(uuid).hasMatch();
-}
-
 const QString RunColumns = QStringLiteral("uuid, program_name, program_text, model, rated_current, settings_text, "
                                           "station, started, ended, result, message");
+
+// Errors that say the server, not the run, is the trouble: its connection, its resources, a lock
+// or a time limit, an administrator, the tables themselves. A run is tried again with the round.
+bool isServerCondition(const QString &sqlState)
+{
+    static const QStringList classes{QStringLiteral("08"), QStringLiteral("25"), QStringLiteral("28"),
+        QStringLiteral("3D"), QStringLiteral("3F"), QStringLiteral("40"), QStringLiteral("53"), QStringLiteral("55"),
+        QStringLiteral("57"), QStringLiteral("58"), QStringLiteral("F0"), QStringLiteral("XX")};
+    static const QStringList states{
+        QStringLiteral("42501"), QStringLiteral("42P01"), QStringLiteral("42703"), QStringLiteral("42883")};
+    return sqlState.size() != 5 || classes.contains(sqlState.left(2)) || states.contains(sqlState);
+}
 
 } // namespace
 
 ServerMirror::ServerMirror(QString sqlitePath, StoreServer server)
-    : m_sqlitePath(std::move(sqlitePath)), m_server(std::move(server))
+    : m_sqlitePath(std::move(sqlitePath)), m_server(std::move(server)), m_state(m_sqlitePath)
 {
     const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
     m_localConnection = QStringLiteral("MirrorLocal-") + id;
@@ -96,13 +100,15 @@ bool ServerMirror::openServer(QString *error)
     {
         QSqlDatabase db = m_server.addConnection(m_serverConnection);
         QString why;
-        if (!db.open())
+        if (!db.open()) {
             *error = QStringLiteral("the lab server %1 cannot be reached: %2")
                          .arg(m_server.describe(), db.lastError().text().trimmed());
-        else if (StoreSchema::migrate(db, &why) < 0)
+        } else {
+            m_socket.hold(db);
+            if (waitFor([&db, &why] { return StoreSchema::migrate(db, &why) >= 0; }))
+                return true;
             *error = QStringLiteral("the lab server %1 cannot take runs: %2").arg(m_server.describe(), why);
-        else
-            return true;
+        }
     }
     dropServer();
     return false;
@@ -112,10 +118,18 @@ void ServerMirror::dropServer()
 {
     m_known.clear();
     m_settledVersion = -1;
+    m_batchStatements.clear();
+    m_socket.release();
     if (!QSqlDatabase::contains(m_serverConnection))
         return;
     QSqlDatabase::database(m_serverConnection, false).close();
     QSqlDatabase::removeDatabase(m_serverConnection);
+}
+
+QString ServerMirror::refusal(const QString &uuid) const
+{
+    const ForwardState::SetAside *run = m_state.setAside(uuid);
+    return run ? run->reason : QString();
 }
 
 ServerMirror::Outcome ServerMirror::forwardAll()
@@ -133,6 +147,10 @@ ServerMirror::Outcome ServerMirror::forwardAll()
     const qint64 version = query.value(0).toLongLong();
     if (version == m_settledVersion)
         return outcome;
+    if (stopping()) {
+        outcome.error = QStringLiteral("forwarding stopped with the program");
+        return outcome;
+    }
     if (!openServer(&outcome.error))
         return outcome;
     // The result is read before the samples are counted: a run found ended has all its samples in.
@@ -151,22 +169,38 @@ ServerMirror::Outcome ServerMirror::forwardAll()
     while (query.next())
         runs.append({query.value(0).toString(), query.value(1).toBool(), query.value(2).toLongLong()});
     query.finish();
+    m_state.load(local);
     // What the server lacks: a run's end, or samples the bench holds. A run whose program was killed
     // never ends, and lacks nothing once its samples are there.
     const auto lacking = [this](const LocalRun &run) {
         const auto known = m_known.constFind(run.uuid);
         return known == m_known.cend() || !(known->complete || (!run.ended && known->sentSeq >= run.lastSeq));
     };
+    const QDateTime now = QDateTime::currentDateTimeUtc();
     for (const LocalRun &run : runs) {
-        if (m_known.value(run.uuid).complete)
-            continue;
-        QString error;
-        if (!forwardRun(run.uuid, run.ended, run.lastSeq, &outcome, &error)) {
-            outcome.error = QStringLiteral("the lab server %1: %2").arg(m_server.describe(), error);
-            break;
+        if (!m_known.value(run.uuid).complete) {
+            const ForwardState::SetAside *aside = m_state.setAside(run.uuid);
+            if (aside && !m_offerRefusedNow && aside->nextTry > now)
+                continue;
+            Failure failure;
+            const RunOutcome sent = forwardRun(run.uuid, run.ended, run.lastSeq, &outcome, &failure);
+            if (sent == RunOutcome::Failed) {
+                outcome.error = QStringLiteral("the lab server %1: %2").arg(m_server.describe(), failure.text);
+                break;
+            }
+            if (sent == RunOutcome::Refused) {
+                const ForwardState::SetAside &aside = m_state.refuse(run.uuid, failure.text, now);
+                outcome.refused.append({run.uuid, aside.reason, aside.nextTry});
+                continue;
+            }
         }
+        if (m_known.value(run.uuid).complete)
+            m_state.markWhole(run.uuid);
     }
     outcome.runsWaiting = int(std::count_if(runs.cbegin(), runs.cend(), lacking));
+    // A record that cannot be written now is kept here and written after a later round.
+    QString unsaved;
+    m_state.save(&unsaved);
     if (!outcome.error.isEmpty())
         // A connection that failed once is made afresh next round, and what the server holds asked again.
         dropServer();
@@ -175,21 +209,57 @@ ServerMirror::Outcome ServerMirror::forwardAll()
     return outcome;
 }
 
-bool ServerMirror::serverProgress(const QString &uuid, Progress *progress, QString *error)
+QSqlQuery &ServerMirror::batchStatement(QSqlDatabase &server) { return m_batchStatements.emplace_back(server); }
+
+bool ServerMirror::serverExec(QSqlQuery &query, Failure *failure)
+{
+    return waitFor([&query] { return query.exec(); }) || failed(query.lastError(), failure);
+}
+
+bool ServerMirror::serverPrepare(QSqlQuery &query, const QString &sql, Failure *failure)
+{
+    return waitFor([&] { return query.prepare(sql); }) || failed(query.lastError(), failure);
+}
+
+bool ServerMirror::failed(const QSqlError &error, Failure *failure)
+{
+    failure->text = error.text().trimmed();
+    failure->sqlState = error.nativeErrorCode();
+    failure->server = true;
+    return false;
+}
+
+bool ServerMirror::refusesTheRun(const Failure &failure)
+{
+    if (!failure.server || isServerCondition(failure.sqlState))
+        return false;
+    // The statement was refused: the server answers, unless the connection went with it.
+    QSqlDatabase server = QSqlDatabase::database(m_serverConnection, false);
+    if (ServerSocket::isBroken(server))
+        return false;
+    QSqlQuery probe(server);
+    return waitFor([&probe] { return probe.exec(QStringLiteral("SELECT 1")); });
+}
+
+bool ServerMirror::serverProgress(const QString &uuid, Progress *progress, Failure *failure)
 {
     if (auto known = m_known.constFind(uuid); known != m_known.cend()) {
         *progress = *known;
         return true;
     }
     QSqlQuery query(QSqlDatabase::database(m_serverConnection, false));
-    query.prepare(QStringLiteral("SELECT COALESCE(result, '') <> '', (SELECT COALESCE(MAX(seq), 0) FROM samples WHERE "
-                                 "run_uuid = ?) FROM runs WHERE uuid = ?"));
+    if (!serverPrepare(query,
+            QStringLiteral("SELECT COALESCE(result, '') <> '', (SELECT COALESCE(MAX(seq), 0) FROM samples WHERE "
+                           "run_uuid = ?) FROM runs WHERE uuid = ?"),
+            failure))
+        return false;
     query.addBindValue(uuid);
     query.addBindValue(uuid);
-    if (!exec(query, error))
+    if (!serverExec(query, failure))
         return false;
     *progress = {};
     if (query.next()) {
+        progress->present = true;
         progress->complete = query.value(0).toBool();
         progress->sentSeq = query.value(1).toLongLong();
     }
@@ -197,41 +267,45 @@ bool ServerMirror::serverProgress(const QString &uuid, Progress *progress, QStri
     return true;
 }
 
-bool ServerMirror::forwardRun(const QString &uuid, bool ended, qint64 localLastSeq, Outcome *outcome, QString *error)
+ServerMirror::RunOutcome ServerMirror::forwardRun(
+    const QString &uuid, bool ended, qint64 localLastSeq, Outcome *outcome, Failure *failure)
 {
-    if (!isPlainUuid(uuid))
-        return true;
+    const auto refusedOrFailed
+        = [this, failure] { return refusesTheRun(*failure) ? RunOutcome::Refused : RunOutcome::Failed; };
     Progress progress;
-    if (!serverProgress(uuid, &progress, error))
-        return false;
+    if (!serverProgress(uuid, &progress, failure))
+        return refusedOrFailed();
     // A run the server holds up to its last sample waits for more, or for its end; so does one
     // whose program was killed, without costing each round a transaction.
-    if (progress.complete || (!ended && progress.sentSeq >= localLastSeq && localLastSeq > 0))
-        return true;
+    if (progress.complete || (!ended && progress.present && progress.sentSeq >= localLastSeq))
+        return RunOutcome::Forwarded;
     QSqlDatabase server = QSqlDatabase::database(m_serverConnection, false);
     // One transaction per batch: a server that goes away keeps whole batches, and the next round
     // starts after the last of them. The end goes with the last batch.
     for (bool done = false; !done;) {
-        if (m_stop && *m_stop) {
-            *error = QStringLiteral("forwarding stopped with the program");
-            return false;
+        if (stopping()) {
+            failure->text = QStringLiteral("forwarding stopped with the program");
+            return RunOutcome::Failed;
         }
-        if (!server.transaction()) {
-            *error = server.lastError().text().trimmed();
-            return false;
+        if (!waitFor([&server] { return server.transaction(); })) {
+            failed(server.lastError(), failure);
+            return RunOutcome::Failed;
         }
         qint64 last = progress.sentSeq, count = 0;
-        bool sent = sendHeader(server, uuid, false, error)
-            && sendSamples(server, uuid, progress.sentSeq, &last, &count, error);
+        bool sent = sendHeader(server, uuid, false, failure)
+            && sendSamples(server, uuid, progress.sentSeq, &last, &count, failure);
         done = count == 0 || last >= localLastSeq;
         if (sent && done && ended)
-            sent = sendSteps(server, uuid, error) && sendHeader(server, uuid, true, error);
-        if (!sent || !server.commit()) {
-            if (sent)
-                *error = server.lastError().text().trimmed();
-            server.rollback();
-            return false;
-        }
+            sent = sendSteps(server, uuid, failure) && sendHeader(server, uuid, true, failure);
+        if (sent && !waitFor([&server] { return server.commit(); }))
+            sent = failed(server.lastError(), failure);
+        if (!sent)
+            waitFor([&server] { return server.rollback(); });
+        // Freed once the transaction is over: a statement freed in a failed transaction is not.
+        m_batchStatements.clear();
+        if (!sent)
+            return refusedOrFailed();
+        progress.present = true;
         progress.sentSeq = last;
         progress.complete = done && ended;
         m_known.insert(uuid, progress);
@@ -240,18 +314,18 @@ bool ServerMirror::forwardRun(const QString &uuid, bool ended, qint64 localLastS
     ++outcome->runsTouched;
     if (progress.complete)
         ++outcome->runsCompleted;
-    return true;
+    return RunOutcome::Forwarded;
 }
 
-bool ServerMirror::sendHeader(QSqlDatabase &server, const QString &uuid, bool withEnd, QString *error)
+bool ServerMirror::sendHeader(QSqlDatabase &server, const QString &uuid, bool withEnd, Failure *failure)
 {
     QSqlQuery local(QSqlDatabase::database(m_localConnection, false));
     local.prepare(QStringLiteral("SELECT %1 FROM runs WHERE uuid = ?").arg(RunColumns));
     local.addBindValue(uuid);
-    if (!exec(local, error))
+    if (!exec(local, &failure->text))
         return false;
     if (!local.next()) {
-        *error = QStringLiteral("run %1 has left the bench's store").arg(uuid);
+        failure->text = QStringLiteral("run %1 has left the bench's store").arg(uuid);
         return false;
     }
     // Until the run's end is sent, the server's copy has no result: a run that is found with one
@@ -264,22 +338,30 @@ bool ServerMirror::sendHeader(QSqlDatabase &server, const QString &uuid, bool wi
         if (column > 0)
             updates.append(QStringLiteral("%1 = EXCLUDED.%1").arg(name));
     }
-    QSqlQuery upsert(server);
-    upsert.prepare(QStringLiteral("INSERT INTO runs (%1) VALUES (%2) ON CONFLICT (uuid) DO UPDATE SET %3")
-                       .arg(RunColumns, marks.join(u','), updates.join(u',')));
+    QSqlQuery &upsert = batchStatement(server);
+    if (!serverPrepare(upsert,
+            QStringLiteral("INSERT INTO runs (%1) VALUES (%2) ON CONFLICT (uuid) DO UPDATE SET %3")
+                .arg(RunColumns, marks.join(u','), updates.join(u',')),
+            failure))
+        return false;
     for (int column = 0; column < columns; ++column) {
         const QString name = local.record().fieldName(column);
         const bool endField = name == u"ended" || name == u"result" || name == u"message";
         QVariant value = local.value(column);
-        if (!withEnd && endField)
-            value = name == u"ended" ? QVariant(QMetaType::fromType<QString>()) : QVariant(QString());
-        upsert.addBindValue(value.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(value.toString()));
+        if (name == u"program_text")
+            // The server holds the program as bytes.
+            upsert.addBindValue(
+                value.isNull() ? QVariant(QMetaType::fromType<QByteArray>()) : QVariant(value.toString().toUtf8()));
+        else if (!withEnd && endField)
+            upsert.addBindValue(name == u"ended" ? QVariant(QMetaType::fromType<QString>()) : QVariant(QString()));
+        else
+            upsert.addBindValue(value.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(value.toString()));
     }
-    return exec(upsert, error);
+    return serverExec(upsert, failure);
 }
 
 bool ServerMirror::sendSamples(
-    QSqlDatabase &server, const QString &uuid, qint64 after, qint64 *last, qint64 *count, QString *error)
+    QSqlDatabase &server, const QString &uuid, qint64 after, qint64 *last, qint64 *count, Failure *failure)
 {
     QSqlQuery local(QSqlDatabase::database(m_localConnection, false));
     local.setForwardOnly(true);
@@ -288,58 +370,67 @@ bool ServerMirror::sendSamples(
                       .arg(SamplesPerBatch));
     local.addBindValue(uuid);
     local.addBindValue(after);
-    if (!exec(local, error))
+    if (!exec(local, &failure->text))
         return false;
-    // One statement per batch, its columns as arrays: the server reads an array far faster than it
-    // plans thousands of VALUES rows, and a round trip per sample would make a long run's
+    // One statement per batch, its columns bound as arrays: the server reads an array far faster
+    // than it plans thousands of VALUES rows, and a round trip per sample would make a long run's
     // forwarding slow.
     std::array<QString, 8> columns;
-    for (QString &column : columns)
+    for (QString &column : columns) {
         column.reserve(SamplesPerBatch * 20);
+        column += u'{';
+    }
     *count = 0;
     while (local.next()) {
-        const QString separator = *count > 0 ? QStringLiteral(",") : QString();
+        if (*count > 0) {
+            for (QString &column : columns)
+                column += u',';
+        }
         *last = local.value(0).toLongLong();
-        columns[0] += separator + QString::number(*last);
+        columns[0] += QString::number(*last);
         for (int column = 1; column <= 6; ++column)
-            columns[size_t(column)] += separator + sqlNumber(local.value(column));
-        columns[7] += separator + QString::number(local.value(7).toInt());
+            columns[size_t(column)] += arrayNumber(local.value(column));
+        columns[7] += QString::number(local.value(7).toInt());
         ++*count;
     }
     if (*count == 0)
         return true;
-    const auto array = [&columns](int column, const char *type) {
-        return QStringLiteral("'{%1}'::%2[]").arg(columns[size_t(column)], QLatin1String(type));
-    };
-    const QString sql = QStringLiteral("INSERT INTO samples (run_uuid, seq, elapsed_s, v, i, w, ah, wh, step) SELECT "
-                                       "'%1', * FROM unnest(%2, %3, %4, %5, %6, %7, %8, %9) ON CONFLICT (run_uuid, "
-                                       "seq) DO NOTHING")
-                            .arg(uuid, array(0, "bigint"), array(1, "float8"), array(2, "float8"), array(3, "float8"),
-                                array(4, "float8"), array(5, "float8"), array(6, "float8"), array(7, "integer"));
-    QSqlQuery insert(server);
-    return exec(insert, sql, error);
+    QSqlQuery &insert = batchStatement(server);
+    if (!serverPrepare(insert,
+            QStringLiteral("INSERT INTO samples (run_uuid, seq, elapsed_s, v, i, w, ah, wh, step) SELECT ?::text, * "
+                           "FROM unnest(?::bigint[], ?::float8[], ?::float8[], ?::float8[], ?::float8[], ?::float8[], "
+                           "?::float8[], ?::integer[]) ON CONFLICT (run_uuid, seq) DO NOTHING"),
+            failure))
+        return false;
+    insert.addBindValue(uuid);
+    for (QString &column : columns)
+        insert.addBindValue(column + u'}');
+    return serverExec(insert, failure);
 }
 
-bool ServerMirror::sendSteps(QSqlDatabase &server, const QString &uuid, QString *error)
+bool ServerMirror::sendSteps(QSqlDatabase &server, const QString &uuid, Failure *failure)
 {
-    QSqlQuery remove(server);
-    remove.prepare(QStringLiteral("DELETE FROM steps WHERE run_uuid = ?"));
+    QSqlQuery &remove = batchStatement(server);
+    if (!serverPrepare(remove, QStringLiteral("DELETE FROM steps WHERE run_uuid = ?"), failure))
+        return false;
     remove.addBindValue(uuid);
-    if (!exec(remove, error))
+    if (!serverExec(remove, failure))
         return false;
     QSqlQuery local(QSqlDatabase::database(m_localConnection, false));
     const QString columns
         = QStringLiteral("run_uuid, step, function, started, seconds, end_reason, verdict, value, ah, wh, v, i");
     local.prepare(QStringLiteral("SELECT %1 FROM steps WHERE run_uuid = ?").arg(columns));
     local.addBindValue(uuid);
-    if (!exec(local, error))
+    if (!exec(local, &failure->text))
         return false;
-    QSqlQuery insert(server);
-    insert.prepare(QStringLiteral("INSERT INTO steps (%1) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)").arg(columns));
+    QSqlQuery &insert = batchStatement(server);
+    if (!serverPrepare(
+            insert, QStringLiteral("INSERT INTO steps (%1) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)").arg(columns), failure))
+        return false;
     while (local.next()) {
         for (int column = 0; column < 12; ++column)
             insert.addBindValue(local.value(column));
-        if (!exec(insert, error))
+        if (!serverExec(insert, failure))
             return false;
     }
     return true;

@@ -1,32 +1,50 @@
 #pragma once
 
+#include "store/ForwardState.h"
+#include "store/ServerSocket.h"
 #include "store/StoreServer.h"
 
 #include <QHash>
+#include <QList>
 #include <QMetaType>
-#include <QSet>
+#include <QSqlQuery>
 #include <QString>
 #include <atomic>
+#include <list>
 
 class QSqlDatabase;
+class QSqlError;
 
 // Brings the lab's server up to the bench's own store: every run, its samples and, once it has
 // ended, its steps and result. Each round asks the server how far each run got, so a batch that
 // was committed although its answer was lost is never sent twice, and the samples' key (run UUID,
-// number) turns away any that would be. Both connections belong to the thread that calls it.
+// number) turns away any that would be. Each run goes on its own: a run the server refuses is set
+// aside with the server's reason and offered again later, and the runs after it go on; a server
+// that cannot be reached ends the round. Both connections belong to the thread that calls it.
 class ServerMirror
 {
 public:
     static constexpr int SamplesPerBatch = 5000;
 
+    struct Refusal
+    {
+        QString uuid;
+        QString reason;
+        QDateTime nextTry;
+    };
+
     struct Outcome
     {
+        // Runs the server was sent something of.
         int runsTouched = 0;
         qint64 samplesSent = 0;
         int runsCompleted = 0;
         // Runs the server does not hold whole yet, after this round.
         int runsWaiting = 0;
-        // Why the round stopped short; "" when the server holds everything the bench had.
+        // Runs the server refused in this round.
+        QList<Refusal> refused;
+        // Why the round stopped short: the server cannot be reached or take runs now. "" when
+        // every run went or was refused on its own.
         QString error;
     };
 
@@ -38,34 +56,69 @@ public:
     Outcome forwardAll();
     // The server was found to hold this run whole, end included, since the connection was made.
     bool holdsWhole(const QString &uuid) const { return m_known.value(uuid).complete; }
+    // Why the server refused this run, when it did and the run waits to be offered again.
+    QString refusal(const QString &uuid) const;
+    // Runs the server refused are offered at every round, not after their pause: for a person who
+    // asks for forwarding now.
+    void setOfferRefusedNow(bool now) { m_offerRefusedNow = now; }
     // Checked between batches: a long backlog is left off where it stands when this is set.
     void setStopFlag(const std::atomic_bool *stop) { m_stop = stop; }
+    // The server connection's socket, which another thread may cut.
+    ServerSocket &socket() { return m_socket; }
     const StoreServer &server() const { return m_server; }
 
 private:
     struct Progress
     {
+        bool present = false;
         qint64 sentSeq = 0;
         bool complete = false;
     };
+    // Why a step failed; `server` for a statement the server answered with an error of its own.
+    struct Failure
+    {
+        QString text;
+        QString sqlState;
+        bool server = false;
+    };
+    enum class RunOutcome { Forwarded, Refused, Failed };
 
     bool openLocal(QString *error);
     bool openServer(QString *error);
     void dropServer();
-    bool serverProgress(const QString &uuid, Progress *progress, QString *error);
-    bool forwardRun(const QString &uuid, bool ended, qint64 localLastSeq, Outcome *outcome, QString *error);
-    bool sendHeader(QSqlDatabase &server, const QString &uuid, bool withEnd, QString *error);
+    bool stopping() const { return m_stop && *m_stop; }
+    // A call that waits for the server, which the socket's watchdog may cut.
+    template <typename Call> bool waitFor(Call call)
+    {
+        m_socket.callStarted();
+        const bool done = call();
+        m_socket.callEnded();
+        return done;
+    }
+    // A statement of the batch's transaction, kept until the transaction is over.
+    QSqlQuery &batchStatement(QSqlDatabase &server);
+    bool serverExec(QSqlQuery &query, Failure *failure);
+    bool serverPrepare(QSqlQuery &query, const QString &sql, Failure *failure);
+    static bool failed(const QSqlError &error, Failure *failure);
+    bool refusesTheRun(const Failure &failure);
+    bool serverProgress(const QString &uuid, Progress *progress, Failure *failure);
+    RunOutcome forwardRun(const QString &uuid, bool ended, qint64 localLastSeq, Outcome *outcome, Failure *failure);
+    bool sendHeader(QSqlDatabase &server, const QString &uuid, bool withEnd, Failure *failure);
     bool sendSamples(
-        QSqlDatabase &server, const QString &uuid, qint64 after, qint64 *last, qint64 *count, QString *error);
-    bool sendSteps(QSqlDatabase &server, const QString &uuid, QString *error);
+        QSqlDatabase &server, const QString &uuid, qint64 after, qint64 *last, qint64 *count, Failure *failure);
+    bool sendSteps(QSqlDatabase &server, const QString &uuid, Failure *failure);
 
     QString m_sqlitePath;
     StoreServer m_server;
     QString m_localConnection, m_serverConnection;
     // What the server is known to hold, since the connection was made.
     QHash<QString, Progress> m_known;
+    std::list<QSqlQuery> m_batchStatements;
+    ForwardState m_state;
+    ServerSocket m_socket;
     // The local file's change counter at the last round that left nothing waiting.
     qint64 m_settledVersion = -1;
+    bool m_offerRefusedNow = false;
     const std::atomic_bool *m_stop = nullptr;
 };
 

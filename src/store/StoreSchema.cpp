@@ -38,12 +38,45 @@ bool toVersion1(QSqlDatabase &db, QString *error)
         error);
 }
 
+bool isServer(QSqlDatabase &db) { return db.driverName() == QLatin1String("QPSQL"); }
+
+// Lists and their day filters read runs by their start.
+bool toVersion2(QSqlDatabase &db, QString *error)
+{
+    return execAll(db, {QStringLiteral("CREATE INDEX runs_by_start ON runs (started)")}, error);
+}
+
+// A bench's record of what its lab server holds: the runs found there whole, and the runs it
+// refused, with its reason, how often it did, and when the run is offered again. The server
+// keeps no such record of its own.
+bool toVersion3(QSqlDatabase &db, QString *error)
+{
+    if (isServer(db))
+        return true;
+    return execAll(db,
+        {QStringLiteral("CREATE TABLE forward_state (run_uuid TEXT PRIMARY KEY, whole INTEGER NOT NULL DEFAULT 0, "
+                        "reason TEXT, tries INTEGER NOT NULL DEFAULT 0, next_try TEXT)")},
+        error);
+}
+
+// PostgreSQL text holds no NUL character, which a program file may well have (padding after a
+// power loss): the server keeps the program as its UTF-8 bytes. SQLite's text holds it as it is.
+bool toVersion4(QSqlDatabase &db, QString *error)
+{
+    if (!isServer(db))
+        return true;
+    return execAll(db,
+        {QStringLiteral("ALTER TABLE runs ALTER COLUMN program_text TYPE bytea USING convert_to(program_text, "
+                        "'UTF8')")},
+        error);
+}
+
 // Any number the lab's other programs are unlikely to lock.
 constexpr qint64 MigrationLock = 0x766f726e6963;
 
 using Migration = bool (*)(QSqlDatabase &, QString *);
 // Index i leads from version i to version i + 1; a new version appends one function here.
-constexpr std::array<Migration, 1> Migrations{&toVersion1};
+constexpr std::array<Migration, 4> Migrations{&toVersion1, &toVersion2, &toVersion3, &toVersion4};
 
 } // namespace
 
@@ -67,7 +100,7 @@ int StoreSchema::migrate(QSqlDatabase &db, QString *error)
     error->clear();
     // Stations meeting a new server at once would each create the tables: one at a time. The lock
     // goes with the session, so a station that dies while holding it lets the others on.
-    const bool shared = db.driverName() == QLatin1String("QPSQL");
+    const bool shared = isServer(db);
     if (shared && !execAll(db, {QStringLiteral("SELECT pg_advisory_lock(%1)").arg(MigrationLock)}, error))
         return -1;
     const int applied = migrateUnlocked(db, error);

@@ -53,7 +53,16 @@ QSqlDatabase StoreServer::addConnection(const QString &connection) const
     db.setPort(port);
     db.setDatabaseName(database);
     db.setUserName(user);
-    QStringList options{QStringLiteral("connect_timeout=%1").arg(connectTimeoutSeconds)};
+    // A network that goes away without a word is found by the kernel: an idle connection that
+    // waits for an answer is probed after 10 s and given up after three probes 3 s apart, and data
+    // the server has not acknowledged for 15 s ends the connection. The statement and lock limits
+    // go with the session, so that a server that is there but busy answers within them too.
+    QStringList options{QStringLiteral("connect_timeout=%1").arg(connectTimeoutSeconds), QStringLiteral("keepalives=1"),
+        QStringLiteral("keepalives_idle=10"), QStringLiteral("keepalives_interval=3"),
+        QStringLiteral("keepalives_count=3"), QStringLiteral("tcp_user_timeout=15000"),
+        QStringLiteral("options='-c statement_timeout=%1 -c lock_timeout=%2'")
+            .arg(statementTimeoutMs)
+            .arg(lockTimeoutMs)};
     if (!sslMode.isEmpty())
         options.append(QStringLiteral("sslmode=") + sslMode);
     db.setConnectOptions(options.join(u';'));

@@ -16,8 +16,15 @@ struct StoreServer
     QString database;
     QString user;
     QString sslMode;
-    // Seconds a connection attempt may take before the server counts as unreachable.
-    int connectTimeoutSeconds = 5;
+    // Seconds a connection attempt may take before the server counts as unreachable: a server on
+    // the lab's network answers in milliseconds, and the runner ends a few seconds after its run.
+    int connectTimeoutSeconds = 3;
+    // The longest the server may work on one statement: a batch of samples takes well under a
+    // second, so one that takes this long is a server in trouble, and the round is tried later.
+    int statementTimeoutMs = 10000;
+    // The longest a statement waits for a lock another session holds (a VACUUM FULL, a LOCK TABLE
+    // of an administrator's): runs are not worth queueing behind it, the next round tries again.
+    int lockTimeoutMs = 3000;
 
     // The server the file names. A Port that is not a whole number from 1 to 65535 names no server
     // to use: the section's Host is dropped and `problem` says which key is wrong, for the caller to

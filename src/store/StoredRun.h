@@ -20,6 +20,9 @@ struct StoredRun
     QString result;
     QString message;
     qint64 sampleCount = 0;
+    // Why the lab server refused the run when it did, as its bench recorded it; only filled by
+    // RunArchive::runs() from a bench's store.
+    QString refusal;
     // Only filled by RunArchive::run().
     QList<RunSummary::Step> steps;
 

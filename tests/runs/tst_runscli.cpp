@@ -102,7 +102,14 @@ private Q_SLOTS:
             "^vornic-runs: [^\\n]*none\\.sqlite: no run has been stored here yet");
         row("server not in the settings", {"--server", "list"}, 1, "names no server");
         row("store and server at once", {"--server", "--store", "x", "list"}, 2, "^vornic-runs: give --store or");
+        // No record of the server in a store yet: every run waits, none refused.
+        row("list: waiting", {"--store", "%D/runs.sqlite", "list", "--waiting"}, 0,
+            "WAITING\\n(.*\\n)*[^\\n]*0bad0002[^\\n]*not sent yet\\n");
+        row("list: waiting, from the server", {"--server", "list", "--waiting"}, 2,
+            "^vornic-runs: list --waiting reads what a bench knows");
+        row("list: waiting twice", {"list", "--waiting", "--waiting"}, 2, "^vornic-runs: --waiting given twice");
         row("help", {"--help"}, 0, "^usage: vornic-runs ");
+        row("help: waiting runs", {"--help"}, 0, "\\[--waiting\\]\\n[^\\n]*newest first; with --waiting");
         row("version", {"--version"}, 0, "^vornic-runs \\d+\\.\\d+");
     }
     void command()

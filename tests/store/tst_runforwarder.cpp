@@ -1,7 +1,9 @@
 #include "PgCluster.h"
+#include "store/RunArchive.h"
 #include "store/ServerMirror.h"
 #include "store/StoreSchema.h"
 
+#include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -33,6 +35,11 @@ QStringList rowsOfRun(QSqlDatabase db, const QString &uuid)
             QStringList cells;
             for (int column = 0; column < query.record().count(); ++column) {
                 const QVariant value = query.value(column);
+                // The server keeps the program as its UTF-8 bytes.
+                if (value.typeId() == QMetaType::QByteArray) {
+                    cells.append(QString::fromUtf8(value.toByteArray()));
+                    continue;
+                }
                 const bool number = value.typeId() == QMetaType::Double || value.typeId() == QMetaType::LongLong
                     || value.typeId() == QMetaType::Int;
                 cells.append(number ? QString::number(value.toDouble(), 'g', 17) : value.toString());
@@ -62,19 +69,24 @@ public:
     }
     QSqlDatabase db() const { return QSqlDatabase::database(m_connection, false); }
 
-    void begin(const QString &uuid)
+    void begin(const QString &uuid, const QString &programText = QStringLiteral("line 1\r\nline 2"))
     {
-        exec(QStringLiteral("INSERT INTO runs (uuid, program_name, program_text, settings_text, station, started, "
-                            "result, message) VALUES ('%1', '/bench/it''s.TSF', 'line 1\r\nline 2', "
-                            "'[Store]\r\nHost=x', 'Bench 1', '2026-12-07T10:00:00.000', '', '')")
-                 .arg(uuid));
+        QSqlQuery query(db());
+        query.prepare(QStringLiteral("INSERT INTO runs (uuid, program_name, program_text, settings_text, station, "
+                                     "started, result, message) VALUES (?, '/bench/it''s.TSF', ?, '[Store]\r\nHost=x', "
+                                     "'Bench 1', ?, '', '')"));
+        query.addBindValue(uuid);
+        query.addBindValue(programText);
+        query.addBindValue(QStringLiteral("2026-12-07T10:00:%1.000").arg(++m_runs, 2, 10, QLatin1Char('0')));
+        if (!query.exec())
+            qWarning() << query.lastError().text();
     }
     void samples(const QString &uuid, int count)
     {
         db().transaction();
         for (int n = 0; n < count; ++n, ++m_seq)
             exec(QStringLiteral("INSERT INTO samples VALUES ('%1', %2, %3, %4, 1.5, %5, 1e-7, 0.1, %6)")
-                     .arg(uuid)
+                     .arg(quoted(uuid))
                      .arg(m_seq + 1)
                      .arg(m_seq * 0.1)
                      .arg(12.0 - m_seq * 1e-4, 0, 'g', 17)
@@ -86,16 +98,17 @@ public:
     {
         exec(QStringLiteral("INSERT INTO steps VALUES ('%1', 1, 'Discharge', '2026-12-07T10:00:00.000', 61.25, "
                             "'time', '', '', 0.25, 3.0, 11.9, 1.5)")
-                 .arg(uuid));
+                 .arg(quoted(uuid)));
         exec(QStringLiteral("INSERT INTO steps VALUES ('%1', 2, 'OCP Test', '2026-12-07T10:01:01.250', 2.5, "
                             "'load', 'PASS', '5.20A', 0.3, 3.5, 11.8, 0.0)")
-                 .arg(uuid));
+                 .arg(quoted(uuid)));
         exec(QStringLiteral("UPDATE runs SET ended = '2026-12-07T10:01:05.000', result = 'PASS', message = 'done', "
                             "model = 'Model A', rated_current = '30' WHERE uuid = '%1'")
-                 .arg(uuid));
+                 .arg(quoted(uuid)));
     }
 
 private:
+    static QString quoted(QString text) { return text.replace(u'\'', QStringLiteral("''")); }
     void exec(const QString &sql)
     {
         QSqlQuery query(db());
@@ -105,6 +118,7 @@ private:
 
     QString m_connection;
     qint64 m_seq = 0;
+    int m_runs = 0;
 };
 
 } // namespace
@@ -126,30 +140,40 @@ private Q_SLOTS:
 
     // Actions in order: "sN" N more samples, "end", "f" a round, "stop"/"start" the server,
     // "early N" the server already holding the header and N samples (a commit whose answer was lost).
+    // The run's id is a new UUID unless given.
     void serverEndsWithTheBenchsRun_data()
     {
         QTest::addColumn<QStringList>("actions");
         QTest::addColumn<qint64>("lastRoundSent");
+        QTest::addColumn<int>("lastRoundTouched");
         QTest::addColumn<int>("lastRoundWaiting");
-        QTest::newRow("an ended run") << QStringList{"s12", "end", "f"} << qint64(12) << 0;
-        QTest::newRow("a run forwarded as it goes") << QStringList{"s7", "f", "s5", "f", "end", "f"} << qint64(0) << 0;
-        QTest::newRow("a run still going") << QStringList{"s7", "f", "s5", "f"} << qint64(5) << 0;
-        QTest::newRow("several batches") << QStringList{"s12345", "end", "f"} << qint64(12345) << 0;
-        QTest::newRow("nothing sent twice") << QStringList{"s20", "end", "f", "f"} << qint64(0) << 0;
+        QTest::addColumn<QString>("uuid");
+        QTest::newRow("an ended run") << QStringList{"s12", "end", "f"} << qint64(12) << 1 << 0 << QString();
+        QTest::newRow("a run forwarded as it goes")
+            << QStringList{"s7", "f", "s5", "f", "end", "f"} << qint64(0) << 1 << 0 << QString();
+        QTest::newRow("a run still going") << QStringList{"s7", "f", "s5", "f"} << qint64(5) << 1 << 0 << QString();
+        QTest::newRow("a run without samples yet") << QStringList{"f", "f"} << qint64(0) << 0 << 0 << QString();
+        QTest::newRow("several batches") << QStringList{"s12345", "end", "f"} << qint64(12345) << 1 << 0 << QString();
+        QTest::newRow("nothing sent twice") << QStringList{"s20", "end", "f", "f"} << qint64(0) << 0 << 0 << QString();
         QTest::newRow("server down, then back")
-            << QStringList{"s9", "f", "stop", "s9", "end", "f", "start", "f"} << qint64(9) << 0;
+            << QStringList{"s9", "f", "stop", "s9", "end", "f", "start", "f"} << qint64(9) << 1 << 0 << QString();
         QTest::newRow("a batch committed whose answer was lost")
-            << QStringList{"s6000", "early 5000", "end", "f"} << qint64(1000) << 0;
+            << QStringList{"s6000", "early 5000", "end", "f"} << qint64(1000) << 1 << 0 << QString();
+        QTest::newRow("a run whose id is no UUID")
+            << QStringList{"s30", "end", "f"} << qint64(30) << 1 << 0 << QStringLiteral("bench's run 7; --");
     }
     void serverEndsWithTheBenchsRun()
     {
         QFETCH(QStringList, actions);
         QFETCH(qint64, lastRoundSent);
+        QFETCH(int, lastRoundTouched);
         QFETCH(int, lastRoundWaiting);
+        QFETCH(QString, uuid);
+        if (uuid.isEmpty())
+            uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
         LocalStore local(path);
-        const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
         local.begin(uuid);
         ServerMirror mirror(path, m_server);
         ServerMirror::Outcome outcome;
@@ -169,6 +193,7 @@ private Q_SLOTS:
         }
         QVERIFY2(outcome.error.isEmpty(), qPrintable(outcome.error));
         QCOMPARE(outcome.samplesSent, lastRoundSent);
+        QCOMPARE(outcome.runsTouched, lastRoundTouched);
         QCOMPARE(outcome.runsWaiting, lastRoundWaiting);
         QSqlDatabase server = m_server.addConnection(QStringLiteral("check"));
         QVERIFY2(server.open(), qPrintable(server.lastError().text()));
@@ -193,7 +218,268 @@ private Q_SLOTS:
         QCOMPARE(outcome.samplesSent, 0);
     }
 
+    // A run the server refuses is set aside with the server's reason and offered again after its
+    // pause; the runs after it go on, and the round is no failure. %1 stands for the refused run.
+    void aRefusedRunHoldsNoOtherBack_data()
+    {
+        QTest::addColumn<QStringList>("refuse");
+        QTest::addColumn<QStringList>("undo");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("a trigger refuses its start")
+            << QStringList{"CREATE FUNCTION refuse_run() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF NEW.uuid = "
+                           "'%1' THEN RAISE EXCEPTION 'this run is not wanted here'; END IF; RETURN NEW; END $$",
+                   "CREATE TRIGGER refuse_run BEFORE INSERT OR UPDATE ON runs FOR EACH ROW EXECUTE FUNCTION "
+                   "refuse_run()"}
+            << QStringList{"DROP TRIGGER refuse_run ON runs", "DROP FUNCTION refuse_run()"}
+            << QStringLiteral("this run is not wanted here");
+        QTest::newRow("a check refuses its samples")
+            << QStringList{"ALTER TABLE samples ADD CONSTRAINT refuse_run CHECK (run_uuid <> '%1')"}
+            << QStringList{"ALTER TABLE samples DROP CONSTRAINT refuse_run"} << QStringLiteral("refuse_run");
+        QTest::newRow("a check refuses its steps")
+            << QStringList{"ALTER TABLE steps ADD CONSTRAINT refuse_run CHECK (run_uuid <> '%1')"}
+            << QStringList{"ALTER TABLE steps DROP CONSTRAINT refuse_run"} << QStringLiteral("refuse_run");
+    }
+    void aRefusedRunHoldsNoOtherBack()
+    {
+        QFETCH(QStringList, refuse);
+        QFETCH(QStringList, undo);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
+        LocalStore local(path);
+        const QString refused = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        const QString other = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        for (const QString &uuid : {refused, other}) {
+            local.begin(uuid);
+            local.samples(uuid, 10);
+            local.end(uuid);
+        }
+        QVERIFY(onServer(refuse, refused));
+        ServerMirror mirror(path, m_server);
+        ServerMirror::Outcome outcome = mirror.forwardAll();
+        QVERIFY2(outcome.error.isEmpty(), qPrintable(outcome.error));
+        QCOMPARE(outcome.refused.size(), 1);
+        QCOMPARE(outcome.refused.first().uuid, refused);
+        QVERIFY2(outcome.refused.first().reason.contains(reason), qPrintable(outcome.refused.first().reason));
+        QVERIFY(mirror.refusal(refused).contains(reason));
+        QCOMPARE(outcome.runsCompleted, 1);
+        QCOMPARE(outcome.runsWaiting, 1);
+        QCOMPARE(serverRows(other), rowsOfRun(local.db(), other));
+        QCOMPARE(serverRows(refused), QStringList());
+        QStringList state = forwardState(local.db());
+        QCOMPARE(state.size(), 2);
+        QVERIFY2(state.contains(other + QStringLiteral("|1||0|")), qPrintable(state.join(u' ')));
+        const QString refusedState = state.at(state.first().startsWith(refused) ? 0 : 1);
+        QVERIFY2(refusedState.startsWith(refused + QStringLiteral("|0|")) && refusedState.contains(reason)
+                && refusedState.section(u'|', 3, 3) == u"1",
+            qPrintable(refusedState));
+        // Offered again a minute later, not at the next round.
+        const QDateTime nextTry = QDateTime::fromString(refusedState.section(u'|', 4, 4), Qt::ISODateWithMs);
+        const qint64 pause = QDateTime::currentDateTimeUtc().secsTo(nextTry);
+        QVERIFY2(pause > 30 && pause <= 60, qPrintable(refusedState));
+        QCOMPARE(waitingRuns(path), QStringList{refused + u'|' + outcome.refused.first().reason});
+        outcome = mirror.forwardAll();
+        QVERIFY2(outcome.error.isEmpty() && outcome.refused.isEmpty() && outcome.runsTouched == 0,
+            qPrintable(outcome.error));
+        QCOMPARE(forwardState(local.db()), state);
+
+        // Mended on the server, and its pause over: the run goes whole.
+        QVERIFY(onServer(undo, refused));
+        QSqlQuery due(local.db());
+        QVERIFY(due.exec(QStringLiteral("UPDATE forward_state SET next_try = '2000-01-01T00:00:00.000Z'")));
+        outcome = mirror.forwardAll();
+        QVERIFY2(outcome.error.isEmpty() && outcome.refused.isEmpty(), qPrintable(outcome.error));
+        QCOMPARE(outcome.runsCompleted, 1);
+        QCOMPARE(outcome.runsWaiting, 0);
+        QCOMPARE(serverRows(refused), rowsOfRun(local.db(), refused));
+        QVERIFY2(forwardState(local.db()).contains(refused + QStringLiteral("|1||0|")),
+            qPrintable(forwardState(local.db()).join(u' ')));
+        QCOMPARE(waitingRuns(path), QStringList());
+    }
+
+    // A program file with a NUL byte (padding after a power loss) reaches the server whole and
+    // reads back the same, byte for byte.
+    void aProgramWithANulByteGoesWhole()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
+        LocalStore local(path);
+        const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        const QString program
+            = QStringLiteral("header\r\n1,Discharge\r\n") + QChar(0) + QStringLiteral("\u00e4'\\\r\n");
+        local.begin(uuid, program);
+        local.samples(uuid, 3);
+        local.end(uuid);
+        ServerMirror mirror(path, m_server);
+        const ServerMirror::Outcome outcome = mirror.forwardAll();
+        QVERIFY2(outcome.error.isEmpty() && outcome.refused.isEmpty(), qPrintable(outcome.error));
+        QCOMPARE(outcome.runsCompleted, 1);
+        QCOMPARE(serverRows(uuid), rowsOfRun(local.db(), uuid));
+        RunArchive archive = RunArchive::server(m_server);
+        QString error;
+        QVERIFY2(archive.open(&error), qPrintable(error));
+        const std::optional<StoredRun> run = archive.run(uuid, &error);
+        QVERIFY2(run, qPrintable(error));
+        QCOMPARE(run->programText.toUtf8(), program.toUtf8());
+    }
+
+    // A server whose program column is still text keeps each program's bytes.
+    void anEarlierServersProgramsBecomeBytes()
+    {
+        {
+            QSqlDatabase admin = m_server.addConnection(QStringLiteral("admin"));
+            QVERIFY(admin.open());
+            QSqlQuery query(admin);
+            QVERIFY(query.exec(QStringLiteral("DROP DATABASE IF EXISTS earlier")));
+            QVERIFY2(query.exec(QStringLiteral("CREATE DATABASE earlier")), qPrintable(query.lastError().text()));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+        StoreServer earlier = m_server;
+        earlier.database = QStringLiteral("earlier");
+        const QString uuid = QStringLiteral("00000000-0000-4000-8000-0000000000e1");
+        const QByteArray program = "header\r\n1,Entladen \xc3\xa4\r\n";
+        {
+            QSqlDatabase db = earlier.addConnection(QStringLiteral("earlier"));
+            QVERIFY(db.open());
+            QString error;
+            QVERIFY2(StoreSchema::migrate(db, &error) >= 0, qPrintable(error));
+            QSqlQuery query(db);
+            QVERIFY(query.exec(QStringLiteral("ALTER TABLE runs ALTER COLUMN program_text TYPE text USING "
+                                              "convert_from(program_text, 'UTF8')")));
+            QVERIFY(query.exec(QStringLiteral("DELETE FROM schema_version WHERE version = 4")));
+            query.prepare(QStringLiteral("INSERT INTO runs (uuid, program_text, result) VALUES (?, ?, 'PASS')"));
+            query.addBindValue(uuid);
+            query.addBindValue(QString::fromUtf8(program));
+            QVERIFY2(query.exec(), qPrintable(query.lastError().text()));
+            QCOMPARE(StoreSchema::migrate(db, &error), 1);
+            QVERIFY(query.exec(QStringLiteral("SELECT pg_typeof(program_text)::text, program_text FROM runs")));
+            QVERIFY(query.next());
+            QCOMPARE(query.value(0).toString(), QStringLiteral("bytea"));
+            QCOMPARE(query.value(1).toByteArray(), program);
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("earlier"));
+        RunArchive archive = RunArchive::server(earlier);
+        QString error;
+        QVERIFY2(archive.open(&error), qPrintable(error));
+        const std::optional<StoredRun> run = archive.run(uuid, &error);
+        QVERIFY2(run, qPrintable(error));
+        QCOMPARE(run->programText.toUtf8(), program);
+    }
+
+    // A table another session holds locked is the server's trouble, not a run's: the round ends
+    // within the lock limit, sets nothing aside, and the run goes once the lock is gone.
+    void aLockedTableEndsTheRound()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
+        LocalStore local(path);
+        const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        local.begin(uuid);
+        local.samples(uuid, 5);
+        local.end(uuid);
+        ServerMirror mirror(path, m_server);
+        {
+            QSqlDatabase locker = m_server.addConnection(QStringLiteral("locker"));
+            QVERIFY(locker.open() && locker.transaction());
+            QSqlQuery lock(locker);
+            QVERIFY(lock.exec(QStringLiteral("LOCK TABLE runs IN ACCESS EXCLUSIVE MODE")));
+            QElapsedTimer timer;
+            timer.start();
+            const ServerMirror::Outcome outcome = mirror.forwardAll();
+            qInfo("a round against a locked table ended after %lld ms", timer.elapsed());
+            QVERIFY2(outcome.error.contains(QStringLiteral("lock timeout")), qPrintable(outcome.error));
+            QVERIFY(outcome.refused.isEmpty());
+            QCOMPARE(forwardState(local.db()), QStringList());
+            locker.rollback();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+        const ServerMirror::Outcome outcome = mirror.forwardAll();
+        QVERIFY2(outcome.error.isEmpty(), qPrintable(outcome.error));
+        QCOMPARE(serverRows(uuid), rowsOfRun(local.db(), uuid));
+    }
+
+    // Forwarding a long run's backlog, timed.
+    void aHundredThousandSamples()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
+        LocalStore local(path);
+        const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        local.begin(uuid);
+        local.samples(uuid, 100000);
+        local.end(uuid);
+        ServerMirror mirror(path, m_server);
+        QElapsedTimer timer;
+        timer.start();
+        const ServerMirror::Outcome outcome = mirror.forwardAll();
+        qInfo("100000 samples forwarded in %lld ms", timer.elapsed());
+        QVERIFY2(outcome.error.isEmpty(), qPrintable(outcome.error));
+        QCOMPARE(outcome.samplesSent, qint64(100000));
+        QCOMPARE(serverRows(uuid), rowsOfRun(local.db(), uuid));
+    }
+
 private:
+    QStringList serverRows(const QString &uuid)
+    {
+        QStringList rows;
+        {
+            QSqlDatabase server = m_server.addConnection(QStringLiteral("check"));
+            rows = server.open() ? rowsOfRun(server, uuid) : QStringList{server.lastError().text()};
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("check"));
+        return rows;
+    }
+
+    // Each statement with %1 as `uuid`, on the server, whose tables are made first.
+    bool onServer(const QStringList &statements, const QString &uuid)
+    {
+        bool done = true;
+        {
+            QSqlDatabase server = m_server.addConnection(QStringLiteral("admin"));
+            QString error;
+            done = server.open() && StoreSchema::migrate(server, &error) >= 0;
+            QSqlQuery query(server);
+            for (const QString &statement : statements) {
+                if (done && !query.exec(QString(statement).replace(QStringLiteral("%1"), uuid))) {
+                    qWarning() << statement << query.lastError().text();
+                    done = false;
+                }
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+        return done;
+    }
+
+    // uuid | whole | reason | tries | next try, for each run the bench's record names.
+    static QStringList forwardState(QSqlDatabase local)
+    {
+        QSqlQuery query(local);
+        if (!query.exec(QStringLiteral("SELECT run_uuid, whole, reason, tries, next_try FROM forward_state")))
+            return {query.lastError().text()};
+        QStringList rows;
+        while (query.next())
+            rows.append(QStringList{query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
+                query.value(3).toString(), query.value(4).toString()}
+                            .join(u'|'));
+        rows.sort();
+        return rows;
+    }
+
+    // uuid | refusal of each run `vornic-runs list --waiting` shows.
+    static QStringList waitingRuns(const QString &path)
+    {
+        RunArchive archive = RunArchive::local(path);
+        QString error;
+        if (!archive.open(&error))
+            return {error};
+        RunArchive::Filter filter;
+        filter.waiting = true;
+        QStringList runs;
+        for (const StoredRun &run : archive.runs(filter, &error))
+            runs.append(run.uuid + u'|' + run.refusal);
+        return error.isEmpty() ? runs : QStringList{error};
+    }
+
     // What the server holds when a batch went in but its commit's answer never came back.
     void preload(const QString &localPath, const QString &uuid, int samples)
     {
