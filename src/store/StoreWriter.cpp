@@ -199,11 +199,13 @@ bool StoreWriter::open(QString *error)
             QSqlQuery query(db);
             // WAL with NORMAL sync: a commit is one append without an fsync, and what was committed
             // survives the program being killed. SQLite folds the log back every thousand pages,
-            // inside a batch's commit on this thread.
+            // inside a batch's commit on this thread, and a log that a large batch grew past that is
+            // cut back to 4 MB once folded.
             // The run only appends, which needs the few pages along the tables' right edges: a
             // small page cache keeps a long run's memory flat.
             opened = run(query, QStringLiteral("PRAGMA journal_mode=WAL"), error)
                 && run(query, QStringLiteral("PRAGMA synchronous=NORMAL"), error)
+                && run(query, QStringLiteral("PRAGMA journal_size_limit=4194304"), error)
                 && run(query, QStringLiteral("PRAGMA cache_size=-256"), error) && StoreSchema::migrate(db, error) >= 0;
             if (opened) {
                 auto insert = std::make_unique<QSqlQuery>(db);
