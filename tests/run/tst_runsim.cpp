@@ -51,12 +51,16 @@ private Q_SLOTS:
         engine.program().setGridRowCount(3);
         engine.program().setCell(1, 1, QStringLiteral("Rest"));
         QSignalSpy notices(&engine, &Engine::notice);
+        QSignalSpy linkMessages(&engine.loadLink(), &TransportLink::message);
         QVERIFY(engine.startRun(QStringLiteral("held")));
         QCOMPARE(engine.measureOptions().measTimeText(), held);
         QCOMPARE(notices.size(), said ? 1 : 0);
         QCOMPARE(engine.trace().lines().filter(QStringLiteral("sampling interval")).size(), said ? 1 : 0);
         engine.run().StopCommand_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(!engine.run().isRunning(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(!engine.run().isRunning(), 30000);
+        // Stop ended the search: it never ran out of retries.
+        for (const QList<QVariant> &message : linkMessages)
+            QVERIFY(message.at(0).toString() != QLatin1String("Connect Fail!"));
         QCOMPARE(TestFiles::readBytes(ini).contains("MeasureTime=" + held.toLatin1()), true);
     }
 
@@ -98,15 +102,15 @@ private Q_SLOTS:
         // The line after which the run waits 3 s: the stable time follows "LOAD ON", the sampling
         // interval the first sample.
         const QByteArray waitsAfter = stableMs == u"0" ? "MEAS:VC?" : "LOAD ON";
-        QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(simLog).contains(waitsAfter), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(simLog).contains(waitsAfter), 30000);
         engine.run().StopCommand_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(!engine.run().isRunning(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!engine.run().isRunning(), 30000);
         QVERIFY(engine.startRun(QStringLiteral("stop-then-run")));
-        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 2, 30000);
         QCOMPARE(ended.at(0).at(0).value<RunEvents::Result>(), RunEvents::Result::Stopped);
         QCOMPARE(ended.at(1).at(0).value<RunEvents::Result>(), RunEvents::Result::Pass);
 
-        QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(simLog).endsWith("LOAD OFF\n"), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(simLog).endsWith("LOAD OFF\n"), 30000);
         QStringList lines;
         for (const QByteArray &entry : TestFiles::readBytes(simLog).split('\n'))
             if (entry.startsWith("L "))
