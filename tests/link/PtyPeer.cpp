@@ -51,8 +51,8 @@ void PtyPeer::send(const QByteArray &bytes)
 void PtyPeer::pushNow(const QByteArray &bytes)
 {
     send(bytes);
-    // The terminal hands written bytes on in a kernel worker of its own: until they are at the
-    // program's end. The event loop is left alone while waiting, so the program has not read them.
+    // The terminal hands written bytes on in a kernel worker, later: this waits until they are at
+    // the program's end, without turning the event loop, so the program has not read them yet.
     const QDeadlineTimer patience(30000);
     int waiting = 0;
     while (
