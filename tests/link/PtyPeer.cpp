@@ -1,7 +1,10 @@
 #include "PtyPeer.h"
 
+#include <QDeadlineTimer>
+#include <QThread>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 #include <utility>
@@ -43,4 +46,16 @@ void PtyPeer::send(const QByteArray &bytes)
 {
     if (m_master >= 0)
         ::write(m_master, bytes.constData(), size_t(bytes.size()));
+}
+
+void PtyPeer::pushNow(const QByteArray &bytes)
+{
+    send(bytes);
+    // The terminal hands written bytes on in a kernel worker, later: this waits until they are at
+    // the program's end, without turning the event loop, so the program has not read them yet.
+    const QDeadlineTimer patience(30000);
+    int waiting = 0;
+    while (
+        m_slave >= 0 && ::ioctl(m_slave, FIONREAD, &waiting) == 0 && waiting < bytes.size() && !patience.hasExpired())
+        QThread::yieldCurrentThread();
 }

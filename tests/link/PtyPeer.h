@@ -17,6 +17,9 @@ public:
 
     bool isValid() const { return m_master >= 0; }
     QString slavePath() const { return m_slavePath; }
+    // Sends bytes unasked and returns once the program's end of the terminal holds them, before any
+    // event of the program runs.
+    void pushNow(const QByteArray &bytes);
     // Hangs up, as an unplugged USB adapter does.
     void close();
 

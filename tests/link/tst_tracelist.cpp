@@ -1,11 +1,10 @@
+#include "WatchedClock.h"
 #include "link/SystemClock.h"
 #include "link/TraceList.h"
 
 #include <QCoro/QCoroTask>
-#include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
-#include <ctime>
 
 class TestTraceList : public QObject
 {
@@ -42,19 +41,20 @@ private Q_SLOTS:
         const qint64 start = clock.tickMs();
         QCoro::waitFor(clock.waitMs(ms));
         const qint64 waited = clock.tickMs() - start;
+        // Not before; that it goes no further than the time is checked on the fake clock (tst_clockwait).
         QVERIFY2(double(waited) > ms, qPrintable(QString::number(waited)));
-        QVERIFY2(double(waited) < ms + 40, qPrintable(QString::number(waited)));
     }
 
-    void waitServesEventsAndCostsNoCpu()
+    // The wait sleeps in the event loop: a turn of it, then one sleep to the time, never a poll.
+    // What a wait costs in CPU is for the benchmarks.
+    void waitServesEventsAndSleeps()
     {
+        WatchedClock clock;
         bool fired = false;
         QTimer::singleShot(50, [&] { fired = true; });
-        const std::clock_t cpuStart = std::clock();
-        QCoro::waitFor(SystemClock::instance().waitMs(500));
-        const double cpuMs = 1000.0 * double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+        QCoro::waitFor(clock.waitMs(500));
         QVERIFY(fired);
-        QVERIFY2(cpuMs < 50, qPrintable(QStringLiteral("CPU %1 ms while waiting 500 ms").arg(cpuMs)));
+        QVERIFY2(clock.pauses() <= 2, qPrintable(QString::number(clock.pauses())));
     }
 };
 

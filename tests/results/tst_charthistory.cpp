@@ -1,6 +1,5 @@
 #include "results/ChartHistory.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 #include <cmath>
 #include <map>
@@ -59,13 +58,9 @@ private Q_SLOTS:
         QFETCH(Timing, timing);
         constexpr qint64 Count = 1000000;
         ChartHistory history;
-        QElapsedTimer elapsed;
-        elapsed.start();
         for (qint64 i = 0; i < Count; ++i)
             history.add(sampleAt(i, timing));
-        // Far above the ~250 ns an add takes in a debug build: only work that grows with the
-        // run's length gets near it.
-        QVERIFY2(elapsed.elapsed() < 10000, qPrintable(QString::number(elapsed.elapsed())));
+        // What an add costs is bench-chart-history's; that the history stays bounded is checked here.
         const double width = history.secondsPerColumn();
         QVERIFY(history.lastSeconds() / width < ChartHistory::MaxColumns);
         QVERIFY(history.lastSeconds() / (width / 2) >= ChartHistory::MaxColumns);

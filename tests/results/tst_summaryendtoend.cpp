@@ -64,11 +64,16 @@ private Q_SLOTS:
             {"--settings", ini, "--log", dir.filePath(QStringLiteral("run.CSV")), "--summary", summary, program});
         QVERIFY(runner.waitForStarted());
         if (interrupt) {
-            QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(simLog).contains("CC:HIGH 2"), 30000);
-            QTest::qWait(300);
+            // Interrupted once the long step samples: its level has gone out, and a sample question after it.
+            const auto sampling = [&] {
+                const QByteArray log = TestFiles::readBytes(simLog);
+                const qsizetype level = log.indexOf("CC:HIGH 2");
+                return level >= 0 && log.indexOf("MEAS:VC?", level) >= 0;
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(sampling(), 60000);
             ::kill(pid_t(runner.processId()), SIGINT);
         }
-        QVERIFY(runner.waitForFinished(30000));
+        QVERIFY(runner.waitForFinished(60000));
         const QByteArray errors = runner.readAllStandardError();
         QVERIFY2(runner.exitCode() == exitCode, errors.constData());
         if (ends.isEmpty()) {

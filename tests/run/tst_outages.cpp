@@ -201,7 +201,8 @@ private Q_SLOTS:
                 || !last.contains(u": PASS,"))
                 failure = last;
             else if (!QTest::qWaitFor(
-                         [&] { return bench->sim->announcements().filter(QStringLiteral("load outage")).size() == 2; }))
+                         [&] { return bench->sim->announcements().filter(QStringLiteral("load outage")).size() == 2; },
+                         30000))
                 failure = QStringLiteral("the outages did not both come");
             else if (const QString wrong = checkReceived(received); !wrong.isEmpty())
                 failure = wrong;
@@ -253,9 +254,10 @@ private Q_SLOTS:
             const QRegularExpressionMatch silence = lost.match(errors);
             const int silentMs = silence.hasMatch() ? silence.captured(1).toInt() : -1;
             qInfo("%s: lost after %d ms", qPrintable(bench->name), silentMs);
+            // Not before the 10 s; that it is not later either is tst_recovery's, on the fake clock.
             if (bench->runner.exitCode() != 2 || !last.contains(u": LOST,"))
                 failures.append(bench->name + QStringLiteral(": ") + last);
-            else if (silentMs < 10000 || silentMs > 10500)
+            else if (silentMs < 10000)
                 failures.append(bench->name + QStringLiteral(": lost after %1 ms").arg(silentMs));
         }
         QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
@@ -315,7 +317,7 @@ private Q_SLOTS:
         bench.runner.terminate();
         bench.runner.waitForFinished(-1);
         QCOMPARE(bench.runner.exitCode(), 130);
-        QTRY_COMPARE_WITH_TIMEOUT(bench.received().last(), QStringLiteral("LOAD OFF"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(bench.received().last(), QStringLiteral("LOAD OFF"), 30000);
     }
 
     // A run whose load never answers ends at once: it names the address, sends nothing more and

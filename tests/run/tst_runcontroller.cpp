@@ -651,12 +651,15 @@ private Q_SLOTS:
     // A FOR with a huge count directly followed by its LOOP still lets Stop in.
     void emptyLoopBodyCanBeStopped()
     {
+        int turns = 0;
         RunBench bench;
         bench.addStep(QStringLiteral("FOR"), {{7, "2000000000"}});
         bench.addStep(QStringLiteral("LOOP"));
         QVERIFY(bench.start());
+        bench.clock.onPause([&](int) { ++turns; });
         bench.clock.releaseSleep();
-        QTest::qWait(20);
+        // Each time round, the loop lets the event loop turn once.
+        QTRY_VERIFY_WITH_TIMEOUT(turns >= 3, 30000);
         QVERIFY(bench.run.isRunning());
         bench.run.StopCommand_Click();
         bench.settle();

@@ -56,7 +56,7 @@ private Q_SLOTS:
         QCOMPARE(notices.size(), said ? 1 : 0);
         QCOMPARE(engine.trace().lines().filter(QStringLiteral("sampling interval")).size(), said ? 1 : 0);
         engine.run().StopCommand_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(!engine.run().isRunning(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(!engine.run().isRunning(), 30000);
         QCOMPARE(TestFiles::readBytes(ini).contains("MeasureTime=" + held.toLatin1()), true);
     }
 
@@ -98,15 +98,15 @@ private Q_SLOTS:
         // The line after which the run waits 3 s: the stable time follows "LOAD ON", the sampling
         // interval the first sample.
         const QByteArray waitsAfter = stableMs == u"0" ? "MEAS:VC?" : "LOAD ON";
-        QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(simLog).contains(waitsAfter), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(simLog).contains(waitsAfter), 30000);
         engine.run().StopCommand_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(!engine.run().isRunning(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!engine.run().isRunning(), 30000);
         QVERIFY(engine.startRun(QStringLiteral("stop-then-run")));
-        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 2, 30000);
         QCOMPARE(ended.at(0).at(0).value<RunEvents::Result>(), RunEvents::Result::Stopped);
         QCOMPARE(ended.at(1).at(0).value<RunEvents::Result>(), RunEvents::Result::Pass);
 
-        QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(simLog).endsWith("LOAD OFF\n"), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(simLog).endsWith("LOAD OFF\n"), 30000);
         QStringList lines;
         for (const QByteArray &entry : TestFiles::readBytes(simLog).split('\n'))
             if (entry.startsWith("L "))

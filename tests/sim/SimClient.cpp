@@ -15,7 +15,7 @@ bool SimClient::connectTcp(quint16 port)
     m_socket = std::make_unique<QTcpSocket>();
     QObject::connect(m_socket.get(), &QTcpSocket::readyRead, [this] { received(m_socket->readAll()); });
     m_socket->connectToHost(QHostAddress::LocalHost, port);
-    return QTest::qWaitFor([this] { return m_socket->state() == QAbstractSocket::ConnectedState; }, 3000);
+    return QTest::qWaitFor([this] { return m_socket->state() == QAbstractSocket::ConnectedState; }, 30000);
 }
 
 bool SimClient::openTerminal(const QString &path)

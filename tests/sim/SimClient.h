@@ -20,7 +20,7 @@ public:
     void write(const QByteArray &bytes);
 
     // Waits until `count` complete lines have arrived (or the time is up).
-    bool waitForReplies(int count, int ms = 3000);
+    bool waitForReplies(int count, int ms = 30000);
     // The lines received so far, without their CR LF.
     QList<QByteArray> replies() const;
     // Everything received as it came, one entry per arrival.

@@ -17,9 +17,9 @@ SimProcess::~SimProcess()
     if (m_process.state() == QProcess::NotRunning)
         return;
     m_process.terminate();
-    if (!QTest::qWaitFor([this] { return m_process.state() == QProcess::NotRunning; }, 3000))
+    if (!QTest::qWaitFor([this] { return m_process.state() == QProcess::NotRunning; }, 30000))
         m_process.kill();
-    m_process.waitForFinished(1000);
+    m_process.waitForFinished(30000);
 }
 
 bool SimProcess::waitForAnnouncements(int count)

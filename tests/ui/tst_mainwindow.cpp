@@ -105,7 +105,7 @@ private Q_SLOTS:
         QFETCH(QString, where);
         QFETCH(bool, stops);
         startLongRun(RestStep);
-        QTRY_COMPARE_WITH_TIMEOUT(m_window->status()->phase(), RunStatus::Phase::Running, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->status()->phase(), RunStatus::Phase::Running, 30000);
         QWidget *target = m_window->form()->listView();
         if (where == u"trace") {
             m_window->traceDock()->show();
@@ -116,19 +116,19 @@ private Q_SLOTS:
             target = m_window->runsWindow()->programFilter();
         }
         target->activateWindow();
-        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), target->window(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), target->window(), 30000);
         target->setFocus();
         QTest::keyClick(target, Qt::Key_Escape);
         if (!stops) {
             // Samples go on being logged: the run was not cancelled.
             const int rows = m_engine->results().rowCount();
-            QTRY_VERIFY_WITH_TIMEOUT(m_engine->results().rowCount() >= rows + 2, 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(m_engine->results().rowCount() >= rows + 2, 30000);
             QVERIFY(m_engine->run().isRunning());
             m_window->activateWindow();
-            QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), m_window.get(), 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), m_window.get(), 30000);
             QTest::keyClick(m_window->form()->listView(), Qt::Key_Escape);
         }
-        QTRY_COMPARE_WITH_TIMEOUT(m_window->status()->text(), QStringLiteral("Stopped"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->status()->text(), QStringLiteral("Stopped"), 30000);
         QVERIFY(!m_engine->run().isRunning());
     }
 
@@ -147,7 +147,7 @@ private Q_SLOTS:
     {
         QFETCH(int, signal);
         startLongRun(DischargeStep);
-        QTRY_COMPARE_WITH_TIMEOUT(lastLoadLine(), QStringLiteral("MEAS:VC?"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(lastLoadLine(), QStringLiteral("MEAS:VC?"), 30000);
         // The Runs window open as well: the program ends all the same.
         m_window->showRuns();
 
@@ -163,7 +163,7 @@ private Q_SLOTS:
         QVERIFY(!m_engine->run().isRunning());
         QVERIFY(!m_window->isVisible());
         QVERIFY(TestFiles::readBytes(programFile()).contains("\r\n1,Discharge,CC,1,0,600,0,"));
-        QTRY_COMPARE_WITH_TIMEOUT(lastLoadLine(), QStringLiteral("LOAD OFF"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(lastLoadLine(), QStringLiteral("LOAD OFF"), 30000);
         RunArchive store = RunArchive::local(m_engine->runStore().path());
         QString error;
         QVERIFY2(store.open(&error), qPrintable(error));

@@ -120,7 +120,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(m_window->barText().endsWith(QStringLiteral("it answers again.")), 30000);
         QVERIFY(m_engine->run().isRunning());
         m_window->form()->StopCommand_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(!m_engine->run().isRunning(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_engine->run().isRunning(), 30000);
     }
 
     // A load that never answered: the run ends at once as an error naming where it was looked for,
@@ -129,7 +129,7 @@ private Q_SLOTS:
     {
         const QString missing = m_dir.filePath(QStringLiteral("no-such-port"));
         openWindow(QStringLiteral("[Load Option]\r\nConnectMode=0\r\nCOMPort=%1\r\n").arg(missing).toLatin1());
-        QTRY_VERIFY_WITH_TIMEOUT(!m_engine->identification().isTimer2Enabled(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_engine->identification().isTimer2Enabled(), 30000);
         setOcpProgram();
         QSignalSpy ended(&m_engine->run().events(), &RunEvents::runEnded);
         QSignalSpy stepStarts(&m_engine->run().events(), &RunEvents::stepStarted);
@@ -142,7 +142,7 @@ private Q_SLOTS:
         QVERIFY(stepStarts.isEmpty());
         QCOMPARE(m_window->form()->aMaxLabel()->text(), QString());
         QCOMPARE(m_engine->runSummary().model(), QString());
-        QTRY_COMPARE_WITH_TIMEOUT(m_window->barText(), QStringLiteral("No load answers at ") + missing, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->barText(), QStringLiteral("No load answers at ") + missing, 30000);
     }
 };
 
