@@ -1,7 +1,5 @@
 #include "settings/ProgramFolder.h"
 
-#include "store/RunStore.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -18,7 +16,7 @@ const char *const FormerNames[] = {"vornic-dcload", "vornic-run"};
 bool holdsUserFiles(const QString &folder)
 {
     const QDir dir(folder);
-    return dir.exists(QStringLiteral("VORN.INI")) || dir.exists(RunStore::FileName);
+    return dir.exists(QStringLiteral("VORN.INI")) || dir.exists(ProgramFolder::StoreFileName);
 }
 
 // Where the shared folder is not there yet, the first earlier folder that holds settings or runs

@@ -8,6 +8,9 @@
 class ProgramFolder
 {
 public:
+    // The store of runs' file in this folder; the store names its file by this.
+    static inline const QString StoreFileName = QStringLiteral("runs.sqlite");
+
     // The executable's folder when it is writable and not an installed program's; otherwise the
     // user's data folder "vornic" (in XDG_DATA_HOME, ~/.local/share unless set), created when missing.
     static QString path();

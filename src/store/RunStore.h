@@ -2,6 +2,7 @@
 
 #include "results/RunSummary.h"
 #include "run/RunEvents.h"
+#include "settings/ProgramFolder.h"
 #include "store/StoreWriter.h"
 
 #include <QObject>
@@ -22,7 +23,7 @@ class RunStore : public QObject
     Q_OBJECT
 
 public:
-    static inline const QString FileName = QStringLiteral("runs.sqlite");
+    static inline const QString FileName = ProgramFolder::StoreFileName;
     // A failure that lasts this long is said; a file held by another writer for a moment is not.
     static constexpr int SayFailureAfterMs = 2000;
     // How long a run's end waits for its last batch, on the thread that ran it, unless the batch
