@@ -1,3 +1,4 @@
+#include "ProcessEnd.h"
 #include "StoreFixture.h"
 #include "report/RunReport.h"
 #include "store/RunArchive.h"
@@ -48,7 +49,7 @@ QString output(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.start(program, arguments);
-    if (!process.waitForFinished(30000) || process.exitCode() != 0)
+    if (!waitForEnd(process) || process.exitCode() != 0)
         return QString();
     return QString::fromUtf8(process.readAllStandardOutput());
 }

@@ -1,4 +1,5 @@
 #include "OutputTarget.h"
+#include "ProcessEnd.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
 
@@ -73,7 +74,7 @@ private Q_SLOTS:
             QTRY_VERIFY_WITH_TIMEOUT(sampling(), 60000);
             ::kill(pid_t(runner.processId()), SIGINT);
         }
-        QVERIFY(runner.waitForFinished(60000));
+        QVERIFY(waitForEnd(runner));
         const QByteArray errors = runner.readAllStandardError();
         QVERIFY2(runner.exitCode() == exitCode, errors.constData());
         if (ends.isEmpty()) {

@@ -1,3 +1,4 @@
+#include "ProcessEnd.h"
 #include "SimProcess.h"
 
 #include "TestFiles.h"
@@ -132,7 +133,7 @@ private Q_SLOTS:
         const QString csv = dir.filePath(QStringLiteral("run.CSV"));
         runner.start(TestFiles::binary("vornic-run"),
             {"--settings", iniFile.fileName(), "--log", csv, testData("all-functions.TSF")});
-        QVERIFY(runner.waitForFinished(120000));
+        QVERIFY(waitForEnd(runner));
         const QByteArray errors = runner.readAllStandardError();
         QVERIFY2(runner.exitStatus() == QProcess::NormalExit, errors.constData());
         // One OCP fails by design: the run finishes with a FAIL verdict.
@@ -237,7 +238,7 @@ private Q_SLOTS:
         int unknown = 0;
         const qsizetype heardBefore = loggedLines(TestFiles::readBytes(simLog), 'L', &unknown).size();
         ::kill(pid_t(runner.processId()), signal);
-        QVERIFY(runner.waitForFinished(60000));
+        QVERIFY(waitForEnd(runner));
         QCOMPARE(runner.exitStatus(), QProcess::NormalExit);
         QCOMPARE(runner.exitCode(), 130);
         const QStringList load = loggedLines(TestFiles::readBytes(simLog), 'L', &unknown);
@@ -276,7 +277,7 @@ private Q_SLOTS:
         QProcess runner;
         runner.start(TestFiles::binary("vornic-run"),
             {"--settings", ini, "--log", dir.filePath(QStringLiteral("run.CSV")), program});
-        QVERIFY(runner.waitForFinished(60000));
+        QVERIFY(waitForEnd(runner));
         QCOMPARE(runner.exitStatus(), QProcess::NormalExit);
         QCOMPARE(runner.exitCode(), 2);
         QCOMPARE(QString::fromUtf8(runner.readAllStandardError()),

@@ -1,3 +1,4 @@
+#include "ProcessEnd.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
 
@@ -78,9 +79,8 @@ private Q_SLOTS:
         elapsed.start();
         QStringList failures;
         for (auto &run : runs) {
-            // The longest run: a few seconds of steps, stretched by the gaps, or 10 s of silence.
-            if (!run->runner.waitForFinished(int(std::max<qint64>(1, 60000 - elapsed.elapsed()))))
-                failures.append(run->name + QStringLiteral(": still running"));
+            if (!waitForEnd(run->runner))
+                failures.append(run->name + QStringLiteral(": did not start"));
             else if (const QString failure = check(*run); !failure.isEmpty())
                 failures.append(run->name + QStringLiteral(": ") + failure);
         }

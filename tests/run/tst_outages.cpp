@@ -1,3 +1,4 @@
+#include "ProcessEnd.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
 
@@ -193,7 +194,7 @@ private Q_SLOTS:
         }
         QStringList failures;
         for (auto &bench : benches) {
-            bench->runner.waitForFinished(-1);
+            waitForEnd(bench->runner);
             const QString last = bench->lastErrorLine();
             const QStringList received = bench->received();
             QString failure;
@@ -248,7 +249,7 @@ private Q_SLOTS:
         static const QRegularExpression lost(QStringLiteral("No usable reply from the load for (\\d+) ms: it is lost"));
         QStringList failures;
         for (auto &bench : benches) {
-            bench->runner.waitForFinished(-1);
+            waitForEnd(bench->runner);
             const QString errors = QString::fromLatin1(bench->runner.readAllStandardError());
             const QString last = errors.trimmed().section(u'\n', -1);
             const QRegularExpressionMatch silence = lost.match(errors);
@@ -284,7 +285,7 @@ private Q_SLOTS:
         arguments += pty ? QStringList{"--pty", bench.path("load-pty")} : QStringList{"--tcp", QString::number(port)};
         SimProcess other(arguments);
         QVERIFY(other.waitForAnnouncements(1));
-        bench.runner.waitForFinished(-1);
+        waitForEnd(bench.runner);
 
         const QString last = bench.lastErrorLine();
         QCOMPARE(bench.runner.exitCode(), 2);
@@ -315,7 +316,7 @@ private Q_SLOTS:
         if (pty)
             QTRY_COMPARE_WITH_TIMEOUT(bench.sim->announcements().size(), 2, 30000);
         bench.runner.terminate();
-        bench.runner.waitForFinished(-1);
+        waitForEnd(bench.runner);
         QCOMPARE(bench.runner.exitCode(), 130);
         QTRY_COMPARE_WITH_TIMEOUT(bench.received().last(), QStringLiteral("LOAD OFF"), 30000);
     }
@@ -343,12 +344,12 @@ private Q_SLOTS:
             QVERIFY(gone.waitForAnnouncements(1));
             const quint16 port = gone.port("load");
             gone.process().kill();
-            gone.process().waitForFinished(-1);
+            waitForEnd(gone.process());
             address = QStringLiteral("127.0.0.1:%1").arg(port);
             TestFiles::writeBytes(bench.path("VORN.INI"), TestFiles::lanLoadSettings(port));
         }
         bench.startRunner(fourSteps(), {"--summary", bench.path("summary.json")});
-        bench.runner.waitForFinished(-1);
+        waitForEnd(bench.runner);
         const QString errors = QString::fromLatin1(bench.runner.readAllStandardError());
         QCOMPARE(bench.runner.exitCode(), 2);
         QVERIFY2(errors.contains(QStringLiteral("No load answers at ") + address), qPrintable(errors));

@@ -1,4 +1,5 @@
 #include "OutputTarget.h"
+#include "ProcessEnd.h"
 #include "StoreFixture.h"
 #include "TestFiles.h"
 
@@ -122,7 +123,7 @@ private Q_SLOTS:
         arguments.replaceInStrings(QStringLiteral("%D"), m_dir.path());
         QProcess process;
         process.start(TestFiles::binary("vornic-runs"), arguments);
-        QVERIFY(process.waitForFinished(60000));
+        QVERIFY(waitForEnd(process));
         const QString out = QString::fromUtf8(process.readAllStandardOutput());
         // Qt's own warnings (a missing XDG_RUNTIME_DIR, say) are not the program's words.
         QStringList errorLines = QString::fromUtf8(process.readAllStandardError()).split(u'\n');
@@ -195,7 +196,7 @@ private Q_SLOTS:
         process.setProcessEnvironment(environment);
         for (const bool first : {true, false}) {
             process.start(program, {QStringLiteral("list"), QStringLiteral("--result"), QStringLiteral("PASS")});
-            QVERIFY(process.waitForFinished(60000));
+            QVERIFY(waitForEnd(process));
             const QString out = QString::fromUtf8(process.readAllStandardOutput());
             const QString err = QString::fromUtf8(process.readAllStandardError());
             QVERIFY2(process.exitCode() == exitCode, qPrintable(out + err));
@@ -254,7 +255,7 @@ private Q_SLOTS:
             arguments.append(QStringLiteral("--server"));
         QProcess process;
         process.start(TestFiles::binary("vornic-runs"), arguments << command);
-        QVERIFY(process.waitForFinished(60000));
+        QVERIFY(waitForEnd(process));
         const QString err = QString::fromUtf8(process.readAllStandardError());
         QVERIFY2(process.exitCode() == 1, qPrintable(err));
         QVERIFY2(QRegularExpression(said, QRegularExpression::MultilineOption).match(err).hasMatch(), qPrintable(err));

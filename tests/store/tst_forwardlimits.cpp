@@ -1,4 +1,5 @@
 #include "PgCluster.h"
+#include "ProcessEnd.h"
 #include "SimProcess.h"
 #include "TcpRelay.h"
 #include "TestFiles.h"
@@ -53,7 +54,7 @@ QByteArray runTool(const QStringList &arguments, int *exitCode)
 {
     QProcess tool;
     tool.start(TestFiles::binary("vornic-runs"), arguments);
-    if (!tool.waitForFinished(60000))
+    if (!waitForEnd(tool))
         return "did not end";
     *exitCode = tool.exitCode();
     return tool.readAllStandardOutput() + tool.readAllStandardError();

@@ -1,4 +1,5 @@
 #include "PgCluster.h"
+#include "ProcessEnd.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
 #include "store/StoreServer.h"
@@ -100,7 +101,7 @@ private Q_SLOTS:
         QTest::qWait(2000);
         QVERIFY2(m_cluster.start(), qPrintable(m_cluster.problem()));
         for (auto &station : stations) {
-            QVERIFY(station->runner.waitForFinished(60000));
+            QVERIFY(waitForEnd(station->runner));
             QVERIFY2(station->runner.exitStatus() == QProcess::NormalExit && station->runner.exitCode() == 0,
                 station->runner.readAllStandardError().constData());
         }
@@ -108,7 +109,7 @@ private Q_SLOTS:
         for (auto &station : stations) {
             QProcess forward;
             forward.start(TestFiles::binary("vornic-runs"), {"--settings", station->ini(), "forward"});
-            QVERIFY(forward.waitForFinished(60000));
+            QVERIFY(waitForEnd(forward));
             QVERIFY2(forward.exitCode() == 0, forward.readAllStandardError().constData());
         }
         QStringList local;
@@ -137,7 +138,7 @@ private Q_SLOTS:
         QElapsedTimer timer;
         timer.start();
         prepare(station, "[Store]\r\nHost=127.0.0.1\r\nPort=" + QByteArray::number(m_cluster.port() + 1) + "\r\n", 3);
-        QVERIFY(station.runner.waitForFinished(60000));
+        QVERIFY(waitForEnd(station.runner));
         const QByteArray errors = station.runner.readAllStandardError();
         QVERIFY2(station.runner.exitCode() == 0, errors.constData());
         QVERIFY2(errors.contains("cannot be reached") && errors.contains("this run waits in"), errors.constData());
@@ -159,7 +160,7 @@ private Q_SLOTS:
     {
         Station station;
         prepare(station, "[Store]\r\nHost=127.0.0.1\r\nPort=99999\r\n", 1);
-        QVERIFY(station.runner.waitForFinished(60000));
+        QVERIFY(waitForEnd(station.runner));
         const QByteArray errors = station.runner.readAllStandardError();
         QVERIFY2(station.runner.exitCode() == 0, errors.constData());
         QVERIFY2(errors.contains("VORN.INI: [Store] Port=99999 is not a port number (1 to 65535)")

@@ -1,3 +1,4 @@
+#include "ProcessEnd.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
 
@@ -68,7 +69,7 @@ private Q_SLOTS:
         QVERIFY(runner.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(csv).count('\n') > 40, 30000);
         ::kill(pid_t(runner.processId()), SIGKILL);
-        QVERIFY(runner.waitForFinished(10000));
+        QVERIFY(waitForEnd(runner));
         QCOMPARE(runner.exitStatus(), QProcess::CrashExit);
 
         // Rows are written whole, and each only once its sample was committed.
@@ -102,7 +103,7 @@ private Q_SLOTS:
         const QString csv = dir.filePath(QStringLiteral("run.CSV"));
         QProcess runner;
         runner.start(TestFiles::binary("vornic-run"), {"--settings", ini, "--log", csv, program});
-        QVERIFY(runner.waitForFinished(60000));
+        QVERIFY(waitForEnd(runner));
         QCOMPARE(runner.exitCode(), 0);
 
         const QList<QList<QByteArray>> rows = csvRows(csv);

@@ -1,4 +1,5 @@
 #include "PgCluster.h"
+#include "ProcessEnd.h"
 
 #include <QDir>
 #include <QFile>
@@ -116,7 +117,7 @@ bool PgCluster::run(const QStringList &command)
             QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--")} + command);
     else
         process.start(command.first(), command.mid(1));
-    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+    if (!waitForEnd(process) || process.exitCode() != 0) {
         m_problem = QStringLiteral("%1: %2").arg(command.first(), QString::fromLocal8Bit(process.readAll()));
         return false;
     }
