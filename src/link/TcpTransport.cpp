@@ -99,6 +99,7 @@ void TcpTransport::onReadyRead()
     const QList<QByteArray> lines = LineFraming::takeLines(m_partial);
     if (!lines.isEmpty()) {
         m_replyBuffer = fromWire(lines.last());
+        m_linesArrived += quint64(lines.size());
         Q_EMIT replyArrived();
         m_arrived.wake();
     }
@@ -135,6 +136,7 @@ void TcpTransport::send(const QByteArray &line)
 
 QCoro::Task<> TcpTransport::write(const QString &command)
 {
+    co_await keepLineSpacing();
     // Taking what is unread is what may find the connection closed since it was looked at, and
     // the socket's state then says so: one look at the peer per line is enough.
     const bool connected = isConnected();
@@ -147,7 +149,21 @@ QCoro::Task<> TcpTransport::write(const QString &command)
         send(toWire(command) + "\r\n");
     else
         Q_EMIT message(QStringLiteral("Lost Connect!"));
-    co_await m_clock.waitMs(PauseAfterWriteMs, m_cancel, &m_arrived);
+    m_lastWriteTick = m_clock.tickMs();
+    // The pause after a line ends early once a line comes back: a reply is read when it comes, and
+    // the next line still keeps its distance.
+    const quint64 linesBefore = m_linesArrived;
+    co_await m_clock.waitUntil(
+        PauseAfterWriteMs + 1, [this, linesBefore] { return m_linesArrived != linesBefore; }, &m_arrived, m_cancel);
+}
+
+QCoro::Task<> TcpTransport::keepLineSpacing()
+{
+    if (m_lastWriteTick < 0)
+        co_return;
+    const qint64 since = m_clock.tickMs() - m_lastWriteTick;
+    if (since <= PauseAfterWriteMs)
+        co_await m_clock.waitMs(double(PauseAfterWriteMs - since), m_cancel, &m_arrived);
 }
 
 QCoro::Task<QString> TcpTransport::query()

@@ -16,6 +16,7 @@ public:
     static constexpr int RetryPauseMs = 10;
     static constexpr int LastRetry = 1000;
     static constexpr int ReplyTimeoutMs = 10000;
+    // The load takes a LAN line only more than 5 ms after the one before it.
     static constexpr int PauseAfterWriteMs = 5;
 
     TcpTransport(bool receives, Clock &clock, TraceList &trace, QObject *parent = nullptr);
@@ -43,6 +44,8 @@ private:
     QCoro::Task<> connectWithRetries(const QString &host, quint16 port);
     QByteArray takeUnread();
     void send(const QByteArray &line);
+    // Waits until the last line is more than the pause behind.
+    QCoro::Task<> keepLineSpacing();
 
     const bool m_receives;
     QTcpSocket m_socket;
@@ -52,4 +55,7 @@ private:
     // The start of a line whose end has not arrived yet.
     QByteArray m_partial;
     bool m_takingUnread = false;
+    qint64 m_lastWriteTick = -1;
+    // Complete lines received so far: what ends the pause after a write early.
+    quint64 m_linesArrived = 0;
 };

@@ -4,6 +4,7 @@
 #include "link/SystemClock.h"
 #include "link/TraceList.h"
 #include "link/TransportLink.h"
+#include "link/WakeAwaiter.h"
 
 #include <QCoreApplication>
 #include <QCoro/QCoroTask>
@@ -28,6 +29,30 @@ LinkSettings lanSettings(quint16 port)
     settings.LanPort = port;
     return settings;
 }
+
+// A fake clock whose time stands still once frozen: a wait then ends only when it is woken, and
+// the length of each wait is kept.
+class StillClock : public FakeClock
+{
+public:
+    void freeze() { m_frozen = true; }
+    const QList<int> &waits() const { return m_waits; }
+
+protected:
+    QCoro::Task<> pause(int ms, const Waker *waker, const CancelToken *cancel) override
+    {
+        if (!m_frozen || ms == 0) {
+            co_await FakeClock::pause(ms, waker, cancel);
+            co_return;
+        }
+        m_waits.append(ms);
+        co_await WakeAwaiter(std::numeric_limits<int>::max(), waker, cancel);
+    }
+
+private:
+    bool m_frozen = false;
+    QList<int> m_waits;
+};
 
 struct Lan
 {
@@ -132,6 +157,38 @@ private Q_SLOTS:
         QCOMPARE(QCoro::waitFor(lan.link.LinkQuery()), QStringLiteral("VORNIC 63206A"));
         QVERIFY2(wall.elapsed() >= 350, qPrintable(QString::number(wall.elapsed())));
         QCOMPARE(clock.pauses() - pausesBefore, 1);
+    }
+
+    // The load takes a LAN line only more than 5 ms after the one before. A reply that comes sooner
+    // is read at once, and the line after it waits out the rest of the 5 ms.
+    void aReplyEndsThePauseAfterItsLineAndTheNextLineKeepsItsDistance()
+    {
+        StillClock clock;
+        Lan lan(clock);
+        lan.peer.answer("MEAS:VC?", {"5,2\r\n"});
+        QCoro::waitFor(lan.link.LinkConnect());
+        clock.freeze();
+        QCOMPARE(QCoro::waitFor(lan.link.ask(QStringLiteral("MEAS:VC?"))), QStringLiteral("5,2"));
+        QCOMPARE(clock.waits(), QList<int>{6});
+
+        clock.advance(2);
+        bool sent = false;
+        // Named, so that what the coroutine captures outlives its suspensions.
+        auto sendLoadOn = [&]() -> QCoro::Task<> {
+            co_await lan.link.LinkSend(QStringLiteral("LOAD ON"));
+            sent = true;
+        };
+        QCoro::Task<> sending = sendLoadOn();
+        QTRY_COMPARE_WITH_TIMEOUT(clock.waits().size(), 2, 30000);
+        QCOMPARE(clock.waits().last(), 4);
+        QVERIFY(!lan.peer.received().contains("LOAD ON"));
+        clock.advance(4);
+        lan.peer.push("X\r\n");
+        QTRY_VERIFY_WITH_TIMEOUT(lan.peer.received().endsWith("MEAS:VC?\r\nLOAD ON\r\n"), 30000);
+        // The line's own pause, which a line from the load ends.
+        lan.peer.push("Y\r\n");
+        QTRY_VERIFY_WITH_TIMEOUT(sent, 30000);
+        QCOMPARE(clock.waits(), (QList<int>{6, 4, 6}));
     }
 
     void silentLoadGivesErrRecAfterTenSecondsAndAnEmptyTraceLine()
