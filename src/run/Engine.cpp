@@ -24,7 +24,7 @@ Engine::Engine(Clock &clock, const QString &iniPath, QObject *parent)
     m_identification.setAFGEnable([this] { return int(m_settings.AFGEnable); });
     m_run.setLogFilePath(RunLogFile::defaultPath(ProgramFolder::path()));
     // A row goes into the CSV log once the store holds its sample: after a kill, the store holds
-    // every row the log holds, and the log lacks at most the store's last quarter second.
+    // every row the log holds, and the log lacks at most the store's last second.
     m_run.holdRowsUntilKept([this] { m_store.waitForSamples(RunStore::RunEndWaitMs); });
     connect(&m_store, &RunStore::samplesKept, &m_run, &RunController::samplesKept);
     const StoreServer server = StoreServer::fromIni(m_iniPath, &m_serverProblem);

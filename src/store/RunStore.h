@@ -14,7 +14,7 @@ class Identification;
 
 // Keeps every run, its steps and each of its samples in "runs.sqlite" beside the settings file: a
 // listener of the run's events. The samples go to the store's writer thread, which commits them
-// every quarter second and at each step's end; samplesKept() says how far, so that the CSV log can
+// every second and at each step's end; samplesKept() says how far, so that the CSV log can
 // hold its rows back until their samples are in the store and a killed program's store holds
 // every row its log holds. The store never stops a run: a file that cannot be written is said,
 // the run's samples wait in memory, and they go in once it can be written again.

@@ -72,7 +72,7 @@ bool StoreWriter::add(Sample sample)
         ++m_queuedSamples;
         ++m_queuedCount;
     }
-    // The writer sleeps only once a quarter second brought nothing; while samples come, it wakes
+    // The writer sleeps only once a second brought nothing; while samples come, it wakes
     // by itself.
     if (first)
         m_wake.notify_all();
@@ -120,11 +120,12 @@ void StoreWriter::loop()
     // something is to be written.
     open(&error);
     int pauseMs = BatchIntervalMs;
+    int retryMs = FirstRetryMs;
     steady_clock::time_point giveUpAt = steady_clock::time_point::max();
     std::unique_lock lock(m_mutex);
     for (;;) {
-        // While samples come, the writer wakes once a quarter second, or sooner when asked, and
-        // commits what came meanwhile; it sleeps until woken once a quarter second brought nothing.
+        // While samples come, the writer wakes once a second, or sooner when asked, and commits
+        // what came meanwhile; it sleeps until woken once a second brought nothing.
         if (m_idle)
             m_wake.wait(lock, [this] { return m_quit || !m_queue.empty(); });
         else if (!m_quit)
@@ -158,6 +159,7 @@ void StoreWriter::loop()
             m_committedCount = through;
             m_lastError.clear();
             pauseMs = BatchIntervalMs;
+            retryMs = FirstRetryMs;
             lock.unlock();
             m_done.notify_all();
             Q_EMIT committed(runUuid, seq);
@@ -168,7 +170,8 @@ void StoreWriter::loop()
         m_queue.insert(m_queue.begin(), std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.end()));
         m_lastError = error;
         ++m_failures;
-        pauseMs = std::min(pauseMs * 2, LongestRetryMs);
+        pauseMs = retryMs;
+        retryMs = std::min(retryMs * 2, LongestRetryMs);
         lock.unlock();
         m_done.notify_all();
         Q_EMIT writeFailed(error);

@@ -14,7 +14,7 @@
 class QSqlQuery;
 
 // Writes the run store on a thread of its own: the sampling pass hands a sample over and goes on,
-// and the writer commits what came in batches, every quarter second and whenever it is asked to
+// and the writer commits what came in batches, every second and whenever it is asked to
 // (a step's end, the run's end). SQLite folds its log back into the file inside these commits, on
 // this thread, where no pass waits for it.
 //
@@ -26,7 +26,12 @@ class StoreWriter : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int BatchIntervalMs = 250;
+    // A commit costs about as much as a pass of the sampling loop at 100 ms, whatever it holds:
+    // one a second keeps the store's share small. What a killed program loses is that second,
+    // from the store and the CSV alike.
+    static constexpr int BatchIntervalMs = 1000;
+    // The first try again of a batch that failed; each further one waits twice as long.
+    static constexpr int FirstRetryMs = 250;
     // How long a commit waits for another writer holding the file; the batch is tried again after.
     static constexpr int BusyTimeoutMs = 200;
     // Longest pause between two tries of a batch that failed.
@@ -64,7 +69,7 @@ public:
     void add(Statement statement);
     // False when the sample could not be queued (the queue is full): it is lacking from the store.
     bool add(Sample sample);
-    // Commits what is queued now, without waiting for the quarter second.
+    // Commits what is queued now, without waiting for the second.
     void commitSoon();
     // Waits, for at most `ms`, until everything queued before the call is committed (true), or a
     // try to write it failed (false).
