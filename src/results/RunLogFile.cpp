@@ -45,9 +45,34 @@ bool RunLogFile::open(const QString &path, QString *error)
 
 bool RunLogFile::WriteLogLine(const QStringList &cells, const QString &separatorText)
 {
+    return WriteLogLines({cells}, separatorText);
+}
+
+bool RunLogFile::WriteLogLines(const QList<QStringList> &rows, const QString &separatorText)
+{
     if (!isOpen())
         return false;
+    if (rows.isEmpty())
+        return true;
     const QString separator = separatorFor(separatorText);
+    QByteArray bytes;
+    for (const QStringList &cells : rows)
+        bytes += LosslessText::encode(lineFor(cells, separator)) + "\r\n";
+    if (writeBytes(bytes)) {
+        m_rows += int(rows.size());
+        return true;
+    }
+    // A disk too full for all of them may still take the first few, each line whole.
+    for (const QStringList &cells : rows) {
+        if (!writeLine(lineFor(cells, separator)))
+            return false;
+        ++m_rows;
+    }
+    return true;
+}
+
+QString RunLogFile::lineFor(const QStringList &cells, const QString &separator)
+{
     // Cells carry instrument replies as received: a separator or a control character inside one
     // would add a field or break the line, so each becomes a blank. Most cells hold neither and
     // go into the line as they are, with no copy of their own.
@@ -68,10 +93,7 @@ bool RunLogFile::WriteLogLine(const QStringList &cells, const QString &separator
         std::replace_if(clean.begin(), clean.end(), isControl, QChar(u' '));
         line += clean;
     }
-    if (!writeLine(line))
-        return false;
-    ++m_rows;
-    return true;
+    return line;
 }
 
 void RunLogFile::close()
@@ -85,9 +107,10 @@ QString RunLogFile::separatorFor(const QString &separatorText)
     return separatorText == u"<Tab>" ? QStringLiteral("\t") : separatorText;
 }
 
-bool RunLogFile::writeLine(const QString &line)
+bool RunLogFile::writeLine(const QString &line) { return writeBytes(LosslessText::encode(line) + "\r\n"); }
+
+bool RunLogFile::writeBytes(const QByteArray &bytes)
 {
-    const QByteArray bytes = LosslessText::encode(line) + "\r\n";
     if (m_file.write(bytes) == bytes.size() && m_file.flush()) {
         m_wholeSize += bytes.size();
         return true;

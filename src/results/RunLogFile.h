@@ -21,6 +21,8 @@ public:
     // One data line: the cells joined by the separator ("<Tab>" stands for a tab).
     // Returns false when the line could not be written.
     bool WriteLogLine(const QStringList &cells, const QString &separatorText);
+    // Several data lines in one write: all of them, or none when the file could not take them.
+    bool WriteLogLines(const QList<QStringList> &rows, const QString &separatorText);
     void close();
     // The data lines the file holds, all of them whole.
     int rows() const { return m_rows; }
@@ -28,7 +30,10 @@ public:
     static QString separatorFor(const QString &separatorText);
 
 private:
+    static QString lineFor(const QStringList &cells, const QString &separator);
     bool writeLine(const QString &line);
+    // Whole lines, flushed; a file that takes only part of them is cut back to its last whole line.
+    bool writeBytes(const QByteArray &bytes);
 
     QFile m_file;
     qint64 m_wholeSize = 0;

@@ -91,14 +91,10 @@ void RunController::samplesKept(qint64 count) { writeRows(m_rowGate.samplesKept(
 
 void RunController::writeRows(const QList<QStringList> &rows)
 {
-    for (const QStringList &cells : rows) {
-        // The log is the run's record: a run that cannot keep it ends, with the load off.
-        if (m_logFile.isOpen() && !m_logFile.WriteLogLine(cells, m_wiring.measureOptions.separateText())) {
-            abort(RunEvents::Result::Error,
-                QStringLiteral("The run was stopped: the log file cannot be written.\n%1").arg(m_logFile.path()));
-            return;
-        }
-    }
+    // The log is the run's record: a run that cannot keep it ends, with the load off.
+    if (m_logFile.isOpen() && !m_logFile.WriteLogLines(rows, m_wiring.measureOptions.separateText()))
+        abort(RunEvents::Result::Error,
+            QStringLiteral("The run was stopped: the log file cannot be written.\n%1").arg(m_logFile.path()));
 }
 
 void RunController::highlightStep(int step)

@@ -1,6 +1,7 @@
 #include "RunBench.h"
 #include "TestFiles.h"
 #include "TinyDisk.h"
+#include "results/RunLogFile.h"
 #include "run/RecoveringLink.h"
 
 #include <QDir>
@@ -432,6 +433,32 @@ private Q_SLOTS:
         QCOMPARE(log.count('\n'), 1 + bench.run.rowsLogged());
         QVERIFY(bench.run.rowsLogged() > 0);
         QVERIFY(bench.results.rowCount() > bench.run.rowsLogged());
+    }
+
+    // Rows released together go out in one write; a disk that takes only some of them keeps those,
+    // each whole and in order.
+    void rowsReleasedTogetherKeepWhatTheDiskTakes()
+    {
+        TinyDisk disk(16);
+        if (!disk.isMounted())
+            QSKIP("a tmpfs cannot be mounted here");
+        RunLogFile log;
+        QString error;
+        QVERIFY2(log.open(disk.filePath(QStringLiteral("TEMPLOG.CSV")), &error), qPrintable(error));
+        disk.fill();
+        QList<QStringList> rows;
+        for (int row = 1; row <= 100; ++row)
+            rows.append(
+                {QString::number(row), QStringLiteral("00:00:01"), QStringLiteral("12.000"), QString(70, u'x')});
+        QVERIFY(!log.WriteLogLines(rows, QStringLiteral(",")));
+        QVERIFY(log.rows() > 0);
+        QVERIFY(log.rows() < rows.size());
+        log.close();
+        QList<QByteArray> lines = TestFiles::readBytes(disk.filePath(QStringLiteral("TEMPLOG.CSV"))).split('\n');
+        QVERIFY(lines.takeLast().isEmpty());
+        QCOMPARE(lines.size(), 1 + log.rows());
+        for (int row = 1; row < lines.size(); ++row)
+            QVERIFY(lines.at(row).startsWith(QByteArray::number(row) + ",00:00:01,12.000,xxx"));
     }
 
     void separatorAndMeasureItems()
