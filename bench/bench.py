@@ -400,7 +400,7 @@ def main():
         wake_us = wake_alone(bin_dir, 10, int(1500 * scale))
         say(f"\nA wake-up alone (bench-c-loop none, sleeping to each 10 ms deadline and nothing else) costs")
         say(f"{wake_us:.0f} µs of CPU on this machine. A pass of the C loop sleeps twice (its deadline, the reply),")
-        say("one of the program's over TCP three times (the documented 5 ms pause after each LAN write as well).")
+        say("and so does one of the program's: a reply ends the 5 ms pause after its LAN line.")
 
         say("\n## CPU, over LAN\n")
         say("On-CPU time of every thread of the process (/proc/PID/task/*/schedstat) over a window of steady")

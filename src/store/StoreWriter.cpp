@@ -63,6 +63,7 @@ void StoreWriter::add(Statement statement)
 bool StoreWriter::add(Sample sample)
 {
     bool first = false;
+    bool full = false;
     {
         std::lock_guard lock(m_mutex);
         if (m_queuedSamples >= MaxQueuedSamples)
@@ -71,10 +72,11 @@ bool StoreWriter::add(Sample sample)
         m_queue.emplace_back(std::move(sample));
         ++m_queuedSamples;
         ++m_queuedCount;
+        full = m_queue.size() == size_t(LargestBatch);
     }
-    // The writer sleeps only once a second brought nothing; while samples come, it wakes
-    // by itself.
-    if (first)
+    // The writer sleeps only once a second brought nothing; while samples come, it wakes by
+    // itself, or when a batch is full.
+    if (first || full)
         m_wake.notify_all();
     return true;
 }
@@ -121,6 +123,8 @@ void StoreWriter::loop()
     open(&error);
     int pauseMs = BatchIntervalMs;
     int retryMs = FirstRetryMs;
+    // A batch that failed waits out its pause however full the queue.
+    bool failing = false;
     steady_clock::time_point giveUpAt = steady_clock::time_point::max();
     std::unique_lock lock(m_mutex);
     for (;;) {
@@ -129,7 +133,8 @@ void StoreWriter::loop()
         if (m_idle)
             m_wake.wait(lock, [this] { return m_quit || !m_queue.empty(); });
         else if (!m_quit)
-            m_wake.wait_for(lock, milliseconds(pauseMs), [this] { return m_quit || m_soon; });
+            m_wake.wait_for(lock, milliseconds(pauseMs),
+                [&] { return m_quit || m_soon || (!failing && m_queue.size() >= size_t(LargestBatch)); });
         if (m_queue.empty()) {
             if (m_quit)
                 break;
@@ -160,6 +165,7 @@ void StoreWriter::loop()
             m_lastError.clear();
             pauseMs = BatchIntervalMs;
             retryMs = FirstRetryMs;
+            failing = false;
             lock.unlock();
             m_done.notify_all();
             Q_EMIT committed(runUuid, seq);
@@ -171,6 +177,7 @@ void StoreWriter::loop()
         m_lastError = error;
         ++m_failures;
         pauseMs = retryMs;
+        failing = true;
         retryMs = std::min(retryMs * 2, LongestRetryMs);
         lock.unlock();
         m_done.notify_all();

@@ -30,6 +30,9 @@ public:
     // one a second keeps the store's share small. What a killed program loses is that second,
     // from the store and the CSV alike.
     static constexpr int BatchIntervalMs = 1000;
+    // Samples that come faster than one commit a second suits (a replay, a virtual clock) go in
+    // batches of this many, so that a batch's memory stays small.
+    static constexpr qsizetype LargestBatch = 500;
     // The first try again of a batch that failed; each further one waits twice as long.
     static constexpr int FirstRetryMs = 250;
     // How long a commit waits for another writer holding the file; the batch is tried again after.
