@@ -18,6 +18,12 @@ SerialTransport::SerialTransport(Clock &clock, TraceList &trace, QObject *parent
     connect(&m_port, &QSerialPort::errorOccurred, &m_arrived, &Waker::wake);
 }
 
+SerialTransport::~SerialTransport()
+{
+    // Closing the port as it goes must wake no wait, whose caller may be going down with this link.
+    m_port.blockSignals(true);
+}
+
 std::optional<QString> SerialTransport::deviceName(const QString &comPort)
 {
     const QString text = comPort.trimmed();

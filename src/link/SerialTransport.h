@@ -15,6 +15,7 @@ public:
     static constexpr int ReplyTimeoutMs = 1000;
 
     SerialTransport(Clock &clock, TraceList &trace, QObject *parent = nullptr);
+    ~SerialTransport() override;
 
     // COM port number N is /dev/ttyS<N-1>; a text with "/" or starting with "tty" names the device
     // itself (USB adapters, pseudo-terminals). Nothing for a number that is not above 0.

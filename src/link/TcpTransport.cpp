@@ -20,6 +20,13 @@ TcpTransport::TcpTransport(bool receives, Clock &clock, TraceList &trace, QObjec
         [this] { m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1); });
 }
 
+TcpTransport::~TcpTransport()
+{
+    // The socket changes state as it goes: that must wake no wait, whose caller may be going down
+    // with this link (a window closing, the program ending) and must never be resumed.
+    m_socket.blockSignals(true);
+}
+
 QString TcpTransport::hostText(const LinkSettings &settings)
 {
     return QStringList{QString::number(settings.LanIP1), QString::number(settings.LanIP2),

@@ -20,6 +20,7 @@ public:
     static constexpr int PauseAfterWriteMs = 5;
 
     TcpTransport(bool receives, Clock &clock, TraceList &trace, QObject *parent = nullptr);
+    ~TcpTransport() override;
 
     static QString hostText(const LinkSettings &settings);
 

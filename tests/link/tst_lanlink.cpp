@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <limits>
 
 namespace {
 
@@ -52,6 +53,16 @@ protected:
 private:
     bool m_frozen = false;
     QList<int> m_waits;
+};
+
+// The real clock, but the pause after a line (6 ms or less) ends only when it is woken.
+class ShortPausesHeld : public SystemClock
+{
+protected:
+    QCoro::Task<> pause(int ms, const Waker *waker, const CancelToken *cancel) override
+    {
+        return SystemClock::pause(ms > 0 && ms <= 6 ? std::numeric_limits<int>::max() : ms, waker, cancel);
+    }
 };
 
 struct Lan
@@ -189,6 +200,32 @@ private Q_SLOTS:
         lan.peer.push("Y\r\n");
         QTRY_VERIFY_WITH_TIMEOUT(sent, 30000);
         QCOMPARE(clock.waits(), (QList<int>{6, 4, 6}));
+    }
+
+    // A link taken down while another object waits in it (the window's identification as the
+    // program ends) resumes nothing: the waiting caller may be gone already.
+    void aLinkTakenDownResumesNoWaitInIt()
+    {
+        TcpPeer peer;
+        TraceList trace;
+        ShortPausesHeld clock;
+        LinkSettings settings = lanSettings(peer.port());
+        auto link = std::make_unique<TransportLink>(
+            LinkRole::Load, [&] { return settings; }, clock, trace);
+        bool resumed = false;
+        auto connectLink = [&]() -> QCoro::Task<> {
+            co_await link->LinkConnect();
+            resumed = true;
+        };
+        QCoro::Task<> connecting = connectLink();
+        // In the pause after "REM", and past its 5 ms: a wake would end it.
+        QTRY_COMPARE_WITH_TIMEOUT(peer.received(), QByteArray("REM\r\n"), 30000);
+        QElapsedTimer sinceRem;
+        sinceRem.start();
+        QTRY_VERIFY_WITH_TIMEOUT(sinceRem.elapsed() > 10, 30000);
+        link.reset();
+        QCoreApplication::processEvents();
+        QVERIFY(!resumed);
     }
 
     void silentLoadGivesErrRecAfterTenSecondsAndAnEmptyTraceLine()
