@@ -7,7 +7,7 @@
 
 #include "FirstPaintWatch.h"
 #include "link/SystemClock.h"
-#include "run/Engine.h"
+#include "station/Engine.h"
 #include "ui/MainForm.h"
 #include "ui/MainWindow.h"
 

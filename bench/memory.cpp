@@ -13,7 +13,7 @@
 #include "SimInstruments.h"
 #include "SimTcpListener.h"
 #include "VirtualClock.h"
-#include "run/Engine.h"
+#include "station/Engine.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -7,7 +7,7 @@
 
 #include "link/SystemClock.h"
 #include "model/StepColumns.h"
-#include "run/Engine.h"
+#include "station/Engine.h"
 
 #include <QCoreApplication>
 #include <QDir>

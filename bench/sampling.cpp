@@ -8,7 +8,7 @@
 
 #include "DischargeStep.h"
 #include "link/SystemClock.h"
-#include "run/Engine.h"
+#include "station/Engine.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #include "link/SystemClock.h"
-#include "run/Engine.h"
 #include "run/InterruptWatcher.h"
 #include "settings/ProgramFolder.h"
+#include "station/Engine.h"
 #include "ui/MainForm.h"
 #include "ui/MainWindow.h"
 

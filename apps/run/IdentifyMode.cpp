@@ -4,7 +4,7 @@
 #include "RunnerOptions.h"
 #include "link/InstrumentLink.h"
 #include "link/SystemClock.h"
-#include "run/Engine.h"
+#include "station/Engine.h"
 
 #include <QCoro/QCoroTask>
 

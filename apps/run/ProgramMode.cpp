@@ -4,8 +4,8 @@
 #include "RunnerOptions.h"
 #include "link/SystemClock.h"
 #include "model/TestStepFile.h"
-#include "run/Engine.h"
 #include "run/InterruptWatcher.h"
+#include "station/Engine.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

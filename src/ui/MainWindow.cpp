@@ -2,9 +2,9 @@
 
 #include "device/Identification.h"
 #include "results/RunSummary.h"
-#include "run/Engine.h"
 #include "run/InterruptWatcher.h"
 #include "run/RunStatus.h"
+#include "station/Engine.h"
 #include "store/RunForwarder.h"
 #include "ui/MainForm.h"
 #include "ui/RunChart.h"

@@ -2,7 +2,7 @@
 #include "TestFiles.h"
 #include "link/SystemClock.h"
 #include "model/StepColumns.h"
-#include "run/Engine.h"
+#include "station/Engine.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

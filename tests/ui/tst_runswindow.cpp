@@ -2,7 +2,7 @@
 #include "SimProcess.h"
 #include "TestFiles.h"
 #include "link/SystemClock.h"
-#include "run/Engine.h"
+#include "station/Engine.h"
 #include "store/StoreSchema.h"
 #include "store/StoreServer.h"
 #include "ui/DateBoundEdit.h"

@@ -2,9 +2,9 @@
 #include "TestFiles.h"
 #include "link/SystemClock.h"
 #include "model/StepColumns.h"
-#include "run/Engine.h"
 #include "run/RunController.h"
 #include "run/RunStatus.h"
+#include "station/Engine.h"
 #include "ui/MainForm.h"
 #include "ui/MainWindow.h"
 

@@ -1,4 +1,4 @@
-#include "run/Engine.h"
+#include "station/Engine.h"
 
 #include "device/RatingTable.h"
 #include "model/NumberText.h"
