@@ -43,10 +43,10 @@ int main(int argc, char *argv[])
     const qint64 count = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1000000;
 
     // Made beforehand, so that the time measured is the history's alone.
-    std::vector<RunEvents::Sample> samples(std::size_t(std::max<qint64>(count, 0)));
+    std::vector<Sample> samples(std::size_t(std::max<qint64>(count, 0)));
     for (qint64 i = 0; i < count; ++i) {
         // A 100 ms sampling interval: 1,000,000 samples are a run of 27.8 hours.
-        RunEvents::Sample &sample = samples[std::size_t(i)];
+        Sample &sample = samples[std::size_t(i)];
         sample.elapsedSeconds = double(i) * 0.1;
         sample.volts = 12.6 - double(i) * 1e-6 + std::sin(double(i)) * 0.01;
         sample.amps = 2 + std::cos(double(i) * 0.7) * 0.05;
@@ -59,7 +59,7 @@ int main(int argc, char *argv[])
     int step = 0;
     QElapsedTimer timer;
     timer.start();
-    for (const RunEvents::Sample &sample : samples) {
+    for (const Sample &sample : samples) {
         // A step an hour.
         if (sample.step != step)
             history.stepStarted(step = sample.step, function);

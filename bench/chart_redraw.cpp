@@ -15,7 +15,7 @@ namespace {
 
 void feed(ChartHistory &history, qint64 from, qint64 to)
 {
-    RunEvents::Sample sample;
+    Sample sample;
     for (qint64 i = from; i < to; ++i) {
         if (i % 36000 == 0)
             history.stepStarted(int(i / 36000) + 1, QStringLiteral("Discharge"));
@@ -32,8 +32,7 @@ void feed(ChartHistory &history, qint64 from, qint64 to)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    RunEvents events;
-    RunChart chart(events);
+    RunChart chart;
     chart.resize(900, 300);
     chart.show();
     QApplication::processEvents();

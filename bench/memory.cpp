@@ -122,7 +122,7 @@ int main(int argc, char *argv[])
         std::fflush(stdout);
         // Stop as the operator would, from the event loop, not from inside the run's own signal.
         if (marks.isEmpty())
-            QTimer::singleShot(0, &engine.run(), &RunController::StopCommand_Click);
+            QTimer::singleShot(0, &engine.run(), &RunController::stop);
     });
     QObject::connect(&engine.run().events(), &RunEvents::runEnded, [] { QCoreApplication::quit(); });
     if (!engine.startRun(QStringLiteral("bench")))

@@ -104,8 +104,8 @@ int main(int argc, char *argv[])
     program.setCell(1, StepColumns::CvAdd, QStringLiteral("11"));
 
     QList<qint64> ticks;
-    QObject::connect(&engine.run().events(), &RunEvents::rowMade, [&](const QStringList &cells) {
-        if (cells.at(ResultLog::FunctionName) == u"Discharge")
+    QObject::connect(&engine.run().events(), &RunEvents::rowMade, [&](const LogRow &row) {
+        if (row.function == u"Discharge")
             ticks.append(SystemClock::instance().tickMs());
     });
     QObject::connect(&engine.run().events(), &RunEvents::runEnded, [] { QCoreApplication::quit(); });

@@ -53,8 +53,8 @@ int main(int argc, char *argv[])
         }
     });
     int status = 0;
-    QObject::connect(&engine.run().events(), &RunEvents::runEnded, [&](RunEvents::Result result) {
-        status = result == RunEvents::Result::Pass ? 0 : 2;
+    QObject::connect(&engine.run().events(), &RunEvents::runEnded, [&](RunResult result) {
+        status = result == RunResult::Pass ? 0 : 2;
         QCoreApplication::quit();
     });
     if (!engine.startRun(QStringLiteral("bench")))

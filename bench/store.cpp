@@ -10,6 +10,7 @@
 #include "device/Identification.h"
 #include "results/ChartHistory.h"
 #include "run/RunEvents.h"
+#include "run/RunRecorder.h"
 #include "store/RunArchive.h"
 #include "store/RunStore.h"
 #include "store/ServerMirror.h"
@@ -47,9 +48,10 @@ int main(int argc, char *argv[])
     FakeClock clock;
     FakeLink link;
     Identification identification(link);
+    RunRecorder recorder(events, clock, [] { return QString(); });
     QString uuid;
     {
-        RunStore store(events, clock, identification, dir.filePath(QStringLiteral("VORN.INI")));
+        RunStore store(recorder, identification, dir.filePath(QStringLiteral("VORN.INI")));
         Q_EMIT events.runStarted(RunOptions());
         Q_EMIT events.stepStarted(1, QStringLiteral("Discharge"));
         // The sampling thread's share is the hand-over alone; the writer's thread commits in batches.
@@ -70,8 +72,8 @@ int main(int argc, char *argv[])
         std::printf("op store-sample cpu_us %.1f wall_us %.1f handover_cpu_us %.2f samples %lld\n",
             (cpuSeconds() - cpuFrom) * 1e6 / double(samples), double(wall.nsecsElapsed()) / 1e3 / double(samples),
             handOverCpu * 1e6 / double(samples), samples);
-        Q_EMIT events.stepEnded(1, RunEvents::EndedByTime);
-        Q_EMIT events.runEnded(RunEvents::Result::Pass, QString());
+        Q_EMIT events.stepEnded(1, StepEnd::Time);
+        Q_EMIT events.runEnded(RunResult::Pass, QString());
         uuid = store.runUuid();
     }
     const QString path = dir.filePath(RunStore::FileName);

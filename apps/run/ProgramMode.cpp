@@ -28,10 +28,13 @@ public:
     {
         if (!m_terminal)
             return;
-        const RunState &state = m_engine.run().state();
-        std::fprintf(stderr, "\r\033[Kstep %d: %s, %s s left, %s V, %s A", state.StepPointer,
-            qPrintable(state.CurrentFunction), qPrintable(state.TStop.toText()), qPrintable(state.MeasuredVoltage),
-            qPrintable(state.MeasuredCurrent));
+        const RunRecord &run = m_engine.recorder().record();
+        const StepRecord *step = run.runningStep();
+        if (!step)
+            return;
+        std::fprintf(stderr, "\r\033[Kstep %d: %s, %s s left, %.4f V, %.4f A, run %.6f Ah", step->row,
+            qPrintable(step->function), qPrintable(run.stepTimeLeft ? run.stepTimeLeft->toText() : QStringLiteral("-")),
+            run.last.volts, run.last.amps, run.totals.ampHours);
         std::fflush(stderr);
         m_open = true;
     }
@@ -58,17 +61,17 @@ private:
     QString m_lastMessage;
 };
 
-int exitCodeFor(RunEvents::Result result)
+int exitCodeFor(RunResult result)
 {
     switch (result) {
-    case RunEvents::Result::Pass:
+    case RunResult::Pass:
         return 0;
-    case RunEvents::Result::Fail:
+    case RunResult::Fail:
         return 1;
-    case RunEvents::Result::Stopped:
+    case RunResult::Stopped:
         return 130;
-    case RunEvents::Result::Lost:
-    case RunEvents::Result::Error:
+    case RunResult::Lost:
+    case RunResult::Error:
         break;
     }
     return 2;
@@ -102,9 +105,10 @@ int runProgram(const RunnerOptions &options)
     for (TransportLink *link : {&engine.loadLink(), &engine.generatorLink()})
         QObject::connect(link, &TransportLink::message, [&](const QString &text) { progress.message(text); });
     QObject::connect(&run, &RunController::message, [&](const QString &text) { progress.message(text); });
-    QObject::connect(&run.events(), &RunEvents::stepStarted,
-        [&](int row, const QString &function) { progress.stepStarted(row, function); });
-    QObject::connect(&run.events(), &RunEvents::rowMade, [&] { progress.rowMade(); });
+    const RunRecorder &recorder = engine.recorder();
+    QObject::connect(&recorder, &RunRecorder::stepStarted,
+        [&](const StepRecord &step) { progress.stepStarted(step.row, step.function); });
+    QObject::connect(&recorder, &RunRecorder::rowAdded, [&] { progress.rowMade(); });
     QObject::connect(&run.events(), &RunEvents::loadSilent, [&](int step) {
         progress.message(
             QStringLiteral("step %1: no reply from the load; its link is being made again (lost after 10 s)")
@@ -125,10 +129,8 @@ int runProgram(const RunnerOptions &options)
         });
 
     int exitCode = 2;
-    QString ending = RunEvents::resultText(RunEvents::Result::Error);
-    QObject::connect(&run.events(), &RunEvents::runEnded, [&](RunEvents::Result result) {
-        exitCode = exitCodeFor(result);
-        ending = RunEvents::resultText(result);
+    QObject::connect(&recorder, &RunRecorder::runEnded, [&](const RunRecord &record) {
+        exitCode = exitCodeFor(*record.result);
         QCoreApplication::exit(exitCode);
     });
     bool runOver = false;
@@ -144,7 +146,7 @@ int runProgram(const RunnerOptions &options)
         }
         progress.message(
             QStringLiteral("interrupted (%1): switching the load off").arg(InterruptWatcher::signalName(signal)));
-        run.StopCommand_Click();
+        run.stop();
     });
 
     QObject::connect(&engine, &Engine::notice, [&](const QString &text) { progress.message(text); });
@@ -161,11 +163,12 @@ int runProgram(const RunnerOptions &options)
     runOver = true;
     progress.endLine();
     Console::printLine(stderr,
-        QStringLiteral("vornic-run: %1, %2 rows, %3 failed verdicts, log %4")
-            .arg(ending)
-            .arg(run.rowsLogged())
-            .arg(run.failVerdicts())
-            .arg(run.logFilePath()));
+        QStringLiteral("vornic-run: %1, %2 rows, %3 failed verdicts, run %4 Ah %5 Wh, log %6")
+            .arg(recorder.record().isFinished() ? recorder.record().resultText() : runResultText(RunResult::Error))
+            .arg(engine.log().rowsLogged())
+            .arg(recorder.record().failVerdicts)
+            .arg(QString::number(recorder.record().totals.ampHours, 'f', 6),
+                QString::number(recorder.record().totals.wattHours, 'f', 6), engine.log().path()));
     if (RunForwarder *forwarder = engine.forwarder()) {
         const QString why = forwarder->finish(engine.runStore().runUuid());
         if (!why.isEmpty())

@@ -1,8 +1,5 @@
 #include "commands/CommandPlan.h"
 
-#include "link/CancelToken.h"
-#include "link/Clock.h"
-#include "link/InstrumentLink.h"
 #include "model/Fixed4.h"
 #include "model/NumberText.h"
 #include "model/StepValues.h"
@@ -157,17 +154,4 @@ QStringList CommandPlan::lines() const
             lines.append(item.line);
     }
     return lines;
-}
-
-QCoro::Task<bool> CommandPlan::sendTo(InstrumentLink &link, Clock &clock, const CancelToken *cancel) const
-{
-    for (const Item &item : m_items) {
-        if (cancel && cancel->isCancelled())
-            co_return false;
-        if (item.line.isEmpty())
-            co_await clock.waitMs(item.waitMs, cancel);
-        else
-            co_await link.LinkSend(item.line);
-    }
-    co_return !(cancel && cancel->isCancelled());
 }

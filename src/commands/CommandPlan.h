@@ -2,21 +2,17 @@
 
 #include "commands/CommandError.h"
 
-#include <QCoro/QCoroTask>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
 
-class CancelToken;
-class Clock;
-class InstrumentLink;
 struct StepValues;
 
 // The lines and pauses of one builder, made in full from the running step before anything is
 // sent. Each value reader turns a cell into one of the command forms; the first cell that cannot
 // be turned into its form is kept as the plan's error, and a plan with an error is never sent, so
-// no half-made line reaches an instrument.
+// no half-made line reaches an instrument. The run sends it (PlanSender).
 class CommandPlan
 {
 public:
@@ -60,10 +56,6 @@ public:
     const QList<Item> &items() const { return m_items; }
     // The lines as they would go out, pauses left out.
     QStringList lines() const;
-
-    // Sends the plan line by line with its pauses. Once `cancel` fires the rest of the plan is
-    // dropped, so that nothing switches the load on again after a Stop. False when it was.
-    QCoro::Task<bool> sendTo(InstrumentLink &link, Clock &clock, const CancelToken *cancel) const;
 
 private:
     void fail(int column, const QString &problem);

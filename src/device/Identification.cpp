@@ -55,7 +55,8 @@ QCoro::Task<> Identification::identify(const CancelToken *cancel)
     if (!loadAnswered())
         setAMaxLabel(QString());
     // Whatever stopped the questions, the chooser offers what the shown model text allows.
-    setOfferedFunctions(ModelCapabilities::offeredFunctions(m_nameLabel, generatorEnabled));
+    m_capabilities = ModelCapabilities::of(m_nameLabel, generatorEnabled);
+    setOfferedFunctions(m_capabilities.offeredFunctions());
 
     m_identifying = false;
     m_done.wake();

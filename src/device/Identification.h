@@ -4,7 +4,9 @@
 #include "link/InstrumentLink.h"
 #include "link/Waker.h"
 
+#include "device/ModelCapabilities.h"
 #include <QCoro/QCoroTask>
+
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -55,6 +57,8 @@ public:
     // The sequencer marks the shown model text while a Sequence Load runs.
     void setNameLabel(const QString &text);
     const QString &AMaxLabel() const { return m_aMaxLabel; }
+    // What the model allows, judged at the last identification.
+    const ModelCapabilities &capabilities() const { return m_capabilities; }
     // The functions the step editor offers, in catalogue order.
     const QStringList &offeredFunctions() const { return m_offeredFunctions; }
     // What the window shows, as three lines for the headless runner: "Model: ",
@@ -98,4 +102,5 @@ private:
     QString m_nameLabel;
     QString m_aMaxLabel;
     QStringList m_offeredFunctions;
+    ModelCapabilities m_capabilities;
 };

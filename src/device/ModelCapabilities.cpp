@@ -3,9 +3,9 @@
 #include "link/InstrumentLink.h"
 #include "model/FunctionCatalog.h"
 
-namespace ModelCapabilities {
+namespace {
 
-bool offers(int catalogueIndex, const QString &modelText)
+bool baseOffers(int catalogueIndex, const QString &modelText)
 {
     using namespace FunctionCatalog;
     const auto has = [&](const char *text) { return modelText.contains(QLatin1String(text), Qt::CaseSensitive); };
@@ -40,18 +40,31 @@ bool offers(int catalogueIndex, const QString &modelText)
     }
 }
 
-QStringList offeredFunctions(const QString &modelText, bool generatorEnabled)
+} // namespace
+
+ModelCapabilities::ModelCapabilities(const QString &modelText, bool generatorEnabled)
+    : m_batteryTests(modelText.contains(u'C') || modelText.contains(u'G')), m_batteryProfiles(modelText.contains(u'G'))
 {
-    QStringList functions;
-    for (int index = 0; index <= FunctionCatalog::SequenceLoad; ++index) {
-        if (offers(index, modelText))
-            functions.append(FunctionCatalog::name(index));
-    }
-    if (generatorEnabled) {
-        functions.append(FunctionCatalog::name(FunctionCatalog::SineWaveDynamic));
-        functions.append(FunctionCatalog::name(FunctionCatalog::CcDynamicSweep));
-    }
-    return functions;
+    for (int index = 0; index <= FunctionCatalog::SequenceLoad; ++index)
+        m_offered[std::size_t(index)] = baseOffers(index, modelText);
+    m_offered[FunctionCatalog::SineWaveDynamic] = generatorEnabled;
+    m_offered[FunctionCatalog::CcDynamicSweep] = generatorEnabled;
 }
 
-} // namespace ModelCapabilities
+bool ModelCapabilities::offers(int catalogueIndex) const
+{
+    return catalogueIndex >= 0 && std::size_t(catalogueIndex) < m_offered.size()
+        && m_offered[std::size_t(catalogueIndex)];
+}
+
+QStringList ModelCapabilities::offeredFunctions() const
+{
+    QStringList functions;
+    for (int index = 0; index <= FunctionCatalog::SequenceLoad; ++index)
+        if (offers(index))
+            functions.append(FunctionCatalog::name(index));
+    for (int index : {FunctionCatalog::SineWaveDynamic, FunctionCatalog::CcDynamicSweep})
+        if (offers(index))
+            functions.append(FunctionCatalog::name(index));
+    return functions;
+}

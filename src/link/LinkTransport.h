@@ -1,7 +1,7 @@
 #pragma once
 
+#include "link/LinkSettings.h"
 #include "link/Waker.h"
-#include "settings/LinkSettings.h"
 
 #include <QByteArray>
 #include <QCoro/QCoroTask>

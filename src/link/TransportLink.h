@@ -2,10 +2,10 @@
 
 #include "link/GpibTransport.h"
 #include "link/InstrumentLink.h"
+#include "link/LinkSettings.h"
 #include "link/SerialTransport.h"
 #include "link/TcpTransport.h"
 #include "link/TraceFields.h"
-#include "settings/LinkSettings.h"
 
 #include <QObject>
 #include <array>

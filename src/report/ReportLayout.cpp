@@ -91,9 +91,9 @@ void ReportLayout::drawFields()
     if (!m_run.ratedCurrent.isEmpty())
         model += QStringLiteral(" (rated %1 A)").arg(m_run.ratedCurrent);
     int passed = 0, failed = 0;
-    for (const RunSummary::Step &step : m_run.steps) {
-        passed += step.verdict == u"PASS";
-        failed += step.verdict == u"FAIL";
+    for (const StepRecord &step : m_run.steps) {
+        passed += step.verdict && step.verdict->pass;
+        failed += step.verdict && !step.verdict->pass;
     }
     QString steps = QString::number(m_run.steps.size());
     if (passed + failed > 0)
@@ -113,6 +113,9 @@ void ReportLayout::drawFields()
     pair(QStringLiteral("Started"), m_run.started.toString(QStringLiteral("HH:mm:ss")), QStringLiteral("Ended"),
         ended ? m_run.ended.toString(endFormat) : QStringLiteral("did not end"));
     pair(QStringLiteral("Steps run"), steps, QStringLiteral("Samples"), QString::number(m_history.sampleCount()));
+    if (m_run.totals)
+        pair(QStringLiteral("Run Ah"), QString::number(m_run.totals->ampHours, 'f', 6), QStringLiteral("Run Wh"),
+            QString::number(m_run.totals->wattHours, 'f', 6));
     full(QStringLiteral("Result"), m_run.resultText(), bold, ReportStyle::resultColor(m_run.resultText()));
     if (!m_run.message.isEmpty())
         full(QStringLiteral("Message"), m_run.message, font);

@@ -27,14 +27,15 @@ QString durationText(double seconds)
 
 } // namespace
 
-StepTable::StepTable(const QList<RunSummary::Step> &steps)
+StepTable::StepTable(const QList<StepRecord> &steps)
     : m_headers{QStringLiteral("No."), QStringLiteral("Function"), QStringLiteral("Start"), QStringLiteral("Duration"),
         QStringLiteral("Ended by"), QStringLiteral("Verdict"), QStringLiteral("Value"), QStringLiteral("Ah"),
         QStringLiteral("Wh"), QStringLiteral("V"), QStringLiteral("A")}
 {
-    for (const RunSummary::Step &step : steps) {
-        m_rows.append({QString::number(step.step), step.function, step.started.toString(QStringLiteral("HH:mm:ss")),
-            durationText(step.seconds), step.end, step.verdict, step.value, QString::number(step.ampHours, 'f', 4),
+    for (const StepRecord &step : steps) {
+        m_rows.append({QString::number(step.row), step.function, step.started.toString(QStringLiteral("HH:mm:ss")),
+            durationText(step.seconds), stepEndText(step.end), step.verdict ? step.verdict->passText() : QString(),
+            step.verdict ? step.verdict->valueText() : QString(), QString::number(step.ampHours, 'f', 4),
             QString::number(step.wattHours, 'f', 4), QString::number(step.volts, 'f', 3),
             QString::number(step.amps, 'f', 3)});
     }

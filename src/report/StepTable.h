@@ -1,6 +1,6 @@
 #pragma once
 
-#include "results/RunSummary.h"
+#include "run/StepRecord.h"
 
 #include <QList>
 #include <QStringList>
@@ -12,7 +12,7 @@ class ReportPages;
 class StepTable
 {
 public:
-    explicit StepTable(const QList<RunSummary::Step> &steps);
+    explicit StepTable(const QList<StepRecord> &steps);
 
     // From the pages' cursor down, onto as many pages as it takes.
     void draw(ReportPages &pages) const;

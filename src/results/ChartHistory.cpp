@@ -35,7 +35,7 @@ void ChartHistory::clear()
     m_pendingStep = Mark();
 }
 
-void ChartHistory::add(const RunEvents::Sample &sample)
+void ChartHistory::add(const Sample &sample)
 {
     // Time that runs backwards (or is no number) would break the columns' order; such a sample
     // still counts, at the last time seen.
@@ -89,11 +89,11 @@ void ChartHistory::stepStarted(int step, const QString &function)
     m_stepPending = true;
 }
 
-void ChartHistory::verdict(const RunEvents::Verdict &verdict)
+void ChartHistory::verdict(int step, const Verdict &verdict)
 {
     Mark mark;
     mark.seconds = m_lastSeconds;
-    mark.step = verdict.step;
+    mark.step = step;
     mark.kind = verdict.pass ? Mark::Kind::Pass : Mark::Kind::Fail;
     mark.value = verdict.value;
     addMark(std::move(mark));

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "run/RunEvents.h"
+#include "run/Sample.h"
+#include "run/Verdict.h"
 
 #include <QList>
 #include <QPointF>
@@ -43,11 +44,11 @@ public:
     };
 
     void clear();
-    void add(const RunEvents::Sample &sample);
+    void add(const Sample &sample);
     // Marked at the next sample's time.
     void stepStarted(int step, const QString &function);
     // Marked at the last sample's time.
-    void verdict(const RunEvents::Verdict &verdict);
+    void verdict(int step, const Verdict &verdict);
 
     const std::vector<Column> &columns() const { return m_columns; }
     // Two points (seconds, value) per display column of [from, to], its minimum and its maximum:

@@ -24,20 +24,20 @@ bool LoadTestReplies::tripWithin(const QString &reply, double low, double high)
     return trip && low <= *trip && *trip <= high;
 }
 
-LoadTestReplies::Verdict LoadTestReplies::discharge(const QString &reply, double stop)
+LoadTestReplies::Judged LoadTestReplies::discharge(const QString &reply, double stop, Verdict::Quantity quantity)
 {
     const std::optional<double> drawn = NumberText::strict(reply);
-    return {reply, drawn && *drawn < stop, drawn.has_value()};
+    return {{drawn && *drawn < stop, reply, quantity}, drawn.has_value()};
 }
 
-LoadTestReplies::Verdict LoadTestReplies::profile(const QString &reply, std::optional<double> loadOff)
+LoadTestReplies::Judged LoadTestReplies::profile(const QString &reply, std::optional<double> loadOff)
 {
     if (const std::optional<double> volts = NumberText::strict(reply))
-        return {reply, loadOff && *volts > *loadOff, true};
+        return {{loadOff && *volts > *loadOff, reply, Verdict::Quantity::Volts}, true};
     static const QRegularExpression prefixed(QStringLiteral("^\\S{3}\\s*([-+]?[0-9.]+(?:[eE][-+]?[0-9]+)?)\\s*$"));
     // The pattern alone lets through a run of points and digits that is no number ("NG:.").
     const QRegularExpressionMatch match = prefixed.match(reply);
     if (match.hasMatch() && NumberText::strict(match.captured(1)))
-        return {match.captured(1), false, true};
-    return {reply, false, false};
+        return {{false, match.captured(1), Verdict::Quantity::Volts}, true};
+    return {{false, reply, Verdict::Quantity::Volts}, false};
 }

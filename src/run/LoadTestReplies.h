@@ -1,5 +1,7 @@
 #pragma once
 
+#include "run/Verdict.h"
+
 #include <QString>
 #include <optional>
 
@@ -9,11 +11,9 @@
 class LoadTestReplies
 {
 public:
-    struct Verdict
+    struct Judged
     {
-        // What the verdict row shows.
-        QString shown;
-        bool pass = false;
+        Verdict verdict;
         // False for a reply that is no value at all: the trace says so.
         bool readable = true;
     };
@@ -26,8 +26,8 @@ public:
     // "OCP?" or "OPP?": read by its leading number ("5.2A" is 5.2), which must lie within the limits.
     static bool tripWithin(const QString &reply, double low, double high);
     // "BATT:RAH?" or "BATT:RWH?": the whole reply a number below the capacity stop.
-    static Verdict discharge(const QString &reply, double stop);
+    static Judged discharge(const QString &reply, double stop, Verdict::Quantity quantity);
     // "BATT:RVOLT?": a battery that held out ends above its load-off voltage. A failure code before
     // the number (three characters) makes the reply a failing one, and the number is shown alone.
-    static Verdict profile(const QString &reply, std::optional<double> loadOff);
+    static Judged profile(const QString &reply, std::optional<double> loadOff);
 };

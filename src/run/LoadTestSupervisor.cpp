@@ -21,12 +21,11 @@ LoadTestSupervisor::Outcome cancelledOutcome()
     return outcome;
 }
 
-LoadTestSupervisor::Outcome endedWith(const ResultRows::Verdict &verdict, const QString &value)
+LoadTestSupervisor::Outcome endedWith(const Verdict &verdict)
 {
     LoadTestSupervisor::Outcome outcome;
     outcome.ended = true;
     outcome.verdict = verdict;
-    outcome.verdictValue = value;
     return outcome;
 }
 
@@ -68,11 +67,9 @@ QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::protectionTest(
     // "NG?" only gates the verdict.
     if (!LoadTestReplies::verdictReady(*asked.reply))
         co_return Outcome();
-    ResultRows::Verdict row;
-    QString value;
+    Verdict verdict;
     if (function == FunctionCatalog::Short) {
-        row.i = value = state.MeasuredCurrent;
-        row.pass = true;
+        verdict = {true, state.CurrentText, Verdict::Quantity::Amps};
     } else {
         const bool ocp = function == FunctionCatalog::Ocp;
         m_load.clearReply();
@@ -80,18 +77,18 @@ QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::protectionTest(
         co_await m_load.LinkSend(query);
         if (!co_await m_clock.waitMs(100, cancel))
             co_return cancelledOutcome();
-        value = co_await m_load.LinkQuery();
+        const QString value = co_await m_load.LinkQuery();
         if (cancelled(cancel))
             co_return cancelledOutcome();
         const double low = NumberText::lenient(state.cell(StepColumns::LimitLow));
         const double high = NumberText::lenient(state.cell(StepColumns::LimitHigh));
-        row.pass = LoadTestReplies::tripWithin(value, low, high);
-        (ocp ? row.i : row.w) = value;
+        verdict = {LoadTestReplies::tripWithin(value, low, high), value,
+            ocp ? Verdict::Quantity::Amps : Verdict::Quantity::Watts};
     }
     co_await m_load.LinkSend(QStringLiteral("STOP"));
     if (cancelled(cancel))
         co_return cancelledOutcome();
-    co_return endedWith(row, value);
+    co_return endedWith(verdict);
 }
 
 QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::batteryDischarge(
@@ -104,13 +101,11 @@ QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::batteryDischarge(
     if (!asked.reply)
         co_return Outcome();
     const QString &reply = *asked.reply;
-    const LoadTestReplies::Verdict verdict = LoadTestReplies::discharge(reply, state.AhStop);
-    if (!verdict.readable)
+    const LoadTestReplies::Judged judged = LoadTestReplies::discharge(
+        reply, state.AhStop, constantPower ? Verdict::Quantity::WattHours : Verdict::Quantity::AmpHours);
+    if (!judged.readable)
         m_trace.TraceLine(QStringLiteral("%1: not a number: %2").arg(state.CurrentFunction, reply));
-    ResultRows::Verdict row;
-    (constantPower ? row.wh : row.ah) = verdict.shown;
-    row.pass = verdict.pass;
-    co_return endedWith(row, verdict.shown);
+    co_return endedWith(judged.verdict);
 }
 
 // The voltage at the end of a RAMP or Cycle Life test. The load ends the test early when the
@@ -124,14 +119,11 @@ QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::batteryProfile(
     if (!asked.reply)
         co_return Outcome();
     const QString &reply = *asked.reply;
-    const LoadTestReplies::Verdict verdict
+    const LoadTestReplies::Judged judged
         = LoadTestReplies::profile(reply, NumberText::strict(state.cell(StepColumns::LoadOffV)));
-    if (!verdict.readable)
+    if (!judged.readable)
         m_trace.TraceLine(QStringLiteral("%1: not a voltage: %2").arg(state.CurrentFunction, reply));
-    ResultRows::Verdict row;
-    row.v = verdict.shown;
-    row.pass = verdict.pass;
-    co_return endedWith(row, row.v);
+    co_return endedWith(judged.verdict);
 }
 
 QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::sequenceLoad(const CancelToken *cancel)
@@ -171,19 +163,13 @@ QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::sequenceLoad(const 
 }
 
 QCoro::Task<LoadTestSupervisor::Outcome> LoadTestSupervisor::supervise(const FunctionCatalog::Descriptor &function,
-    const RunState &state, const QString &nameLabel, const CancelToken *cancel)
+    const RunState &state, const ModelCapabilities &capabilities, const CancelToken *cancel)
 {
     using Test = FunctionCatalog::LoadRunTest;
-    const auto modelHas = [&](QLatin1String letters) {
-        for (QChar letter : letters)
-            if (nameLabel.contains(letter))
-                return true;
-        return false;
-    };
     // A battery test on a model that does not offer it is passed over.
     const bool profile = function.loadRun == Test::BatteryProfile;
     if (function.loadRun != Test::None && function.loadRun != Test::Protection
-        && !modelHas(profile ? QLatin1String("G") : QLatin1String("CG"))) {
+        && !(profile ? capabilities.batteryProfiles() : capabilities.batteryTests())) {
         Outcome outcome;
         outcome.ended = true;
         co_return outcome;

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "device/ModelCapabilities.h"
 #include "model/FunctionCatalog.h"
-#include "run/ResultRows.h"
+#include "run/Verdict.h"
 
 #include <QCoro/QCoroTask>
 #include <optional>
@@ -24,10 +25,8 @@ public:
         bool cancelled = false;
         // The test is over (or cannot run on this model): the next step is pending.
         bool ended = false;
-        std::optional<ResultRows::Verdict> verdict;
-        // The value the verdict row shows.
-        QString verdictValue;
-        // Appended to the model text: a Sequence Load that kept answering 2.
+        std::optional<Verdict> verdict;
+        // Appended to the model text the window shows: a Sequence Load that kept answering 2.
         QString nameMark;
         // The function's own off line went out with the end of its test.
         bool switchedOff = false;
@@ -36,7 +35,7 @@ public:
     LoadTestSupervisor(InstrumentLink &load, Clock &clock, TraceList &trace, ErrorTrail &errorTrail);
 
     QCoro::Task<Outcome> supervise(const FunctionCatalog::Descriptor &function, const RunState &state,
-        const QString &nameLabel, const CancelToken *cancel);
+        const ModelCapabilities &capabilities, const CancelToken *cancel);
 
 private:
     struct Asked

@@ -5,9 +5,7 @@
 #include "model/FunctionCatalog.h"
 #include "model/StepColumns.h"
 #include "model/TestProgram.h"
-#include "results/ResultLog.h"
 #include "run/Sequencer.h"
-#include "settings/MeasureOptions.h"
 
 namespace {
 
@@ -24,28 +22,18 @@ bool hasKnownStep(const TestProgram &program)
 
 RunController::RunController(const Wiring &wiring, QObject *parent) : QObject(parent), m_wiring(wiring)
 {
-    // Connected before anyone else's: when a listener hears that a run ended, it is over here.
-    connect(&m_events, &RunEvents::rowMade, &wiring.results, &ResultLog::appendRow);
-    connect(&m_events, &RunEvents::sample, this, [this] { m_rowGate.sampleMade(); });
-    connect(&m_events, &RunEvents::rowMade, this, &RunController::writeRow);
+    // Before any listener the composition adds: when a listener hears that a run ended, it is over.
     connect(&m_events, &RunEvents::stepStarted, this, &RunController::highlightStep);
     connect(&m_events, &RunEvents::runEnded, this, &RunController::onRunEnded);
-    connect(&m_events, &RunEvents::verdict, this, [this](const RunEvents::Verdict &verdict) {
-        if (!verdict.pass)
-            ++m_failVerdicts;
-    });
 }
 
 RunController::~RunController() = default;
 
-void RunController::setTimer1Interval(int ms) { m_timer1Interval = std::max(ms, 1); }
+void RunController::setFirstIntervalMs(int ms) { m_firstIntervalMs = std::max(ms, 1); }
 
-TraceFields RunController::traceFields() const
-{
-    return {m_state.StepPointer, m_state.TStop.toText(), m_state.CurrentFunction};
-}
+TraceFields RunController::traceFields() const { return m_sequencer ? m_sequencer->traceFields() : m_lastTraceFields; }
 
-bool RunController::RunCommand_Click(const RunOptions &options)
+bool RunController::start(const RunOptions &options)
 {
     if (m_sequencer)
         return false;
@@ -53,23 +41,19 @@ bool RunController::RunCommand_Click(const RunOptions &options)
         Q_EMIT message(QStringLiteral("The test cannot start: no step of the program names a known test function."));
         return false;
     }
-    QString error;
-    if (!m_logFile.open(m_logPath, &error)) {
-        Q_EMIT message(QStringLiteral("The test cannot start: the log file cannot be written.\n%1").arg(error));
-        return false;
+    for (const StartCheck &check : m_startChecks) {
+        const QString refusal = check();
+        if (!refusal.isEmpty()) {
+            Q_EMIT message(refusal);
+            return false;
+        }
     }
-    m_rowGate.start(bool(m_keepAll));
-    m_state.RowCounter = 1;
-    m_wiring.results.clear();
     m_wiring.trace.clear();
-    m_state.StepPointer = 1;
-    m_state.StepPending = 1;
-    m_failVerdicts = 0;
     m_wiring.identification.setHeld(true);
 
     auto *sequencer = new Sequencer({m_wiring.program, m_wiring.load, m_wiring.generator, m_wiring.clock,
                                         m_wiring.trace, m_errorTrail, m_wiring.identification, m_wiring.measureOptions},
-        m_state, m_events, options, m_timer1Interval, this);
+        m_events, options, m_firstIntervalMs, this);
     m_sequencer = sequencer;
     Q_EMIT m_events.runStarted(options);
     // The body runs on by itself from here; runEnded says when it is over.
@@ -77,51 +61,36 @@ bool RunController::RunCommand_Click(const RunOptions &options)
     return true;
 }
 
-void RunController::StopCommand_Click() { abort(RunEvents::Result::Stopped, QString()); }
+void RunController::stop() { abort(RunResult::Stopped, QString()); }
 
-void RunController::abort(RunEvents::Result result, const QString &message)
+void RunController::abort(RunResult result, const QString &message)
 {
     if (m_sequencer)
         m_sequencer->stop(result, message);
 }
 
-void RunController::writeRow(const QStringList &cells) { writeRows(m_rowGate.rowMade(cells)); }
-
-void RunController::samplesKept(qint64 count) { writeRows(m_rowGate.samplesKept(count)); }
-
-void RunController::writeRows(const QList<QStringList> &rows)
-{
-    // The log is the run's record: a run that cannot keep it ends, with the load off.
-    if (m_logFile.isOpen() && !m_logFile.WriteLogLines(rows, m_wiring.measureOptions.separateText()))
-        abort(RunEvents::Result::Error,
-            QStringLiteral("The run was stopped: the log file cannot be written.\n%1").arg(m_logFile.path()));
-}
-
-void RunController::highlightStep(int step)
+void RunController::highlightStep(int row)
 {
     // Only the row above the new step is cleared: a LOOP stays marked while its body repeats.
-    if (step > 1)
-        m_wiring.program.ClearStepRowHighlight(step - 1);
-    m_wiring.program.HighlightStepRow(step);
+    if (row > 1)
+        m_wiring.program.ClearStepRowHighlight(row - 1);
+    m_wiring.program.HighlightStepRow(row);
 }
 
-void RunController::onRunEnded(RunEvents::Result result, const QString &message)
+void RunController::onRunEnded(RunResult result, const QString &message)
 {
     Sequencer *sequencer = m_sequencer;
-    m_timer1Interval = sequencer->lastIntervalMs();
+    m_firstIntervalMs = sequencer->lastIntervalMs();
+    m_lastTraceFields = sequencer->traceFields();
     m_sequencer = nullptr;
     // The run's body is still on the stack that emitted this: it goes once that has unwound.
     sequencer->deleteLater();
-    if (m_rowGate.isHolding() && m_keepAll)
-        m_keepAll();
-    writeRows(m_rowGate.releaseAll());
-    m_logFile.close();
     for (int row = 1; row <= m_wiring.program.StepCount(); ++row)
         if (m_wiring.program.isHighlighted(row))
             m_wiring.program.ClearStepRowHighlight(row);
     m_wiring.identification.setHeld(false);
     if (!message.isEmpty())
         Q_EMIT this->message(message);
-    if (result == RunEvents::Result::Pass || result == RunEvents::Result::Fail)
+    if (result == RunResult::Pass || result == RunResult::Fail)
         Q_EMIT testFinished();
 }

@@ -1,13 +1,11 @@
 #pragma once
 
 #include "link/TraceFields.h"
-#include "results/RunLogFile.h"
 #include "run/ErrorTrail.h"
-#include "run/LogRowGate.h"
 #include "run/RunEvents.h"
 #include "run/RunOptions.h"
-#include "run/RunState.h"
 
+#include <QList>
 #include <QObject>
 #include <functional>
 
@@ -15,15 +13,13 @@ class Clock;
 class Identification;
 class InstrumentLink;
 class MeasureOptions;
-class ResultLog;
 class Sequencer;
 class TestProgram;
 class TraceList;
 
-// Run and Stop. Each Run makes a sequencer of its own, and a new run starts only once the last one
-// has ended. The run's events come through events(); the result log, the log file, the step
-// table's highlight and the count of failed verdicts are its first listeners. Messages for the
-// operator are signals, never dialogs.
+// Start and stop. Each start makes a sequencer of its own, and a new run starts only once the last
+// one has ended. The run's events come through events(); the step table's highlight is kept here.
+// Messages for the operator are signals, never dialogs.
 class RunController : public QObject
 {
     Q_OBJECT
@@ -36,43 +32,34 @@ public:
         InstrumentLink *generator;
         Clock &clock;
         TraceList &trace;
-        ResultLog &results;
         Identification &identification;
         MeasureOptions &measureOptions;
     };
+    // Asked before a run starts: the reason it cannot (the log file cannot be made), or "".
+    using StartCheck = std::function<QString()>;
 
     explicit RunController(const Wiring &wiring, QObject *parent = nullptr);
     ~RunController() override;
 
-    void setLogFilePath(const QString &path) { m_logPath = path; }
-    // From the next run on, each row of the log waits until the samples made before it are kept
-    // (samplesKept), and at the run's end `keepAll` is asked to keep the rest before the last rows
-    // are written. Unset, each row is written as it is made.
-    void holdRowsUntilKept(std::function<void()> keepAll) { m_keepAll = std::move(keepAll); }
-    void samplesKept(qint64 count);
-    QString logFilePath() const { return m_logPath; }
+    // Each start asks `check` first, in the order added.
+    void addStartCheck(StartCheck check) { m_startChecks.append(std::move(check)); }
 
-    // Run: starts a run with the options in force now. False while a run is on, and, with a
-    // message, when no step names a known function or the log file cannot be made; nothing has
-    // started then.
-    bool RunCommand_Click(const RunOptions &options);
-    // Stop: the run ends at once, its off lines go out, and runEnded follows.
-    void StopCommand_Click();
+    // Starts a run with the options in force now. False while a run is on, and, with a message,
+    // when no step names a known function or a start check fails; nothing has started then.
+    bool start(const RunOptions &options);
+    // The run ends at once, its off lines go out, and runEnded follows.
+    void stop();
     // Ends the run for another reason (the window closing, a signal, a listener that failed).
-    void abort(RunEvents::Result result, const QString &message);
+    void abort(RunResult result, const QString &message);
 
     // The interval before a run's first pass, as the sampling box sets it when the operator
     // leaves it (and as the last pass of the previous run left it).
-    void setTimer1Interval(int ms);
-    int timer1Interval() const { return m_timer1Interval; }
+    void setFirstIntervalMs(int ms);
+    int firstIntervalMs() const { return m_firstIntervalMs; }
 
     bool isRunning() const { return m_sequencer != nullptr; }
     RunEvents &events() { return m_events; }
-    const RunState &state() const { return m_state; }
     ErrorTrail &errorTrail() { return m_errorTrail; }
-    int failVerdicts() const { return m_failVerdicts; }
-    // The rows the last run's log file holds.
-    int rowsLogged() const { return m_logFile.rows(); }
     // What a line sent now carries in its trace line.
     TraceFields traceFields() const;
 
@@ -83,20 +70,14 @@ Q_SIGNALS:
     void message(const QString &text);
 
 private:
-    void writeRow(const QStringList &cells);
-    void writeRows(const QList<QStringList> &rows);
-    void highlightStep(int step);
-    void onRunEnded(RunEvents::Result result, const QString &message);
+    void highlightStep(int row);
+    void onRunEnded(RunResult result, const QString &message);
 
     Wiring m_wiring;
     RunEvents m_events;
-    RunState m_state;
     ErrorTrail m_errorTrail;
-    RunLogFile m_logFile;
-    QString m_logPath;
-    LogRowGate m_rowGate;
-    std::function<void()> m_keepAll;
+    QList<StartCheck> m_startChecks;
     Sequencer *m_sequencer = nullptr;
-    int m_timer1Interval = 1000;
-    int m_failVerdicts = 0;
+    TraceFields m_lastTraceFields;
+    int m_firstIntervalMs = 1000;
 };

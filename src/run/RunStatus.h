@@ -1,14 +1,13 @@
 #pragma once
 
-#include "run/RunEvents.h"
+#include "run/RunRecorder.h"
 
 #include <QObject>
 
-class Clock;
 class TestProgram;
 
 // Where the run stands, for a glance from across the bench: what it is doing, how long it has
-// been going, the step's time left and the latest reading. A listener of the run's events.
+// been going, the step's time left and the latest reading, read from the run's record.
 class RunStatus : public QObject
 {
     Q_OBJECT
@@ -17,33 +16,26 @@ public:
     enum class Phase { Idle, Identifying, Running, Stopped, FinishedPass, FinishedFail, Lost, Error };
     Q_ENUM(Phase)
 
-    RunStatus(RunEvents &events, const TestProgram &program, Clock &clock, QObject *parent = nullptr);
+    RunStatus(const RunRecorder &recorder, const TestProgram &program, QObject *parent = nullptr);
 
-    Phase phase() const { return m_phase; }
+    Phase phase() const;
     // "Idle", "Identifying", "Running step 3 of 8 (Discharge)", "Stopped", "Finished PASS", ...
     QString text() const;
     // Since Run; held once the run has ended.
-    double elapsedSeconds() const;
+    double elapsedSeconds() const { return m_recorder.elapsedSeconds(); }
     // The running step's time left as the step time box shows it; "" when the step has none.
-    QString timeLeft() const { return m_phase == Phase::Running ? m_timeLeft : QString(); }
+    QString timeLeft() const;
     // The latest sample of this run; none before its first.
-    const RunEvents::Sample &lastSample() const { return m_sample; }
-    bool hasSample() const { return m_hasSample; }
+    const Sample &lastSample() const { return record().last; }
+    bool hasSample() const { return record().samples > 0; }
+    // What the whole run has drawn so far.
+    const RunTotals &totals() const { return record().totals; }
+    const RunRecord &record() const { return m_recorder.record(); }
 
 Q_SIGNALS:
     void changed();
 
 private:
-    void setPhase(Phase phase);
-
+    const RunRecorder &m_recorder;
     const TestProgram &m_program;
-    Clock &m_clock;
-    Phase m_phase = Phase::Idle;
-    int m_step = 0;
-    QString m_function;
-    QString m_timeLeft;
-    qint64 m_startTick = 0;
-    qint64 m_endTick = -1;
-    RunEvents::Sample m_sample;
-    bool m_hasSample = false;
 };

@@ -7,7 +7,6 @@
 #include "model/NumberText.h"
 #include "run/ErrorTrail.h"
 #include "run/MeasureReply.h"
-#include "run/RunEvents.h"
 #include "run/RunState.h"
 
 namespace {
@@ -22,8 +21,10 @@ bool takeReading(RunState &state, const QString &reply)
     const std::optional<MeasureReply> reading = MeasureReply::read(reply);
     if (!reading)
         return false;
-    state.MeasuredVoltage = reading->voltage;
-    state.MeasuredCurrent = reading->current;
+    state.VoltageText = reading->voltage;
+    state.CurrentText = reading->current;
+    state.MeasuredVoltage = NumberText::lenient(reading->voltage);
+    state.MeasuredCurrent = NumberText::lenient(reading->current);
     return true;
 }
 
@@ -66,8 +67,8 @@ QCoro::Task<Sampler::Outcome> Sampler::overLan(RunState &state, const CancelToke
         if (!co_await m_clock.waitMs(20, cancel))
             co_return Outcome::Cancelled;
     }
-    state.MeasuredVoltage = QStringLiteral("0");
-    state.MeasuredCurrent = QStringLiteral("0");
+    state.VoltageText = state.CurrentText = QStringLiteral("0");
+    state.MeasuredVoltage = state.MeasuredCurrent = 0;
     co_return Outcome::Sampled;
 }
 
@@ -96,24 +97,23 @@ QCoro::Task<Sampler::Outcome> Sampler::take(RunState &state, double measureTimeM
         outcome = co_await overSerial(state, cancel);
     if (outcome == Outcome::Cancelled)
         co_return outcome;
-    const double voltage = NumberText::lenient(state.MeasuredVoltage);
-    const double current = NumberText::lenient(state.MeasuredCurrent);
-    state.MeasuredPower = NumberText::shortest(voltage * current);
+    // The power is what its shortest text (15 significant digits) says, in the log and in the Wh.
+    state.MeasuredPower = NumberText::lenient(NumberText::shortest(state.MeasuredVoltage * state.MeasuredCurrent));
     // The nominal interval in force at Run is the integration step.
-    state.AhTotal = integrate(state.AhTotal, measureTimeMs, current);
-    state.WhTotal = integrate(state.WhTotal, measureTimeMs, NumberText::lenient(state.MeasuredPower));
+    state.AhTotal = integrate(state.AhTotal, measureTimeMs, state.MeasuredCurrent);
+    state.WhTotal = integrate(state.WhTotal, measureTimeMs, state.MeasuredPower);
     co_return outcome;
 }
 
 std::optional<Sampler::StopMet> Sampler::firstStopMet(const RunState &state, bool capacityInWh)
 {
-    if (state.VStop > 0 && NumberText::lenient(state.MeasuredVoltage) < state.VStop)
-        return StopMet{RunEvents::EndedByVoltage, 1};
-    if (state.IStop > 0 && NumberText::lenient(state.MeasuredCurrent) < state.IStop)
-        return StopMet{RunEvents::EndedByCurrent, 1};
+    if (state.VStop > 0 && state.MeasuredVoltage < state.VStop)
+        return StopMet{StepEnd::Voltage, RunState::Pending::Next};
+    if (state.IStop > 0 && state.MeasuredCurrent < state.IStop)
+        return StopMet{StepEnd::Current, RunState::Pending::Next};
     // The energy limit of a constant-power discharge is in Wh, so it is held against the Wh total.
     const double total = capacityInWh ? state.WhTotal : state.AhTotal;
     if (state.AhStop > 0 && total >= state.AhStop)
-        return StopMet{RunEvents::EndedByCapacity, 2};
+        return StopMet{StepEnd::Capacity, RunState::Pending::AfterCapacity};
     return std::nullopt;
 }

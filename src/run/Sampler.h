@@ -1,5 +1,8 @@
 #pragma once
 
+#include "run/RunState.h"
+#include "run/StepEnd.h"
+
 #include <QCoro/QCoroTask>
 #include <QString>
 #include <optional>
@@ -9,7 +12,6 @@ class Clock;
 class ErrorTrail;
 class InstrumentLink;
 class TraceList;
-struct RunState;
 
 // One sample of voltage and current per pass, the power and the Ah/Wh totals derived from it,
 // and the three measured stop conditions.
@@ -22,9 +24,8 @@ public:
 
     struct StopMet
     {
-        // RunEvents' "voltage", "current" or "capacity".
-        QString how;
-        qint16 pending = 1;
+        StepEnd end = StepEnd::Voltage;
+        RunState::Pending pending = RunState::Pending::Next;
     };
 
     Sampler(InstrumentLink &load, Clock &clock, TraceList &trace, ErrorTrail &errorTrail);

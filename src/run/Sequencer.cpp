@@ -8,26 +8,23 @@
 #include "model/StepColumns.h"
 #include "model/TestProgram.h"
 #include "run/ErrorTrail.h"
-#include "run/ResultRows.h"
-#include "run/RunState.h"
-#include "run/RunText.h"
+#include "run/PlanSender.h"
 #include "run/StepStarter.h"
 #include "settings/MeasureOptions.h"
 
 #include <QStringBuilder>
 
-using Result = RunEvents::Result;
+using Result = RunResult;
 
-Sequencer::Sequencer(const Parts &parts, RunState &state, RunEvents &events, const RunOptions &options,
-    int firstIntervalMs, QObject *parent)
+Sequencer::Sequencer(
+    const Parts &parts, RunEvents &events, const RunOptions &options, int firstIntervalMs, QObject *parent)
     : QObject(parent),
       m_parts(parts),
-      m_state(state),
       m_events(events),
       m_options(options),
       m_load(parts.load, parts.clock, parts.trace),
-      m_loadCommands(state.step),
-      m_generatorCommands(state.step),
+      m_loadCommands(m_state.step),
+      m_generatorCommands(m_state.step),
       m_sampler(m_load, parts.clock, parts.trace, parts.errorTrail),
       m_supervisor(m_load, parts.clock, parts.trace, parts.errorTrail),
       m_intervalMs(firstIntervalMs)
@@ -56,6 +53,14 @@ Sequencer::Sequencer(const Parts &parts, RunState &state, RunEvents &events, con
     const auto ratedCurrent = [this] { return m_parts.identification.RatedCurrent(); };
     m_loadCommands.setRatedCurrent(ratedCurrent);
     m_generatorCommands.setRatedCurrent(ratedCurrent);
+    m_state.StepPointer = 1;
+    m_state.StepPending = RunState::Pending::Next;
+    m_state.RowCounter = 1;
+}
+
+TraceFields Sequencer::traceFields() const
+{
+    return {m_state.StepPointer, m_state.TStop.toText(), m_state.CurrentFunction};
 }
 
 void Sequencer::stop(Result result, const QString &message)
@@ -91,17 +96,13 @@ QCoro::Task<> Sequencer::run()
     while (!cancelled()) {
         if (!co_await m_parts.clock.sleepUntil(dueTick, &m_cancel))
             break;
-        const std::optional<qint64> next = co_await Timer1_Timer();
+        const std::optional<qint64> next = co_await pass();
         if (!next)
             break;
         dueTick = *next;
     }
-    if (m_runningStep > 0 && cancelled()) {
-        const QString how = m_result == Result::Stopped ? RunEvents::EndedByStop
-            : m_result == Result::Lost                  ? RunEvents::EndedByLostLoad
-                                                        : RunEvents::EndedByError;
-        Q_EMIT m_events.stepEnded(std::exchange(m_runningStep, 0), how);
-    }
+    if (m_runningStep > 0 && cancelled())
+        Q_EMIT m_events.stepEnded(std::exchange(m_runningStep, 0), stepEndFor(m_result).value_or(StepEnd::Error));
     co_await switchOff();
     Q_EMIT m_events.runEnded(m_result, m_message);
 }
@@ -139,7 +140,7 @@ QCoro::Task<> Sequencer::switchOff()
     }
     if (m_options.afgEnabled && m_parts.generator) {
         const CommandPlan outputOff = m_generatorCommands.GenCmdOutputOff();
-        co_await outputOff.sendTo(*m_parts.generator, m_parts.clock, nullptr);
+        co_await PlanSender::send(outputOff, *m_parts.generator, m_parts.clock, nullptr);
     }
 }
 
@@ -150,7 +151,7 @@ QCoro::Task<> Sequencer::sendOffLines()
     co_await m_parts.load.LinkSend(QStringLiteral("LOAD OFF"));
 }
 
-QCoro::Task<std::optional<qint64>> Sequencer::Timer1_Timer()
+QCoro::Task<std::optional<qint64>> Sequencer::pass()
 {
     RunState &state = m_state;
     bool startedThisPass = false;
@@ -160,7 +161,7 @@ QCoro::Task<std::optional<qint64>> Sequencer::Timer1_Timer()
             m_result = m_failVerdicts > 0 ? Result::Fail : Result::Pass;
             co_return std::nullopt;
         }
-        if (state.StepPending > 0) {
+        if (state.isPending()) {
             const StepStart start = co_await startPendingStep();
             if (start == StepStart::Ended)
                 co_return std::nullopt;
@@ -170,20 +171,19 @@ QCoro::Task<std::optional<qint64>> Sequencer::Timer1_Timer()
         }
         const qint64 sampleTick = m_parts.clock.tickMs();
         const double sampleSeconds = m_parts.clock.secondsSinceMidnight();
-        state.TickStartTime = float(sampleSeconds);
         m_parts.trace.TraceLine(u"timer1=>," % NumberText::shortest(sampleSeconds) % u',' % state.CurrentFunction);
         const Sampler::Outcome sampled = co_await m_sampler.take(state, m_options.measureTime.toDouble(), &m_cancel);
         if (sampled == Sampler::Outcome::Cancelled)
             co_return std::nullopt;
         // Each reading is a sample of the run's record only with a row of its log: the pass that
         // finds the step's time over makes neither.
-        const RunEvents::Sample reading = sampleNow();
+        const Sample reading = sampleNow();
         const FunctionCatalog::Descriptor *function = m_function;
         if (const auto met = Sampler::firstStopMet(state, function && function->capacityInWh)) {
             if (!m_stepEndedThisPass) {
                 Q_EMIT m_events.sample(reading);
-                endStep(met->pending, met->how);
-                if (!appendRow(ResultRows::sampleCells(state, m_options.measure)))
+                endStep(met->pending, met->end);
+                if (!appendRow(sampleRow(reading)))
                     co_return std::nullopt;
             }
         }
@@ -201,7 +201,7 @@ QCoro::Task<std::optional<qint64>> Sequencer::Timer1_Timer()
             if (!co_await supervise(*function))
                 co_return std::nullopt;
         }
-        if (!appendRow(ResultRows::sampleCells(state, m_options.measure)))
+        if (!appendRow(sampleRow(reading)))
             co_return std::nullopt;
         co_return nextInterval(startedThisPass, sampleTick, sampleSeconds);
     }
@@ -213,7 +213,7 @@ QCoro::Task<Sequencer::StepStart> Sequencer::startPendingStep()
     m_stepEndedThisPass = false;
     const int row = state.StepPointer;
     const StepStarter::Start start = StepStarter::prepare(state, m_parts.program,
-        {m_parts.identification.NameLabel(), m_options.afgEnabled && m_parts.generator}, m_loadCommands,
+        {m_parts.identification.capabilities(), m_options.afgEnabled && m_parts.generator}, m_loadCommands,
         m_generatorCommands);
     m_function = FunctionCatalog::find(state.CurrentFunction);
     Q_EMIT m_events.stepStarted(row, state.CurrentFunction);
@@ -246,7 +246,7 @@ QCoro::Task<Sequencer::StepStart> Sequencer::startPendingStep()
     }
     bool setUpSent = true;
     for (const CommandPlan &plan : start.load) {
-        setUpSent = co_await plan.sendTo(m_load, m_parts.clock, &m_cancel);
+        setUpSent = co_await PlanSender::send(plan, m_load, m_parts.clock, &m_cancel);
         if (!setUpSent)
             break;
     }
@@ -254,17 +254,17 @@ QCoro::Task<Sequencer::StepStart> Sequencer::startPendingStep()
     if (!setUpSent)
         co_return StepStart::Ended;
     if (start.generator) {
-        if (!co_await start.generator->sendTo(*m_parts.generator, m_parts.clock, &m_cancel))
+        if (!co_await PlanSender::send(*start.generator, *m_parts.generator, m_parts.clock, &m_cancel))
             co_return StepStart::Ended;
     }
     if (function && !start.load.empty())
         StepStarter::afterCommands(state, *function);
 
-    state.StepStartText = RunText::dateTimeText(m_parts.clock.now());
+    state.StepStart = wholeSecond(m_parts.clock.now());
     if (state.StableTime > 0) {
         if (!co_await m_parts.clock.waitMs(state.StableTime, &m_cancel))
             co_return StepStart::Ended;
-        state.StepStartText = RunText::dateTimeText(m_parts.clock.now());
+        state.StepStart = wholeSecond(m_parts.clock.now());
     }
     co_return StepStart::Started;
 }
@@ -277,18 +277,18 @@ QCoro::Task<bool> Sequencer::timeExpiry()
         && m_parts.program.cell(next, StepColumns::Function) == state.CurrentFunction;
     if (!sameFunctionNext) {
         const CommandPlan loadOff = m_loadCommands.CmdLoadOff();
-        if (!co_await loadOff.sendTo(m_load, m_parts.clock, &m_cancel))
+        if (!co_await PlanSender::send(loadOff, m_load, m_parts.clock, &m_cancel))
             co_return false;
         if (m_options.afgEnabled && m_parts.generator) {
             const CommandPlan outputOff = m_generatorCommands.GenCmdOutputOff();
-            if (!co_await outputOff.sendTo(*m_parts.generator, m_parts.clock, &m_cancel))
+            if (!co_await PlanSender::send(outputOff, *m_parts.generator, m_parts.clock, &m_cancel))
                 co_return false;
         }
     }
-    Q_EMIT m_events.stepEnded(std::exchange(m_runningStep, 0), RunEvents::EndedByTime);
+    Q_EMIT m_events.stepEnded(std::exchange(m_runningStep, 0), StepEnd::Time);
     if (!(state.VStop > 0 && state.IStop > 0 && state.AhStop > 0))
         state.StepPointer += 1;
-    state.StepPending = 3;
+    state.StepPending = RunState::Pending::AfterTime;
     co_return true;
 }
 
@@ -298,7 +298,7 @@ QCoro::Task<bool> Sequencer::supervise(const FunctionCatalog::Descriptor &functi
         co_return true;
     const int row = m_runningStep;
     const LoadTestSupervisor::Outcome outcome
-        = co_await m_supervisor.supervise(function, m_state, m_parts.identification.NameLabel(), &m_cancel);
+        = co_await m_supervisor.supervise(function, m_state, m_parts.identification.capabilities(), &m_cancel);
     if (outcome.cancelled)
         co_return false;
     if (!outcome.nameMark.isEmpty())
@@ -307,44 +307,64 @@ QCoro::Task<bool> Sequencer::supervise(const FunctionCatalog::Descriptor &functi
         m_offLine.clear();
     if (!outcome.ended)
         co_return true;
-    endStep(1, RunEvents::EndedByLoad);
+    endStep(RunState::Pending::Next, StepEnd::Load);
     if (!outcome.verdict)
         co_return true;
     if (!outcome.verdict->pass)
         ++m_failVerdicts;
-    Q_EMIT m_events.verdict({row, outcome.verdict->pass, outcome.verdictValue});
-    co_return appendRow(ResultRows::verdictCells(*outcome.verdict));
+    Q_EMIT m_events.verdict(row, *outcome.verdict);
+    LogRow verdictRow;
+    verdictRow.verdict = outcome.verdict;
+    co_return appendRow(std::move(verdictRow));
 }
 
-bool Sequencer::endStep(qint16 pending, const QString &how)
+bool Sequencer::endStep(RunState::Pending pending, StepEnd end)
 {
     if (m_stepEndedThisPass)
         return false;
     m_stepEndedThisPass = true;
     m_state.StepPointer += 1;
     m_state.StepPending = pending;
-    Q_EMIT m_events.stepEnded(std::exchange(m_runningStep, 0), how);
+    Q_EMIT m_events.stepEnded(std::exchange(m_runningStep, 0), end);
     return true;
 }
 
-bool Sequencer::appendRow(QStringList cells)
+LogRow Sequencer::sampleRow(const Sample &reading) const
+{
+    LogRow row;
+    row.sample = reading;
+    row.voltsText = m_state.VoltageText;
+    row.ampsText = m_state.CurrentText;
+    return row;
+}
+
+bool Sequencer::appendRow(LogRow row)
 {
     if (cancelled())
         return false;
-    ResultRows::stamp(cells, m_state, m_parts.clock.now());
-    Q_EMIT m_events.rowMade(cells);
+    row.number = m_state.RowCounter;
+    row.made = m_parts.clock.now();
+    row.stepStarted = m_state.StepStart;
+    row.function = m_state.CurrentFunction;
+    m_state.RowCounter += 1;
+    Q_EMIT m_events.rowMade(row);
     return !cancelled();
+}
+
+QDateTime Sequencer::wholeSecond(const QDateTime &when)
+{
+    return when.isValid() ? when.addMSecs(-when.time().msec()) : when;
 }
 
 double Sequencer::elapsedSeconds(qint64 tick) const { return double(tick - m_startTick) / 1000.0; }
 
-RunEvents::Sample Sequencer::sampleNow() const
+Sample Sequencer::sampleNow() const
 {
-    RunEvents::Sample sample;
+    Sample sample;
     sample.elapsedSeconds = elapsedSeconds(m_parts.clock.tickMs());
-    sample.volts = NumberText::lenient(m_state.MeasuredVoltage);
-    sample.amps = NumberText::lenient(m_state.MeasuredCurrent);
-    sample.watts = NumberText::lenient(m_state.MeasuredPower);
+    sample.volts = m_state.MeasuredVoltage;
+    sample.amps = m_state.MeasuredCurrent;
+    sample.watts = m_state.MeasuredPower;
     sample.ampHours = m_state.AhTotal;
     sample.wattHours = m_state.WhTotal;
     sample.step = m_state.StepPointer;
@@ -369,7 +389,7 @@ qint64 Sequencer::nextInterval(bool stepStartedThisPass, qint64 sampleTick, doub
     const PassTiming::Output out = m_timing.next(in);
     if (out.countDown) {
         state.TStop = state.TStop - Fixed4::fromDoubleOrZero(samplingMs / 1000.0);
-        Q_EMIT m_events.stepTimeLeftChanged(state.TStop.toText());
+        Q_EMIT m_events.stepTimeLeftChanged(state.TStop);
     }
     m_intervalMs = out.intervalMs;
     m_parts.trace.TraceLine(u"Interval=" % QString::number(out.intervalMs));

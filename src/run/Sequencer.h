@@ -3,11 +3,13 @@
 #include "commands/GeneratorCommands.h"
 #include "commands/LoadCommands.h"
 #include "link/CancelToken.h"
+#include "link/TraceFields.h"
 #include "run/LoadTestSupervisor.h"
 #include "run/PassTiming.h"
 #include "run/RecoveringLink.h"
 #include "run/RunEvents.h"
 #include "run/RunOptions.h"
+#include "run/RunState.h"
 #include "run/Sampler.h"
 
 #include <QCoro/QCoroTask>
@@ -21,7 +23,6 @@ class InstrumentLink;
 class MeasureOptions;
 class TestProgram;
 class TraceList;
-struct RunState;
 
 // One run of the test program, made for it and gone with it. Its body reads top to bottom like
 // the algorithm: identification, then pass after pass (start the pending step, sample, stops,
@@ -53,23 +54,25 @@ public:
     static constexpr int OffLinesSettleMs = 250;
 
     // The run's events go out through `events`.
-    Sequencer(const Parts &parts, RunState &state, RunEvents &events, const RunOptions &options, int firstIntervalMs,
+    Sequencer(const Parts &parts, RunEvents &events, const RunOptions &options, int firstIntervalMs,
         QObject *parent = nullptr);
 
     // The run from identification to its off lines; over once runEnded has been emitted.
     QCoro::Task<> run();
     // Ends the run at once: every wait returns, the off lines go out, runEnded follows. The first
     // reason given is the one the run ends with.
-    void stop(RunEvents::Result result, const QString &message = QString());
+    void stop(RunResult result, const QString &message = QString());
 
     // The interval the last pass set for the next one.
     int lastIntervalMs() const { return m_intervalMs; }
+    // What a line sent now carries in its trace line: the step, its time left and its function.
+    TraceFields traceFields() const;
 
 private:
     enum class StepStart { Started, Jumped, Ended };
 
-    // One pass (the sequencer timer's tick): the tick the next is due at, or none once the run ends.
-    QCoro::Task<std::optional<qint64>> Timer1_Timer();
+    // One pass: the tick the next is due at, or none once the run ends.
+    QCoro::Task<std::optional<qint64>> pass();
     QCoro::Task<StepStart> startPendingStep();
     QCoro::Task<bool> timeExpiry();
     QCoro::Task<bool> supervise(const FunctionCatalog::Descriptor &function);
@@ -78,16 +81,19 @@ private:
     // Sets the interval to the next pass; returns the tick it ends at.
     qint64 nextInterval(bool stepStartedThisPass, qint64 sampleTick, double sampleSeconds);
     // Ends the running step; only the first end in a pass counts.
-    bool endStep(qint16 pending, const QString &how);
+    bool endStep(RunState::Pending pending, StepEnd end);
+    LogRow sampleRow(const Sample &reading) const;
     // Numbers, stamps and hands out a row; false once the run is cancelled (a log that cannot be
     // written cancels it).
-    bool appendRow(QStringList cells);
+    bool appendRow(LogRow row);
+    static QDateTime wholeSecond(const QDateTime &when);
     bool cancelled() const { return m_cancel.isCancelled(); }
-    RunEvents::Sample sampleNow() const;
+    Sample sampleNow() const;
     double elapsedSeconds(qint64 tick) const;
 
     Parts m_parts;
-    RunState &m_state;
+    // Ahead of the command builders, which read the running step's cells from it.
+    RunState m_state;
     RunEvents &m_events;
     RunOptions m_options;
     CancelToken m_cancel;
@@ -110,6 +116,6 @@ private:
     bool m_unreached = false;
     // What must go out before "LOAD OFF" for the function last switched on.
     QString m_offLine;
-    RunEvents::Result m_result = RunEvents::Result::Pass;
+    RunResult m_result = RunResult::Pass;
     QString m_message;
 };

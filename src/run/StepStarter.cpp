@@ -84,7 +84,7 @@ bool guardHolds(const FunctionCatalog::Descriptor &function, const Guards &guard
 {
     switch (function.guard) {
     case FunctionCatalog::Guard::BatteryModel:
-        return guards.nameLabel.contains(u'C') || guards.nameLabel.contains(u'G');
+        return guards.capabilities.batteryTests();
     case FunctionCatalog::Guard::Generator:
         return guards.afgEnabled;
     case FunctionCatalog::Guard::None:
@@ -158,7 +158,7 @@ Start startLoop(RunState &state, const TestProgram &program, int function)
         start.loopedBack = state.LoopCount > 0;
         state.StepPointer = start.loopedBack ? state.LoopStartRow + 1 : state.StepPointer + 1;
     }
-    state.StepPending = 1;
+    state.StepPending = RunState::Pending::Next;
     return start;
 }
 
@@ -167,9 +167,9 @@ Start startLoop(RunState &state, const TestProgram &program, int function)
 Start prepare(RunState &state, const TestProgram &program, const Guards &guards, const LoadCommands &load,
     const GeneratorCommands &generator)
 {
-    state.StepPending = 0;
-    state.MeasuredVoltage = QStringLiteral("0");
-    state.MeasuredCurrent = QStringLiteral("0");
+    state.StepPending = RunState::Pending::None;
+    state.MeasuredVoltage = state.MeasuredCurrent = 0;
+    state.VoltageText = state.CurrentText = QStringLiteral("0");
     state.AhTotal = 0;
     state.WhTotal = 0;
     state.CurrentFunction = program.cell(state.StepPointer, Function);

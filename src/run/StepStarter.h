@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/CommandPlan.h"
+#include "device/ModelCapabilities.h"
 #include "model/FunctionCatalog.h"
 
 #include <QString>
@@ -37,7 +38,7 @@ struct Start
 
 struct Guards
 {
-    QString nameLabel;
+    ModelCapabilities capabilities;
     bool afgEnabled = false;
 };
 

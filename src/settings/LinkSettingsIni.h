@@ -1,7 +1,7 @@
 #pragma once
 
+#include "link/LinkSettings.h"
 #include "settings/IniFile.h"
-#include "settings/LinkSettings.h"
 
 #include <QStringView>
 

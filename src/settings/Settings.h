@@ -1,7 +1,7 @@
 #pragma once
 
+#include "link/LinkSettings.h"
 #include "model/Fixed4.h"
-#include "settings/LinkSettings.h"
 
 #include <QString>
 #include <QtGlobal>

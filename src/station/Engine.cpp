@@ -14,24 +14,30 @@ Engine::Engine(Clock &clock, const QString &iniPath, QObject *parent)
       m_generator(
           LinkRole::Generator, [this] { return m_settings.generatorLink; }, clock, m_trace),
       m_identification(m_load),
-      m_run({m_program, m_load, &m_generator, clock, m_trace, m_results, m_identification, m_measureOptions}),
-      m_summary(m_run.events(), clock, [this] { return m_identification.runModel(); }),
-      m_store(m_run.events(), clock, m_identification, m_iniPath)
+      m_run({m_program, m_load, &m_generator, clock, m_trace, m_identification, m_measureOptions}),
+      m_recorder(m_run.events(), clock, [this] { return m_identification.runModel(); }),
+      m_log(m_recorder, m_results, [this] { return m_measureOptions.separateText(); }),
+      m_summary(m_recorder),
+      m_store(m_recorder, m_identification, m_iniPath)
 {
     m_load.setTraceFields([this] { return m_run.traceFields(); });
     m_generator.setTraceFields([this] { return m_run.traceFields(); });
     m_identification.setGeneratorLink(&m_generator);
     m_identification.setAFGEnable([this] { return int(m_settings.AFGEnable); });
-    m_run.setLogFilePath(RunLogFile::defaultPath(ProgramFolder::path()));
+    m_log.setPath(RunLogFile::defaultPath(ProgramFolder::path()));
+    m_run.addStartCheck([this] { return m_log.open(); });
+    // The log is the run's record: a run that cannot keep it ends, with the load off.
+    connect(&m_log, &RunLogWriter::failed, this,
+        [this](const QString &message) { m_run.abort(RunResult::Error, message); });
     // A row goes into the CSV log once the store holds its sample: after a kill, the store holds
     // every row the log holds, and the log lacks at most the store's last second.
-    m_run.holdRowsUntilKept([this] { m_store.waitForSamples(RunStore::RunEndWaitMs); });
-    connect(&m_store, &RunStore::samplesKept, &m_run, &RunController::samplesKept);
+    m_log.holdRowsUntilKept([this] { m_store.waitForSamples(RunStore::RunEndWaitMs); });
+    connect(&m_store, &RunStore::samplesKept, &m_log, &RunLogWriter::samplesKept);
     const StoreServer server = StoreServer::fromIni(m_iniPath, &m_serverProblem);
     if (server.isSet()) {
         m_forwarder = std::make_unique<RunForwarder>(m_store.path(), server);
-        // After the store's own listener: the run's end is in the file when the round reads it.
-        connect(&m_run.events(), &RunEvents::runEnded, m_forwarder.get(), &RunForwarder::forwardSoon);
+        // Once the run's end is in the file, the round finds it there.
+        connect(&m_store, &RunStore::runEndKept, m_forwarder.get(), &RunForwarder::forwardSoon);
     }
 }
 
@@ -63,7 +69,7 @@ bool Engine::startRun(const QString &programFile, bool *settingsSaved)
     options.measureTime = m_settings.MeasureTime;
     options.measure = {m_settings.MeasureVoltage == 1, m_settings.MeasureCurrent == 1, m_settings.MeasurePower == 1,
         m_settings.MeasureAh == 1, m_settings.MeasureWh == 1};
-    if (!m_run.RunCommand_Click(options))
+    if (!m_run.start(options))
         return false;
     // Every run says it, as long as the file keeps the wrong port: each one waits unforwarded.
     if (!m_serverProblem.isEmpty()) {

@@ -5,8 +5,10 @@
 #include "link/TransportLink.h"
 #include "model/TestProgram.h"
 #include "results/ResultLog.h"
+#include "results/RunLogWriter.h"
 #include "results/RunSummary.h"
 #include "run/RunController.h"
+#include "run/RunRecorder.h"
 #include "settings/MeasureOptions.h"
 #include "settings/Settings.h"
 #include "store/RunForwarder.h"
@@ -37,8 +39,11 @@ public:
     TransportLink &generatorLink() { return m_generator; }
     Identification &identification() { return m_identification; }
     RunController &run() { return m_run; }
-    // The last run's summary, kept from the run's events: the window shows it, the runner and
-    // Save Log write it.
+    // The run's record, as far as it has gone: what everything that shows or keeps a run reads.
+    RunRecorder &recorder() { return m_recorder; }
+    // The run's rows into the result log and the CSV file.
+    RunLogWriter &log() { return m_log; }
+    // The last run's summary: the window shows it, the runner and Save Log write it.
     RunSummary &runSummary() { return m_summary; }
     // Every run kept in "runs.sqlite" beside the settings file; its problem() never stops a run.
     RunStore &runStore() { return m_store; }
@@ -55,7 +60,7 @@ public:
     // run; `settingsSaved` tells.
     bool startRun(const QString &programFile, bool *settingsSaved = nullptr);
     // The run's log file; the "TestLog" folder of the program's folder unless set.
-    void setLogFilePath(const QString &path) { m_run.setLogFilePath(path); }
+    void setLogFilePath(const QString &path) { m_log.setPath(path); }
 
 Q_SIGNALS:
     // Something the operator should know of a run that goes on all the same.
@@ -72,8 +77,9 @@ private:
     TransportLink m_generator;
     Identification m_identification;
     RunController m_run;
+    RunRecorder m_recorder;
+    RunLogWriter m_log;
     RunSummary m_summary;
-    // After the run controller, whose CSV writer hears each row first.
     RunStore m_store;
     std::unique_ptr<RunForwarder> m_forwarder;
     // Why the [Store] section's server is not used; empty when it is, or when none is named.

@@ -127,8 +127,9 @@ bool RunArchive::open(QString *error)
 QList<StoredRun> RunArchive::runs(const Filter &filter, QString *error) const
 {
     const bool local = m_driver == Sqlite;
-    QString sql = QStringLiteral("SELECT %1, (SELECT COUNT(*) FROM samples s WHERE s.run_uuid = r.uuid), %2 FROM "
-                                 "runs r WHERE 1 = 1")
+    QString sql = QStringLiteral("SELECT %1, (SELECT COUNT(*) FROM samples s WHERE s.run_uuid = r.uuid), %2, "
+                                 "(SELECT SUM(t.ah) FROM steps t WHERE t.run_uuid = r.uuid), "
+                                 "(SELECT SUM(t.wh) FROM steps t WHERE t.run_uuid = r.uuid) FROM runs r WHERE 1 = 1")
                       .arg(RunColumns,
                           local ? QStringLiteral("(SELECT f.reason FROM forward_state f WHERE f.run_uuid = r.uuid)")
                                 : QStringLiteral("NULL"));
@@ -177,6 +178,10 @@ QList<StoredRun> RunArchive::runs(const Filter &filter, QString *error) const
         StoredRun run = runFrom(query);
         run.sampleCount = query.value(RunColumnCount).toLongLong();
         run.refusal = query.value(RunColumnCount + 1).toString();
+        // A run whose program was killed has no steps, and so no totals.
+        if (!query.value(RunColumnCount + 2).isNull())
+            run.totals = RunTotals{query.value(RunColumnCount + 2).toDouble(),
+                query.value(RunColumnCount + 3).toDouble(), StoredRun::secondsOf(run)};
         found.append(run);
     }
     return found;
@@ -221,20 +226,25 @@ std::optional<StoredRun> RunArchive::run(const QString &uuidOrPrefix, QString *e
     if (!::run(query, error))
         return std::nullopt;
     while (query.next()) {
-        RunSummary::Step step;
-        step.step = query.value(0).toInt();
+        StepRecord step;
+        step.row = query.value(0).toInt();
         step.function = query.value(1).toString();
         step.started = fromIso(query.value(2));
         step.seconds = query.value(3).toDouble();
-        step.end = query.value(4).toString();
-        step.verdict = query.value(5).toString();
-        step.value = query.value(6).toString();
+        step.ended = step.started.addMSecs(qint64(step.seconds * 1000));
+        step.end = stepEndFromText(query.value(4).toString()).value_or(StepEnd::None);
+        const QString verdict = query.value(5).toString();
+        if (!verdict.isEmpty())
+            step.verdict = Verdict{verdict == u"PASS", query.value(6).toString(), Verdict::quantityFor(step.function)};
+        step.sampled = true;
         step.ampHours = query.value(7).toDouble();
         step.wattHours = query.value(8).toDouble();
         step.volts = query.value(9).toDouble();
         step.amps = query.value(10).toDouble();
         run.steps.append(step);
     }
+    if (!run.steps.isEmpty())
+        run.totals = StoredRun::totalsOf(run);
     return run;
 }
 

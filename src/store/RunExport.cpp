@@ -2,6 +2,7 @@
 
 #include "model/LosslessText.h"
 #include "model/OutputFile.h"
+#include "results/RunSummary.h"
 #include "store/RunArchive.h"
 
 #include <QHash>
@@ -38,7 +39,7 @@ QByteArray jsonNumber(double value)
 QJsonObject runJson(const StoredRun &run)
 {
     QJsonArray steps;
-    for (const RunSummary::Step &step : run.steps)
+    for (const StepRecord &step : run.steps)
         steps.append(RunSummary::stepJson(step));
     return QJsonObject{
         {QStringLiteral("uuid"), run.uuid},
@@ -52,6 +53,7 @@ QJsonObject runJson(const StoredRun &run)
         {QStringLiteral("result"), run.result},
         {QStringLiteral("message"), run.message},
         {QStringLiteral("settings"), run.settingsText},
+        {QStringLiteral("totals"), run.totals ? RunSummary::totalsJson(*run.totals) : QJsonValue()},
         {QStringLiteral("steps"), steps},
     };
 }
@@ -109,8 +111,8 @@ QString RunExport::writeJson(const RunArchive &archive, const StoredRun &run, co
 QString RunExport::writeCsv(const RunArchive &archive, const StoredRun &run, QIODevice &out)
 {
     QHash<int, QByteArray> functions;
-    for (const RunSummary::Step &step : run.steps)
-        functions.insert(step.step, LosslessText::encode(csvCell(step.function)));
+    for (const StepRecord &step : run.steps)
+        functions.insert(step.row, LosslessText::encode(csvCell(step.function)));
     QString error;
     if (!put(out, "No.,TotalTime(s),Step,Function,V,I,W,AH,WH\r\n", &error))
         return error;

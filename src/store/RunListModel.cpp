@@ -64,7 +64,7 @@ QVariant RunListModel::data(const QModelIndex &index, int role) const
             return run.message;
         return QVariant();
     case Qt::TextAlignmentRole:
-        if (index.column() == Samples || index.column() == Duration)
+        if (index.column() == Samples || index.column() == Duration || index.column() == AmpHours)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
         return QVariant();
     default:
@@ -89,6 +89,8 @@ QVariant RunListModel::display(const StoredRun &run, int column) const
         return QLocale().toString(run.sampleCount);
     case Duration:
         return durationText(run);
+    case AmpHours:
+        return run.totals ? QString::number(run.totals->ampHours, 'f', 4) : QString();
     default:
         return QVariant();
     }
@@ -103,6 +105,8 @@ QVariant RunListModel::sortValue(const StoredRun &run, int column) const
         return run.sampleCount;
     case Duration:
         return durationSeconds(run);
+    case AmpHours:
+        return run.totals ? run.totals->ampHours : -1.0;
     default:
         return display(run, column).toString().toLower();
     }
@@ -111,7 +115,7 @@ QVariant RunListModel::sortValue(const StoredRun &run, int column) const
 QVariant RunListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     static const char *const Titles[ColumnCount]
-        = {"Started", "Station", "Program", "Model", "Result", "Samples", "Duration"};
+        = {"Started", "Station", "Program", "Model", "Result", "Samples", "Duration", "Run Ah"};
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
     return QString::fromLatin1(Titles[section]);

@@ -12,7 +12,7 @@ class RunListModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    enum Column { Started, Station, Program, Model, Result, Samples, Duration, ColumnCount };
+    enum Column { Started, Station, Program, Model, Result, Samples, Duration, AmpHours, ColumnCount };
     static constexpr int SortRole = Qt::UserRole;
 
     using QAbstractTableModel::QAbstractTableModel;

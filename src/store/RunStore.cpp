@@ -26,18 +26,18 @@ QString fileText(const QString &path)
 } // namespace
 
 RunStore::RunStore(
-    RunEvents &events, Clock &clock, const Identification &identification, const QString &iniPath, QObject *parent)
+    const RunRecorder &recorder, const Identification &identification, const QString &iniPath, QObject *parent)
     : QObject(parent),
-      m_summary(events, clock, [&identification] { return identification.runModel(); }),
+      m_recorder(recorder),
       m_identification(identification),
       m_iniPath(iniPath),
       m_writer(QDir(QFileInfo(iniPath).absolutePath()).filePath(FileName))
 {
-    connect(&events, &RunEvents::runStarted, this, &RunStore::onRunStarted);
-    connect(&events, &RunEvents::stepStarted, this, &RunStore::onStepStarted);
-    connect(&events, &RunEvents::sample, this, &RunStore::onSample);
-    connect(&events, &RunEvents::stepEnded, &m_writer, &StoreWriter::commitSoon);
-    connect(&events, &RunEvents::runEnded, this, &RunStore::onRunEnded);
+    connect(&recorder, &RunRecorder::runStarted, this, &RunStore::onRunStarted);
+    connect(&recorder, &RunRecorder::stepStarted, this, &RunStore::onStepStarted);
+    connect(&recorder, &RunRecorder::sampleAdded, this, &RunStore::onSample);
+    connect(&recorder, &RunRecorder::stepEnded, &m_writer, &StoreWriter::commitSoon);
+    connect(&recorder, &RunRecorder::runEnded, this, &RunStore::onRunEnded);
     connect(&m_writer, &StoreWriter::committed, this, &RunStore::onCommitted);
     connect(&m_writer, &StoreWriter::writeFailed, this, &RunStore::onWriteFailed);
     connect(&m_writer, &StoreWriter::madeAgain, this, [this] {
@@ -54,8 +54,9 @@ RunStore::~RunStore() = default;
 
 bool RunStore::waitForSamples(int ms) { return m_writer.waitForCommit(ms); }
 
-void RunStore::onRunStarted(const RunOptions &options)
+void RunStore::onRunStarted()
 {
+    const RunRecord &run = m_recorder.record();
     m_uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
     m_seq = 0;
     m_lacking = 0;
@@ -66,8 +67,8 @@ void RunStore::onRunStarted(const RunOptions &options)
     StoreWriter::Statement insert{
         QStringLiteral("INSERT INTO runs (uuid, program_name, program_text, settings_text, "
                        "station, started, result, message) VALUES (?, ?, ?, ?, ?, ?, '', '')"),
-        {m_uuid, options.programFile, fileText(options.programFile), fileText(m_iniPath), station,
-            isoText(m_summary.started())},
+        {m_uuid, run.options.programFile, fileText(run.options.programFile), fileText(m_iniPath), station,
+            isoText(run.startedAt)},
         m_uuid};
     m_writer.add(std::move(insert));
     // A file that fails from the start keeps no row of the log waiting.
@@ -85,7 +86,7 @@ void RunStore::onStepStarted()
         {m_identification.runModel(), m_identification.runRatedCurrent(), m_uuid}});
 }
 
-void RunStore::onSample(const RunEvents::Sample &sample)
+void RunStore::onSample(const Sample &sample)
 {
     if (m_uuid.isEmpty())
         return;
@@ -95,19 +96,20 @@ void RunStore::onSample(const RunEvents::Sample &sample)
         ++m_lacking;
 }
 
-void RunStore::onRunEnded()
+void RunStore::onRunEnded(const RunRecord &run)
 {
     if (m_uuid.isEmpty())
         return;
     QList<StoreWriter::Statement> end;
     end.append({QStringLiteral("UPDATE runs SET ended = ?, result = ?, message = ?, model = ?, rated_current = ? "
                                "WHERE uuid = ?"),
-        {isoText(m_summary.ended()), m_summary.result(), endMessage(), m_summary.model(),
-            m_identification.runRatedCurrent(), m_uuid}});
-    for (const RunSummary::Step &step : m_summary.steps()) {
+        {isoText(run.endedAt), run.resultText(), endMessage(run.message), run.model, m_identification.runRatedCurrent(),
+            m_uuid}});
+    for (const StepRecord &step : run.steps) {
         end.append({QStringLiteral("INSERT INTO steps (run_uuid, step, function, started, seconds, end_reason, "
                                    "verdict, value, ah, wh, v, i) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-            {m_uuid, step.step, step.function, isoText(step.started), step.seconds, step.end, step.verdict, step.value,
+            {m_uuid, step.row, step.function, isoText(step.started), step.seconds, stepEndText(step.end),
+                step.verdict ? step.verdict->passText() : QString(), step.verdict ? step.verdict->value : QString(),
                 step.ampHours, step.wattHours, step.volts, step.amps}});
     }
     end.last().endsRun = true;
@@ -124,17 +126,18 @@ void RunStore::onRunEnded()
             sayFailure();
         }
     }
+    Q_EMIT runEndKept();
 }
 
-QString RunStore::endMessage() const
+QString RunStore::endMessage(const QString &message) const
 {
     if (m_lacking == 0)
-        return m_summary.message();
+        return message;
     const QString lacking = QStringLiteral("The store lacks %1 of this run's %2 samples: its file could not be written "
                                            "while they came.")
                                 .arg(m_lacking)
                                 .arg(m_seq);
-    return m_summary.message().isEmpty() ? lacking : m_summary.message() + u'\n' + lacking;
+    return message.isEmpty() ? lacking : message + u'\n' + lacking;
 }
 
 void RunStore::onCommitted(const QString &runUuid, qint64 seq)

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "results/RunSummary.h"
-#include "run/RunEvents.h"
+#include "run/RunRecorder.h"
 #include "settings/ProgramFolder.h"
 #include "store/StoreWriter.h"
 
@@ -9,7 +8,6 @@
 #include <QString>
 #include <QTimer>
 
-class Clock;
 class Identification;
 
 // Keeps every run, its steps and each of its samples in "runs.sqlite" beside the settings file: a
@@ -30,9 +28,9 @@ public:
     // fails first.
     static constexpr int RunEndWaitMs = 3000;
 
-    // Listens to `events`; connect it after the run controller, whose CSV writer then comes first.
-    // The file goes in the folder of `iniPath`, whose text each run keeps.
-    RunStore(RunEvents &events, Clock &clock, const Identification &identification, const QString &iniPath,
+    // Keeps the runs `recorder` records. The file goes in the folder of `iniPath`, whose text each
+    // run keeps.
+    RunStore(const RunRecorder &recorder, const Identification &identification, const QString &iniPath,
         QObject *parent = nullptr);
     ~RunStore() override;
 
@@ -52,20 +50,21 @@ Q_SIGNALS:
     // The run's first `count` samples are in the file; while the file cannot be written, a count
     // above any (the log need not wait for what may never come).
     void samplesKept(qint64 count);
+    // The run's end has gone to the file: in it, unless the file cannot be written now.
+    void runEndKept();
 
 private:
-    void onRunStarted(const RunOptions &options);
+    void onRunStarted();
     void onStepStarted();
-    void onSample(const RunEvents::Sample &sample);
-    void onRunEnded();
+    void onSample(const Sample &sample);
+    void onRunEnded(const RunRecord &run);
     void onCommitted(const QString &runUuid, qint64 seq);
     void onWriteFailed(const QString &reason);
     void onWrittenAgain();
     void sayFailure();
-    QString endMessage() const;
+    QString endMessage(const QString &message) const;
 
-    // Constructed first, so that it hears each event before the store writes what it gathered.
-    RunSummary m_summary;
+    const RunRecorder &m_recorder;
     const Identification &m_identification;
     QString m_iniPath;
     StoreWriter m_writer;

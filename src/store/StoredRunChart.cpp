@@ -16,14 +16,14 @@ bool StoredRunChart::fill(ChartHistory &history, const RunArchive &archive, cons
 {
     history.clear();
     error->clear();
-    const QList<RunSummary::Step> &steps = run.steps;
+    const QList<StepRecord> &steps = run.steps;
     // The steps table lists each pass of a step in order; the samples of one pass follow each other.
     qsizetype searchFrom = 0;
-    const RunSummary::Step *pass = nullptr;
+    const StepRecord *pass = nullptr;
     std::optional<int> sampledStep;
     const auto passEnded = [&] {
-        if (pass && !pass->verdict.isEmpty())
-            history.verdict({pass->step, pass->verdict == QLatin1String("PASS"), pass->value});
+        if (pass && pass->verdict)
+            history.verdict(pass->row, *pass->verdict);
     };
     qint64 read = 0;
     bool stopped = false;
@@ -39,7 +39,7 @@ bool StoredRunChart::fill(ChartHistory &history, const RunArchive &archive, cons
                 sampledStep = sample.step;
                 pass = nullptr;
                 for (qsizetype at = searchFrom; at < steps.size(); ++at) {
-                    if (steps.at(at).step == sample.step) {
+                    if (steps.at(at).row == sample.step) {
                         pass = &steps.at(at);
                         searchFrom = at + 1;
                         break;

@@ -1,5 +1,6 @@
 #include "store/StoredRunText.h"
 
+#include "results/RunSummary.h"
 #include "store/RunListModel.h"
 #include "store/StoredRun.h"
 
@@ -27,5 +28,8 @@ QString StoredRunText::toText(const StoredRun &run)
     if (!run.message.isEmpty())
         text += QStringLiteral("Message:  %1\n").arg(run.message);
     text += QStringLiteral("Samples:  %L1\nRun:      %2\n\n").arg(run.sampleCount).arg(run.uuid);
-    return text + RunSummary::stepsText(run.steps);
+    text += RunSummary::stepsText(run.steps);
+    if (run.totals)
+        text += RunSummary::totalsText(*run.totals);
+    return text;
 }

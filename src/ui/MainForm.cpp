@@ -149,12 +149,16 @@ MainForm::MainForm(Engine &engine, const QString &programFolder, QWidget *parent
     connect(
         m_controller, &RunController::testFinished, this, [this] { showMessage(QStringLiteral("Test Finished")); },
         Qt::QueuedConnection);
-    connect(&m_controller->events(), &RunEvents::stepTimeLeftChanged, m_text2, &QLineEdit::setText);
-    connect(&m_controller->events(), &RunEvents::stepStarted, this,
-        [this](int row) { m_stepGrid->scrollTo(m_program.index(row - 1, 0)); });
+    const RunRecorder &recorder = m_engine.recorder();
+    connect(&recorder, &RunRecorder::stepTimeLeftChanged, this, [this, &recorder] {
+        const std::optional<Fixed4> &left = recorder.record().stepTimeLeft;
+        m_text2->setText(left ? left->toText() : QString());
+    });
+    connect(&recorder, &RunRecorder::stepStarted, this,
+        [this](const StepRecord &step) { m_stepGrid->scrollTo(m_program.index(step.row - 1, 0)); });
     connect(&m_controller->errorTrail(), &ErrorTrail::textChanged, m_label5, &QLabel::setText);
-    connect(&m_controller->events(), &RunEvents::runStarted, this, [this] { showRunning(true); });
-    connect(&m_controller->events(), &RunEvents::runEnded, this, [this] {
+    connect(&recorder, &RunRecorder::runStarted, this, [this] { showRunning(true); });
+    connect(&recorder, &RunRecorder::runEnded, this, [this] {
         showRunning(false);
         // A step time left of a run that is over would read as if it still counted.
         m_text2->clear();
@@ -214,8 +218,8 @@ void MainForm::buildTopBand()
     place(m_runCommand, 6360, 120, 720, 720);
     place(m_stopCommand, 7200, 120, 720, 720);
     place(m_connectCommand, 8040, 120, 720, 720);
-    connect(m_runCommand, &QToolButton::clicked, this, &MainForm::RunCommand_Click);
-    connect(m_stopCommand, &QToolButton::clicked, this, &MainForm::StopCommand_Click);
+    connect(m_runCommand, &QToolButton::clicked, this, &MainForm::startRun);
+    connect(m_stopCommand, &QToolButton::clicked, this, &MainForm::stopRun);
     connect(m_connectCommand, &QToolButton::clicked, this, &MainForm::ConnectCommand_Click);
 
     auto *saveLog = new QPushButton(QStringLiteral("Save Log"), this);
@@ -391,10 +395,10 @@ void MainForm::applyMeasTime()
     m_options.setMeasTimeText(m_measTimeText->text());
     m_options.applyMeasTimeLimits();
     m_measTimeText->setText(m_options.measTimeText());
-    m_controller->setTimer1Interval(m_options.tickIntervalMs());
+    m_controller->setFirstIntervalMs(m_options.tickIntervalMs());
 }
 
-void MainForm::RunCommand_Click()
+void MainForm::startRun()
 {
     if (m_controller->isRunning())
         return;
@@ -404,7 +408,7 @@ void MainForm::RunCommand_Click()
         showMessage(QStringLiteral("The settings could not be written to %1.").arg(iniPath()));
 }
 
-void MainForm::StopCommand_Click() { m_controller->StopCommand_Click(); }
+void MainForm::stopRun() { m_controller->stop(); }
 
 void MainForm::ConnectCommand_Click()
 {
@@ -419,7 +423,7 @@ void MainForm::SaveLogCmd_Click()
         = m_chooseFile(true, CsvFilter, LogExport::proposedPath(m_programFolder, QDate::currentDate()));
     if (target.isEmpty())
         return;
-    QString error = LogExport::copyLog(m_controller->logFilePath(), target);
+    QString error = LogExport::copyLog(m_engine.log().path(), target);
     // The run's summary goes beside its rows, once the run has one.
     if (error.isEmpty() && m_engine.runSummary().isFinished())
         error = m_engine.runSummary().writeJson(LogExport::summaryPathFor(target));
@@ -524,7 +528,7 @@ void MainForm::Form_Unload()
     // The load is not left sinking current with nobody watching: a run still going is stopped,
     // and the window goes once its off lines are out.
     if (m_controller->isRunning()) {
-        m_controller->StopCommand_Click();
+        m_controller->stop();
         if (m_controller->isRunning())
             QCoro::waitFor(qCoro(&m_controller->events(), &RunEvents::runEnded));
     }

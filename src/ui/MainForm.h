@@ -80,8 +80,8 @@ public Q_SLOTS:
     void setTraceVisible(bool visible);
     // A message for the operator with an OK button only.
     void showMessage(const QString &text);
-    void RunCommand_Click();
-    void StopCommand_Click();
+    void startRun();
+    void stopRun();
     void ConnectCommand_Click();
     void SaveLogCmd_Click();
     void OpenCommand_Click();

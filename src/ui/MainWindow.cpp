@@ -35,7 +35,7 @@ MainWindow::MainWindow(Engine &engine, Clock &clock, const QString &programFolde
     : QMainWindow(parent),
       m_engine(engine),
       m_form(new MainForm(engine, programFolder, this)),
-      m_status(new RunStatus(engine.run().events(), engine.program(), clock, this))
+      m_status(new RunStatus(engine.recorder(), engine.program(), this))
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(m_form->windowTitle());
@@ -84,7 +84,7 @@ MainWindow::MainWindow(Engine &engine, Clock &clock, const QString &programFolde
             return;
         showInBar(QString(), false);
     });
-    connect(&engine.run().events(), &RunEvents::runStarted, this, [this] {
+    connect(&engine.recorder(), &RunRecorder::runStarted, this, [this] {
         showInBar(QString(), false);
         shareRunPanel(0.25);
     });
@@ -116,8 +116,7 @@ MainWindow::MainWindow(Engine &engine, Clock &clock, const QString &programFolde
     runs->setStatusTip(QStringLiteral("The runs kept on this bench and on the lab's server"));
     menuBar()->addMenu(QStringLiteral("&View"))->addAction(runs);
     connect(runs, &QAction::triggered, this, &MainWindow::showRuns);
-    // After the store has written the run's end: the store heard the event first.
-    connect(&engine.run().events(), &RunEvents::runEnded, this, [this] {
+    connect(&engine.runStore(), &RunStore::runEndKept, this, [this] {
         if (m_runs && m_runs->isVisible())
             m_runs->refresh();
     });
@@ -129,7 +128,7 @@ MainWindow::MainWindow(Engine &engine, Clock &clock, const QString &programFolde
     escape->setContext(Qt::WindowShortcut);
     connect(escape, &QShortcut::activated, this, [this] {
         if (m_engine.run().isRunning())
-            m_form->StopCommand_Click();
+            m_form->stopRun();
     });
 
     // The form's own size, and the run panel below it, as far as the screen allows.
@@ -166,7 +165,8 @@ QWidget *MainWindow::buildRunPanel(Engine &engine)
     tools->addWidget(m_report);
     tools->addStretch();
     chartLayout->addLayout(tools);
-    m_chart = new RunChart(engine.run().events(), chartColumn);
+    m_chart = new RunChart(chartColumn);
+    m_chart->listenTo(engine.recorder());
     chartLayout->addWidget(m_chart, 1);
     m_follow->setEnabled(false);
     connect(m_follow, &QPushButton::clicked, m_chart, &RunChart::follow);
@@ -267,7 +267,7 @@ void MainWindow::endBySignal(int signal)
         return;
     m_form->setMessageFunction(
         [](const QString &text) { std::fprintf(stderr, "vornic-dcload: %s\n", qPrintable(text)); });
-    m_engine.run().abort(RunEvents::Result::Stopped,
+    m_engine.run().abort(RunResult::Stopped,
         QStringLiteral("The run was stopped: the program was told to end (%1).")
             .arg(InterruptWatcher::signalName(signal)));
     // A close already under way (the operator's, waiting for the run's end) ends the program

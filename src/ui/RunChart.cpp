@@ -1,6 +1,6 @@
 #include "ui/RunChart.h"
 
-#include "run/RunEvents.h"
+#include "run/RunRecorder.h"
 
 #include <QLineSeries>
 #include <QMouseEvent>
@@ -61,7 +61,7 @@ void fitRange(QValueAxis *axis, const std::vector<ChartHistory::Column> &columns
 
 } // namespace
 
-RunChart::RunChart(RunEvents &events, QWidget *parent) : QChartView(parent)
+RunChart::RunChart(QWidget *parent) : QChartView(parent)
 {
     setObjectName(QStringLiteral("RunChart"));
     auto *chart = new QChart;
@@ -94,22 +94,26 @@ RunChart::RunChart(RunEvents &events, QWidget *parent) : QChartView(parent)
         else
             m_redraw.stop();
     });
-    connect(&events, &RunEvents::runStarted, this, [this] {
+}
+
+void RunChart::listenTo(const RunRecorder &recorder)
+{
+    connect(&recorder, &RunRecorder::runStarted, this, [this] {
         m_history.clear();
         setFollowing(true);
         changed();
     });
-    connect(&events, &RunEvents::sample, this, [this](const RunEvents::Sample &sample) {
+    connect(&recorder, &RunRecorder::sampleAdded, this, [this](const Sample &sample) {
         m_history.add(sample);
         changed();
     });
-    connect(&events, &RunEvents::stepStarted, this,
-        [this](int step, const QString &function) { m_history.stepStarted(step, function); });
-    connect(&events, &RunEvents::verdict, this, [this](const RunEvents::Verdict &verdict) {
-        m_history.verdict(verdict);
+    connect(&recorder, &RunRecorder::stepStarted, this,
+        [this](const StepRecord &step) { m_history.stepStarted(step.row, step.function); });
+    connect(&recorder, &RunRecorder::verdictAdded, this, [this](const StepRecord &step) {
+        m_history.verdict(step.row, *step.verdict);
         changed();
     });
-    connect(&events, &RunEvents::runEnded, this, [this] { refresh(); });
+    connect(&recorder, &RunRecorder::runEnded, this, [this] { refresh(); });
 }
 
 void RunChart::changed()

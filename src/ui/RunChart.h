@@ -8,7 +8,7 @@
 
 class QLineSeries;
 class QValueAxis;
-class RunEvents;
+class RunRecorder;
 
 // Voltage, current and power against the run's elapsed time, each on its own axis, with the step
 // starts and verdicts marked. It follows the run until the operator zooms (drag a span, or the
@@ -21,7 +21,9 @@ class RunChart : public QChartView
 public:
     static constexpr int RedrawIntervalMs = 100;
 
-    explicit RunChart(RunEvents &events, QWidget *parent = nullptr);
+    explicit RunChart(QWidget *parent = nullptr);
+    // Shows the runs `recorder` records, each from its start.
+    void listenTo(const RunRecorder &recorder);
 
     ChartHistory &history() { return m_history; }
     bool isFollowing() const { return m_following; }

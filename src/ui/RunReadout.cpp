@@ -59,13 +59,22 @@ RunReadout::RunReadout(const RunStatus &status, QWidget *parent) : QWidget(paren
     valueFont.setPointSizeF(valueFont.pointSizeF() * 2.2);
     valueFont.setBold(true);
     valueFont.setStyleHint(QFont::Monospace);
-    for (int row = 0; row < 5; ++row) {
+    QFont captionFont = font();
+    captionFont.setPointSizeF(captionFont.pointSizeF() * 0.9);
+    // The running step's totals start again at every step; a capacity test is after the run's.
+    const QStringList captions{QString(), QString(), QString(), QStringLiteral("step"), QStringLiteral("step"),
+        QStringLiteral("run"), QStringLiteral("run")};
+    for (int row = 0; row < int(captions.size()); ++row) {
         auto *value = new QLabel(this);
         value->setFont(valueFont);
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         grid->addWidget(value, row, 0);
         m_values.append(value);
+        auto *caption = new QLabel(captions.at(row), this);
+        caption->setFont(captionFont);
+        caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        grid->addWidget(caption, row, 1);
     }
     column->addLayout(grid);
     column->addStretch();
@@ -93,11 +102,13 @@ void RunReadout::refresh()
     if (!m_status.timeLeft().isEmpty())
         times += QStringLiteral("   Step time left %1 s").arg(m_status.timeLeft());
     m_times->setText(times);
-    const RunEvents::Sample &sample = m_status.lastSample();
+    const Sample &sample = m_status.lastSample();
+    const RunTotals &run = m_status.totals();
     const bool shown = m_status.hasSample();
     const QList<QPair<double, QString>> values{{sample.volts, QStringLiteral("V")}, {sample.amps, QStringLiteral("A")},
         {sample.watts, QStringLiteral("W")}, {sample.ampHours, QStringLiteral("Ah")},
-        {sample.wattHours, QStringLiteral("Wh")}};
+        {sample.wattHours, QStringLiteral("Wh")}, {run.ampHours, QStringLiteral("Ah")},
+        {run.wattHours, QStringLiteral("Wh")}};
     for (qsizetype i = 0; i < values.size(); ++i) {
         const int decimals = i < 3 ? 3 : 4;
         m_values.at(i)->setText(QStringLiteral("%1 %2").arg(

@@ -187,7 +187,7 @@ QWidget *RunsWindow::buildRunView()
     tools->addWidget(m_export);
     tools->addWidget(m_report);
     column->addLayout(tools);
-    m_chart = new RunChart(m_events, chartColumn);
+    m_chart = new RunChart(chartColumn);
     column->addWidget(m_chart, 1);
     split->addWidget(chartColumn);
     // The summary as wide as its step table, the chart the rest and what the window gains.

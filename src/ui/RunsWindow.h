@@ -1,6 +1,5 @@
 #pragma once
 
-#include "run/RunEvents.h"
 #include "store/RunArchive.h"
 #include "store/RunListModel.h"
 
@@ -95,7 +94,6 @@ private:
     // Where the next export or report is proposed: the settings' folder, then the last one chosen.
     QString m_saveFolder;
     RunListModel m_runs;
-    RunEvents m_events;
     QTimer m_filterDelay;
     QComboBox *m_source = nullptr;
     QPushButton *m_refresh = nullptr;

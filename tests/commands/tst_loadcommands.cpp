@@ -4,6 +4,7 @@
 #include "commands/LoadCommands.h"
 #include "link/CancelToken.h"
 #include "model/StepValues.h"
+#include "run/PlanSender.h"
 
 #include <QCoro/QCoroTask>
 
@@ -340,7 +341,7 @@ private Q_SLOTS:
             if (link.sent().size() >= runningFor)
                 cancel.cancel();
         });
-        QVERIFY(!QCoro::waitFor(plan.sendTo(link, clock, &cancel)));
+        QVERIFY(!QCoro::waitFor(PlanSender::send(plan, link, clock, &cancel)));
         QCOMPARE(link.sent(), expected);
         // The pause after the last line sent was not waited out.
         QCOMPARE(clock.tickMs(), runningFor == 1 ? 0 : 51);

@@ -77,9 +77,9 @@ private Q_SLOTS:
     {
         QFETCH(QString, model);
         QFETCH(QStringList, functions);
-        QCOMPARE(ModelCapabilities::offeredFunctions(model, false), functions);
+        QCOMPARE(ModelCapabilities::of(model, false).offeredFunctions(), functions);
         const QStringList withGenerator = functions + QStringList{name(SineWaveDynamic), name(CcDynamicSweep)};
-        QCOMPARE(ModelCapabilities::offeredFunctions(model, true), withGenerator);
+        QCOMPARE(ModelCapabilities::of(model, true).offeredFunctions(), withGenerator);
     }
 
     // Each row runs after an identification of a 240 A model, so "keeps its value" shows as 240.

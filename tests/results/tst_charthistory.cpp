@@ -15,9 +15,9 @@ double noise(double x)
 
 enum class Timing { Regular, Jittered, LongGap, Backwards };
 
-RunEvents::Sample sampleAt(qint64 i, Timing timing)
+Sample sampleAt(qint64 i, Timing timing)
 {
-    RunEvents::Sample sample;
+    Sample sample;
     double seconds = double(i) * 0.1;
     if (timing == Timing::Jittered)
         seconds += noise(double(i) + 0.5) * 0.09;
@@ -70,7 +70,7 @@ private Q_SLOTS:
         std::map<qint64, ChartHistory::Column> truth;
         double latest = 0;
         for (qint64 i = 0; i < Count; ++i) {
-            const RunEvents::Sample sample = sampleAt(i, timing);
+            const Sample sample = sampleAt(i, timing);
             latest = std::max(latest, sample.elapsedSeconds);
             const auto [at, fresh] = truth.try_emplace(qint64(std::floor(latest / width)));
             ChartHistory::Column &column = at->second;
@@ -96,9 +96,9 @@ private Q_SLOTS:
         history.stepStarted(1, QStringLiteral("OCP"));
         history.add(sampleAt(3, Timing::Regular));
         history.add(sampleAt(4, Timing::Regular));
-        history.verdict({1, false, QStringLiteral("10.5")});
+        history.verdict(1, {false, QStringLiteral("10.5"), Verdict::Quantity::Amps});
         for (int step = 2; step < ChartHistory::MaxMarks; ++step)
-            history.verdict({step, true, QString()});
+            history.verdict(step, {true, QString(), Verdict::Quantity::Amps});
         QCOMPARE(history.marks().size(), std::size_t(ChartHistory::MaxMarks));
         const ChartHistory::Mark &start = history.marks().front();
         const ChartHistory::Mark &fail = history.marks().at(1);
@@ -106,7 +106,7 @@ private Q_SLOTS:
         QCOMPARE(fail.seconds, sampleAt(4, Timing::Regular).elapsedSeconds);
         QCOMPARE(fail.kind, ChartHistory::Mark::Kind::Fail);
         // One more: the step's start, the oldest, goes first.
-        history.verdict({0, true, QString()});
+        history.verdict(0, {true, QString(), Verdict::Quantity::Amps});
         QCOMPARE(history.marks().front().value, QStringLiteral("10.5"));
         QCOMPARE(history.marks().size(), std::size_t(ChartHistory::MaxMarks));
     }

@@ -25,7 +25,7 @@ Cells discharge(const Cells &stops = {})
 // A summary beside a bench, as the engine keeps one beside its run controller.
 struct SummaryBench : RunBench
 {
-    RunSummary summary{run.events(), clock, [this] { return identification.NameLabel(); }};
+    RunSummary summary{recorder};
     bool start() { return RunBench::start({QStringLiteral("t.TSF")}); }
 };
 
@@ -86,24 +86,24 @@ private Q_SLOTS:
         bench.load.setReply(QStringLiteral("OCP?"), QStringLiteral("5.2"));
         bench.load.onSend([&](const QString &line) {
             if (ending == Ending::StopAtLoadOn && line == u"LOAD ON")
-                bench.run.StopCommand_Click();
+                bench.run.stop();
         });
-        std::optional<RunEvents::Sample> last;
-        QObject::connect(
-            &bench.run.events(), &RunEvents::sample, [&](const RunEvents::Sample &sample) { last = sample; });
+        std::optional<Sample> last;
+        QObject::connect(&bench.run.events(), &RunEvents::sample, [&](const Sample &sample) { last = sample; });
         QVERIFY(bench.start());
         bench.pass();
         if (ending == Ending::Silence)
             bench.load.queueReplies(QStringLiteral("MEAS:VC?"), QStringList(1000, QStringLiteral("ErrRec")));
         if (ending == Ending::Stop)
-            bench.run.StopCommand_Click();
+            bench.run.stop();
         bench.runToEnd();
         QVERIFY(bench.summary.isFinished());
 
         const QString path = bench.dir.filePath(QStringLiteral("run.json"));
         QCOMPARE(bench.summary.writeJson(path), QString());
         const QJsonObject json = QJsonDocument::fromJson(TestFiles::readBytes(path)).object();
-        QCOMPARE(json.keys(), (QStringList{"ended", "message", "model", "program", "result", "started", "steps"}));
+        QCOMPARE(
+            json.keys(), (QStringList{"ended", "message", "model", "program", "result", "started", "steps", "totals"}));
         QCOMPARE((QStringList{json["result"].toString(), json["program"].toString(), json["model"].toString(),
                      json["started"].toString()}),
             (QStringList{result, "t.TSF", "6312C", "2026-12-07T12:00:00.000"}));
@@ -118,16 +118,17 @@ private Q_SLOTS:
         }
         QCOMPARE(seen, steps);
         QCOMPARE(step.keys(),
-            (QStringList{"ah", "end", "function", "i", "seconds", "started", "step", "v", "value", "verdict", "wh"}));
-        const RunEvents::Sample atLast = last.value_or(RunEvents::Sample{});
+            (QStringList{
+                "ah", "end", "function", "i", "seconds", "started", "step", "unit", "v", "value", "verdict", "wh"}));
+        const Sample atLast = last.value_or(Sample{});
         QCOMPARE((QList<QJsonValue>{step["ah"], step["wh"], step["v"], step["i"]}),
             (QList<QJsonValue>{atLast.ampHours, atLast.wattHours, atLast.volts, atLast.amps}));
         if (last)
             QVERIFY(step["seconds"].toDouble() > 0);
-        // A header, a line per step, the result, and the run's message when there is one.
+        // A header, a line per step, the run's totals, the result, and the run's message when there is one.
         const QString message = json["message"].toString();
         QCOMPARE(
-            bench.summary.toText().count(u'\n'), 2 + steps.size() + (message.isEmpty() ? 0 : message.count(u'\n') + 1));
+            bench.summary.toText().count(u'\n'), 3 + steps.size() + (message.isEmpty() ? 0 : message.count(u'\n') + 1));
     }
 
     // A summary that cannot be written says where; the next run starts the summary afresh.
@@ -140,7 +141,8 @@ private Q_SLOTS:
         const QString unwritable = bench.dir.filePath(QStringLiteral("missing/run.json"));
         QVERIFY(bench.summary.writeJson(unwritable).startsWith(unwritable + u':'));
         QVERIFY(bench.start());
-        QVERIFY(bench.summary.steps().isEmpty() && !bench.summary.isFinished() && bench.summary.result().isEmpty());
+        QVERIFY(
+            bench.summary.record().steps.isEmpty() && !bench.summary.isFinished() && bench.summary.result().isEmpty());
     }
 
     void summaryPathBesideTheLog()

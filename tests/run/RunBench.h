@@ -6,7 +6,9 @@
 #include "link/TraceList.h"
 #include "model/TestProgram.h"
 #include "results/ResultLog.h"
+#include "results/RunLogWriter.h"
 #include "run/RunController.h"
+#include "run/RunRecorder.h"
 #include "settings/MeasureOptions.h"
 
 #include <QCoreApplication>
@@ -29,19 +31,24 @@ struct RunBench
     QTemporaryDir dir;
     // The model the load names when the run identifies it.
     QString nameLabel = QStringLiteral("6312C");
-    RunController run{{program, load, &generator, clock, trace, results, identification, options}};
+    RunController run{{program, load, &generator, clock, trace, identification, options}};
+    RunRecorder recorder{run.events(), clock, [this] { return identification.runModel(); }};
+    RunLogWriter log{recorder, results, [this] { return options.separateText(); }};
     QStringList messages;
     int finished = 0;
-    QList<RunEvents::Result> ends;
+    QList<RunResult> ends;
 
     RunBench()
     {
         clock.setHoldSleeps(true);
         options.setMeasTimeText(QStringLiteral("1000"));
-        run.setLogFilePath(logPath());
+        log.setPath(logPath());
+        run.addStartCheck([this] { return log.open(); });
+        QObject::connect(
+            &log, &RunLogWriter::failed, [this](const QString &text) { run.abort(RunResult::Error, text); });
         QObject::connect(&run, &RunController::message, [this](const QString &text) { messages.append(text); });
         QObject::connect(&run, &RunController::testFinished, [this] { ++finished; });
-        QObject::connect(&run.events(), &RunEvents::runEnded, [this](RunEvents::Result end) { ends.append(end); });
+        QObject::connect(&run.events(), &RunEvents::runEnded, [this](RunResult end) { ends.append(end); });
         load.setReply(QStringLiteral("MEAS:VC?"), QStringLiteral("12.5,2"));
         // A load whose own test is still under way.
         load.setReply(QStringLiteral("TESTING?"), QStringLiteral("1"));
@@ -49,7 +56,7 @@ struct RunBench
     ~RunBench()
     {
         if (run.isRunning()) {
-            run.StopCommand_Click();
+            run.stop();
             settle();
         }
     }
@@ -77,7 +84,7 @@ struct RunBench
     bool start(RunOptions options = {})
     {
         load.setReply(QStringLiteral("name?"), nameLabel);
-        if (!run.RunCommand_Click(options))
+        if (!run.start(options))
             return false;
         settle();
         load.takeSent();
@@ -107,6 +114,10 @@ struct RunBench
         }
         return passes;
     }
+
+    const RunRecord &record() const { return recorder.record(); }
+    // The function of the step that runs, or that ran last.
+    QString function() const { return record().steps.isEmpty() ? QString() : record().steps.last().function; }
 
     QList<QByteArray> csvLines() const
     {

@@ -106,14 +106,14 @@ private Q_SLOTS:
         QCOMPARE(verdict.at(8), function);
         QCOMPARE(verdict.at(9), result);
         QCOMPARE(verdict.at(2), QString());
-        QCOMPARE(bench.run.failVerdicts(), result == u"FAIL" ? 1 : 0);
+        QCOMPARE(bench.record().failVerdicts, result == u"FAIL" ? 1 : 0);
         QStringList expected{"MEAS:VC?", "TESTING?", "NG?"};
         if (function != u"Short")
             expected.append(function + u'?');
         expected.append(QStringLiteral("STOP"));
         QCOMPARE(bench.load.sent(), expected);
         bench.pass();
-        QCOMPARE(bench.run.state().CurrentFunction, QStringLiteral("Rest"));
+        QCOMPARE(bench.function(), QStringLiteral("Rest"));
         QCOMPARE(csvNumbers(bench), oneTo(4));
     }
 
@@ -141,7 +141,7 @@ private Q_SLOTS:
             bench.pass();
         QCOMPARE(bench.results.rowCount(), 3);
         QCOMPARE(bench.load.sent().count(QStringLiteral("STOP")), 0);
-        QCOMPARE(bench.run.state().CurrentFunction, QStringLiteral("Short"));
+        QCOMPARE(bench.function(), QStringLiteral("Short"));
         QCOMPARE(bench.run.errorTrail().text().contains(QStringLiteral("ErrT,")), testing != u"0");
         bench.load.setReply(QStringLiteral("TESTING?"), QStringLiteral("0"));
         bench.load.setReply(QStringLiteral("NG?"), QStringLiteral("0"));
@@ -241,7 +241,7 @@ private Q_SLOTS:
         // Nothing of the battery step is sent; with no step time left by a step before, its expiry
         // moves on at once.
         QCOMPARE(bench.commands().filter(QStringLiteral("BATT:")), QStringList());
-        QCOMPARE(bench.run.state().CurrentFunction, QStringLiteral("Discharge"));
+        QCOMPARE(bench.function(), QStringLiteral("Discharge"));
     }
 
     void rampOnACModelIsStartedThenSkipped()
@@ -253,7 +253,7 @@ private Q_SLOTS:
         bench.pass();
         QVERIFY(bench.commands().contains(QStringLiteral("BATT:RAMP:CC ON")));
         QVERIFY(!bench.load.sent().contains(QStringLiteral("TESTING?")));
-        QCOMPARE(bench.run.state().StepPointer, 2);
+        QCOMPARE(bench.record().steps.last().end == StepEnd::None, false);
     }
 
     void sequenceLoad_data()
@@ -281,7 +281,7 @@ private Q_SLOTS:
         bench.pass();
         QCOMPARE(bench.identification.NameLabel(), nameLabel);
         QCOMPARE(bench.load.sent().count(QStringLiteral("SEQLD:TEST OFF")), ended ? 2 : 1);
-        QCOMPARE(bench.run.state().StepPointer, ended ? 2 : 1);
+        QCOMPARE(bench.record().steps.last().end != StepEnd::None, ended);
         QCOMPARE(bench.results.rowCount(), 1);
         if (ended)
             QCOMPARE(bench.load.sent().mid(bench.load.sent().lastIndexOf(QStringLiteral("SEQLD:TEST OFF"))),
@@ -298,7 +298,7 @@ private Q_SLOTS:
         bench.load.setReply(QStringLiteral("BATT:RAH?"), QStringLiteral("1"));
         QVERIFY(bench.start());
         bench.pass();
-        QCOMPARE(bench.run.state().StepPointer, 2);
+        QCOMPARE(bench.record().steps.last().end == StepEnd::None, false);
         QVERIFY(!bench.load.sent().contains(QStringLiteral("BATT:RAH?")));
         bench.pass();
         QVERIFY(bench.load.sent().contains(QStringLiteral("CC:HIGH 1")));

@@ -161,7 +161,7 @@ private Q_SLOTS:
         const qsizetype heardBefore = bench.load.sent().size();
         bench.runToEnd();
 
-        QCOMPARE(bench.ends, QList<RunEvents::Result>{RunEvents::Result::Pass});
+        QCOMPARE(bench.ends, QList<RunResult>{RunResult::Pass});
         QVERIFY(droppedAt >= 0);
         const QStringList after = bench.load.sent().mid(heardBefore);
         const qsizetype asked = after.indexOf(QStringLiteral("name?"));
@@ -217,7 +217,7 @@ private Q_SLOTS:
         QVERIFY(bench.start());
         bench.runToEnd();
 
-        QCOMPARE(bench.ends, QList<RunEvents::Result>{RunEvents::Result::Lost});
+        QCOMPARE(bench.ends, QList<RunResult>{RunResult::Lost});
         // The connection goes as a pass ends or inside one; its first line unanswered is in the
         // next pass at the latest.
         const qint64 firstUnanswered
@@ -244,7 +244,7 @@ private Q_SLOTS:
         const qsizetype heardBefore = bench.load.sent().size();
         bench.runToEnd();
 
-        QCOMPARE(bench.ends, QList<RunEvents::Result>{RunEvents::Result::Error});
+        QCOMPARE(bench.ends, QList<RunResult>{RunResult::Error});
         const QStringList after = bench.load.sent().mid(heardBefore);
         const qsizetype asked = after.indexOf(QStringLiteral("name?"));
         QCOMPARE(after.mid(asked), (QStringList{"name?", "name?"}));
@@ -268,12 +268,12 @@ private Q_SLOTS:
         });
         bench.clock.onPause([&](int ms) {
             if (ms >= 5000)
-                bench.run.StopCommand_Click();
+                bench.run.stop();
         });
         QVERIFY(bench.start());
         bench.pass();
 
-        QCOMPARE(bench.ends, QList<RunEvents::Result>{RunEvents::Result::Stopped});
+        QCOMPARE(bench.ends, QList<RunResult>{RunResult::Stopped});
         QCOMPARE(bench.load.sent().last(), QStringLiteral("LOAD OFF"));
         QVERIFY(bench.load.lost().isEmpty());
     }
@@ -299,7 +299,6 @@ private Q_SLOTS:
         addProgram(bench, program);
         QVERIFY(bench.start());
         bench.pass();
-        qDebug() << bench.ends << bench.load.sent() << bench.load.lost() << bench.trace.lines();
         bench.pass();
         bench.load.setReply(query, QStringLiteral("#~%GARBLED%~#"));
         const qint64 garbledFrom = bench.clock.tickMs() + bench.clock.lastSleepMs();
@@ -307,7 +306,7 @@ private Q_SLOTS:
         QObject::connect(&bench.run.events(), &RunEvents::runEnded, [&] { endedAt = bench.clock.tickMs(); });
         bench.runToEnd(3000);
 
-        QCOMPARE(bench.ends, QList<RunEvents::Result>{RunEvents::Result::Lost});
+        QCOMPARE(bench.ends, QList<RunResult>{RunResult::Lost});
         QVERIFY2(endedAt - garbledFrom >= RecoveringLink::SilenceLimitMs
                 && endedAt - garbledFrom <= RecoveringLink::SilenceLimitMs + 1100,
             qPrintable(QString::number(endedAt - garbledFrom)));
@@ -335,10 +334,10 @@ private Q_SLOTS:
         RunBench bench;
         bench.nameLabel = ErrRec;
         addProgram(bench, {plain("Discharge", "CC", "2", "10")});
-        QVERIFY(bench.run.RunCommand_Click({}));
+        QVERIFY(bench.run.start({}));
         bench.settle();
 
-        QCOMPARE(bench.ends, QList<RunEvents::Result>{RunEvents::Result::Error});
+        QCOMPARE(bench.ends, QList<RunResult>{RunResult::Error});
         QCOMPARE(bench.load.sent(), QStringList{"name?"});
         QCOMPARE(bench.messages, QStringList{"No load answers at fake:1"});
         QCOMPARE(bench.csvLines().size(), 1);

@@ -32,7 +32,7 @@ private Q_SLOTS:
             bench.addStep(function, {{5, "10"}});
         QVERIFY(QDir().mkpath(QFileInfo(bench.logPath()).path()));
         TestFiles::writeBytes(bench.logPath(), "the last run's log\r\n");
-        QVERIFY(!bench.run.RunCommand_Click({}));
+        QVERIFY(!bench.run.start({}));
         QVERIFY(!bench.run.isRunning());
         QCOMPARE(
             bench.messages, QStringList{"The test cannot start: no step of the program names a known test function."});
@@ -169,11 +169,11 @@ private Q_SLOTS:
         QVERIFY(bench.start());
         for (int pass = 1; pass <= 10; ++pass) {
             bench.pass();
-            QCOMPARE(bench.run.state().CurrentFunction, QStringLiteral("Discharge"));
+            QCOMPARE(bench.function(), QStringLiteral("Discharge"));
         }
         QCOMPARE(bench.results.rowCount(), 10);
         bench.pass();
-        QCOMPARE(bench.run.state().CurrentFunction, QStringLiteral("Rest"));
+        QCOMPARE(bench.function(), QStringLiteral("Rest"));
         // The expiry switched the load off, and so does the Rest's own start.
         QCOMPARE(bench.commands().mid(5), (QStringList{"LOAD OFF", "LOAD OFF"}));
         QCOMPARE(bench.results.rowCount(), 11);
@@ -202,8 +202,10 @@ private Q_SLOTS:
             bench.pass();
         // Started in passes 1, 3 and 5, the totals from scratch each time.
         QCOMPARE(bench.load.sent().count(QStringLiteral("MODE CC")), 3);
-        QCOMPARE(bench.run.state().CurrentFunction, QStringLiteral("Discharge"));
-        QCOMPARE(bench.run.state().AhTotal, 0.00055556);
+        QCOMPARE(bench.function(), QStringLiteral("Discharge"));
+        QCOMPARE(bench.record().last.ampHours, 0.00055556);
+        // The run's total keeps what each start of the step drew: two passes, two, then one.
+        QVERIFY(qFuzzyCompare(bench.record().totals.ampHours, 5 * 0.00055556));
     }
 
     void measuredStops_data()
@@ -236,13 +238,13 @@ private Q_SLOTS:
         do {
             bench.pass();
             ++passes;
-        } while (bench.run.state().StepPending == 0 && passes < 60);
+        } while (bench.record().steps.last().end == StepEnd::None && passes < 60);
         QCOMPARE(passes, passesInStep);
         // The next step starts at the regular interval, not at once.
         QCOMPARE(bench.clock.lastSleepMs(), 1000);
         QCOMPARE(bench.results.rowCount(), rows);
         bench.pass();
-        QCOMPARE(bench.run.state().CurrentFunction, QStringLiteral("Rest"));
+        QCOMPARE(bench.function(), QStringLiteral("Rest"));
     }
 
     void integration_data()
@@ -264,10 +266,10 @@ private Q_SLOTS:
         bench.load.setReply(QStringLiteral("MEAS:VC?"), reply);
         QVERIFY(bench.start());
         bench.pass();
-        QCOMPARE(bench.run.state().AhTotal, ahPerPass);
-        QCOMPARE(bench.run.state().WhTotal, whPerPass);
+        QCOMPARE(bench.record().last.ampHours, ahPerPass);
+        QCOMPARE(bench.record().last.wattHours, whPerPass);
         bench.pass();
-        QCOMPARE(bench.run.state().AhTotal, 2 * ahPerPass);
+        QCOMPARE(bench.record().last.ampHours, 2 * ahPerPass);
     }
 
     void lanSampleRetries()
@@ -349,7 +351,7 @@ private Q_SLOTS:
             return;
         }
         QVERIFY(!bench.run.isRunning());
-        QCOMPARE(bench.ends, QList<RunEvents::Result>{RunEvents::Result::Lost});
+        QCOMPARE(bench.ends, QList<RunResult>{RunResult::Lost});
         QVERIFY(silence >= RecoveringLink::SilenceLimitMs);
         QVERIFY(silence < RecoveringLink::SilenceLimitMs + RecoveringLink::ReopenPauseMs + 20);
         QCOMPARE(bench.load.sent().last(), QStringLiteral("LOAD OFF"));
@@ -420,19 +422,19 @@ private Q_SLOTS:
             QSKIP("a tmpfs cannot be mounted here");
         RunBench bench;
         const QString path = disk.filePath(QStringLiteral("TEMPLOG.CSV"));
-        bench.run.setLogFilePath(path);
+        bench.log.setPath(path);
         bench.addDischarge(QStringLiteral("1"), QStringLiteral("1000"));
         QVERIFY(bench.start());
         disk.fill(1000);
         bench.runToEnd();
-        QCOMPARE(bench.ends, QList<RunEvents::Result>{RunEvents::Result::Error});
+        QCOMPARE(bench.ends, QList<RunResult>{RunResult::Error});
         QVERIFY(bench.messages.last().contains(path));
         QCOMPARE(bench.load.sent().last(), QStringLiteral("LOAD OFF"));
         const QByteArray log = TestFiles::readBytes(path);
         QVERIFY(log.endsWith("\r\n"));
-        QCOMPARE(log.count('\n'), 1 + bench.run.rowsLogged());
-        QVERIFY(bench.run.rowsLogged() > 0);
-        QVERIFY(bench.results.rowCount() > bench.run.rowsLogged());
+        QCOMPARE(log.count('\n'), 1 + bench.log.rowsLogged());
+        QVERIFY(bench.log.rowsLogged() > 0);
+        QVERIFY(bench.results.rowCount() > bench.log.rowsLogged());
     }
 
     // Rows released together go out in one write; a disk that takes only some of them keeps those,
@@ -486,7 +488,7 @@ private Q_SLOTS:
         bench.addDischarge(QStringLiteral("1"));
         bench.load.onSend([&](const QString &line) {
             if (line == u"LOAD ON")
-                bench.run.StopCommand_Click();
+                bench.run.stop();
         });
         QVERIFY(bench.start());
         bench.pass();
@@ -508,10 +510,10 @@ private Q_SLOTS:
         bench.load.setReply(QStringLiteral("TESTING?"), QStringLiteral("1"));
         QVERIFY(bench.start());
         bench.pass();
-        bench.run.StopCommand_Click();
+        bench.run.stop();
         bench.settle();
         QCOMPARE(bench.load.sent().mid(bench.load.sent().size() - 2), (QStringList{"SEQLD:TEST OFF", "LOAD OFF"}));
-        QCOMPARE(bench.ends, QList<RunEvents::Result>{RunEvents::Result::Stopped});
+        QCOMPARE(bench.ends, QList<RunResult>{RunResult::Stopped});
     }
 
     void badCellEndsTheRunBeforeSending_data()
@@ -539,7 +541,7 @@ private Q_SLOTS:
         bench.pass();
         QVERIFY(!bench.run.isRunning());
         QCOMPARE(bench.load.sent(), QStringList{QStringLiteral("LOAD OFF")});
-        QCOMPARE(bench.ends, QList<RunEvents::Result>{RunEvents::Result::Error});
+        QCOMPARE(bench.ends, QList<RunResult>{RunResult::Error});
         QVERIFY2(bench.messages.last().contains(named), qPrintable(bench.messages.last()));
     }
 
@@ -550,7 +552,7 @@ private Q_SLOTS:
         QFile blocker(bench.dir.filePath(QStringLiteral("TestLog")));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        QVERIFY(!bench.run.RunCommand_Click({}));
+        QVERIFY(!bench.run.start({}));
         QVERIFY(!bench.run.isRunning());
         QVERIFY(bench.messages.last().contains(bench.dir.filePath(QStringLiteral("TestLog"))));
         QVERIFY(bench.load.sent().isEmpty());
@@ -605,7 +607,7 @@ private Q_SLOTS:
         const auto stop = [&] {
             if (stoppedAt < 0 && bench.run.isRunning()) {
                 stoppedAt = bench.load.sent().size();
-                bench.run.StopCommand_Click();
+                bench.run.stop();
             }
         };
         QVERIFY(bench.start());
@@ -621,7 +623,7 @@ private Q_SLOTS:
         QVERIFY(!bench.run.isRunning());
         QVERIFY(stoppedAt >= 0);
         QCOMPARE(bench.load.sent().mid(stoppedAt), QStringList{"LOAD OFF"});
-        QCOMPARE(bench.ends, QList<RunEvents::Result>{RunEvents::Result::Stopped});
+        QCOMPARE(bench.ends, QList<RunResult>{RunResult::Stopped});
 
         bench.load.onSend({});
         bench.clock.onPause({});
@@ -629,8 +631,8 @@ private Q_SLOTS:
         bench.load.setReply(QStringLiteral("TESTING?"), QStringLiteral("0"));
         QVERIFY(bench.start());
         bench.runToEnd();
-        QCOMPARE(bench.ends.last(), RunEvents::Result::Pass);
-        QCOMPARE(bench.run.state().CurrentFunction, QStringLiteral("Rest"));
+        QCOMPARE(bench.ends.last(), RunResult::Pass);
+        QCOMPARE(bench.function(), QStringLiteral("Rest"));
         QCOMPARE(bench.load.sent().last(), QStringLiteral("LOAD OFF"));
     }
 
@@ -668,7 +670,7 @@ private Q_SLOTS:
         QVERIFY(bench.start());
         bench.runToEnd(stop ? 2 : 20);
         if (stop) {
-            bench.run.StopCommand_Click();
+            bench.run.stop();
             bench.settle();
         }
         QVERIFY(!bench.run.isRunning());
@@ -688,7 +690,7 @@ private Q_SLOTS:
         // Each time round, the loop lets the event loop turn once.
         QTRY_VERIFY_WITH_TIMEOUT(turns >= 3, 30000);
         QVERIFY(bench.run.isRunning());
-        bench.run.StopCommand_Click();
+        bench.run.stop();
         bench.settle();
         QVERIFY(!bench.run.isRunning());
         QCOMPARE(bench.load.sent(), QStringList{"LOAD OFF"});

@@ -55,7 +55,7 @@ private Q_SLOTS:
         QCOMPARE(engine.measureOptions().measTimeText(), held);
         QCOMPARE(notices.size(), said ? 1 : 0);
         QCOMPARE(engine.trace().lines().filter(QStringLiteral("sampling interval")).size(), said ? 1 : 0);
-        engine.run().StopCommand_Click();
+        engine.run().stop();
         QTRY_VERIFY_WITH_TIMEOUT(!engine.run().isRunning(), 30000);
         QCOMPARE(TestFiles::readBytes(ini).contains("MeasureTime=" + held.toLatin1()), true);
     }
@@ -84,7 +84,7 @@ private Q_SLOTS:
         Engine engine(SystemClock::instance(), ini);
         engine.loadSettings();
         engine.setLogFilePath(dir.filePath(QStringLiteral("run.CSV")));
-        engine.run().setTimer1Interval(100);
+        engine.run().setFirstIntervalMs(100);
         TestProgram &program = engine.program();
         program.setGridRowCount(3);
         const QStringList cells{"1", "Discharge", "CC", "1", "0", "0.3", "0"};
@@ -99,12 +99,12 @@ private Q_SLOTS:
         // interval the first sample.
         const QByteArray waitsAfter = stableMs == u"0" ? "MEAS:VC?" : "LOAD ON";
         QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(simLog).contains(waitsAfter), 30000);
-        engine.run().StopCommand_Click();
+        engine.run().stop();
         QTRY_VERIFY_WITH_TIMEOUT(!engine.run().isRunning(), 30000);
         QVERIFY(engine.startRun(QStringLiteral("stop-then-run")));
         QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 2, 30000);
-        QCOMPARE(ended.at(0).at(0).value<RunEvents::Result>(), RunEvents::Result::Stopped);
-        QCOMPARE(ended.at(1).at(0).value<RunEvents::Result>(), RunEvents::Result::Pass);
+        QCOMPARE(ended.at(0).at(0).value<RunResult>(), RunResult::Stopped);
+        QCOMPARE(ended.at(1).at(0).value<RunResult>(), RunResult::Pass);
 
         QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(simLog).endsWith("LOAD OFF\n"), 30000);
         QStringList lines;

@@ -27,7 +27,7 @@ private Q_SLOTS:
         QFETCH(QString, ending);
         QFETCH(QString, state);
         RunBench bench;
-        RunStatus status(bench.run.events(), bench.program, bench.clock);
+        RunStatus status(bench.recorder, bench.program);
         QCOMPARE(status.text(), QStringLiteral("Idle"));
         bench.addDischarge(QStringLiteral("2"), QStringLiteral("3"));
         bench.addStep(QStringLiteral("OCP"), {{8, "0"}, {9, "10"}, {10, "0.1"}, {11, "0.6"}, {12, "10"}, {13, "3"}});
@@ -42,7 +42,7 @@ private Q_SLOTS:
         QCOMPARE(status.lastSample().watts, 25.0);
         QVERIFY(bench.program.isHighlighted(1));
         if (ending == u"stop")
-            bench.run.StopCommand_Click();
+            bench.run.stop();
         if (ending == u"lose")
             bench.load.setReply(QStringLiteral("MEAS:VC?"), QStringLiteral("ErrRec"));
         bench.runToEnd();

@@ -76,7 +76,8 @@ private Q_SLOTS:
         row("list: unknown option", {"list", "--colour"}, 2, "^vornic-runs: unknown option --colour");
         row("show: by prefix", {"show", "0BAD0001"}, 0,
             "^Program: [\\s\\S]*Result: +FAIL\\n[\\s\\S]*Run: +0bad0001-0000-4000-8000-000000000000\\n\\n[\\s\\S]*"
-            "\\n +1 Discharge +10:00:00 +0\\.3 time +FAIL +11\\.9V +0\\.000200 +0\\.002500 +12\\.400 +2\\.000\\n$");
+            "\\n +1 Discharge +10:00:00 +0\\.3 time +FAIL +11\\.9V +0\\.000200 +0\\.002500 +12\\.400 +2\\.000\\n"
+            "Run total: 0\\.000200 Ah, 0\\.002500 Wh in [0-9.]+ s\\n$");
         row("show: prefix of two runs", {"show", "0bad"}, 1, "^vornic-runs: \"0bad\" names more than one run");
         row("show: no such run", {"show", "abc"}, 1, "^vornic-runs: no run abc in ");
         row("show: two runs asked", {"show", "0bad0001", "7e57"}, 2, "^vornic-runs: show takes one run's UUID");

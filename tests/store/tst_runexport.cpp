@@ -114,13 +114,16 @@ private Q_SLOTS:
         row(Tiny, "settings", QStringLiteral("[System]\r\nMeasureTime=100\r\n"));
         row(Tiny, "steps.1",
             QJsonObject{{"step", 2}, {"function", "Rest, then test"}, {"started", "2026-03-04T10:11:13.650"},
-                {"end", "load"}, {"verdict", "FAIL"}, {"value", "11.2V"}, {"ah", 0.0001}, {"wh", 0.00125}, {"v", 12.6},
-                {"i", 0}, {"seconds", 0.5}});
+                {"end", "load"}, {"verdict", "FAIL"}, {"value", "11.2V"}, {"unit", ""}, {"ah", 0.0001}, {"wh", 0.00125},
+                {"v", 12.6}, {"i", 0}, {"seconds", 0.5}});
+        // The run's totals over its steps; its start and end are the same instant here.
+        row(Tiny, "totals", QJsonObject{{"ah", 0.0002}, {"wh", 0.0025}, {"seconds", 0}});
         row(Tiny, "samples.1", QJsonArray{2, 0.25, 12.49996, 1.99995, 24.99967, 0.0001, 0.00125, 1});
         row(Tiny, "samples.4", QJsonValue(QJsonValue::Undefined));
         row(Empty, "result", QString());
         row(Empty, "samples", QJsonArray());
         row(Empty, "steps", QJsonArray());
+        row(Empty, "totals", QJsonValue());
     }
     void jsonValues()
     {

@@ -39,7 +39,7 @@ QStringList rowsOf(const QString &path, const QString &sql)
     return rows;
 }
 
-QString sampleText(const RunEvents::Sample &s)
+QString sampleText(const Sample &s)
 {
     QStringList cells;
     for (double value : {s.elapsedSeconds, s.volts, s.amps, s.watts, s.ampHours, s.wattHours})
@@ -79,11 +79,11 @@ private Q_SLOTS:
         const QString program = bench.dir.filePath(QStringLiteral("p.TSF"));
         TestFiles::writeBytes(program, "a test step file");
         std::optional<RunStore> first;
-        RunStore &store = first.emplace(bench.run.events(), bench.clock, bench.identification, iniPath);
+        RunStore &store = first.emplace(bench.recorder, bench.identification, iniPath);
         QSignalSpy problems(&store, &RunStore::problem);
         QStringList sent;
         connect(&bench.run.events(), &RunEvents::sample, this,
-            [&](const RunEvents::Sample &sample) { sent.append(sampleText(sample)); });
+            [&](const Sample &sample) { sent.append(sampleText(sample)); });
         for (const QString &seconds : stepSeconds)
             bench.addDischarge(QStringLiteral("2"), seconds);
         RunOptions options;
@@ -109,7 +109,7 @@ private Q_SLOTS:
 
         // Reopened: nothing is migrated again, and the next run goes beside the first.
         first.reset();
-        RunStore again(bench.run.events(), bench.clock, bench.identification, iniPath);
+        RunStore again(bench.recorder, bench.identification, iniPath);
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reopen"));
             db.setDatabaseName(path);
@@ -158,7 +158,7 @@ private Q_SLOTS:
             folder = QFileInfo(disk->filePath(QStringLiteral("VORN.INI"))).absolutePath();
         }
         const QString iniPath = QDir(folder).filePath(QStringLiteral("VORN.INI"));
-        RunStore store(bench.run.events(), bench.clock, bench.identification, iniPath);
+        RunStore store(bench.recorder, bench.identification, iniPath);
         QSignalSpy problems(&store, &RunStore::problem);
         if (how == u"full")
             disk->fill();
@@ -180,12 +180,12 @@ private Q_SLOTS:
         bench.runToEnd();
         QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
-        QCOMPARE(bench.ends, QList<RunEvents::Result>{RunEvents::Result::Pass});
+        QCOMPARE(bench.ends, QList<RunResult>{RunResult::Pass});
         QCOMPARE(problems.count(), 1);
         QVERIFY2(problems.first().first().toString().contains(store.path()),
             qPrintable(problems.first().first().toString()));
-        QVERIFY(bench.run.rowsLogged() >= 30);
-        QCOMPARE(bench.csvLines().size(), 1 + bench.run.rowsLogged());
+        QVERIFY(bench.log.rowsLogged() >= 30);
+        QCOMPARE(bench.csvLines().size(), 1 + bench.log.rowsLogged());
     }
 
     // A sample is handed to the writer's thread: what that costs a pass, and the log stays small
@@ -194,7 +194,7 @@ private Q_SLOTS:
     {
         RunBench bench;
         const QString iniPath = bench.dir.filePath(QStringLiteral("VORN.INI"));
-        RunStore store(bench.run.events(), bench.clock, bench.identification, iniPath);
+        RunStore store(bench.recorder, bench.identification, iniPath);
         RunEvents &events = bench.run.events();
         Q_EMIT events.runStarted(RunOptions());
         constexpr int Count = 20000;
@@ -223,7 +223,7 @@ private Q_SLOTS:
         QFETCH(bool, pastTheRun);
         RunBench bench;
         const QString iniPath = bench.dir.filePath(QStringLiteral("VORN.INI"));
-        RunStore store(bench.run.events(), bench.clock, bench.identification, iniPath);
+        RunStore store(bench.recorder, bench.identification, iniPath);
         QSignalSpy problems(&store, &RunStore::problem);
         QSignalSpy notices(&store, &RunStore::notice);
         int samples = 0;
@@ -272,7 +272,7 @@ private Q_SLOTS:
         QFETCH(QStringList, removed);
         RunBench bench;
         const QString iniPath = bench.dir.filePath(QStringLiteral("VORN.INI"));
-        RunStore store(bench.run.events(), bench.clock, bench.identification, iniPath);
+        RunStore store(bench.recorder, bench.identification, iniPath);
         QSignalSpy notices(&store, &RunStore::notice);
         int samples = 0;
         connect(&bench.run.events(), &RunEvents::sample, this, [&samples] { ++samples; });

@@ -496,7 +496,7 @@ private Q_SLOTS:
         box->setText(typed);
         QTest::keyClick(box, Qt::Key_Return);
         QCOMPARE(box->text(), shown);
-        QCOMPARE(f.form->runController()->timer1Interval(), interval);
+        QCOMPARE(f.form->runController()->firstIntervalMs(), interval);
     }
 
     void shortRunFinishesAndSaveLogCopies()
@@ -509,7 +509,7 @@ private Q_SLOTS:
         auto *box = f.form->findChild<QLineEdit *>("MeasTimeText");
         box->setText("100");
         QTest::keyClick(box, Qt::Key_Return);
-        f.form->RunCommand_Click();
+        f.form->startRun();
         QVERIFY(f.form->runController()->isRunning());
         QTRY_COMPARE_WITH_TIMEOUT(f.messages, QStringList{"Test Finished"}, 60000);
         QCOMPARE(f.form->nameLabel()->text(), QStringLiteral("6312C"));
@@ -558,7 +558,7 @@ private Q_SLOTS:
             if (enabled("StopCommand"))
                 enabledAtFirstRow.append(QStringLiteral("StopCommand"));
         });
-        f.form->RunCommand_Click();
+        f.form->startRun();
         QTRY_VERIFY_WITH_TIMEOUT(seen, 30000);
         QVERIFY(highlightedAtFirstRow);
         QCOMPARE(enabledAtFirstRow, QStringList{QStringLiteral("StopCommand")});
@@ -579,7 +579,7 @@ private Q_SLOTS:
         QVERIFY(f.form->stepEditor()->chooseFunction("Rest"));
         f.form->stepEditor()->setFieldText("DiscTStopText", "60");
         QVERIFY(f.form->stepEditor()->addStep().acted);
-        f.form->RunCommand_Click();
+        f.form->startRun();
         QTRY_VERIFY_WITH_TIMEOUT(f.program().isHighlighted(1), 30000);
         f.form->close();
         QVERIFY(!f.engine->run().isRunning());

@@ -210,7 +210,7 @@ private:
         program.setGridRowCount(3);
         for (auto it = cells.cbegin(); it != cells.cend(); ++it)
             program.setCell(1, it.key(), it.value());
-        m_window->form()->RunCommand_Click();
+        m_window->form()->startRun();
     }
 };
 

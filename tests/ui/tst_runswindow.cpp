@@ -308,7 +308,7 @@ private Q_SLOTS:
         engine.program().setCell(1, 0, QStringLiteral("1"));
         engine.program().setCell(1, 1, QStringLiteral("Rest"));
         engine.program().setCell(1, 5, QStringLiteral("1"));
-        window.form()->RunCommand_Click();
+        window.form()->startRun();
         QTRY_COMPARE_WITH_TIMEOUT(list->shownUuids().size(), Runs.size() + 1, 30000);
         QCOMPARE(list->shownUuids().first(), engine.runStore().runUuid());
     }

@@ -81,19 +81,19 @@ private Q_SLOTS:
         QSignalSpy ended(&m_engine->run().events(), &RunEvents::runEnded);
         QSignalSpy verdicts(&m_engine->run().events(), &RunEvents::verdict);
 
-        m_window->form()->RunCommand_Click();
+        m_window->form()->startRun();
         QTRY_VERIFY_WITH_TIMEOUT(simLog().contains("OCP?"), 60000);
-        m_window->form()->StopCommand_Click();
+        m_window->form()->stopRun();
         QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 30000);
-        m_window->form()->RunCommand_Click();
+        m_window->form()->startRun();
         QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 2, 60000);
 
-        QCOMPARE(ended.at(0).at(0).value<RunEvents::Result>(), RunEvents::Result::Stopped);
-        QCOMPARE(ended.at(1).at(0).value<RunEvents::Result>(), RunEvents::Result::Pass);
+        QCOMPARE(ended.at(0).at(0).value<RunResult>(), RunResult::Stopped);
+        QCOMPARE(ended.at(1).at(0).value<RunResult>(), RunResult::Pass);
         QCOMPARE(m_window->form()->nameLabel()->text(), QStringLiteral("6312C"));
         QCOMPARE(m_engine->identification().ModelName(), QStringLiteral("6312C"));
         QCOMPARE(verdicts.size(), 1);
-        QVERIFY(verdicts.first().first().value<RunEvents::Verdict>().pass);
+        QVERIFY(verdicts.first().at(1).value<Verdict>().pass);
         QCOMPARE(m_window->status()->phase(), RunStatus::Phase::FinishedPass);
     }
 
@@ -111,7 +111,7 @@ private Q_SLOTS:
             program.setCell(1, column, cells.at(column));
         program.setCell(1, StepColumns::IStop, QStringLiteral("0"));
         program.setCell(1, StepColumns::StableTime, QStringLiteral("0"));
-        m_window->form()->RunCommand_Click();
+        m_window->form()->startRun();
         const QString address = QStringLiteral("127.0.0.1:%1").arg(m_sim->port(QStringLiteral("load")));
         QTRY_VERIFY_WITH_TIMEOUT(
             m_window->barText().startsWith(
@@ -119,7 +119,7 @@ private Q_SLOTS:
             30000);
         QTRY_VERIFY_WITH_TIMEOUT(m_window->barText().endsWith(QStringLiteral("it answers again.")), 30000);
         QVERIFY(m_engine->run().isRunning());
-        m_window->form()->StopCommand_Click();
+        m_window->form()->stopRun();
         QTRY_VERIFY_WITH_TIMEOUT(!m_engine->run().isRunning(), 30000);
     }
 
@@ -133,15 +133,15 @@ private Q_SLOTS:
         setOcpProgram();
         QSignalSpy ended(&m_engine->run().events(), &RunEvents::runEnded);
         QSignalSpy stepStarts(&m_engine->run().events(), &RunEvents::stepStarted);
-        m_window->form()->RunCommand_Click();
+        m_window->form()->startRun();
         QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 30000);
 
-        QCOMPARE(ended.first().at(0).value<RunEvents::Result>(), RunEvents::Result::Error);
+        QCOMPARE(ended.first().at(0).value<RunResult>(), RunResult::Error);
         QCOMPARE(ended.first().at(1).toString(), QStringLiteral("No load answers at ") + missing);
         QCOMPARE(m_window->status()->phase(), RunStatus::Phase::Error);
         QVERIFY(stepStarts.isEmpty());
         QCOMPARE(m_window->form()->aMaxLabel()->text(), QString());
-        QCOMPARE(m_engine->runSummary().model(), QString());
+        QCOMPARE(m_engine->runSummary().record().model, QString());
         QTRY_COMPARE_WITH_TIMEOUT(m_window->barText(), QStringLiteral("No load answers at ") + missing, 30000);
     }
 };

@@ -1,4 +1,4 @@
-#include "run/RunText.h"
+#include "results/RunText.h"
 
 namespace RunText {
 
@@ -77,20 +77,20 @@ QString FormatElapsed(const QString &start, const QString &end)
     return elapsedText(startOf(start), QDateTime::fromString(end, DateTimeFormat));
 }
 
-QString FormatElapsed(const QString &start, const QDateTime &end)
+QString stepTimeText(const QDateTime &stepStart, const QDateTime &made)
 {
-    // The text keeps whole seconds only, so it changes only with the second of `end` or the start.
-    static thread_local QString lastStart;
+    // The text keeps whole seconds only, so it changes only with the second of `made` or the start.
+    static thread_local QDateTime lastStart;
     static thread_local QDate lastDay;
     static thread_local int lastSecond = -1;
     static thread_local QString lastText;
-    const QDate day = end.date();
-    const int second = end.time().msecsSinceStartOfDay() / 1000;
-    if (!end.isValid() || start != lastStart || day != lastDay || second != lastSecond) {
-        lastStart = start;
+    const QDate day = made.date();
+    const int second = made.time().msecsSinceStartOfDay() / 1000;
+    if (!made.isValid() || stepStart != lastStart || day != lastDay || second != lastSecond) {
+        lastStart = stepStart;
         lastDay = day;
-        lastSecond = end.isValid() ? second : -1;
-        lastText = elapsedText(startOf(start), end.addMSecs(-end.time().msec()));
+        lastSecond = made.isValid() ? second : -1;
+        lastText = elapsedText(stepStart, made.addMSecs(-made.time().msec()));
     }
     return lastText;
 }

@@ -3,7 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
-// The transport settings of one instrument link, as stored in the settings file.
+// The transport of one instrument link as plain values: the settings file stores them, the
+// transports take them.
 struct LinkSettings
 {
     // 0 RS-232/USB, 1 GPIB, 2 LAN; any other value makes every link operation a no-op.

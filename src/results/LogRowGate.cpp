@@ -1,4 +1,4 @@
-#include "run/LogRowGate.h"
+#include "results/LogRowGate.h"
 
 void LogRowGate::start(bool hold)
 {
