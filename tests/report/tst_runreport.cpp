@@ -98,6 +98,8 @@ private Q_SLOTS:
         row("date", QStringLiteral("Date\\s+2026-03-06"));
         row("started", QStringLiteral("Started\\s+08:00:00"));
         row("verdicts counted", QStringLiteral("Steps run\\s+90 \\(29 PASS, 1 FAIL\\)"));
+        // The steps drew r * 0.001 Ah and r * 0.012 Wh for r = 0 to 89: 4.005 Ah and 48.06 Wh.
+        row("run totals", QStringLiteral("Run Ah\\s+4\\.005000\\s+Run Wh\\s+48\\.060000"));
         row("samples", QStringLiteral("Samples\\s+4000"));
         row("message", QStringLiteral("Message\\s+step 2 failed"));
         row("uuid", QStringLiteral("Run UUID\\s+") + Uuid);
