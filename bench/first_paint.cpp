@@ -43,7 +43,7 @@ int main(int argc, char *argv[])
         std::printf("main_ns %lld painted_ns %lld\n", mainNs, monotonicNs());
         QCoreApplication::quit();
     });
-    window.form()->Form_Load();
+    window.form()->loadSettingsAndProgram();
     window.show();
     return QApplication::exec();
 }

@@ -135,7 +135,7 @@ int main(int argc, char *argv[])
     printPeriods("queries, at the load", loadPeriods);
 
     // A LAN write is followed by 5 ms, and a WaitMs of N by more than N ms on a millisecond tick:
-    // the documented gap between two lines is (5 + 1) + (N + 1) ms.
+    // the least gap the program keeps between two lines is (5 + 1) + (N + 1) ms.
     struct Pause
     {
         const char *from, *to;
@@ -146,7 +146,7 @@ int main(int argc, char *argv[])
     for (const Pause &pause : pauses) {
         for (qsizetype i = 0; i + 1 < logged.size(); ++i) {
             if (logged.at(i).line == QLatin1String(pause.from) && logged.at(i + 1).line == QLatin1String(pause.to)) {
-                std::printf("pause %-18s -> %-18s documented %4d ms  at the load %4lld ms\n", pause.from, pause.to,
+                std::printf("pause %-18s -> %-18s least %4d ms  at the load %4lld ms\n", pause.from, pause.to,
                     pause.waitMs + 7, static_cast<long long>(logged.at(i + 1).ms - logged.at(i).ms));
                 break;
             }

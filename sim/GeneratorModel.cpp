@@ -41,7 +41,7 @@ SimReply GeneratorModel::handle(const QByteArray &keyword, const QByteArray &arg
             m_duty = *value;
         return {value && *value >= 0 && *value <= 100, std::nullopt};
     }
-    // The generator takes its documented misspelling of the edge time as well as the right one.
+    // The generator takes the misspelling "EGDE" of the edge time as well as the right one.
     if (keyword == "SOUR1:PULS:EGDE" || keyword == "SOUR1:PULS:EDGE")
         return setUs(m_edgeUs);
     if (keyword == "SOUR1:PULS:RISE")

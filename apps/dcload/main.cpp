@@ -50,7 +50,7 @@ int main(int argc, char *argv[])
     MainWindow window(engine, SystemClock::instance(), ProgramFolder::path());
     InterruptWatcher interrupts;
     QObject::connect(&interrupts, &InterruptWatcher::interrupted, &window, &MainWindow::endBySignal);
-    window.form()->Form_Load();
+    window.form()->loadSettingsAndProgram();
     window.show();
     if (const QString moved = ProgramFolder::movedNote(); !moved.isEmpty())
         QMessageBox::information(&window, window.windowTitle(), moved.left(1).toUpper() + moved.mid(1) + u'.');

@@ -128,7 +128,7 @@ int main(int argc, char *argv[])
         {QStringLiteral("log"), QStringLiteral("Write every received line to FILE."), QStringLiteral("FILE")},
         {QStringLiteral("log-us"), QStringLiteral("Stamp the log's lines in microseconds, not milliseconds.")},
         {QStringLiteral("fault"), QStringLiteral("Inject faults into the load's link (see above)."),
-            QStringLiteral("SPEC")},
+            QStringLiteral("FAULT")},
     });
     // Bad arguments end with status 2, whatever the parser would do by itself.
     if (!parser.parse(QCoreApplication::arguments()))

@@ -15,14 +15,14 @@ constexpr int IdentificationTurnMs = 1000;
 Identification::Identification(InstrumentLink &load, RatingTable table, QObject *parent)
     : QObject(parent), m_load(load), m_table(std::move(table))
 {
-    m_timer2.setSingleShot(true);
-    m_timer2.setInterval(100);
-    connect(&m_timer2, &QTimer::timeout, this, &Identification::Timer2_Timer);
+    m_identifyDelay.setSingleShot(true);
+    m_identifyDelay.setInterval(100);
+    connect(&m_identifyDelay, &QTimer::timeout, this, &Identification::identifyWhenFree);
 }
 
-void Identification::Timer2_Timer()
+void Identification::identifyWhenFree()
 {
-    m_timer2.stop();
+    m_identifyDelay.stop();
     // A request made while the links are busy is served once they are free, never inside.
     if (m_identifying || m_held) {
         m_askedAgain = true;
@@ -35,7 +35,7 @@ void Identification::setHeld(bool held)
 {
     m_held = held;
     if (!held && !m_identifying && std::exchange(m_askedAgain, false))
-        m_timer2.start();
+        m_identifyDelay.start();
 }
 
 QCoro::Task<> Identification::identify(const CancelToken *cancel)
@@ -62,7 +62,7 @@ QCoro::Task<> Identification::identify(const CancelToken *cancel)
     m_done.wake();
     Q_EMIT identified();
     if (!m_held && std::exchange(m_askedAgain, false))
-        m_timer2.start();
+        m_identifyDelay.start();
 }
 
 QCoro::Task<> Identification::askInstruments(bool generatorEnabled)

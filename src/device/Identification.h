@@ -32,16 +32,16 @@ public:
     void setAFGEnable(std::function<int()> afgEnable) { m_afgEnable = std::move(afgEnable); }
     void setRatingTable(RatingTable table) { m_table = std::move(table); }
 
-    // Timer2: each enabling gives one identification 100 ms later.
-    void enableTimer2() { m_timer2.start(); }
-    bool isTimer2Enabled() const { return m_timer2.isActive(); }
+    // Each request gives one identification 100 ms later.
+    void requestIdentification() { m_identifyDelay.start(); }
+    bool isIdentificationRequested() const { return m_identifyDelay.isActive(); }
     // Starts one identification, unless one is under way or a run holds the links: the request
     // is then served once that is over.
-    void Timer2_Timer();
+    void identifyWhenFree();
     // One identification, awaited: it starts once any identification under way has ended, so
     // two never share the link.
     QCoro::Task<> identify(const CancelToken *cancel = nullptr);
-    // While held (a run has the links), Timer2 requests wait for the release.
+    // While held (a run has the links), requests wait for the release.
     void setHeld(bool held);
 
     const QString &ModelName() const { return m_modelName; }
@@ -90,7 +90,7 @@ private:
     InstrumentLink *m_generator = nullptr;
     std::function<int()> m_afgEnable;
     RatingTable m_table;
-    QTimer m_timer2;
+    QTimer m_identifyDelay;
     bool m_identifying = false;
     bool m_askedAgain = false;
     bool m_held = false;

@@ -49,10 +49,10 @@ StepButtonColumn::StepButtonColumn(QWidget *parent)
 
 void StepButtonColumn::connectTo(StepEditor *editor)
 {
-    connect(m_add, &QToolButton::clicked, editor, &StepEditor::AddIntoCommand_Click);
-    connect(m_remove, &QToolButton::clicked, editor, &StepEditor::RemoveCommand_Click);
-    connect(m_insert, &QToolButton::clicked, editor, &StepEditor::InsertCommand_Click);
-    connect(m_modify, &QToolButton::clicked, editor, &StepEditor::ModifyCommand_Click);
-    connect(m_moveUp, &QToolButton::clicked, editor, &StepEditor::MoveUpCommand_Click);
-    connect(m_moveDn, &QToolButton::clicked, editor, &StepEditor::MoveDnCommand_Click);
+    connect(m_add, &QToolButton::clicked, editor, &StepEditor::addStepAndShow);
+    connect(m_remove, &QToolButton::clicked, editor, &StepEditor::removeStepAndShow);
+    connect(m_insert, &QToolButton::clicked, editor, &StepEditor::insertStepAndShow);
+    connect(m_modify, &QToolButton::clicked, editor, &StepEditor::modifyStepAndShow);
+    connect(m_moveUp, &QToolButton::clicked, editor, &StepEditor::moveStepUpAndShow);
+    connect(m_moveDn, &QToolButton::clicked, editor, &StepEditor::moveStepDownAndShow);
 }

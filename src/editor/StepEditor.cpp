@@ -384,16 +384,16 @@ void StepEditor::moveViewTo(const StepTableEdit::Outcome &outcome)
     m_view->setCurrentIndex(m_view->model()->index(outcome.currentRow - 1, column));
 }
 
-void StepEditor::AddIntoCommand_Click() { moveViewTo(addStep()); }
+void StepEditor::addStepAndShow() { moveViewTo(addStep()); }
 
-void StepEditor::InsertCommand_Click() { moveViewTo(insertStep(viewRow())); }
+void StepEditor::insertStepAndShow() { moveViewTo(insertStep(viewRow())); }
 
-void StepEditor::ModifyCommand_Click() { moveViewTo(modifyStep(viewRow())); }
+void StepEditor::modifyStepAndShow() { moveViewTo(modifyStep(viewRow())); }
 
-void StepEditor::RemoveCommand_Click() { moveViewTo(removeStep(viewRow())); }
+void StepEditor::removeStepAndShow() { moveViewTo(removeStep(viewRow())); }
 
-void StepEditor::MoveUpCommand_Click() { moveViewTo(moveStepUp(viewRow())); }
+void StepEditor::moveStepUpAndShow() { moveViewTo(moveStepUp(viewRow())); }
 
-void StepEditor::MoveDnCommand_Click() { moveViewTo(moveStepDown(viewRow())); }
+void StepEditor::moveStepDownAndShow() { moveViewTo(moveStepDown(viewRow())); }
 
-void StepEditor::StepGrid_DblClick() { loadStepBack(viewRow()); }
+void StepEditor::loadSelectedStepBack() { loadStepBack(viewRow()); }

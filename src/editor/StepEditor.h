@@ -72,13 +72,13 @@ public:
 
 public Q_SLOTS:
     // The six buttons and the grid's double click: they act on the view's cursor row.
-    void AddIntoCommand_Click();
-    void InsertCommand_Click();
-    void ModifyCommand_Click();
-    void RemoveCommand_Click();
-    void MoveUpCommand_Click();
-    void MoveDnCommand_Click();
-    void StepGrid_DblClick();
+    void addStepAndShow();
+    void insertStepAndShow();
+    void modifyStepAndShow();
+    void removeStepAndShow();
+    void moveStepUpAndShow();
+    void moveStepDownAndShow();
+    void loadSelectedStepBack();
 
 private:
     struct StopRow

@@ -68,14 +68,14 @@ SubStepTable::SubStepTable(Kind kind, QWidget *parent)
         setRowHeight(row, rowHeight);
         setLabel(row, 0, shape.rowLabels.value(row));
     }
-    // The documented widths were made for a narrower font: a label wider than its column would be
+    // The widths in twips were made for a narrower font: a label wider than its column would be
     // cut ("Tim…"). What it needs more comes out of the value columns, so a table made to fit its
     // frame still does.
-    const int documentedLabelWidth = Twips::toPixels(shape.labelWidth, this);
-    const int labelWidth = std::max(documentedLabelWidth, widthOfLabels(shape.rowLabels));
+    const int twipsLabelWidth = Twips::toPixels(shape.labelWidth, this);
+    const int labelWidth = std::max(twipsLabelWidth, widthOfLabels(shape.rowLabels));
     const int valueColumns = shape.columns - 1;
-    m_valueWidth = Twips::toPixels(shape.valueWidth, this)
-        - (labelWidth - documentedLabelWidth + valueColumns - 1) / valueColumns;
+    m_valueWidth
+        = Twips::toPixels(shape.valueWidth, this) - (labelWidth - twipsLabelWidth + valueColumns - 1) / valueColumns;
     setColumnWidth(0, labelWidth);
     for (int column = 1; column < shape.columns; ++column) {
         setColumnWidth(column, m_valueWidth);

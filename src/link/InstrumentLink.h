@@ -9,7 +9,7 @@ class CancelToken;
 
 // The narrow interface through which the engine talks to an instrument. The load link and the
 // generator link implement it over serial, GPIB or LAN; unit tests use a scripted fake.
-// The generator's documented operations are these on the generator link: GenConnect is
+// The generator's operations are these on the generator link: GenConnect is
 // LinkConnect, GenSend is LinkSend, GenQuery is LinkQuery.
 //
 // No operation fails towards its caller: a missing reply is "ErrRec", a closed port gives "".
@@ -38,7 +38,8 @@ public:
     // Lets the connection go and connects again: a new socket, the port closed and opened, a new
     // device handle. A load that stopped answering may answer on a fresh connection.
     virtual QCoro::Task<> LinkReopen() { return LinkConnect(); }
-    // No single reply wait or connect lasts longer than this; 0 gives the documented time-outs.
+    // No single reply wait or connect lasts longer than this; 0 gives the links' own time-outs (the load's 10 s reply
+    // time-out).
     virtual void setWaitLimit(int ms) { Q_UNUSED(ms) }
     // While held, the operator's messages go to the trace only: a link reopened again and again
     // would otherwise say the same failure each time.

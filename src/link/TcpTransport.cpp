@@ -15,7 +15,7 @@ TcpTransport::TcpTransport(bool receives, Clock &clock, TraceList &trace, QObjec
     connect(&m_socket, &QTcpSocket::readyRead, this, &TcpTransport::onReadyRead);
     connect(&m_socket, &QTcpSocket::stateChanged, &m_arrived, &Waker::wake);
     // Lines are short and each waits for the one before: Nagle's algorithm would hold a line back
-    // until the previous one is acknowledged, and stretch the documented pauses.
+    // until the previous one is acknowledged, and stretch the 5 ms spacing the load needs between lines.
     connect(&m_socket, &QTcpSocket::connected, this,
         [this] { m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1); });
 }

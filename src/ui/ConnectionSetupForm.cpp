@@ -79,7 +79,7 @@ ConnectionSetupForm::ConnectionSetupForm(Settings &settings, QString iniPath, QW
 
     QPushButton *save = button(QStringLiteral("Command1"), QStringLiteral("Save"));
     QPushButton *cancel = button(QStringLiteral("Command2"), QStringLiteral("Cancel"));
-    connect(save, &QPushButton::clicked, this, &ConnectionSetupForm::Command1_Click);
+    connect(save, &QPushButton::clicked, this, &ConnectionSetupForm::saveAndClose);
     connect(cancel, &QPushButton::clicked, this, &ConnectionSetupForm::reject);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -103,7 +103,7 @@ QWidget *ConnectionSetupForm::makePathRow()
     m_defaultPath = new QLineEdit;
     m_defaultPath->setObjectName(QStringLiteral("DefaultPathText"));
     QPushButton *choose = button(QStringLiteral("Command3"), QStringLiteral("..."));
-    connect(choose, &QPushButton::clicked, this, &ConnectionSetupForm::Command3_Click);
+    connect(choose, &QPushButton::clicked, this, &ConnectionSetupForm::chooseDefaultFolder);
     layout->addWidget(new QLabel(QStringLiteral("Default Path:")));
     layout->addWidget(m_defaultPath, 1);
     layout->addWidget(choose);
@@ -120,11 +120,11 @@ void ConnectionSetupForm::showEvent(QShowEvent *event)
 {
     // A window restored by the window system is not a new showing.
     if (!event->spontaneous())
-        Form_Load();
+        showStoredSettings();
     QDialog::showEvent(event);
 }
 
-void ConnectionSetupForm::Form_Load()
+void ConnectionSetupForm::showStoredSettings()
 {
     IniFile ini(m_iniPath);
     ini.load();
@@ -144,7 +144,7 @@ void ConnectionSetupForm::Form_Load()
     m_settings.generatorLink.BoardNo = generator.boardNo;
 }
 
-void ConnectionSetupForm::Command1_Click()
+void ConnectionSetupForm::saveAndClose()
 {
     // Every field is checked before anything is stored, so a refusal leaves memory and file as they were.
     QString problem;
@@ -173,7 +173,7 @@ void ConnectionSetupForm::Command1_Click()
     accept();
 }
 
-void ConnectionSetupForm::Command3_Click()
+void ConnectionSetupForm::chooseDefaultFolder()
 {
     const QString current = m_defaultPath->text();
     const QString start = QFileInfo(current).isDir() ? current : QDir::rootPath();

@@ -43,9 +43,9 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void Form_Load();
-    void Command1_Click();
-    void Command3_Click();
+    void showStoredSettings();
+    void saveAndClose();
+    void chooseDefaultFolder();
     QWidget *makePathRow();
 
     Settings &m_settings;

@@ -220,12 +220,12 @@ void MainForm::buildTopBand()
     place(m_connectCommand, 8040, 120, 720, 720);
     connect(m_runCommand, &QToolButton::clicked, this, &MainForm::startRun);
     connect(m_stopCommand, &QToolButton::clicked, this, &MainForm::stopRun);
-    connect(m_connectCommand, &QToolButton::clicked, this, &MainForm::ConnectCommand_Click);
+    connect(m_connectCommand, &QToolButton::clicked, this, &MainForm::setUpConnection);
 
     auto *saveLog = new QPushButton(QStringLiteral("Save Log"), this);
     saveLog->setObjectName(QStringLiteral("SaveLogCmd"));
     place(saveLog, 8880, 240, 1200, 480);
-    connect(saveLog, &QPushButton::clicked, this, &MainForm::SaveLogCmd_Click);
+    connect(saveLog, &QPushButton::clicked, this, &MainForm::saveLogCopy);
 
     place(new QLabel(QStringLiteral("Sampling Time"), this), 10200, 330, 1500, 300);
     m_measTimeText = new QLineEdit(m_options.measTimeText(), this);
@@ -269,8 +269,8 @@ void MainForm::buildViews()
     m_buttons = new StepButtonColumn(this);
     m_buttons->connectTo(m_editor);
     place(m_buttons, 5760, 1440, 495, 4320);
-    connect(m_buttons->openCommand(), &QToolButton::clicked, this, &MainForm::OpenCommand_Click);
-    connect(m_buttons->saveCommand(), &QToolButton::clicked, this, &MainForm::SaveCommand_Click);
+    connect(m_buttons->openCommand(), &QToolButton::clicked, this, &MainForm::openProgram);
+    connect(m_buttons->saveCommand(), &QToolButton::clicked, this, &MainForm::saveProgram);
 
     m_stepGrid = new StepGridView(this);
     m_stepGrid->setObjectName(QStringLiteral("StepGrid"));
@@ -278,14 +278,14 @@ void MainForm::buildViews()
     m_stepGridEditTriggers = m_stepGrid->editTriggers();
     for (int column = 1; column < TestProgram::ColumnCount; ++column)
         m_stepGrid->setColumnWidth(column, Twips::toPixels(column == 1 ? 2000 : 1000, this));
-    // The documented widths were made for a narrower font: the longest function name and every
+    // The widths in twips were made for a narrower font: the longest function name and every
     // header must fit.
     m_stepGrid->setColumnWidth(1, std::max(m_stepGrid->columnWidth(1), widthOfText(longestFunctionName())));
     for (int column = 0; column < TestProgram::ColumnCount; ++column)
         m_stepGrid->setColumnWidth(
             column, std::max(m_stepGrid->columnWidth(column), m_stepGrid->horizontalHeader()->sectionSizeHint(column)));
     m_editor->setStepView(m_stepGrid);
-    connect(m_stepGrid, &QTableView::doubleClicked, m_editor, &StepEditor::StepGrid_DblClick);
+    connect(m_stepGrid, &QTableView::doubleClicked, m_editor, &StepEditor::loadSelectedStepBack);
     connect(&m_program, &TestProgram::stepCountChanged, m_text1,
         [this](int count) { m_text1->setText(QString::number(count)); });
 
@@ -306,7 +306,7 @@ void MainForm::buildViews()
         [this](int position) { m_listView->scrollTo(m_results.index(position, 0)); });
 
     m_measureFrame = new MeasureFrame(m_options, this);
-    connect(m_measureFrame, &MeasureFrame::doubleClicked, this, &MainForm::MeasureFrame_DblClick);
+    connect(m_measureFrame, &MeasureFrame::doubleClicked, this, &MainForm::toggleTrace);
 
     m_list1 = new QListView(this);
     m_list1->setObjectName(QStringLiteral("List1"));
@@ -347,7 +347,7 @@ void MainForm::resizeEvent(QResizeEvent *event)
     placeResizable();
 }
 
-void MainForm::Form_Load()
+void MainForm::loadSettingsAndProgram()
 {
     m_traceVisible = 0;
     m_results.clear();
@@ -366,7 +366,7 @@ void MainForm::Form_Load()
         Q_EMIT traceRequested(false);
     else
         m_list1->hide();
-    m_engine.identification().enableTimer2();
+    m_engine.identification().requestIdentification();
     if (!loaded.message.isEmpty())
         QTimer::singleShot(0, this, [this, text = loaded.message] { showMessage(text); });
 }
@@ -410,14 +410,14 @@ void MainForm::startRun()
 
 void MainForm::stopRun() { m_controller->stop(); }
 
-void MainForm::ConnectCommand_Click()
+void MainForm::setUpConnection()
 {
     if (m_connectionDialog)
         m_connectionDialog();
-    m_engine.identification().enableTimer2();
+    m_engine.identification().requestIdentification();
 }
 
-void MainForm::SaveLogCmd_Click()
+void MainForm::saveLogCopy()
 {
     const QString target
         = m_chooseFile(true, CsvFilter, LogExport::proposedPath(m_programFolder, QDate::currentDate()));
@@ -430,7 +430,7 @@ void MainForm::SaveLogCmd_Click()
     showMessage(error.isEmpty() ? QStringLiteral("Convert OK") : error);
 }
 
-void MainForm::OpenCommand_Click()
+void MainForm::openProgram()
 {
     const QString proposed = !m_settings.TestFileName.isEmpty()
         ? m_settings.TestFileName
@@ -455,7 +455,7 @@ void MainForm::OpenCommand_Click()
         showMessage(loaded.message);
 }
 
-void MainForm::SaveCommand_Click()
+void MainForm::saveProgram()
 {
     const QString proposed = !m_settings.TestFileName.isEmpty()
         ? m_settings.TestFileName
@@ -486,7 +486,7 @@ void MainForm::writeIniKey(const QString &section, const QString &key, const QSt
 
 QString MainForm::iniPath() const { return m_engine.iniPath(); }
 
-void MainForm::MeasureFrame_DblClick() { setTraceVisible(m_traceVisible == 0); }
+void MainForm::toggleTrace() { setTraceVisible(m_traceVisible == 0); }
 
 void MainForm::setTraceVisible(bool visible)
 {
@@ -519,11 +519,11 @@ bool MainForm::eventFilter(QObject *watched, QEvent *event)
 
 void MainForm::closeEvent(QCloseEvent *event)
 {
-    Form_Unload();
+    shutDown();
     event->accept();
 }
 
-void MainForm::Form_Unload()
+void MainForm::shutDown()
 {
     // The load is not left sinking current with nobody watching: a run still going is stopped,
     // and the window goes once its off lines are out.

@@ -43,7 +43,7 @@ public:
 
     // Start-up: result columns, empty step table, the engine's settings file, the current test step
     // file, the Discharge editor, the trace list hidden, identification 100 ms later.
-    void Form_Load();
+    void loadSettingsAndProgram();
 
     void setMessageFunction(MessageFunction message);
     // Where link trouble goes (by default the message box of setMessageFunction).
@@ -55,7 +55,7 @@ public:
     QListView *takeTraceList();
     // The window goes: a run still going is stopped and waited for, the program and the settings
     // are saved (the program not over a file that the start-up load refused).
-    void Form_Unload();
+    void shutDown();
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
     // Shows the connection setup dialog modally (by default "Connect Setup" itself).
     void setConnectionDialog(std::function<void()> dialog) { m_connectionDialog = std::move(dialog); }
@@ -82,11 +82,11 @@ public Q_SLOTS:
     void showMessage(const QString &text);
     void startRun();
     void stopRun();
-    void ConnectCommand_Click();
-    void SaveLogCmd_Click();
-    void OpenCommand_Click();
-    void SaveCommand_Click();
-    void MeasureFrame_DblClick();
+    void setUpConnection();
+    void saveLogCopy();
+    void openProgram();
+    void saveProgram();
+    void toggleTrace();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

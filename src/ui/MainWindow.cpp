@@ -277,7 +277,7 @@ void MainWindow::endBySignal(int signal)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    m_form->Form_Unload();
+    m_form->shutDown();
     event->accept();
     // Told to end: whatever else is open (the Runs window, a box) goes too, but only now that the
     // run is over: the wait for its end must not be cut short.

@@ -175,12 +175,12 @@ private Q_SLOTS:
         identification.setGeneratorLink(&generator);
         int afgEnable = 0;
         identification.setAFGEnable([&] { return afgEnable; });
-        identification.Timer2_Timer();
+        identification.identifyWhenFree();
         QCOMPARE(identification.RatedCurrent(), QStringLiteral("240"));
 
         afgEnable = afg;
         QSignalSpy functionsSpy(&identification, &Identification::offeredFunctionsChanged);
-        identification.Timer2_Timer();
+        identification.identifyWhenFree();
         QCOMPARE(identification.ModelName(), name);
         QCOMPARE(identification.NameLabel(), nameLabel);
         QCOMPARE(identification.RatedCurrent(), rated);
@@ -202,7 +202,7 @@ private Q_SLOTS:
         Identification identification(load);
         identification.setGeneratorLink(&generator);
         identification.setAFGEnable([] { return 1; });
-        identification.Timer2_Timer();
+        identification.identifyWhenFree();
         QCOMPARE(identification.summaryLines(),
             (QStringList{"Model: 63103F + AFG1022", "Rated current: 60",
                 "Functions: Discharge, Rest, FOR, LOOP, Short, OCP, OPP, Dynamic, Normal, Battery RAMP, "
@@ -218,7 +218,7 @@ private Q_SLOTS:
         QSignalSpy nameSpy(&identification, &Identification::NameLabelChanged);
         QSignalSpy ratedSpy(&identification, &Identification::RatedCurrentChanged);
         QSignalSpy aMaxSpy(&identification, &Identification::AMaxLabelChanged);
-        identification.Timer2_Timer();
+        identification.identifyWhenFree();
         // The label reads "ErrRec" while the load is asked.
         QCOMPARE(nameSpy.size(), 2);
         QCOMPARE(nameSpy.at(0).at(0).toString(), ErrRec);
@@ -227,23 +227,23 @@ private Q_SLOTS:
         QCOMPARE(aMaxSpy.size(), 1);
     }
 
-    void timer2GivesOneIdentificationPerEnabling()
+    void eachRequestGivesOneIdentification()
     {
         FakeLink load;
         load.setReply(QStringLiteral("name?"), QStringLiteral("6312C"));
         Identification identification(load);
         QSignalSpy done(&identification, &Identification::identified);
-        identification.enableTimer2();
-        identification.enableTimer2();
-        QVERIFY(identification.isTimer2Enabled());
+        identification.requestIdentification();
+        identification.requestIdentification();
+        QVERIFY(identification.isIdentificationRequested());
         QVERIFY(done.wait(30000));
         QCOMPARE(load.sent(), QStringList{"name?"});
-        // With Timer2 off nothing is left that could identify again.
-        QVERIFY(!identification.isTimer2Enabled());
+        // With no request left nothing is left that could identify again.
+        QVERIFY(!identification.isIdentificationRequested());
         QCOMPARE(done.size(), 1);
     }
 
-    // Timer2 enabled and fired while a reply is awaited: served after, not inside.
+    // A request made and due while a reply is awaited: served after, not inside.
     void noIdentificationInsideAnother()
     {
         FakeLink load;
@@ -253,12 +253,12 @@ private Q_SLOTS:
         bool nested = false;
         load.onSend([&](const QString &) {
             if (!std::exchange(nested, true))
-                identification.Timer2_Timer();
+                identification.identifyWhenFree();
         });
-        identification.Timer2_Timer();
+        identification.identifyWhenFree();
         QCOMPARE(done.size(), 1);
         QCOMPARE(load.sent(), QStringList{"name?"});
-        QVERIFY(identification.isTimer2Enabled());
+        QVERIFY(identification.isIdentificationRequested());
         QVERIFY(done.wait(30000));
         QCOMPARE(load.sent(), (QStringList{"name?", "name?"}));
     }

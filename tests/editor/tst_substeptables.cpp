@@ -49,20 +49,20 @@ private Q_SLOTS:
         QCOMPARE(editor.cycleLifeGrid()->cellText(3, 0), QStringLiteral("3"));
     }
 
-    void labelsShownWholeInTheDocumentedWidth_data()
+    void labelsShownWholeInTheirTwipsWidth_data()
     {
         QTest::addColumn<int>("kind");
         QTest::addColumn<int>("row");
-        QTest::addColumn<int>("documentedTwips");
+        QTest::addColumn<int>("twips");
         QTest::newRow("RAMP Time(s)") << int(SubStepTable::Kind::Ramp) << 2 << 650 + 9 * 495;
         QTest::newRow("Sequence Time(ms)") << int(SubStepTable::Kind::Sequence) << 2 << 1000 + 16 * 495;
         QTest::newRow("Cycle Life Step") << int(SubStepTable::Kind::CycleLife) << 0 << 700 + 5 * 800;
     }
-    void labelsShownWholeInTheDocumentedWidth()
+    void labelsShownWholeInTheirTwipsWidth()
     {
         QFETCH(int, kind);
         QFETCH(int, row);
-        QFETCH(int, documentedTwips);
+        QFETCH(int, twips);
         SubStepTable table{SubStepTable::Kind(kind)};
         const QModelIndex label = table.model()->index(row, 0);
         QStyleOptionViewItem option;
@@ -70,7 +70,7 @@ private Q_SLOTS:
         option.widget = &table;
         QVERIFY(table.itemDelegateForIndex(label)->sizeHint(option, label).width() <= table.visualRect(label).width());
         // Rounding each column to whole pixels may give one more than the whole.
-        QVERIFY(table.horizontalHeader()->length() <= Twips::toPixels(documentedTwips, &table) + 1);
+        QVERIFY(table.horizontalHeader()->length() <= Twips::toPixels(twips, &table) + 1);
     }
 
     void totalStepLimits_data()

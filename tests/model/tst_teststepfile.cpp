@@ -54,7 +54,7 @@ private Q_SLOTS:
         QCOMPARE(program.cell(1, 1), QStringLiteral("Rest"));
     }
 
-    void documentedLinesAndRoundTrip()
+    void fileLinesAndRoundTrip()
     {
         const QByteArray bytes = Header + DischargeLine + RestLine
             + "3,Battery RAMP,,0,,,,0,,,,,,,,,,,,,0,,,;1;2;0.5,;10;20;30,3,,,,,,\r\n";

@@ -703,10 +703,10 @@ private Q_SLOTS:
         bench.addDischarge(QStringLiteral("1"), QStringLiteral("2"));
         QVERIFY(bench.start());
         bench.pass();
-        bench.identification.Timer2_Timer();
+        bench.identification.identifyWhenFree();
         bench.runToEnd();
         QVERIFY(!bench.load.sent().contains(QStringLiteral("name?")));
-        QVERIFY(bench.identification.isTimer2Enabled());
+        QVERIFY(bench.identification.isIdentificationRequested());
     }
 
     void highlightFollowsTheStep()

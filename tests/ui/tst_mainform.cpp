@@ -103,7 +103,7 @@ struct Fixture
     ~Fixture() { QDir::setCurrent(previousDir); }
 
     QString path(const QString &name) const { return dir.filePath(name); }
-    void start() { form->Form_Load(); }
+    void start() { form->loadSettingsAndProgram(); }
 };
 
 } // namespace
@@ -139,7 +139,7 @@ private Q_SLOTS:
         QVERIFY(!f.form->traceVisible());
         QCOMPARE(f.form->findChild<QLineEdit *>("MeasTimeText")->text(), QStringLiteral("1000"));
         QCOMPARE(f.form->findChild<QLineEdit *>("Text1")->text(), QStringLiteral("0"));
-        QVERIFY(f.engine->identification().isTimer2Enabled());
+        QVERIFY(f.engine->identification().isIdentificationRequested());
         QVERIFY(f.form->nameLabel()->text().isEmpty());
         // Identification 100 ms later: the model, its rating and the functions it offers.
         QTRY_COMPARE_WITH_TIMEOUT(f.form->nameLabel()->text(), QStringLiteral("6312C"), 30000);
@@ -230,7 +230,7 @@ private Q_SLOTS:
         QCOMPARE(grid->currentIndex().row(), grid->rowAt(y));
     }
 
-    void nothingCutAtTheDocumentedSize()
+    void nothingCutAtTheFormsSize()
     {
         Fixture f;
         f.form->show();
@@ -349,7 +349,7 @@ private Q_SLOTS:
         f.start();
         f.form->stepEditor()->addStep();
         f.chosenFile = f.path("prog.tsf");
-        f.form->SaveCommand_Click();
+        f.form->saveProgram();
         QCOMPARE(
             TestFiles::readBytes(f.chosenFile), headerLine + "1,Discharge,CC,1,0,10,0,,,,,,,,,,,,,,,,,,,,,,,,0,0\r\n");
         QCOMPARE(IniFile::ReadIniString(f.path("VORN.INI"), "System", "LastTestStepFile", ""), f.chosenFile);
@@ -357,14 +357,14 @@ private Q_SLOTS:
 
         f.form->stepEditor()->addStep();
         QCOMPARE(f.program().StepCount(), 2);
-        f.form->OpenCommand_Click();
+        f.form->openProgram();
         QCOMPARE(f.program().StepCount(), 1);
         QCOMPARE(IniFile::ReadIniString(f.path("VORN.INI"), "VORN", "TestFileName", ""), f.chosenFile);
 
         // Cancelled dialogs change nothing.
         f.chosenFile.clear();
-        f.form->OpenCommand_Click();
-        f.form->SaveCommand_Click();
+        f.form->openProgram();
+        f.form->saveProgram();
         QCOMPARE(f.program().StepCount(), 1);
         QVERIFY(f.messages.isEmpty());
     }
@@ -384,7 +384,7 @@ private Q_SLOTS:
         QFETCH(QString, saved);
         Fixture f;
         f.chosenFile = f.path(typed);
-        f.form->SaveCommand_Click();
+        f.form->saveProgram();
         QVERIFY(QFile::exists(f.path(saved)));
         QCOMPARE(f.engine->settings().TestFileName, f.path(saved));
     }
@@ -408,7 +408,7 @@ private Q_SLOTS:
         f.form->stepEditor()->addStep();
         QVERIFY(QDir(f.dir.path()).mkdir("folder.tsf"));
         f.chosenFile = f.path("folder.tsf");
-        f.form->OpenCommand_Click();
+        f.form->openProgram();
         QCOMPARE(f.program().StepCount(), 1);
         QCOMPARE(f.messages.size(), 1);
         QVERIFY(f.engine->settings().TestFileName != f.chosenFile);
@@ -517,14 +517,14 @@ private Q_SLOTS:
 
         f.messages.clear();
         f.chosenFile = f.path("copy.csv");
-        f.form->SaveLogCmd_Click();
+        f.form->saveLogCopy();
         QCOMPARE(f.messages, QStringList{"Convert OK"});
         QVERIFY(
             TestFiles::readBytes(f.chosenFile).startsWith("No.,StepTime,V,I,W,AH,WH,TotalTime,Function Name,Result"));
 
         f.messages.clear();
         f.chosenFile = f.path("missing/copy.csv");
-        f.form->SaveLogCmd_Click();
+        f.form->saveLogCopy();
         QCOMPARE(f.messages.size(), 1);
         QVERIFY(f.messages.first() != QStringLiteral("Convert OK"));
     }
@@ -595,9 +595,9 @@ private Q_SLOTS:
         Fixture f;
         int dialogs = 0;
         f.form->setConnectionDialog([&] { ++dialogs; });
-        f.form->ConnectCommand_Click();
+        f.form->setUpConnection();
         QCOMPARE(dialogs, 1);
-        QVERIFY(f.engine->identification().isTimer2Enabled());
+        QVERIFY(f.engine->identification().isIdentificationRequested());
     }
 };
 

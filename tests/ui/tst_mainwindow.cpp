@@ -57,7 +57,7 @@ private Q_SLOTS:
         m_window = std::make_unique<MainWindow>(*m_engine, SystemClock::instance(), m_dir.path());
         m_boxes.clear();
         m_window->form()->setMessageFunction([this](const QString &text) { m_boxes.append(text); });
-        m_window->form()->Form_Load();
+        m_window->form()->loadSettingsAndProgram();
         m_window->show();
     }
     void cleanup()
@@ -81,7 +81,7 @@ private Q_SLOTS:
         QListView *trace = m_window->form()->traceListView();
         QCOMPARE(trace->parentWidget(), m_window->traceDock());
         QVERIFY(!m_window->traceDock()->isVisible());
-        m_window->form()->MeasureFrame_DblClick();
+        m_window->form()->toggleTrace();
         QVERIFY(m_window->traceDock()->isVisible());
         const QTableView *results = m_window->form()->listView();
         const QRect resultsArea(results->mapTo(m_window.get(), QPoint()), results->size());

@@ -290,7 +290,7 @@ private Q_SLOTS:
         Engine engine(SystemClock::instance(), ini);
         MainWindow window(engine, SystemClock::instance(), bench.path());
         window.form()->setMessageFunction([](const QString &) {});
-        window.form()->Form_Load();
+        window.form()->loadSettingsAndProgram();
         QAction *runs = nullptr;
         for (QAction *action : window.findChildren<QAction *>()) {
             if (action->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_R))

@@ -32,7 +32,7 @@ class TestWindowLinks : public QObject
         m_window = std::make_unique<MainWindow>(*m_engine, SystemClock::instance(), m_dir.path());
         m_boxes.clear();
         m_window->form()->setMessageFunction([this](const QString &text) { m_boxes.append(text); });
-        m_window->form()->Form_Load();
+        m_window->form()->loadSettingsAndProgram();
         m_window->show();
     }
     void setOcpProgram()
@@ -129,7 +129,7 @@ private Q_SLOTS:
     {
         const QString missing = m_dir.filePath(QStringLiteral("no-such-port"));
         openWindow(QStringLiteral("[Load Option]\r\nConnectMode=0\r\nCOMPort=%1\r\n").arg(missing).toLatin1());
-        QTRY_VERIFY_WITH_TIMEOUT(!m_engine->identification().isTimer2Enabled(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_engine->identification().isIdentificationRequested(), 30000);
         setOcpProgram();
         QSignalSpy ended(&m_engine->run().events(), &RunEvents::runEnded);
         QSignalSpy stepStarts(&m_engine->run().events(), &RunEvents::stepStarted);
