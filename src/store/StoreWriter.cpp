@@ -217,15 +217,8 @@ bool StoreWriter::open(QString *error)
                 && run(query, QStringLiteral("PRAGMA synchronous=NORMAL"), error)
                 && run(query, QStringLiteral("PRAGMA journal_size_limit=4194304"), error)
                 && run(query, QStringLiteral("PRAGMA cache_size=-256"), error) && StoreSchema::migrate(db, error) >= 0;
-            if (opened) {
-                auto insert = std::make_unique<QSqlQuery>(db);
-                opened = insert->prepare(QStringLiteral("INSERT INTO samples (run_uuid, seq, elapsed_s, v, i, w, ah, "
-                                                        "wh, step) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-                if (opened)
-                    m_sampleInsert = std::move(insert);
-                else
-                    *error = insert->lastError().text();
-            }
+            if (opened)
+                opened = m_sampleInsert.prepare(db, error);
             struct stat file = {};
             if (opened && ::stat(QFile::encodeName(m_path).constData(), &file) == 0) {
                 m_device = file.st_dev;
@@ -234,8 +227,10 @@ bool StoreWriter::open(QString *error)
         } else {
             *error = db.lastError().text();
         }
-        if (!opened)
+        if (!opened) {
+            m_sampleInsert.finish();
             db.close();
+        }
     }
     if (!opened) {
         QSqlDatabase::removeDatabase(name);
@@ -247,7 +242,7 @@ bool StoreWriter::open(QString *error)
 
 void StoreWriter::close()
 {
-    m_sampleInsert.reset();
+    m_sampleInsert.finish();
     if (m_connectionName.isEmpty())
         return;
     QSqlDatabase::database(m_connectionName, false).close();
@@ -364,16 +359,7 @@ bool StoreWriter::execute(const Statement &statement, QString *error)
 
 bool StoreWriter::execute(const Sample &sample, QString *error)
 {
-    QSqlQuery &insert = *m_sampleInsert;
-    int column = 0;
-    insert.bindValue(column++, sample.runUuid);
-    insert.bindValue(column++, sample.seq);
-    for (double value :
-        {sample.elapsedSeconds, sample.volts, sample.amps, sample.watts, sample.ampHours, sample.wattHours})
-        insert.bindValue(column++, value);
-    insert.bindValue(column, sample.step);
-    if (insert.exec())
-        return true;
-    *error = insert.lastError().text();
-    return false;
+    const double values[6]{
+        sample.elapsedSeconds, sample.volts, sample.amps, sample.watts, sample.ampHours, sample.wattHours};
+    return m_sampleInsert.insert(sample.runUuid, sample.seq, values, sample.step, error);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/SampleInsert.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -123,7 +125,7 @@ private:
     const QString m_connection;
     QString m_connectionName;
     int m_opened = 0;
-    std::unique_ptr<QSqlQuery> m_sampleInsert;
+    SampleInsert m_sampleInsert;
     dev_t m_device = 0;
     ino_t m_inode = 0;
     QString m_openRun;
