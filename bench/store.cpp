@@ -88,8 +88,7 @@ int main(int argc, char *argv[])
             || !archive.forEachSample(
                 uuid,
                 [&](const StoredSample &sample) {
-                    history.add({sample.elapsedSeconds, sample.volts, sample.amps, sample.watts, sample.ampHours,
-                        sample.wattHours, sample.step});
+                    history.add(sample.reading);
                     return true;
                 },
                 &error)) {

@@ -1,5 +1,6 @@
 #include "store/RunArchive.h"
 
+#include "store/SampleColumns.h"
 #include "store/StoreSchema.h"
 
 #include <QFileInfo>
@@ -253,21 +254,18 @@ bool RunArchive::forEachSample(
 {
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT seq, elapsed_s, v, i, w, ah, wh, step FROM samples WHERE run_uuid = ? "
-                                 "ORDER BY seq"));
+    query.prepare(QStringLiteral("SELECT seq, %1, step FROM samples WHERE run_uuid = ? ORDER BY seq")
+                      .arg(QString::fromLatin1(SampleColumns::names())));
     query.addBindValue(uuid);
     if (!::run(query, error))
         return false;
     StoredSample sample;
     while (query.next()) {
         sample.seq = query.value(0).toLongLong();
-        sample.elapsedSeconds = query.value(1).toDouble();
-        sample.volts = query.value(2).toDouble();
-        sample.amps = query.value(3).toDouble();
-        sample.watts = query.value(4).toDouble();
-        sample.ampHours = query.value(5).toDouble();
-        sample.wattHours = query.value(6).toDouble();
-        sample.step = query.value(7).toInt();
+        int column = 1;
+        for (const SampleColumns::Column &figure : SampleColumns::Figures)
+            sample.reading.*figure.figure = query.value(column++).toDouble();
+        sample.reading.step = query.value(column).toInt();
         if (!each(sample))
             break;
     }

@@ -4,6 +4,7 @@
 #include "model/OutputFile.h"
 #include "results/RunSummary.h"
 #include "store/RunArchive.h"
+#include "store/SampleColumns.h"
 
 #include <QHash>
 #include <QIODevice>
@@ -121,10 +122,11 @@ QString RunExport::writeCsv(const RunArchive &archive, const StoredRun &run, QIO
         const auto fixed = [](double value, int decimals) {
             return QByteArray::number(std::abs(value) < 0.5 * std::pow(10.0, -decimals) ? 0.0 : value, 'f', decimals);
         };
-        return QByteArray::number(sample.seq) + ',' + fixed(sample.elapsedSeconds, 3) + ','
-            + QByteArray::number(sample.step) + ',' + functions.value(sample.step) + ',' + fixed(sample.volts, 4) + ','
-            + fixed(sample.amps, 4) + ',' + fixed(sample.watts, 4) + ',' + fixed(sample.ampHours, 6) + ','
-            + fixed(sample.wattHours, 6) + "\r\n";
+        const Sample &reading = sample.reading;
+        return QByteArray::number(sample.seq) + ',' + fixed(reading.elapsedSeconds, 3) + ','
+            + QByteArray::number(reading.step) + ',' + functions.value(reading.step) + ',' + fixed(reading.volts, 4)
+            + ',' + fixed(reading.amps, 4) + ',' + fixed(reading.watts, 4) + ',' + fixed(reading.ampHours, 6) + ','
+            + fixed(reading.wattHours, 6) + "\r\n";
     });
 }
 
@@ -141,10 +143,9 @@ QString RunExport::writeJson(const RunArchive &archive, const StoredRun &run, QI
     error = putSamples(archive, run, out, [&first](const StoredSample &sample) {
         QByteArray row = std::exchange(first, false) ? "\n        [" : ",\n        [";
         row += QByteArray::number(sample.seq);
-        for (double value :
-            {sample.elapsedSeconds, sample.volts, sample.amps, sample.watts, sample.ampHours, sample.wattHours})
-            row += ", " + jsonNumber(value);
-        return row + ", " + QByteArray::number(sample.step) + ']';
+        for (const SampleColumns::Column &column : SampleColumns::Figures)
+            row += ", " + jsonNumber(sample.reading.*column.figure);
+        return row + ", " + QByteArray::number(sample.reading.step) + ']';
     });
     if (!error.isEmpty())
         return error;

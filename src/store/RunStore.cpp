@@ -90,8 +90,7 @@ void RunStore::onSample(const Sample &sample)
 {
     if (m_uuid.isEmpty())
         return;
-    const bool queued = m_writer.add(StoreWriter::Sample{m_uuid, ++m_seq, sample.elapsedSeconds, sample.volts,
-        sample.amps, sample.watts, sample.ampHours, sample.wattHours, sample.step});
+    const bool queued = m_writer.add(StoreWriter::SampleRow{m_uuid, ++m_seq, sample});
     if (!queued)
         ++m_lacking;
 }

@@ -1,5 +1,7 @@
 #include "store/SampleInsert.h"
 
+#include "store/SampleColumns.h"
+
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QVariant>
@@ -14,9 +16,11 @@ bool SampleInsert::prepare(const QSqlDatabase &db, QString *error)
         return false;
     }
     m_db = *static_cast<sqlite3 *const *>(handle.constData());
-    static constexpr char Sql[]
-        = "INSERT INTO samples (run_uuid, seq, elapsed_s, v, i, w, ah, wh, step) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)";
-    if (sqlite3_prepare_v2(m_db, Sql, -1, &m_statement, nullptr) == SQLITE_OK)
+    QByteArray sql = "INSERT INTO samples (run_uuid, seq, " + SampleColumns::names() + ", step) VALUES (?, ?";
+    for (std::size_t k = 0; k <= SampleColumns::Figures.size(); ++k)
+        sql += ", ?";
+    sql += ')';
+    if (sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &m_statement, nullptr) == SQLITE_OK)
         return true;
     *error = QString::fromUtf8(sqlite3_errmsg(m_db));
     finish();
@@ -31,7 +35,7 @@ void SampleInsert::finish()
     m_db = nullptr;
 }
 
-bool SampleInsert::insert(const QString &runUuid, qint64 seq, const double (&values)[6], int step, QString *error)
+bool SampleInsert::insert(const QString &runUuid, qint64 seq, const Sample &reading, QString *error)
 {
     if (runUuid != m_uuid) {
         m_uuid = runUuid;
@@ -39,9 +43,10 @@ bool SampleInsert::insert(const QString &runUuid, qint64 seq, const double (&val
     }
     sqlite3_bind_text(m_statement, 1, m_uuidUtf8.constData(), int(m_uuidUtf8.size()), SQLITE_STATIC);
     sqlite3_bind_int64(m_statement, 2, seq);
-    for (int k = 0; k < 6; ++k)
-        sqlite3_bind_double(m_statement, 3 + k, values[k]);
-    sqlite3_bind_int(m_statement, 9, step);
+    int parameter = 3;
+    for (const SampleColumns::Column &column : SampleColumns::Figures)
+        sqlite3_bind_double(m_statement, parameter++, reading.*column.figure);
+    sqlite3_bind_int(m_statement, parameter, reading.step);
     const int stepped = sqlite3_step(m_statement);
     sqlite3_reset(m_statement);
     if (stepped == SQLITE_DONE)

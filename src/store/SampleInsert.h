@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+struct Sample;
 class QSqlDatabase;
 struct sqlite3;
 struct sqlite3_stmt;
@@ -24,7 +25,7 @@ public:
     void finish();
     bool isPrepared() const { return m_statement != nullptr; }
 
-    bool insert(const QString &runUuid, qint64 seq, const double (&values)[6], int step, QString *error);
+    bool insert(const QString &runUuid, qint64 seq, const Sample &reading, QString *error);
 
 private:
     sqlite3 *m_db = nullptr;

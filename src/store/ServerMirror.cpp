@@ -1,5 +1,7 @@
 #include "store/ServerMirror.h"
 
+#include "store/SampleColumns.h"
+
 #include "store/StoreSchema.h"
 
 #include <QFileInfo>
@@ -365,9 +367,12 @@ bool ServerMirror::sendSamples(
 {
     QSqlQuery local(QSqlDatabase::database(m_localConnection, false));
     local.setForwardOnly(true);
-    local.prepare(QStringLiteral("SELECT seq, elapsed_s, v, i, w, ah, wh, step FROM samples WHERE run_uuid = ? AND "
-                                 "seq > ? ORDER BY seq LIMIT %1")
-                      .arg(SamplesPerBatch));
+    const QString figures = QString::fromLatin1(SampleColumns::names());
+    constexpr int FigureCount = int(SampleColumns::Figures.size());
+    local.prepare(
+        QStringLiteral("SELECT seq, %1, step FROM samples WHERE run_uuid = ? AND seq > ? ORDER BY seq LIMIT %2")
+            .arg(figures)
+            .arg(SamplesPerBatch));
     local.addBindValue(uuid);
     local.addBindValue(after);
     if (!exec(local, &failure->text))
@@ -375,7 +380,7 @@ bool ServerMirror::sendSamples(
     // One statement per batch, its columns bound as arrays: the server reads an array far faster
     // than it plans thousands of VALUES rows, and a round trip per sample would make a long run's
     // forwarding slow.
-    std::array<QString, 8> columns;
+    std::array<QString, FigureCount + 2> columns;
     for (QString &column : columns) {
         column.reserve(SamplesPerBatch * 20);
         column += u'{';
@@ -388,18 +393,21 @@ bool ServerMirror::sendSamples(
         }
         *last = local.value(0).toLongLong();
         columns[0] += QString::number(*last);
-        for (int column = 1; column <= 6; ++column)
+        for (int column = 1; column <= FigureCount; ++column)
             columns[size_t(column)] += arrayNumber(local.value(column));
-        columns[7] += QString::number(local.value(7).toInt());
+        columns[FigureCount + 1] += QString::number(local.value(FigureCount + 1).toInt());
         ++*count;
     }
     if (*count == 0)
         return true;
     QSqlQuery &insert = batchStatement(server);
+    QString arrays = QStringLiteral("?::bigint[]");
+    for (int column = 0; column < FigureCount; ++column)
+        arrays += QStringLiteral(", ?::float8[]");
     if (!serverPrepare(insert,
-            QStringLiteral("INSERT INTO samples (run_uuid, seq, elapsed_s, v, i, w, ah, wh, step) SELECT ?::text, * "
-                           "FROM unnest(?::bigint[], ?::float8[], ?::float8[], ?::float8[], ?::float8[], ?::float8[], "
-                           "?::float8[], ?::integer[]) ON CONFLICT (run_uuid, seq) DO NOTHING"),
+            QStringLiteral("INSERT INTO samples (run_uuid, seq, %1, step) SELECT ?::text, * FROM unnest(%2, "
+                           "?::integer[]) ON CONFLICT (run_uuid, seq) DO NOTHING")
+                .arg(figures, arrays),
             failure))
         return false;
     insert.addBindValue(uuid);

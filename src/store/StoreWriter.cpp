@@ -60,7 +60,7 @@ void StoreWriter::add(Statement statement)
     m_wake.notify_all();
 }
 
-bool StoreWriter::add(Sample sample)
+bool StoreWriter::add(SampleRow sample)
 {
     bool first = false;
     bool full = false;
@@ -155,7 +155,7 @@ void StoreWriter::loop()
             QString runUuid;
             qint64 seq = 0;
             for (const Item &item : batch) {
-                if (const Sample *sample = std::get_if<Sample>(&item)) {
+                if (const SampleRow *sample = std::get_if<SampleRow>(&item)) {
                     --m_queuedSamples;
                     runUuid = sample->runUuid;
                     seq = sample->seq;
@@ -357,9 +357,7 @@ bool StoreWriter::execute(const Statement &statement, QString *error)
     return false;
 }
 
-bool StoreWriter::execute(const Sample &sample, QString *error)
+bool StoreWriter::execute(const SampleRow &sample, QString *error)
 {
-    const double values[6]{
-        sample.elapsedSeconds, sample.volts, sample.amps, sample.watts, sample.ampHours, sample.wattHours};
-    return m_sampleInsert.insert(sample.runUuid, sample.seq, values, sample.step, error);
+    return m_sampleInsert.insert(sample.runUuid, sample.seq, sample.reading, error);
 }

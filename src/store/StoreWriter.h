@@ -1,5 +1,6 @@
 #pragma once
 
+#include "run/Sample.h"
 #include "store/SampleInsert.h"
 
 #include <QObject>
@@ -45,12 +46,11 @@ public:
     // Later ones are counted as lacking instead.
     static constexpr qsizetype MaxQueuedSamples = 100000;
 
-    struct Sample
+    struct SampleRow
     {
         QString runUuid;
         qint64 seq = 0;
-        double elapsedSeconds = 0, volts = 0, amps = 0, watts = 0, ampHours = 0, wattHours = 0;
-        int step = 0;
+        Sample reading;
     };
 
     struct Statement
@@ -73,7 +73,7 @@ public:
     // Queued for the next batch. The run's first statement opens the run (`runUuid` from then on).
     void add(Statement statement);
     // False when the sample could not be queued (the queue is full): it is lacking from the store.
-    bool add(Sample sample);
+    bool add(SampleRow sample);
     // Commits what is queued now, without waiting for the second.
     void commitSoon();
     // Waits, for at most `ms`, until everything queued before the call is committed (true), or a
@@ -94,7 +94,7 @@ Q_SIGNALS:
     void madeAgain();
 
 private:
-    using Item = std::variant<Statement, Sample>;
+    using Item = std::variant<Statement, SampleRow>;
 
     void loop();
     // Writes `batch` in one transaction; false leaves the file as it was.
@@ -104,7 +104,7 @@ private:
     bool removedSinceOpen() const;
     bool makeAgain(QString *error);
     bool execute(const Statement &statement, QString *error);
-    bool execute(const Sample &sample, QString *error);
+    bool execute(const SampleRow &sample, QString *error);
 
     QString m_path;
     mutable std::mutex m_mutex;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "run/RunTotals.h"
+#include "run/Sample.h"
 #include "run/StepRecord.h"
 
 #include <QDateTime>
@@ -63,7 +64,5 @@ inline RunTotals StoredRun::totalsOf(const StoredRun &run)
 struct StoredSample
 {
     qint64 seq = 0;
-    double elapsedSeconds = 0;
-    double volts = 0, amps = 0, watts = 0, ampHours = 0, wattHours = 0;
-    int step = 0;
+    Sample reading;
 };

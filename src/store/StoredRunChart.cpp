@@ -34,21 +34,21 @@ bool StoredRunChart::fill(ChartHistory &history, const RunArchive &archive, cons
                 stopped = true;
                 return false;
             }
-            if (sample.step != sampledStep) {
+            const Sample &reading = sample.reading;
+            if (reading.step != sampledStep) {
                 passEnded();
-                sampledStep = sample.step;
+                sampledStep = reading.step;
                 pass = nullptr;
                 for (qsizetype at = searchFrom; at < steps.size(); ++at) {
-                    if (steps.at(at).row == sample.step) {
+                    if (steps.at(at).row == reading.step) {
                         pass = &steps.at(at);
                         searchFrom = at + 1;
                         break;
                     }
                 }
-                history.stepStarted(sample.step, pass ? pass->function : QString());
+                history.stepStarted(reading.step, pass ? pass->function : QString());
             }
-            history.add({sample.elapsedSeconds, sample.volts, sample.amps, sample.watts, sample.ampHours,
-                sample.wattHours, sample.step});
+            history.add(reading);
             return true;
         },
         error);
