@@ -230,6 +230,26 @@ private Q_SLOTS:
         QCOMPARE(bench.results.rowAt(0).at(9), result);
     }
 
+    // A RAMP reads no stop cells: the stops of a run before, which ended by its voltage stop, must not
+    // end it at its first sample.
+    void stopsOfTheRunBeforeEndNoStepOfTheNext()
+    {
+        RunBench bench;
+        bench.nameLabel = QStringLiteral("6312G");
+        bench.addStep(QStringLiteral("Discharge"), withStops({{2, "CC"}, {3, "1"}, {4, "13"}}));
+        QVERIFY(bench.start());
+        bench.runToEnd();
+        QCOMPARE(bench.record().steps.first().end, StepEnd::Voltage);
+        bench.program.setCell(1, 1, QStringLiteral("Battery RAMP"));
+        for (const auto &[column, text] : std::initializer_list<std::pair<int, const char *>>{
+                 {3, "1"}, {25, "1"}, {23, ";1"}, {24, ";10"}, {20, "10"}, {7, "1"}})
+            bench.program.setCell(1, column, QString::fromLatin1(text));
+        QVERIFY(bench.start());
+        bench.pass();
+        QCOMPARE(bench.record().steps.first().end, StepEnd::None);
+        QVERIFY(bench.load.sent().contains(QStringLiteral("TESTING?")));
+    }
+
     void batteryStepOnAModelWithoutCOrG()
     {
         RunBench bench;
