@@ -1,6 +1,8 @@
 #include "model/NumberText.h"
 
 #include <QLocale>
+#include <cctype>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -121,8 +123,12 @@ QString shortest(double value)
     if (value == 0.0)
         return QStringLiteral("0");
     // %g with 15 digits switches to the exponent form exactly where the program's format does:
-    // below 1E-04 and from 1E+15.
-    return QString::number(value, 'g', 15).toUpper();
+    // below 1E-04 and from 1E+15. Made in a buffer: a run makes several of these a sample.
+    char text[32];
+    const std::to_chars_result made = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 15);
+    for (char *c = text; c != made.ptr; ++c)
+        *c = char(std::toupper(static_cast<unsigned char>(*c)));
+    return QString::fromLatin1(text, made.ptr - text);
 }
 
 std::optional<qint16> toInt16(double value) { return roundedToInt<qint16>(value); }

@@ -2,6 +2,7 @@
 #include "model/NumberText.h"
 
 #include <QTest>
+#include <limits>
 
 class TestNumberText : public QObject
 {
@@ -86,6 +87,8 @@ private Q_SLOTS:
         QTest::newRow("1E+15") << 1e15 << "1E+15";
         QTest::newRow("fifteen digits") << 0.1 + 0.2 << "0.3";
         QTest::newRow("thirds") << 1.0 / 3.0 << "0.333333333333333";
+        QTest::newRow("large exponent") << -1.25e-300 << "-1.25E-300";
+        QTest::newRow("infinity") << std::numeric_limits<double>::infinity() << "INF";
     }
     void shortest()
     {
