@@ -1,13 +1,4 @@
-#include "FakeClock.h"
-#include "FakeLink.h"
-#include "device/Identification.h"
-#include "link/TraceList.h"
-#include "model/TestProgram.h"
-#include "results/ResultLog.h"
-#include "results/RunLogWriter.h"
-#include "run/RunController.h"
-#include "run/RunRecorder.h"
-#include "settings/MeasureOptions.h"
+#include "RunBench.h"
 #include "store/RunArchive.h"
 #include "store/RunStore.h"
 
@@ -43,19 +34,8 @@ public:
 };
 
 // A station's run, log and store, with a listener connected before all of them and one after.
-struct Station
+struct Station : RunParts
 {
-    TestProgram program;
-    FakeLink load;
-    FakeLink generator;
-    FakeClock clock;
-    TraceList trace;
-    ResultLog results;
-    MeasureOptions options;
-    Identification identification{load};
-    QTemporaryDir dir;
-    RunController run{{program, load, &generator, clock, trace, identification, options}};
-    RunRecorder recorder{run.events(), clock, [this] { return identification.runModel(); }};
     Listener first{recorder};
     RunLogWriter log{recorder, results, [this] { return options.separateText(); }};
     RunStore store{recorder, identification, dir.filePath(QStringLiteral("VORN.INI"))};

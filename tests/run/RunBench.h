@@ -16,9 +16,9 @@
 #include <QMap>
 #include <QTemporaryDir>
 
-// A run controller on a fake load, a fake generator and a fake clock whose sampling intervals
-// wait for the test: each pass() is one pass of the sequencer.
-struct RunBench
+// A run controller and its recorder on a fake load, a fake generator and a fake clock: what every
+// listener of a run needs beside it.
+struct RunParts
 {
     TestProgram program;
     FakeLink load;
@@ -29,10 +29,16 @@ struct RunBench
     MeasureOptions options;
     Identification identification{load};
     QTemporaryDir dir;
-    // The model the load names when the run identifies it.
-    QString nameLabel = QStringLiteral("6312C");
     RunController run{{program, load, &generator, clock, trace, identification, options}};
     RunRecorder recorder{run.events(), clock, [this] { return identification.runModel(); }};
+};
+
+// The run's parts and its log, on a clock whose sampling intervals wait for the test: each pass()
+// is one pass of the sequencer.
+struct RunBench : RunParts
+{
+    // The model the load names when the run identifies it.
+    QString nameLabel = QStringLiteral("6312C");
     RunLogWriter log{recorder, results, [this] { return options.separateText(); }};
     QStringList messages;
     int finished = 0;
