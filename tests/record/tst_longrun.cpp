@@ -87,9 +87,12 @@ private Q_SLOTS:
             std::abs(record.totals.wattHours - wh) / wh < 1e-4, qPrintable(QString::number(record.totals.wattHours)));
         QVERIFY2(
             std::abs(record.totals.seconds - Hours * 3600) < 1, qPrintable(QString::number(record.totals.seconds)));
-        // From a tenth of the run to its end, a run nine times as long as what came before.
+        // From a tenth of the run to its end, a run nine times as long as what came before. The
+        // address sanitizer holds freed memory back for a while, so its builds judge no memory.
+#ifndef __SANITIZE_ADDRESS__
         QVERIFY2(tenthKb > 0 && endKb - tenthKb < 4096,
             qPrintable(QStringLiteral("%1 kB at a tenth, %2 kB at the end").arg(tenthKb).arg(endKb)));
+#endif
         qInfo("%lld samples: %.6f Ah (%.2e off), %.6f Wh (%.2e off); %ld kB at a tenth, %ld kB at the end",
             static_cast<long long>(record.samples), record.totals.ampHours, (record.totals.ampHours - ah) / ah,
             record.totals.wattHours, (record.totals.wattHours - wh) / wh, tenthKb, endKb);
