@@ -37,7 +37,7 @@ int main(int argc, char *argv[])
     }
     const QDir dir(QString::fromLocal8Bit(argv[1]));
     Engine engine(SystemClock::instance(), dir.filePath(QStringLiteral("VORN.INI")));
-    MainWindow window(engine, SystemClock::instance(), dir.path());
+    MainWindow window(engine, dir.path());
     window.form()->setMessageFunction([](const QString &) {});
     FirstPaintWatch watch(&window, [mainNs] {
         std::printf("main_ns %lld painted_ns %lld\n", mainNs, monotonicNs());

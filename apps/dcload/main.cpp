@@ -47,7 +47,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("vornic-dcload"));
 
     Engine engine(SystemClock::instance());
-    MainWindow window(engine, SystemClock::instance(), ProgramFolder::path());
+    MainWindow window(engine, ProgramFolder::path());
     InterruptWatcher interrupts;
     QObject::connect(&interrupts, &InterruptWatcher::interrupted, &window, &MainWindow::endBySignal);
     window.form()->loadSettingsAndProgram();

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "device/ModelCapabilities.h"
 #include "device/RatingTable.h"
 #include "link/InstrumentLink.h"
 #include "link/Waker.h"
 
-#include "device/ModelCapabilities.h"
 #include <QCoro/QCoroTask>
-
 #include <QObject>
 #include <QStringList>
 #include <QTimer>

@@ -60,10 +60,8 @@ bool ModelCapabilities::offers(int catalogueIndex) const
 QStringList ModelCapabilities::offeredFunctions() const
 {
     QStringList functions;
-    for (int index = 0; index <= FunctionCatalog::SequenceLoad; ++index)
-        if (offers(index))
-            functions.append(FunctionCatalog::name(index));
-    for (int index : {FunctionCatalog::SineWaveDynamic, FunctionCatalog::CcDynamicSweep})
+    // The catalogue lists the two generator functions last, as the chooser shows them.
+    for (int index = 0; index <= FunctionCatalog::CcDynamicSweep; ++index)
         if (offers(index))
             functions.append(FunctionCatalog::name(index));
     return functions;

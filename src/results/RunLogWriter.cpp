@@ -2,6 +2,7 @@
 
 #include "results/LogRowCells.h"
 #include "results/ResultLog.h"
+#include "run/RunController.h"
 
 RunLogWriter::RunLogWriter(
     const RunRecorder &recorder, ResultLog &results, std::function<QString()> separatorText, QObject *parent)
@@ -18,6 +19,13 @@ RunLogWriter::RunLogWriter(
         writeRows(m_gate.rowMade(cells));
     });
     connect(&recorder, &RunRecorder::runEnded, this, &RunLogWriter::onRunEnded);
+}
+
+void RunLogWriter::bindTo(RunController &run)
+{
+    run.addStartCheck([this] { return open(); });
+    connect(
+        this, &RunLogWriter::failed, &run, [&run](const QString &message) { run.abort(RunResult::Error, message); });
 }
 
 QString RunLogWriter::open()

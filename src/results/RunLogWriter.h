@@ -8,6 +8,7 @@
 #include <functional>
 
 class ResultLog;
+class RunController;
 
 // Writes the run's rows, as the recorder hands them out, into the result log the window shows
 // and into the run's CSV file. A file that cannot be written is the run's end: failed() says so,
@@ -21,6 +22,9 @@ public:
     RunLogWriter(const RunRecorder &recorder, ResultLog &results, std::function<QString()> separatorText,
         QObject *parent = nullptr);
 
+    // The run starts only once the file is open, and a file that can no longer be written stops
+    // it with the load off: the log is the run's record.
+    void bindTo(RunController &run);
     void setPath(const QString &path) { m_path = path; }
     QString path() const { return m_path; }
     // Empties the file and writes its header; the reason the run cannot start when it cannot.

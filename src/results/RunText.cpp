@@ -4,29 +4,7 @@ namespace RunText {
 
 namespace {
 
-const QString DateTimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
-
 QString twoDigits(qint64 value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
-
-QString elapsedText(const QDateTime &from, const QDateTime &to)
-{
-    const qint64 seconds = from.isValid() && to.isValid() ? from.secsTo(to) : 0;
-    const QString sign = seconds < 0 ? QStringLiteral("-") : QString();
-    const qint64 s = std::abs(seconds);
-    return sign + twoDigits(s / 3600) + u':' + twoDigits((s / 60) % 60) + u':' + twoDigits(s % 60);
-}
-
-// A step's start text is read once, not at every row of the step.
-QDateTime startOf(const QString &start)
-{
-    static thread_local QString lastText;
-    static thread_local QDateTime lastTime;
-    if (start != lastText) {
-        lastText = start;
-        lastTime = QDateTime::fromString(start, DateTimeFormat);
-    }
-    return lastTime;
-}
 
 // The texts of a time change once a second, and at 10 ms sampling a hundred rows share each
 // second: a text is made once for its second and handed out again for the same second.
@@ -60,21 +38,18 @@ private:
 
 } // namespace
 
-QString dateTimeText(const QDateTime &when)
-{
-    static thread_local SecondText text(DateTimeFormat);
-    return text.of(when);
-}
-
 QString totalTimeText(const QDateTime &when)
 {
     static thread_local SecondText text(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
     return text.of(when);
 }
 
-QString FormatElapsed(const QString &start, const QString &end)
+QString FormatElapsed(const QDateTime &start, const QDateTime &end)
 {
-    return elapsedText(startOf(start), QDateTime::fromString(end, DateTimeFormat));
+    const qint64 seconds = start.isValid() && end.isValid() ? start.secsTo(end) : 0;
+    const QString sign = seconds < 0 ? QStringLiteral("-") : QString();
+    const qint64 s = std::abs(seconds);
+    return sign + twoDigits(s / 3600) + u':' + twoDigits((s / 60) % 60) + u':' + twoDigits(s % 60);
 }
 
 QString stepTimeText(const QDateTime &stepStart, const QDateTime &made)
@@ -90,7 +65,7 @@ QString stepTimeText(const QDateTime &stepStart, const QDateTime &made)
         lastStart = stepStart;
         lastDay = day;
         lastSecond = made.isValid() ? second : -1;
-        lastText = elapsedText(stepStart, made.addMSecs(-made.time().msec()));
+        lastText = FormatElapsed(stepStart, made.addMSecs(-made.time().msec()));
     }
     return lastText;
 }

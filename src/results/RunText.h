@@ -3,19 +3,18 @@
 #include <QDateTime>
 #include <QString>
 
-// The time texts of a run: when a step started, when a row was made, how long a step has run.
+// The time texts of a row: when it was made, how long its step had run.
 namespace RunText {
 
-// "YYYY-MM-DD hh:mm:ss".
-QString dateTimeText(const QDateTime &when);
 // "YYYY/MM/DD hh:mm:ss": the "TotalTime" column of a result row.
 QString totalTimeText(const QDateTime &when);
 
 // The whole seconds from start to end as hh:mm:ss; the hours are not wrapped at 24 and take as
-// many digits as they need. Texts that are not date-and-time texts give 00:00:00.
-QString FormatElapsed(const QString &start, const QString &end);
+// many digits as they need. A time that is not valid gives 00:00:00.
+QString FormatElapsed(const QDateTime &start, const QDateTime &end);
 
-// The "StepTime" column: FormatElapsed from a step's start (to the whole second) to a row's time.
+// The "StepTime" column: FormatElapsed from a step's start (to the whole second) to a row's
+// time, made once for each second of a step.
 QString stepTimeText(const QDateTime &stepStart, const QDateTime &made);
 
 } // namespace RunText

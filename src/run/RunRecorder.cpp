@@ -105,8 +105,7 @@ void RunRecorder::onStepTimeLeft(Fixed4 timeLeft)
 
 void RunRecorder::onRunEnded(RunResult result, const QString &message)
 {
-    if (const std::optional<StepEnd> cut = stepEndFor(result); cut && m_record.open >= 0)
-        close(*cut);
+    // The sequencer has ended a step that was running; one still open only jumped.
     dropJumpStep();
     m_record.result = result;
     m_record.message = message;

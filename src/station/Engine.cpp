@@ -25,10 +25,7 @@ Engine::Engine(Clock &clock, const QString &iniPath, QObject *parent)
     m_identification.setGeneratorLink(&m_generator);
     m_identification.setAFGEnable([this] { return int(m_settings.AFGEnable); });
     m_log.setPath(RunLogFile::defaultPath(ProgramFolder::path()));
-    m_run.addStartCheck([this] { return m_log.open(); });
-    // The log is the run's record: a run that cannot keep it ends, with the load off.
-    connect(&m_log, &RunLogWriter::failed, this,
-        [this](const QString &message) { m_run.abort(RunResult::Error, message); });
+    m_log.bindTo(m_run);
     // A row goes into the CSV log once the store holds its sample: after a kill, the store holds
     // every row the log holds, and the log lacks at most the store's last second.
     m_log.holdRowsUntilKept([this] { m_store.waitForSamples(RunStore::RunEndWaitMs); });

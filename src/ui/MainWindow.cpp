@@ -31,7 +31,7 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
-MainWindow::MainWindow(Engine &engine, Clock &clock, const QString &programFolder, QWidget *parent)
+MainWindow::MainWindow(Engine &engine, const QString &programFolder, QWidget *parent)
     : QMainWindow(parent),
       m_engine(engine),
       m_form(new MainForm(engine, programFolder, this)),

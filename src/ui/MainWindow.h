@@ -25,7 +25,7 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    MainWindow(Engine &engine, Clock &clock, const QString &programFolder, QWidget *parent = nullptr);
+    MainWindow(Engine &engine, const QString &programFolder, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     MainForm *form() const { return m_form; }

@@ -46,7 +46,7 @@ struct Station : RunParts
         clock.setHoldSleeps(true);
         options.setMeasTimeText(QStringLiteral("1000"));
         log.setPath(dir.filePath(QStringLiteral("TEMPLOG.CSV")));
-        run.addStartCheck([this] { return log.open(); });
+        log.bindTo(run);
         log.holdRowsUntilKept([this] { store.waitForSamples(RunStore::RunEndWaitMs); });
         QObject::connect(&store, &RunStore::samplesKept, &log, &RunLogWriter::samplesKept);
         load.setReply(QStringLiteral("name?"), QStringLiteral("6312C"));

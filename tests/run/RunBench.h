@@ -49,9 +49,7 @@ struct RunBench : RunParts
         clock.setHoldSleeps(true);
         options.setMeasTimeText(QStringLiteral("1000"));
         log.setPath(logPath());
-        run.addStartCheck([this] { return log.open(); });
-        QObject::connect(
-            &log, &RunLogWriter::failed, [this](const QString &text) { run.abort(RunResult::Error, text); });
+        log.bindTo(run);
         QObject::connect(&run, &RunController::message, [this](const QString &text) { messages.append(text); });
         QObject::connect(&run, &RunController::testFinished, [this] { ++finished; });
         QObject::connect(&run.events(), &RunEvents::runEnded, [this](RunResult end) { ends.append(end); });

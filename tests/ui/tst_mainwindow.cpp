@@ -54,7 +54,7 @@ private Q_SLOTS:
             TestFiles::lanLoadSettings(m_sim->port(QStringLiteral("load")))
                 + "[VORN]\r\nTestFileName=" + programFile().toUtf8() + "\r\n");
         m_engine = std::make_unique<Engine>(SystemClock::instance(), ini);
-        m_window = std::make_unique<MainWindow>(*m_engine, SystemClock::instance(), m_dir.path());
+        m_window = std::make_unique<MainWindow>(*m_engine, m_dir.path());
         m_boxes.clear();
         m_window->form()->setMessageFunction([this](const QString &text) { m_boxes.append(text); });
         m_window->form()->loadSettingsAndProgram();

@@ -288,7 +288,7 @@ private Q_SLOTS:
         QVERIFY(
             QFile::copy(m_dir.filePath(QStringLiteral("runs.sqlite")), bench.filePath(QStringLiteral("runs.sqlite"))));
         Engine engine(SystemClock::instance(), ini);
-        MainWindow window(engine, SystemClock::instance(), bench.path());
+        MainWindow window(engine, bench.path());
         window.form()->setMessageFunction([](const QString &) {});
         window.form()->loadSettingsAndProgram();
         QAction *runs = nullptr;

@@ -29,7 +29,7 @@ class TestWindowLinks : public QObject
         const QString ini = m_dir.filePath(QStringLiteral("VORN.INI"));
         TestFiles::writeBytes(ini, settings);
         m_engine = std::make_unique<Engine>(SystemClock::instance(), ini);
-        m_window = std::make_unique<MainWindow>(*m_engine, SystemClock::instance(), m_dir.path());
+        m_window = std::make_unique<MainWindow>(*m_engine, m_dir.path());
         m_boxes.clear();
         m_window->form()->setMessageFunction([this](const QString &text) { m_boxes.append(text); });
         m_window->form()->loadSettingsAndProgram();
