@@ -28,20 +28,13 @@ const QColor TextColor(0x30, 0x30, 0x30);
 
 struct Extent
 {
-    double min = std::numeric_limits<double>::max();
-    double max = std::numeric_limits<double>::lowest();
+    double min = 0, max = 1;
 };
 
-Extent extentOf(const std::vector<ChartHistory::Column> &columns, Range range)
+Extent extentOf(const ChartHistory &history, Range range)
 {
-    Extent extent;
-    for (const ChartHistory::Column &column : columns) {
-        extent.min = std::min(extent.min, (column.*range).min);
-        extent.max = std::max(extent.max, (column.*range).max);
-    }
-    if (columns.empty())
-        extent = {0, 1};
-    return extent;
+    const auto found = history.extent(range, 0, history.lastSeconds());
+    return found ? Extent{found->first, found->second} : Extent();
 }
 
 // A long run reads better in minutes or hours than in thousands of seconds.
@@ -140,11 +133,11 @@ void Canvas::fitScales()
     m_time = AxisScale::spanning(0, last / m_unit.seconds, 8);
     // Voltage over the span it moves in, where a discharge shows its shape; current and power from
     // zero, as levels that switch on and off, on the voltage's grid.
-    const Extent volts = extentOf(columns, &ChartHistory::Column::volts);
+    const Extent volts = extentOf(m_history, &ChartHistory::Column::volts);
     m_volts = AxisScale::spanning(volts.min, volts.max, 5);
-    const Extent amps = extentOf(columns, &ChartHistory::Column::amps);
+    const Extent amps = extentOf(m_history, &ChartHistory::Column::amps);
     m_amps = AxisScale::fromZero(amps.min, amps.max, m_volts.divisions());
-    const Extent watts = extentOf(columns, &ChartHistory::Column::watts);
+    const Extent watts = extentOf(m_history, &ChartHistory::Column::watts);
     m_watts = AxisScale::fromZero(watts.min, watts.max, m_volts.divisions());
 }
 

@@ -1,5 +1,7 @@
 #include "results/ChartHistory.h"
 
+#include "model/FunctionCatalog.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -95,7 +97,7 @@ void ChartHistory::verdict(int step, const Verdict &verdict)
     mark.seconds = m_lastSeconds;
     mark.step = step;
     mark.kind = verdict.pass ? Mark::Kind::Pass : Mark::Kind::Fail;
-    mark.value = verdict.value;
+    mark.value = verdict.value.isEmpty() ? QString() : verdict.valueText();
     addMark(std::move(mark));
 }
 
@@ -167,4 +169,47 @@ QList<QPointF> ChartHistory::envelope(Range Column::*range, double from, double 
     }
     flush();
     return points;
+}
+
+std::vector<std::pair<double, double>> ChartHistory::finishedTripTests() const
+{
+    static const QStringList tripTests{FunctionCatalog::name(FunctionCatalog::Short),
+        FunctionCatalog::name(FunctionCatalog::Ocp), FunctionCatalog::name(FunctionCatalog::Opp)};
+    std::vector<std::pair<double, double>> spans;
+    const Mark *open = nullptr;
+    for (const Mark &mark : m_marks) {
+        if (mark.kind != Mark::Kind::Step)
+            continue;
+        if (open)
+            spans.emplace_back(open->seconds, mark.seconds);
+        open = tripTests.contains(mark.function) ? &mark : nullptr;
+    }
+    return spans;
+}
+
+std::optional<std::pair<double, double>> ChartHistory::extent(
+    Range Column::*range, double from, double to, bool tripPeaks) const
+{
+    const std::vector<std::pair<double, double>> tripTests
+        = tripPeaks ? std::vector<std::pair<double, double>>() : finishedTripTests();
+    const auto inTripTest = [&tripTests](const Column &column) {
+        return std::any_of(tripTests.begin(), tripTests.end(), [&column](const std::pair<double, double> &span) {
+            return column.lastSeconds >= span.first && column.firstSeconds < span.second;
+        });
+    };
+    std::optional<std::pair<double, double>> all, kept;
+    const auto widen = [](std::optional<std::pair<double, double>> &into, const Range &values) {
+        if (!into)
+            into.emplace(values.min, values.max);
+        into->first = std::min(into->first, values.min);
+        into->second = std::max(into->second, values.max);
+    };
+    for (const Column &column : m_columns) {
+        if (column.lastSeconds < from || column.firstSeconds > to)
+            continue;
+        widen(all, column.*range);
+        if (!inTripTest(column))
+            widen(kept, column.*range);
+    }
+    return kept ? kept : all;
 }

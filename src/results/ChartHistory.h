@@ -6,6 +6,8 @@
 #include <QList>
 #include <QPointF>
 #include <QString>
+#include <optional>
+#include <utility>
 #include <vector>
 
 // What the run's chart shows, in bounded memory however long the run: the samples fall into at most
@@ -55,6 +57,13 @@ public:
     // a steady reading draws as a line, a noisy one as the band it spans. The columns in view are
     // gathered into `displayColumns`, so drawing costs the same for a minute and for a day.
     QList<QPointF> envelope(Range Column::*range, double from, double to, int displayColumns) const;
+    // The least and greatest of `range` over the columns in [from, to]; none when no column is in
+    // it. An OCP, OPP or short test drives the load up to its trip point, far above what any other
+    // step draws: once such a test is over its columns are left out unless `tripPeaks` (or unless
+    // nothing else is in view), so that its peak does not flatten every other step. Its verdict
+    // keeps the value.
+    std::optional<std::pair<double, double>> extent(
+        Range Column::*range, double from, double to, bool tripPeaks = false) const;
     // Oldest first; at most MaxMarks, the oldest let go first.
     const std::vector<Mark> &marks() const { return m_marks; }
     double secondsPerColumn() const { return m_secondsPerColumn; }
@@ -63,6 +72,8 @@ public:
     double lastSeconds() const { return m_lastSeconds; }
 
 private:
+    // The spans of the trip tests that are over, each from its first sample to the next step's.
+    std::vector<std::pair<double, double>> finishedTripTests() const;
     void mergeNeighbours();
     void addMark(Mark mark);
 

@@ -35,6 +35,9 @@ struct RunRecord
     RunTotals totals;
     // The running step's time left; none while the step has no time to count.
     std::optional<Fixed4> stepTimeLeft;
+    // Since when (the run's elapsed seconds) the load has not answered while its link is made
+    // again; none while it answers.
+    std::optional<double> silentSince;
 
     bool isFinished() const { return result.has_value(); }
     const StepRecord *runningStep() const { return open >= 0 ? &steps.at(open) : nullptr; }

@@ -13,6 +13,8 @@ RunRecorder::RunRecorder(RunEvents &events, Clock &clock, std::function<QString(
     connect(&events, &RunEvents::verdict, this, &RunRecorder::onVerdict);
     connect(&events, &RunEvents::stepTimeLeftChanged, this, &RunRecorder::onStepTimeLeft);
     connect(&events, &RunEvents::runEnded, this, &RunRecorder::onRunEnded);
+    connect(&events, &RunEvents::loadSilent, this, &RunRecorder::onLoadSilent);
+    connect(&events, &RunEvents::replyGap, this, &RunRecorder::onAnswersAgain);
 }
 
 void RunRecorder::onRunStarted(const RunOptions &options)
@@ -45,6 +47,7 @@ void RunRecorder::onStepStarted(int row, const QString &function)
 
 void RunRecorder::onSample(const Sample &sample)
 {
+    m_record.silentSince.reset();
     m_record.last = sample;
     m_record.samples += 1;
     RunTotals &totals = m_record.totals;
@@ -100,6 +103,21 @@ void RunRecorder::onStepTimeLeft(Fixed4 timeLeft)
 {
     m_record.stepTimeLeft = timeLeft;
     Q_EMIT stepTimeLeftChanged();
+    Q_EMIT changed();
+}
+
+void RunRecorder::onLoadSilent()
+{
+    if (m_record.silentSince || m_record.isFinished())
+        return;
+    m_record.silentSince = elapsedSeconds();
+    Q_EMIT changed();
+}
+
+void RunRecorder::onAnswersAgain()
+{
+    if (!std::exchange(m_record.silentSince, std::nullopt))
+        return;
     Q_EMIT changed();
 }
 

@@ -43,6 +43,8 @@ private:
     void onStepEnded(int row, StepEnd end);
     void onVerdict(int row, const Verdict &verdict);
     void onStepTimeLeft(Fixed4 timeLeft);
+    void onLoadSilent();
+    void onAnswersAgain();
     void onRunEnded(RunResult result, const QString &message);
     void close(StepEnd end);
     void dropJumpStep();

@@ -2,6 +2,8 @@
 
 #include "model/TestProgram.h"
 
+#include <algorithm>
+
 RunStatus::RunStatus(const RunRecorder &recorder, const TestProgram &program, QObject *parent)
     : QObject(parent), m_recorder(recorder), m_program(program)
 {
@@ -27,7 +29,17 @@ RunStatus::Phase RunStatus::phase() const
             return Phase::Error;
         }
     }
+    if (run.silentSince)
+        return Phase::Reconnecting;
     return run.steps.isEmpty() ? Phase::Identifying : Phase::Running;
+}
+
+double RunStatus::secondsWithoutReading() const
+{
+    const RunRecord &run = record();
+    if (!run.silentSince)
+        return 0;
+    return std::max(0.0, elapsedSeconds() - (hasSample() ? run.last.elapsedSeconds : *run.silentSince));
 }
 
 QString RunStatus::text() const
@@ -42,6 +54,10 @@ QString RunStatus::text() const
         const StepRecord &step = record().runningStep() ? *record().runningStep() : steps.last();
         return QStringLiteral("Running step %1 of %2 (%3)").arg(step.row).arg(m_program.StepCount()).arg(step.function);
     }
+    case Phase::Reconnecting:
+        return QStringLiteral("Reconnecting to %1 (%2 s)")
+            .arg(m_address ? m_address() : QStringLiteral("the load"))
+            .arg(qint64(elapsedSeconds() - *record().silentSince));
     case Phase::Stopped:
         return QStringLiteral("Stopped");
     case Phase::FinishedPass:
@@ -54,6 +70,15 @@ QString RunStatus::text() const
         return QStringLiteral("Ended by an error");
     }
     return QString();
+}
+
+QString RunStatus::stepOfSteps() const
+{
+    const RunRecord &run = record();
+    if (run.steps.isEmpty())
+        return QString();
+    const StepRecord &step = run.runningStep() ? *run.runningStep() : run.steps.last();
+    return QStringLiteral("Step %1 of %2").arg(step.row).arg(m_program.StepCount());
 }
 
 QString RunStatus::timeLeft() const

@@ -49,6 +49,8 @@ constexpr int ListViewLeft = 240;
 constexpr int ListViewTop = 5880;
 constexpr int MeasureFrameWidth = 3135;
 constexpr int TraceListWidth = 4815;
+constexpr int MinimumWidth = 16000;
+constexpr int MinimumHeight = ListViewTop + 6 * 255 + 700;
 
 const QString TsfFilter = QStringLiteral("TSF檔(*.tsf)|*.tsf|所有檔案(*.*)|*.*");
 const QString CsvFilter = QStringLiteral("CSV檔(*.CSV)|*.CSV|所有檔案(*.*)|*.*");
@@ -116,10 +118,15 @@ MainForm::MainForm(Engine &engine, const QString &programFolder, QWidget *parent
         ClientWidth - MeasureFrameWidth - 400, ListViewTop - 100, MeasureFrameWidth, m_geometry.listView.height());
     m_geometry.traceList = twipsRect(m_geometry.listView.right() + 1 - TraceListWidth - 400, ListViewTop + 400,
         TraceListWidth, m_geometry.listView.height() - 400);
+    m_geometry.stepTimeBox = twipsRect(19080, 270, 1140, 360);
+    m_geometry.stepCountBox = twipsRect(20340, 270, 1000, 360);
+    m_geometry.errorTrail = twipsRect(9000, 960, 12330, 330);
 
     buildTopBand();
     buildViews();
     resize(Twips::toPixels(ClientWidth, this), Twips::toPixels(ClientHeight, this));
+    // Every part of the top band, and a few rows of the result log.
+    setMinimumSize(Twips::toPixels(MinimumWidth, this), Twips::toPixels(MinimumHeight, this));
     placeResizable();
 
     m_connectionDialog = [this] {
@@ -241,17 +248,15 @@ void MainForm::buildTopBand()
     m_text2 = new QLineEdit(this);
     m_text2->setObjectName(QStringLiteral("Text2"));
     m_text2->setReadOnly(true);
-    place(m_text2, 19080, 270, 1140, 360);
+
     m_text1 = new QLineEdit(QStringLiteral("0"), this);
     m_text1->setObjectName(QStringLiteral("Text1"));
     m_text1->setReadOnly(true);
-    place(m_text1, 20340, 270, 1000, 360);
 
     m_label5 = new QLabel(this);
     m_label5->setObjectName(QStringLiteral("Label5"));
     m_label5->setFrameShape(QFrame::Panel);
     m_label5->setFrameShadow(QFrame::Sunken);
-    place(m_label5, 9000, 960, 12330, 330);
 }
 
 void MainForm::buildViews()
@@ -325,6 +330,9 @@ void MainForm::placeResizable()
     placeRect(m_stepGrid, m_geometry.stepGrid);
     placeRect(m_listView, m_geometry.listView);
     placeRect(m_measureFrame, m_geometry.measureFrame);
+    placeRect(m_text2, m_geometry.stepTimeBox);
+    placeRect(m_text1, m_geometry.stepCountBox);
+    placeRect(m_label5, m_geometry.errorTrail);
     if (!m_traceTaken) {
         placeRect(m_list1, m_geometry.traceList);
         m_list1->raise();

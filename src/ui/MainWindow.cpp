@@ -6,6 +6,7 @@
 #include "run/RunStatus.h"
 #include "station/Engine.h"
 #include "store/RunForwarder.h"
+#include "ui/LargeReadout.h"
 #include "ui/MainForm.h"
 #include "ui/RunChart.h"
 #include "ui/RunReadout.h"
@@ -25,6 +26,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
@@ -37,10 +40,21 @@ MainWindow::MainWindow(Engine &engine, const QString &programFolder, QWidget *pa
       m_form(new MainForm(engine, programFolder, this)),
       m_status(new RunStatus(engine.recorder(), engine.program(), this))
 {
+    m_status->setLoadAddress([&engine] { return engine.loadLink().address(); });
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(m_form->windowTitle());
     setWindowIcon(m_form->windowIcon());
-    setCentralWidget(m_form);
+    // The form keeps the size its parts need and scrolls on a screen too small for it: on a
+    // 1366×768 laptop the result log must not end up behind the run panel.
+    auto *formArea = new QScrollArea(this);
+    formArea->setObjectName(QStringLiteral("FormArea"));
+    formArea->setFrameShape(QFrame::NoFrame);
+    formArea->setWidgetResizable(true);
+    formArea->setWidget(m_form);
+    setCentralWidget(formArea);
+    // Handles that can be seen, between the form and the panels and inside the run panel.
+    setStyleSheet(QStringLiteral("QMainWindow::separator { background: palette(mid); width: 5px; height: 5px; }"
+                                 "QSplitter::handle { background: palette(mid); }"));
     setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
 
     auto *runDock = new QDockWidget(QStringLiteral("Run"), this);
@@ -86,6 +100,9 @@ MainWindow::MainWindow(Engine &engine, const QString &programFolder, QWidget *pa
     });
     connect(&engine.recorder(), &RunRecorder::runStarted, this, [this] {
         showInBar(QString(), false);
+        // The last run's summary and report would read as this run's.
+        m_summary->clear();
+        m_report->setEnabled(false);
         shareRunPanel(0.25);
     });
     connect(&engine.run().events(), &RunEvents::loadSilent, this, [this](int step) {
@@ -114,8 +131,16 @@ MainWindow::MainWindow(Engine &engine, const QString &programFolder, QWidget *pa
     auto *runs = new QAction(QStringLiteral("&Runs…"), this);
     runs->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     runs->setStatusTip(QStringLiteral("The runs kept on this bench and on the lab's server"));
-    menuBar()->addMenu(QStringLiteral("&View"))->addAction(runs);
+    QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->addAction(runs);
     connect(runs, &QAction::triggered, this, &MainWindow::showRuns);
+    auto *large = new QAction(QStringLiteral("&Large Readout"), this);
+    large->setObjectName(QStringLiteral("LargeReadoutAction"));
+    large->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    large->setStatusTip(
+        QStringLiteral("The run in large digits, for a second screen or a glance from across the bench"));
+    view->addAction(large);
+    connect(large, &QAction::triggered, this, &MainWindow::showLargeReadout);
     connect(&engine.runStore(), &RunStore::runEndKept, this, [this] {
         if (m_runs && m_runs->isVisible())
             m_runs->refresh();
@@ -155,12 +180,17 @@ QWidget *MainWindow::buildRunPanel(Engine &engine)
     m_follow = new QPushButton(QStringLiteral("Follow"), chartColumn);
     m_follow->setToolTip(QStringLiteral("Show the whole run as it grows (drag a span or use the wheel to zoom, "
                                         "right-drag to pan, double-click to follow again)"));
+    auto *fit = new QPushButton(QStringLiteral("Fit Axes"), chartColumn);
+    fit->setObjectName(QStringLiteral("FitAxes"));
+    fit->setToolTip(QStringLiteral("Fit one axis or all of them to every reading in view, an OCP peak too (right-click "
+                                   "the chart for the same)"));
     auto *save = new QPushButton(QStringLiteral("Save Chart…"), chartColumn);
     m_report = new QPushButton(QStringLiteral("Report…"), chartColumn);
     m_report->setObjectName(QStringLiteral("RunReport"));
     m_report->setToolTip(QStringLiteral("The last run's report as PDF: its steps, verdicts, chart and settings"));
     m_report->setEnabled(false);
     tools->addWidget(m_follow);
+    tools->addWidget(fit);
     tools->addWidget(save);
     tools->addWidget(m_report);
     tools->addStretch();
@@ -168,6 +198,7 @@ QWidget *MainWindow::buildRunPanel(Engine &engine)
     m_chart = new RunChart(chartColumn);
     m_chart->listenTo(engine.recorder());
     chartLayout->addWidget(m_chart, 1);
+    fit->setMenu(m_chart->makeFitMenu(fit));
     m_follow->setEnabled(false);
     connect(m_follow, &QPushButton::clicked, m_chart, &RunChart::follow);
     connect(
@@ -218,10 +249,29 @@ void MainWindow::showRuns()
     m_runs->activateWindow();
 }
 
+void MainWindow::showLargeReadout()
+{
+    if (!m_large)
+        m_large = new LargeReadout(*m_status, this);
+    m_large->show();
+    m_large->raise();
+    m_large->activateWindow();
+}
+
 void MainWindow::showSummary()
 {
     m_summary->setPlainText(m_engine.runSummary().toText());
-    shareRunPanel(0.6);
+    // As wide as its widest line, so that no column needs scrolling to; the chart keeps the rest
+    // unless that would leave it too narrow to read.
+    const QFontMetrics metrics(m_summary->font());
+    int widest = 0;
+    for (const QString &line : m_summary->toPlainText().split(u'\n'))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    widest += 2 * m_summary->frameWidth() + int(m_summary->document()->documentMargin() * 2)
+        + m_summary->verticalScrollBar()->sizeHint().width() + 4;
+    const QList<int> sizes = m_runPanel->sizes();
+    const int shared = sizes.at(1) + sizes.at(2);
+    shareRunPanel(shared > 0 ? std::min(0.7, double(widest) / shared) : 0.6);
     m_report->setEnabled(m_engine.runStore().isWritable() && !m_engine.runStore().runUuid().isEmpty());
 }
 

@@ -6,6 +6,7 @@
 
 class Clock;
 class Engine;
+class LargeReadout;
 class MainForm;
 class QDockWidget;
 class QLabel;
@@ -31,6 +32,8 @@ public:
     MainForm *form() const { return m_form; }
     RunChart *chart() const { return m_chart; }
     RunReadout *readout() const { return m_readout; }
+    // The large-readout window, once it has been opened.
+    LargeReadout *largeReadout() const { return m_large; }
     RunStatus *status() const { return m_status; }
     QPlainTextEdit *summaryView() const { return m_summary; }
     QDockWidget *traceDock() const { return m_traceDock; }
@@ -44,6 +47,8 @@ public:
     // The runs stored beside the settings file in use (and on the lab's server), in a window of
     // their own.
     void showRuns();
+    // The run in large digits, in a window of its own (View menu, Ctrl+L).
+    void showLargeReadout();
     // The program was told to end (a logout, a shutdown, kill, Ctrl+C in its terminal): as a
     // close, a run going is stopped with its off lines out and kept in the store, then the
     // program ends. Its messages go to stderr: nobody is left to answer a box.
@@ -73,6 +78,7 @@ private:
     QLabel *m_bar = nullptr;
     RunsWindow *m_runs = nullptr;
     QPushButton *m_report = nullptr;
+    LargeReadout *m_large = nullptr;
     ReportJob m_reportJob;
     bool m_ending = false;
 };

@@ -16,6 +16,21 @@ void followHeight(MainGeometry &g, int outerWidth, int outerHeight)
     g.measureFrame.setHeight(g.listView.height());
 }
 
+// On a screen narrower than the window was drawn for, the boxes at the top right would be cut
+// off; they keep their distance to the right edge instead, as far as the band to their left
+// leaves room.
+void followRightEdge(MainGeometry &g, int outerWidth)
+{
+    constexpr int BoxRightMargin = 410;
+    constexpr int FirstBoxLeftmost = 13260;
+    const int gap = g.stepCountBox.left() - g.stepTimeBox.right();
+    const int countLeft = std::max(
+        outerWidth - BoxRightMargin - g.stepCountBox.width(), FirstBoxLeftmost + g.stepTimeBox.width() + gap);
+    g.stepCountBox.moveLeft(countLeft);
+    g.stepTimeBox.moveRight(countLeft - gap);
+    g.errorTrail.setRight(std::max(g.errorTrail.left() + 1000, outerWidth - BoxRightMargin - 10));
+}
+
 } // namespace
 
 void apply(MainGeometry &g, int outerWidth, int outerHeight)
@@ -27,6 +42,7 @@ void apply(MainGeometry &g, int outerWidth, int outerHeight)
         g.traceList.moveLeft(g.listView.left() + g.listView.width() - g.traceList.width() - Margin);
         g.traceList.moveTop(g.listView.top() + Margin);
         g.traceList.setHeight(std::max(0, g.listView.height() - Margin));
+        followRightEdge(g, outerWidth);
     }
     if (outerHeight - g.listView.top() - 600 > 0)
         followHeight(g, outerWidth, outerHeight);

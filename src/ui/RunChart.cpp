@@ -2,13 +2,16 @@
 
 #include "run/RunRecorder.h"
 
+#include <QGraphicsLayout>
 #include <QLineSeries>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -27,36 +30,70 @@ QValueAxis *addAxis(QChart *chart, const QString &title, const QColor &color, Qt
 {
     auto *axis = new QValueAxis(chart);
     axis->setTitleText(title);
-    axis->setLabelFormat(QStringLiteral("%.3g"));
     axis->setLinePenColor(color);
     axis->setLabelsColor(color);
     axis->setTitleBrush(color);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
     chart->addAxis(axis, side);
     return axis;
 }
 
-// `fromZero`: the axis starts at zero (or below, for negative readings) rather than at the
-// smallest reading.
-void fitRange(QValueAxis *axis, const std::vector<ChartHistory::Column> &columns,
-    ChartHistory::Range ChartHistory::Column::*range, bool fromZero)
+// The smallest of 1, 2 or 5 times a power of ten that divides `span` into at most `ticks` steps.
+double roundStep(double span, int ticks)
 {
-    double low = fromZero ? 0.0 : std::numeric_limits<double>::max();
-    double high = std::numeric_limits<double>::lowest();
-    for (const ChartHistory::Column &column : columns) {
-        low = std::min(low, (column.*range).min);
-        high = std::max(high, (column.*range).max);
-    }
-    if (columns.empty()) {
-        low = 0;
-        high = 1;
-    }
-    const double margin = std::max((high - low) * 0.05, std::max(std::abs(high), 1.0) * 0.01);
-    // A reading that never goes below zero keeps zero as its floor.
-    axis->setRange(low >= 0 ? std::max(0.0, low - margin) : low - margin, high + margin);
-    // Enough decimals that neighbouring ticks read differently, however narrow the span.
-    const double step = (axis->max() - axis->min()) / std::max(1, axis->tickCount() - 1);
-    const int decimals = std::clamp(int(std::ceil(-std::log10(step))) + 1, 0, 6);
+    const double raw = span / std::max(1, ticks);
+    if (!(raw > 0) || !std::isfinite(raw))
+        return 1;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double factor : {1.0, 2.0, 5.0})
+        if (factor * power >= raw * (1 - 1e-9))
+            return factor * power;
+    return 10 * power;
+}
+
+// Ticks at round values, labelled with as many decimals as the step needs and no more, so that
+// neighbouring labels never read the same and never need eliding.
+void setTicks(QValueAxis *axis, int ticks)
+{
+    const double step = roundStep(axis->max() - axis->min(), ticks);
+    axis->setTickInterval(step);
+    const int decimals = std::clamp(int(std::ceil(-std::log10(step) - 1e-9)), 0, 6);
     axis->setLabelFormat(QStringLiteral("%.") + QString::number(decimals) + u'f');
+}
+
+// Where a line sits on its axis: the least reading at `low`, the greatest at `high` (fractions of
+// the axis from its bottom). Current and power are levels that switch on and off, so their
+// floor is zero; voltage is shown over the span it moves in, where a discharge shows its shape.
+struct Placement
+{
+    double low, high;
+    bool fromZero;
+};
+constexpr Placement VoltPlacement{0.22, 0.92, false};
+constexpr Placement AmpPlacement{0.08, 0.84, true};
+constexpr Placement WattPlacement{0.02, 0.66, true};
+
+void place(QValueAxis *axis, std::optional<std::pair<double, double>> extent, const Placement &placement)
+{
+    double low = extent ? extent->first : 0, high = extent ? extent->second : 1;
+    if (placement.fromZero) {
+        low = std::min(low, 0.0);
+        high = std::max(high, 0.0);
+        if (high - low < 1e-9)
+            high = low + 1;
+    } else {
+        // A steady reading is shown over 2% of its value, so that noise does not fill the chart.
+        const double least = std::max(std::abs(high), 1.0) * 0.02;
+        if (high - low < least) {
+            const double middle = (low + high) / 2;
+            low = middle - least / 2;
+            high = middle + least / 2;
+        }
+    }
+    const double span = (high - low) / (placement.high - placement.low);
+    const double bottom = low - placement.low * span;
+    axis->setRange(bottom, bottom + span);
 }
 
 } // namespace
@@ -76,12 +113,13 @@ RunChart::RunChart(QWidget *parent) : QChartView(parent)
     m_watts = addSeries(chart, QStringLiteral("Power (W)"), QColor(0x2a, 0x9d, 0x3f));
     m_time = new QValueAxis(chart);
     m_time->setTitleText(QStringLiteral("Elapsed (s)"));
-    m_time->setLabelFormat(QStringLiteral("%.4g"));
+    m_time->setTickType(QValueAxis::TicksDynamic);
+    m_time->setTickAnchor(0);
     chart->addAxis(m_time, Qt::AlignBottom);
-    m_voltAxis = addAxis(chart, QStringLiteral("V"), m_volts->pen().color(), Qt::AlignLeft);
-    m_ampAxis = addAxis(chart, QStringLiteral("A"), m_amps->pen().color(), Qt::AlignRight);
-    m_wattAxis = addAxis(chart, QStringLiteral("W"), m_watts->pen().color(), Qt::AlignRight);
-    for (auto [series, axis] : {std::pair{m_volts, m_voltAxis}, {m_amps, m_ampAxis}, {m_watts, m_wattAxis}}) {
+    m_axes = {addAxis(chart, QStringLiteral("V"), m_volts->pen().color(), Qt::AlignLeft),
+        addAxis(chart, QStringLiteral("A"), m_amps->pen().color(), Qt::AlignRight),
+        addAxis(chart, QStringLiteral("W"), m_watts->pen().color(), Qt::AlignRight)};
+    for (auto [series, axis] : {std::pair{m_volts, m_axes[0]}, {m_amps, m_axes[1]}, {m_watts, m_axes[2]}}) {
         series->attachAxis(m_time);
         series->attachAxis(axis);
     }
@@ -127,8 +165,7 @@ void RunChart::refresh()
 {
     QElapsedTimer timer;
     timer.start();
-    if (m_following)
-        fitAxes();
+    fitAxes();
     const double from = m_time->min(), to = m_time->max();
     const int displayColumns = std::max(100, int(chart()->plotArea().width() / 2));
     m_volts->replace(m_history.envelope(&ChartHistory::Column::volts, from, to, displayColumns));
@@ -140,21 +177,63 @@ void RunChart::refresh()
 
 void RunChart::fitAxes()
 {
-    const std::vector<ChartHistory::Column> &columns = m_history.columns();
-    m_time->setRange(0, std::max(10.0, m_history.lastSeconds() * 1.02));
-    m_time->applyNiceNumbers();
-    // Voltage is shown over the span it moves in, where a discharge curve shows its shape; current
-    // and power from zero, as levels that switch on and off. (Scaled alike, P would also hide V
-    // under it whenever I is constant.)
-    fitRange(m_voltAxis, columns, &ChartHistory::Column::volts, false);
-    fitRange(m_ampAxis, columns, &ChartHistory::Column::amps, true);
-    fitRange(m_wattAxis, columns, &ChartHistory::Column::watts, true);
+    if (m_following) {
+        // The run's end a little inside the right edge, never a jump to the next round number.
+        m_time->setRange(0, std::max(10.0, m_history.lastSeconds() * 1.02));
+    }
+    fitTimeTicks();
+    const double from = m_time->min(), to = m_time->max();
+    const QRectF plot = chart()->plotArea();
+    const int ticks = std::max(2, int(plot.height() / 40));
+    const std::array<ChartHistory::Range ChartHistory::Column::*, 3> ranges{
+        &ChartHistory::Column::volts, &ChartHistory::Column::amps, &ChartHistory::Column::watts};
+    const std::array<Placement, 3> placements{VoltPlacement, AmpPlacement, WattPlacement};
+    for (int i = 0; i < 3; ++i) {
+        place(m_axes[i], m_history.extent(ranges[i], from, to, m_tripPeaks[i]), placements[i]);
+        setTicks(m_axes[i], ticks);
+    }
+}
+
+void RunChart::fitTimeTicks()
+{
+    const double width = chart()->plotArea().width();
+    setTicks(m_time, std::max(2, int(width / 90)));
+}
+
+void RunChart::fitAxis(Axis axis)
+{
+    m_tripPeaks[int(axis)] = true;
+    refresh();
+}
+
+void RunChart::fitAllAxes()
+{
+    m_tripPeaks.fill(true);
+    refresh();
+}
+
+void RunChart::leaveOutTripPeaks()
+{
+    m_tripPeaks.fill(false);
+    refresh();
+}
+
+QMenu *RunChart::makeFitMenu(QWidget *parent)
+{
+    auto *menu = new QMenu(parent);
+    menu->addAction(QStringLiteral("Fit all axes to the readings in view"), this, &RunChart::fitAllAxes);
+    menu->addAction(QStringLiteral("Fit the voltage axis"), this, [this] { fitAxis(Axis::Volts); });
+    menu->addAction(QStringLiteral("Fit the current axis"), this, [this] { fitAxis(Axis::Amps); });
+    menu->addAction(QStringLiteral("Fit the power axis"), this, [this] { fitAxis(Axis::Watts); });
+    menu->addSeparator();
+    menu->addAction(
+        QStringLiteral("Leave out the peaks of finished OCP, OPP and short tests"), this, &RunChart::leaveOutTripPeaks);
+    return menu;
 }
 
 void RunChart::follow()
 {
     setFollowing(true);
-    chart()->zoomReset();
     refresh();
 }
 
@@ -222,7 +301,7 @@ void RunChart::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::RightButton) {
         m_panning = true;
-        m_panFrom = event->position();
+        m_panFrom = m_pressedAt = event->position();
         event->accept();
         return;
     }
@@ -235,7 +314,8 @@ void RunChart::mouseMoveEvent(QMouseEvent *event)
         const QPointF delta = event->position() - m_panFrom;
         m_panFrom = event->position();
         setFollowing(false);
-        chart()->scroll(-delta.x(), delta.y());
+        // Time only: the value axes keep fitting what comes into view.
+        chart()->scroll(-delta.x(), 0);
         changed();
         event->accept();
         return;
@@ -248,6 +328,12 @@ void RunChart::mouseReleaseEvent(QMouseEvent *event)
     if (event->button() == Qt::RightButton) {
         m_panning = false;
         event->accept();
+        // A right click that did not drag asks how to scale the axes.
+        if ((event->position() - m_pressedAt).manhattanLength() < 4) {
+            QMenu *menu = makeFitMenu(this);
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu->popup(event->globalPosition().toPoint());
+        }
         return;
     }
     const qreal before = m_time->max() - m_time->min();
@@ -281,10 +367,27 @@ void RunChart::wheelEvent(QWheelEvent *event)
     event->accept();
 }
 
-QString RunChart::saveImage(const QString &path)
+QString RunChart::saveImage(const QString &path, QSize size)
 {
-    const QPixmap image = grab();
-    if (image.isNull() || !image.save(path))
+    // A chart of its own at the picture's size, showing what this one shows: a grab of the window
+    // would be as small as the chart is on screen.
+    RunChart copy;
+    copy.setAttribute(Qt::WA_DontShowOnScreen);
+    copy.m_history = m_history;
+    copy.m_following = m_following;
+    copy.m_tripPeaks = m_tripPeaks;
+    copy.resize(size);
+    copy.show();
+    copy.chart()->resize(size);
+    copy.chart()->layout()->activate();
+    copy.m_time->setRange(m_time->min(), m_time->max());
+    copy.refresh();
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    copy.render(&painter);
+    painter.end();
+    if (!image.save(path))
         return QStringLiteral("The chart could not be saved to %1.").arg(path);
     return QString();
 }

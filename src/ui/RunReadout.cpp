@@ -23,6 +23,8 @@ QString stateColour(RunStatus::Phase phase)
     case RunStatus::Phase::Running:
     case RunStatus::Phase::Identifying:
         return QStringLiteral("#1f6fd0");
+    case RunStatus::Phase::Reconnecting:
+        return QStringLiteral("#b45f06");
     case RunStatus::Phase::FinishedPass:
         return QStringLiteral("#1e8e3e");
     case RunStatus::Phase::FinishedFail:
@@ -77,13 +79,16 @@ RunReadout::RunReadout(const RunStatus &status, QWidget *parent) : QWidget(paren
         grid->addWidget(caption, row, 1);
     }
     column->addLayout(grid);
+    m_stale = new QLabel(this);
+    m_stale->setObjectName(QStringLiteral("ReadoutStale"));
+    m_stale->setStyleSheet(QStringLiteral("color: #b45f06; font-weight: bold"));
+    column->addWidget(m_stale);
     column->addStretch();
 
     m_timer.setInterval(100);
     connect(&m_timer, &QTimer::timeout, this, &RunReadout::refresh);
     connect(&status, &RunStatus::changed, this, [this] {
-        const bool running
-            = m_status.phase() == RunStatus::Phase::Running || m_status.phase() == RunStatus::Phase::Identifying;
+        const bool running = m_status.isGoingOn();
         if (running && !m_timer.isActive())
             m_timer.start();
         if (!running) {
@@ -105,6 +110,20 @@ void RunReadout::refresh()
     const Sample &sample = m_status.lastSample();
     const RunTotals &run = m_status.totals();
     const bool shown = m_status.hasSample();
+    const bool live = shown && m_status.isGoingOn() && m_status.phase() != RunStatus::Phase::Reconnecting;
+    if (m_status.phase() == RunStatus::Phase::Reconnecting)
+        m_stale->setText(QStringLiteral("no reading for %1 s").arg(qint64(m_status.secondsWithoutReading())));
+    else if (shown && !m_status.isGoingOn())
+        m_stale->setText(QStringLiteral("last values, at %1").arg(clockText(m_status.lastSample().elapsedSeconds)));
+    else
+        m_stale->clear();
+    m_stale->setVisible(!m_stale->text().isEmpty());
+    if (live != m_live || m_values.first()->styleSheet().isEmpty()) {
+        m_live = live;
+        for (QLabel *value : m_values)
+            value->setStyleSheet(
+                live ? QStringLiteral("color: palette(window-text)") : QStringLiteral("color: #9a9a9a"));
+    }
     const QList<QPair<double, QString>> values{{sample.volts, QStringLiteral("V")}, {sample.amps, QStringLiteral("A")},
         {sample.watts, QStringLiteral("W")}, {sample.ampHours, QStringLiteral("Ah")},
         {sample.wattHours, QStringLiteral("Wh")}, {run.ampHours, QStringLiteral("Ah")},
@@ -118,6 +137,8 @@ void RunReadout::refresh()
 }
 
 QString RunReadout::stateText() const { return m_state->text(); }
+
+QString RunReadout::staleText() const { return m_stale->text(); }
 
 QStringList RunReadout::readings() const
 {

@@ -78,6 +78,12 @@ RunsWindow::RunsWindow(const QString &iniPath, QWidget *parent)
     m_filterDelay.setSingleShot(true);
     m_filterDelay.setInterval(FilterDelayMs);
     connect(&m_filterDelay, &QTimer::timeout, this, &RunsWindow::refresh);
+    m_followLive.setSingleShot(true);
+    m_followLive.setInterval(LiveIntervalMs);
+    connect(&m_followLive, &QTimer::timeout, this, [this] {
+        refresh();
+        reloadShown();
+    });
     connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &RunsWindow::openCurrent);
     refresh();
 }
@@ -276,6 +282,13 @@ void RunsWindow::onListed(quint64 ticket, const QList<StoredRun> &runs, const QS
         const QModelIndex index = m_sorted->mapFromSource(m_runs.index(row, 0));
         m_table->selectionModel()->setCurrentIndex(
             index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        // The run has moved on since it was read (it was still going): the detail must not
+        // contradict the list beside it.
+        const StoredRun &listed = m_runs.runAt(row);
+        if (m_shown
+            && (listed.result != m_shown->result || listed.sampleCount != m_shown->sampleCount
+                || listed.ended != m_shown->ended))
+            reloadShown();
     } else if (!m_openUuid.isEmpty()) {
         m_openUuid.clear();
         m_loadTicket = 0;
@@ -320,14 +333,30 @@ void RunsWindow::onLoaded(quint64 ticket, const StoredRun &run, const ChartHisto
     m_chartTitle->setText(
         QStringLiteral("%1 — %2").arg(RunListModel::programFileName(run.programName), samplesText(run.sampleCount)));
     m_chart->history() = history;
-    m_chart->follow();
+    // Read again while it goes on: an operator's zoom stays where it is.
+    if (m_chart->isFollowing())
+        m_chart->follow();
+    else
+        m_chart->refresh();
+    if (run.result.isEmpty())
+        m_followLive.start();
+    else
+        m_followLive.stop();
     m_export->setEnabled(true);
     m_report->setEnabled(true);
     Q_EMIT runShown(run.uuid);
 }
 
+void RunsWindow::reloadShown()
+{
+    if (m_openUuid.isEmpty())
+        return;
+    m_loadTicket = source().loads->loadRun(m_openUuid);
+}
+
 void RunsWindow::clearRun()
 {
+    m_followLive.stop();
     m_shown.reset();
     m_summary->clear();
     m_chartTitle->clear();

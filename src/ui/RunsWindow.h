@@ -34,6 +34,8 @@ class RunsWindow : public QWidget
 public:
     // Typing is let settle this long before the store is asked again.
     static constexpr int FilterDelayMs = 250;
+    // A run shown while it is still going (here or on another bench) is read again this often.
+    static constexpr int LiveIntervalMs = 2000;
 
     // The runs stored beside the settings file `iniPath`, and on the server its [Store] names.
     explicit RunsWindow(const QString &iniPath, QWidget *parent = nullptr);
@@ -78,6 +80,8 @@ private:
     Source &source();
     RunArchive::Filter filter() const;
     void sourceChanged();
+    // Reads the run on show again, keeping what is shown until the new reading comes.
+    void reloadShown();
     void openCurrent();
     void onListed(quint64 ticket, const QList<StoredRun> &runs, const QString &error);
     void onLoaded(quint64 ticket, const StoredRun &run, const ChartHistory &history, const QString &error);
@@ -95,6 +99,7 @@ private:
     QString m_saveFolder;
     RunListModel m_runs;
     QTimer m_filterDelay;
+    QTimer m_followLive;
     QComboBox *m_source = nullptr;
     QPushButton *m_refresh = nullptr;
     QLineEdit *m_program = nullptr;

@@ -107,7 +107,7 @@ private Q_SLOTS:
         QCOMPARE(fail.kind, ChartHistory::Mark::Kind::Fail);
         // One more: the step's start, the oldest, goes first.
         history.verdict(0, {true, QString(), Verdict::Quantity::Amps});
-        QCOMPARE(history.marks().front().value, QStringLiteral("10.5"));
+        QCOMPARE(history.marks().front().value, QStringLiteral("10.5 A"));
         QCOMPARE(history.marks().size(), std::size_t(ChartHistory::MaxMarks));
     }
 

@@ -7,15 +7,25 @@
 #include "run/RunStatus.h"
 #include "station/Engine.h"
 #include "store/RunArchive.h"
+#include "ui/LargeReadout.h"
 #include "ui/MainForm.h"
 #include "ui/MainWindow.h"
+#include "ui/MeasureFrame.h"
 #include "ui/RunsWindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDockWidget>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -175,6 +185,83 @@ private Q_SLOTS:
         QCOMPARE(stored->message,
             QStringLiteral("The run was stopped: the program was told to end (%1).")
                 .arg(InterruptWatcher::signalName(signal)));
+    }
+
+    // At the end of a run its summary is shown whole, without a sideways scroll; the next run
+    // starts without the last one's summary or report.
+    void theSummaryFitsAndGoesWithTheNextRun()
+    {
+        m_window->resize(1366, 768);
+        const QMap<int, QString> shortRest{{0, "1"}, {1, "Rest"}, {5, "1"}};
+        startLongRun(shortRest);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->summaryView()->toPlainText().isEmpty(), 60000);
+        QApplication::processEvents();
+        QCOMPARE(m_window->summaryView()->horizontalScrollBar()->maximum(), 0);
+        QPushButton *report = m_window->findChild<QPushButton *>(QStringLiteral("RunReport"));
+        QTRY_VERIFY_WITH_TIMEOUT(report->isEnabled(), 30000);
+
+        QSignalSpy started(&m_engine->recorder(), &RunRecorder::runStarted);
+        m_window->form()->startRun();
+        QTRY_COMPARE_WITH_TIMEOUT(started.size(), 1, 30000);
+        QCOMPARE(m_window->summaryView()->toPlainText(), QString());
+        QVERIFY(!report->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_engine->run().isRunning(), 60000);
+    }
+
+    // On a 1366×768 screen every part of the window can be reached: the step boxes at the top
+    // right are whole, and the result log and Measure Item keep rows of their own, scrolled to if
+    // the run panel takes the room.
+    void everyRegionIsReachableAt1366By768()
+    {
+        m_window->resize(1366, 768);
+        QApplication::processEvents();
+        MainForm *form = m_window->form();
+        auto *area = m_window->findChild<QScrollArea *>(QStringLiteral("FormArea"));
+        QVERIFY(area);
+        // No sideways scrolling: the form is as wide as what shows it.
+        QVERIFY2(form->width() <= area->viewport()->width(),
+            qPrintable(QStringLiteral("%1 > %2").arg(form->width()).arg(area->viewport()->width())));
+        for (const char *name : {"Text1", "Text2", "Label5"}) {
+            const QWidget *box = form->findChild<QWidget *>(QLatin1String(name));
+            QVERIFY2(box->geometry().right() < form->width(), name);
+        }
+        const QRect log = form->listView()->geometry();
+        QVERIFY2(log.height() >= 5 * form->listView()->verticalHeader()->defaultSectionSize(),
+            qPrintable(QString::number(log.height())));
+        QVERIFY(form->measureFrame()->height() == log.height());
+        // Scrolled to the log's bottom, all of it shows.
+        area->ensureWidgetVisible(form->listView(), 0, 0);
+        const QRect shown(form->mapFrom(area->viewport(), QPoint()), area->viewport()->size());
+        QVERIFY(shown.contains(QRect(log.left(), log.bottom() - 20, 20, 20)));
+    }
+
+    // A view of the run in digits to read from two metres: V, I, the run's Ah, step n of N and
+    // the step's time left, each at least an eighth of the window's height.
+    void theLargeReadoutIsReadableFromAcrossTheBench()
+    {
+        QAction *large = m_window->findChild<QAction *>(QStringLiteral("LargeReadoutAction"));
+        QVERIFY(large);
+        QCOMPARE(large->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
+        large->trigger();
+        LargeReadout *readout = m_window->largeReadout();
+        QVERIFY(readout && readout->isVisible());
+        readout->resize(1280, 720);
+        QApplication::processEvents();
+        startLongRun(DischargeStep);
+        QTRY_VERIFY_WITH_TIMEOUT(readout->showsLive(), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(readout->values().at(3), QStringLiteral("Step 1 of 1"), 30000);
+        const QStringList values = readout->values();
+        QVERIFY2(values.at(0).endsWith(QLatin1String(" V")) && values.at(1).endsWith(QLatin1String(" A"))
+                && values.at(2).endsWith(QLatin1String(" Ah")) && values.at(4).endsWith(QLatin1String(" s left")),
+            qPrintable(values.join(u'|')));
+        for (QLabel *label : readout->valueLabels()) {
+            const QFontMetrics metrics(label->font());
+            QVERIFY2(metrics.tightBoundingRect(QStringLiteral("8")).height() >= 720 / 8,
+                qPrintable(label->text() + QString::number(metrics.tightBoundingRect(QStringLiteral("8")).height())));
+            QVERIFY2(metrics.horizontalAdvance(label->text()) <= label->width(), qPrintable(label->text()));
+        }
+        m_window->form()->stopRun();
+        QTRY_VERIFY_WITH_TIMEOUT(!readout->showsLive(), 30000);
     }
 
 private:

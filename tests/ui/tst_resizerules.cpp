@@ -13,6 +13,9 @@ MainGeometry initial()
     g.listView = QRect(240, 5880, 17975, 3860);
     g.measureFrame = QRect(18215, 5780, 3135, 3860);
     g.traceList = QRect(13000, 6280, 4815, 3460);
+    g.stepTimeBox = QRect(19080, 270, 1140, 360);
+    g.stepCountBox = QRect(20340, 270, 1000, 360);
+    g.errorTrail = QRect(9000, 960, 12330, 330);
     return g;
 }
 
@@ -37,6 +40,30 @@ private Q_SLOTS:
         QCOMPARE(g.traceList.left() + g.traceList.width(), g.listView.left() + g.listView.width() - 400);
         QCOMPARE(g.traceList.top(), g.listView.top() + 400);
         QCOMPARE(g.traceList.height(), g.listView.height() - 400);
+    }
+
+    // The boxes at the top right stay whole on a screen narrower than the window was drawn for
+    // (1366 pixels at 15 twips each), and never slide over the sampling time's "ms" before them.
+    void theTopRightBoxesKeepToTheRightEdge_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("countLeft");
+        QTest::newRow("as drawn") << 21750 << 20340;
+        QTest::newRow("1366 pixels") << 20490 << 20490 - 410 - 1000;
+        QTest::newRow("wider") << 30000 << 30000 - 410 - 1000;
+        QTest::newRow("too narrow for them") << 12000 << 13260 + 1140 + 121;
+    }
+    void theTopRightBoxesKeepToTheRightEdge()
+    {
+        QFETCH(int, width);
+        QFETCH(int, countLeft);
+        MainGeometry g = initial();
+        ResizeRules::apply(g, width, 12000);
+        QCOMPARE(g.stepCountBox, QRect(countLeft, 270, 1000, 360));
+        QCOMPARE(g.stepTimeBox, QRect(countLeft - 121 - 1140 + 1, 270, 1140, 360));
+        QVERIFY(g.stepTimeBox.left() >= 13260);
+        QCOMPARE(g.errorTrail.left(), 9000);
+        QCOMPARE(g.errorTrail.right(), std::max(10000, width - 420));
     }
 
     void narrowWindowKeepsWidths()

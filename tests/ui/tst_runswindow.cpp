@@ -313,6 +313,47 @@ private Q_SLOTS:
         QCOMPARE(list->shownUuids().first(), engine.runStore().runUuid());
     }
 
+    // A run opened while it still goes on follows it: its detail never contradicts the list
+    // beside it, during the run or after its end, without the operator clicking again.
+    void anOpenRunFollowsTheRunToItsEnd()
+    {
+        SimProcess sim({"--tcp", "0"});
+        QVERIFY(sim.waitForAnnouncements(1));
+        QTemporaryDir bench;
+        const QString ini = bench.filePath(QStringLiteral("VORN.INI"));
+        TestFiles::writeBytes(ini, TestFiles::lanLoadSettings(sim.port(QStringLiteral("load"))));
+        Engine engine(SystemClock::instance(), ini);
+        MainWindow window(engine, bench.path());
+        window.form()->setMessageFunction([](const QString &) {});
+        window.form()->loadSettingsAndProgram();
+        engine.program().setGridRowCount(3);
+        engine.program().setCell(1, 0, QStringLiteral("1"));
+        engine.program().setCell(1, 1, QStringLiteral("Rest"));
+        engine.program().setCell(1, 5, QStringLiteral("6"));
+        window.form()->startRun();
+        QTRY_VERIFY_WITH_TIMEOUT(engine.recorder().record().samples > 2, 30000);
+
+        window.showRuns();
+        RunsWindow *list = window.runsWindow();
+        const QString uuid = engine.runStore().runUuid();
+        QTRY_VERIFY_WITH_TIMEOUT(list->shownUuids().contains(uuid), 30000);
+        QSignalSpy shown(list, &RunsWindow::runShown);
+        list->table()->selectRow(int(list->shownUuids().indexOf(uuid)));
+        QVERIFY(shown.wait(30000));
+        QVERIFY2(list->summaryView()->toPlainText().contains(QLatin1String("Result:   UNFINISHED")),
+            qPrintable(list->summaryView()->toPlainText()));
+        const qint64 first = list->chart()->history().sampleCount();
+        // Still going: it is read again as it grows.
+        QTRY_VERIFY_WITH_TIMEOUT(list->chart()->history().sampleCount() > first, 30000);
+
+        QTRY_VERIFY_WITH_TIMEOUT(engine.recorder().record().isFinished(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(list->summaryView()->toPlainText().contains(QLatin1String("Result:   PASS")), 30000);
+        const int row = int(list->shownUuids().indexOf(uuid));
+        const QModelIndex samples = list->table()->model()->index(row, RunListModel::Samples);
+        QTRY_COMPARE_WITH_TIMEOUT(list->chart()->history().sampleCount(), engine.recorder().record().samples, 30000);
+        QCOMPARE(samples.data(RunListModel::SortRole).toLongLong(), engine.recorder().record().samples);
+    }
+
     void unreadableStoreIsSaid_data()
     {
         QTest::addColumn<bool>("server");

@@ -5,8 +5,10 @@
 #include "run/RunController.h"
 #include "run/RunStatus.h"
 #include "station/Engine.h"
+#include "ui/LargeReadout.h"
 #include "ui/MainForm.h"
 #include "ui/MainWindow.h"
+#include "ui/RunReadout.h"
 
 #include <QLabel>
 #include <QSignalSpy>
@@ -117,10 +119,63 @@ private Q_SLOTS:
             m_window->barText().startsWith(
                 QStringLiteral("Step 1: no reply from the load at %1; its link is being made again").arg(address)),
             30000);
+        // Meanwhile nothing reads as live: the state says where it reconnects, the readings are greyed.
+        QVERIFY2(m_window->readout()->stateText().startsWith(QStringLiteral("Reconnecting to %1 (").arg(address)),
+            qPrintable(m_window->readout()->stateText()));
+        m_window->readout()->refresh();
+        QVERIFY(!m_window->readout()->showsLive());
+        QVERIFY(m_window->readout()->staleText().startsWith(QLatin1String("no reading for ")));
         QTRY_VERIFY_WITH_TIMEOUT(m_window->barText().endsWith(QStringLiteral("it answers again.")), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->readout()->showsLive(), 30000);
+        QCOMPARE(m_window->readout()->staleText(), QString());
         QVERIFY(m_engine->run().isRunning());
         m_window->form()->stopRun();
         QTRY_VERIFY_WITH_TIMEOUT(!m_engine->run().isRunning(), 30000);
+    }
+
+    // A load that goes away mid-run: at once the run says it is reconnecting, with how long, and
+    // the readings grey out; once the run ends LOST they stay as last values, never as a current
+    // still flowing.
+    void aLoadKilledMidRunNeverLooksLive()
+    {
+        m_sim = std::make_unique<SimProcess>(QStringList{"--tcp", "0"});
+        QVERIFY(m_sim->waitForAnnouncements(1));
+        openWindow(TestFiles::lanLoadSettings(m_sim->port(QStringLiteral("load"))));
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->form()->nameLabel()->text(), QStringLiteral("6312C"), 30000);
+        TestProgram &program = m_engine->program();
+        program.setGridRowCount(3);
+        const QStringList cells{"1", "Discharge", "CC", "1.5", "0", "600", "0"};
+        for (int column = 0; column < cells.size(); ++column)
+            program.setCell(1, column, cells.at(column));
+        program.setCell(1, StepColumns::IStop, QStringLiteral("0"));
+        program.setCell(1, StepColumns::StableTime, QStringLiteral("0"));
+        m_window->form()->startRun();
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            m_window->readout()->showsLive(), qPrintable(m_window->readout()->stateText()), 30000);
+        m_window->showLargeReadout();
+        QVERIFY(m_window->largeReadout()->showsLive());
+
+        const QString address = QStringLiteral("127.0.0.1:%1").arg(m_sim->port(QStringLiteral("load")));
+        m_sim->process().kill();
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->status()->phase() == RunStatus::Phase::Reconnecting, 30000);
+        m_window->readout()->refresh();
+        QVERIFY(m_window->readout()->stateText().startsWith(QStringLiteral("Reconnecting to %1 (").arg(address)));
+        QVERIFY(!m_window->readout()->showsLive());
+        m_window->largeReadout()->refresh();
+        QVERIFY(!m_window->largeReadout()->showsLive());
+        // It counts how long.
+        const auto secondsSaid = [this] { return m_window->readout()->staleText().section(u' ', 3, 3).toInt(); };
+        QVERIFY(m_window->readout()->staleText().startsWith(QLatin1String("no reading for ")));
+        const int first = secondsSaid();
+        QTRY_VERIFY_WITH_TIMEOUT(secondsSaid() > first || m_window->status()->phase() == RunStatus::Phase::Lost, 30000);
+
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->status()->phase(), RunStatus::Phase::Lost, 60000);
+        QVERIFY(!m_window->readout()->showsLive());
+        QVERIFY2(m_window->readout()->staleText().startsWith(QLatin1String("last values, at ")),
+            qPrintable(m_window->readout()->staleText()));
+        QVERIFY(m_window->readout()->readings().first().endsWith(QLatin1String(" V ")));
+        QVERIFY(!m_window->largeReadout()->showsLive());
+        QVERIFY(m_window->largeReadout()->stateText().endsWith(QLatin1String("last values")));
     }
 
     // A load that never answered: the run ends at once as an error naming where it was looked for,
