@@ -42,10 +42,10 @@ public:
     void setOfferedFunctions(const QStringList &functions);
     // As a pick from the list; a name that is not in the list chooses nothing and returns false.
     bool chooseFunction(const QString &name);
+    QString chosenFunction() const;
     // The identified load's rated current as the window shows it; Add, Insert and Modify refuse
     // a current above it. A text that is no positive number (no load identified) checks none.
     void setRatedCurrent(const QString &ratingText);
-    QString chosenFunction() const;
 
     StepFields fields() const;
     QString fieldText(const QString &field) const;
