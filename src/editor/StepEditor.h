@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class QAbstractItemView;
 class QButtonGroup;
@@ -42,6 +43,9 @@ public:
     // As a pick from the list; a name that is not in the list chooses nothing and returns false.
     bool chooseFunction(const QString &name);
     QString chosenFunction() const;
+    // The identified load's rated current as the window shows it; Add, Insert and Modify refuse
+    // a current above it. A text that is no positive number (no load identified) checks none.
+    void setRatedCurrent(const QString &ratingText);
 
     StepFields fields() const;
     QString fieldText(const QString &field) const;
@@ -102,6 +106,7 @@ private:
     TestProgram *m_program;
     QAbstractItemView *m_view = nullptr;
     MessageFunction m_message;
+    std::optional<double> m_ratedCurrent;
     QComboBox *m_functionCombo;
     QComboBox *m_seqLoadType = nullptr;
     SubStepTable *m_rampGrid = nullptr;

@@ -1,6 +1,7 @@
 #include "editor/StepTableEdit.h"
 
 #include "editor/EditorFieldTable.h"
+#include "editor/NumberFieldCheck.h"
 #include "model/StepColumns.h"
 #include "model/StepRowBuilder.h"
 #include "model/TestProgram.h"
@@ -15,26 +16,28 @@ Outcome refused(const QString &why) { return {false, why, -1}; }
 
 Outcome noFunction() { return refused(QString::fromLatin1(NoFunctionMessage)); }
 
-// Why the step's fields cannot be written, naming each as the operator sees it; empty when they can.
-QString refusalOf(const StepFields &fields)
+// Why the step's fields cannot be written, one line for each reason, naming each field as the
+// operator sees it; empty when they can.
+QString refusalOf(const StepFields &fields, std::optional<double> ratedCurrent)
 {
+    QStringList lines = NumberFieldCheck::refusals(fields, ratedCurrent);
     QStringList captions;
     for (const QString &field : refusedFields(fields))
         captions.append(u'"' + EditorFieldTable::captionOf(field) + u'"');
-    if (captions.isEmpty())
-        return {};
-    return QStringLiteral("A step cannot hold \",\" (it separates the fields of a test step file): %1. "
-                          "Use \".\" as the decimal point.")
-        .arg(captions.join(QStringLiteral(", ")));
+    if (!captions.isEmpty())
+        lines.append(QStringLiteral("A step cannot hold \",\" (it separates the fields of a test step file): %1. "
+                                    "Use \".\" as the decimal point.")
+                         .arg(captions.join(QStringLiteral(", "))));
+    return lines.join(u'\n');
 }
 
 } // namespace
 
-Outcome add(TestProgram &program, const StepFields &fields)
+Outcome add(TestProgram &program, const StepFields &fields, std::optional<double> ratedCurrent)
 {
     if (fields.function.isEmpty())
         return noFunction();
-    if (const QString why = refusalOf(fields); !why.isEmpty())
+    if (const QString why = refusalOf(fields, ratedCurrent); !why.isEmpty())
         return refused(why);
     program.setGridRowCount(program.gridRowCount() + 1);
     const int row = program.StepCount();
@@ -43,13 +46,13 @@ Outcome add(TestProgram &program, const StepFields &fields)
     return {true, {}, -1};
 }
 
-Outcome insert(TestProgram &program, int row, const StepFields &fields)
+Outcome insert(TestProgram &program, int row, const StepFields &fields, std::optional<double> ratedCurrent)
 {
     if (fields.function.isEmpty())
         return noFunction();
     if (!isStepRow(program, row))
         return {};
-    if (const QString why = refusalOf(fields); !why.isEmpty())
+    if (const QString why = refusalOf(fields, ratedCurrent); !why.isEmpty())
         return refused(why);
     program.insertGridRow(row);
     program.setCell(row, StepColumns::StepNo, QString::number(row));
@@ -58,13 +61,13 @@ Outcome insert(TestProgram &program, int row, const StepFields &fields)
     return {true, {}, program.StepCount()};
 }
 
-Outcome modify(TestProgram &program, int row, const StepFields &fields)
+Outcome modify(TestProgram &program, int row, const StepFields &fields, std::optional<double> ratedCurrent)
 {
     if (fields.function.isEmpty())
         return noFunction();
     if (!isStepRow(program, row))
         return {};
-    if (const QString why = refusalOf(fields); !why.isEmpty())
+    if (const QString why = refusalOf(fields, ratedCurrent); !why.isEmpty())
         return refused(why);
     BuildStepRow(program, row, fields);
     return {true, {}, -1};

@@ -139,6 +139,7 @@ MainForm::MainForm(Engine &engine, const QString &programFolder, QWidget *parent
     connect(&identification, &Identification::NameLabelChanged, m_nameLabel, &QLabel::setText);
     connect(&identification, &Identification::AMaxLabelChanged, m_aMaxLabel, &QLabel::setText);
     connect(&identification, &Identification::offeredFunctionsChanged, m_editor, &StepEditor::setOfferedFunctions);
+    connect(&identification, &Identification::AMaxLabelChanged, m_editor, &StepEditor::setRatedCurrent);
     connect(&m_engine.loadLink(), &TransportLink::message, this, &MainForm::showLinkMessage);
     connect(&m_engine.generatorLink(), &TransportLink::message, this, &MainForm::showLinkMessage);
     connect(&m_engine.identification(), &Identification::identified, this, [this] { m_lastLinkMessage.clear(); });

@@ -2,6 +2,7 @@
 #include "editor/StepEditor.h"
 #include "editor/SubStepTable.h"
 #include "model/FunctionCatalog.h"
+#include "model/StepColumns.h"
 #include "model/TestProgram.h"
 
 #include <QComboBox>
@@ -145,6 +146,41 @@ private Q_SLOTS:
         QCOMPARE(f.messages.size(), 1);
         QVERIFY2(f.messages.first().contains(": \"" + caption + "\". Use \".\" as the decimal point."),
             qPrintable(f.messages.first()));
+    }
+
+    // The rating the window shows is the one the editor judges currents by; the latest counts.
+    void currentsJudgedByTheShownRating_data()
+    {
+        QTest::addColumn<QStringList>("ratings");
+        QTest::addColumn<QString>("loadValue");
+        QTest::addColumn<QStringList>("messages");
+        const QStringList above{"Load Value: 999 A is more than the load's rated 60 A."};
+        QTest::newRow("rated 60 A") << QStringList{"60"} << "999" << above;
+        QTest::newRow("at the rating") << QStringList{"60"} << "60" << QStringList{};
+        QTest::newRow("no load identified") << QStringList{} << "999" << QStringList{};
+        QTest::newRow("load gone silent") << QStringList{"60", ""} << "999" << QStringList{};
+        QTest::newRow("another load") << QStringList{"1000", "60"} << "999" << above;
+        QTest::newRow("decimal comma, no load")
+            << QStringList{} << "1,5"
+            << QStringList{"Load Value: \"1,5\" is not a number; use \".\" as the decimal point."};
+    }
+    void currentsJudgedByTheShownRating()
+    {
+        QFETCH(QStringList, ratings);
+        QFETCH(QString, loadValue);
+        QFETCH(QStringList, messages);
+        Fixture f;
+        for (const QString &rating : ratings)
+            f.editor.setRatedCurrent(rating);
+        QVERIFY(f.editor.chooseFunction("Discharge"));
+        QVERIFY(f.editor.addStep().acted);
+        f.editor.setFieldText("DiscSinkValueText", loadValue);
+        QCOMPARE(f.editor.modifyStep(1).acted, messages.isEmpty());
+        QCOMPARE(f.editor.insertStep(1).acted, messages.isEmpty());
+        QCOMPARE(f.editor.addStep().acted, messages.isEmpty());
+        QCOMPARE(f.messages, messages + messages + messages);
+        QCOMPARE(f.program.StepCount(), messages.isEmpty() ? 3 : 1);
+        QCOMPARE(f.program.cell(1, StepColumns::SinkValue), messages.isEmpty() ? loadValue : QStringLiteral("1"));
     }
 
     void buttonsActOnTheViewCursor()

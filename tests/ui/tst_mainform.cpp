@@ -150,6 +150,18 @@ private Q_SLOTS:
         QVERIFY(f.messages.isEmpty());
     }
 
+    void editorJudgesCurrentsByTheIdentifiedRating()
+    {
+        Fixture f;
+        f.start();
+        QTRY_COMPARE_WITH_TIMEOUT(f.form->aMaxLabel()->text(), QStringLiteral("60"), 30000);
+        StepEditor *editor = f.form->stepEditor();
+        editor->setFieldText("DiscSinkValueText", "999");
+        QVERIFY(!editor->addStep().acted);
+        QCOMPARE(f.messages, QStringList{"Load Value: 999 A is more than the load's rated 60 A."});
+        QCOMPARE(f.program().StepCount(), 0);
+    }
+
     void startUpLoadsTheCurrentTestFile()
     {
         Fixture f;
