@@ -12,7 +12,7 @@ enum Value { Volts, Amps, RunAmpHours, Step, TimeLeft, ValueCount };
 
 // Of the window's height, for every value: digits are about three quarters of the font's pixel
 // size, so this gives digits of more than an eighth of the height in the four rows.
-constexpr double FontShare = 0.175;
+constexpr double FontShare = 0.182;
 
 } // namespace
 
@@ -23,7 +23,9 @@ LargeReadout::LargeReadout(const RunStatus &status, QWidget *parent) : QWidget(p
     setAutoFillBackground(true);
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(12, 6, 12, 6);
-    grid->setSpacing(0);
+    grid->setVerticalSpacing(0);
+    grid->setHorizontalSpacing(0);
+    grid->setColumnMinimumWidth(0, 0);
     m_state = new QLabel(this);
     m_state->setObjectName(QStringLiteral("LargeReadoutState"));
     grid->addWidget(m_state, 0, 0, 1, 2);
@@ -115,7 +117,8 @@ void LargeReadout::fitFonts()
     const int width = this->width() - margins.left() - margins.right();
     for (int i = 0; i < ValueCount; ++i) {
         QLabel *value = m_values[i];
-        const int room = (i == Volts || i == Amps ? width / 2 : width) - 16;
+        // Voltage and current share a row, with a gap of a twentieth of the width between them.
+        const int room = (i == Volts || i == Amps ? width * 19 / 40 : width) - 16;
         QFont font = this->font();
         font.setBold(true);
         font.setStyleHint(QFont::Monospace);

@@ -44,6 +44,8 @@ MainWindow::MainWindow(Engine &engine, const QString &programFolder, QWidget *pa
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(m_form->windowTitle());
     setWindowIcon(m_form->windowIcon());
+    // The size the form was drawn for, before the scroll area takes it.
+    const QSize formSize = m_form->size();
     // The form keeps the size its parts need and scrolls on a screen too small for it: on a
     // 1366×768 laptop the result log must not end up behind the run panel.
     auto *formArea = new QScrollArea(this);
@@ -156,11 +158,14 @@ MainWindow::MainWindow(Engine &engine, const QString &programFolder, QWidget *pa
             m_form->stopRun();
     });
 
-    // The form's own size, and the run panel below it, as far as the screen allows.
-    QSize size(m_form->size().width(), m_form->size().height() + menuBar()->sizeHint().height() + 330);
+    // The screen's room (a panel's height left free), or the form's own size and a run panel
+    // below it where no screen is known; the run panel takes two fifths of the height, where the
+    // chart can be read.
+    QSize size(formSize.width(), formSize.height() + menuBar()->sizeHint().height() + 330);
     if (const QScreen *screen = this->screen())
-        size = size.boundedTo(screen->availableGeometry().size() - QSize(0, 40));
+        size = screen->availableGeometry().size() - QSize(0, 40);
     resize(size);
+    resizeDocks({runDock}, {std::max(240, size.height() * 2 / 5)}, Qt::Vertical);
 }
 
 MainWindow::~MainWindow() = default;
@@ -197,6 +202,8 @@ QWidget *MainWindow::buildRunPanel(Engine &engine)
     chartLayout->addLayout(tools);
     m_chart = new RunChart(chartColumn);
     m_chart->listenTo(engine.recorder());
+    // Room for the axes' labels whole, however much the summary takes.
+    m_chart->setMinimumWidth(380);
     chartLayout->addWidget(m_chart, 1);
     fit->setMenu(m_chart->makeFitMenu(fit));
     m_follow->setEnabled(false);
@@ -214,9 +221,12 @@ QWidget *MainWindow::buildRunPanel(Engine &engine)
     m_summary = new QPlainTextEdit(splitter);
     m_summary->setObjectName(QStringLiteral("RunSummary"));
     m_summary->setReadOnly(true);
-    m_summary->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // The steps' table is given the width it needs; a long message below it wraps.
+    m_summary->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // A little smaller than the window's text: the steps' table is wide.
     QFont fixed(QStringLiteral("Monospace"));
     fixed.setStyleHint(QFont::TypeWriter);
+    fixed.setPointSizeF(font().pointSizeF() * 0.9);
     m_summary->setFont(fixed);
     m_summary->setPlaceholderText(QStringLiteral("The run's summary appears here when it ends."));
     splitter->addWidget(m_summary);
@@ -271,7 +281,8 @@ void MainWindow::showSummary()
         + m_summary->verticalScrollBar()->sizeHint().width() + 4;
     const QList<int> sizes = m_runPanel->sizes();
     const int shared = sizes.at(1) + sizes.at(2);
-    shareRunPanel(shared > 0 ? std::min(0.7, double(widest) / shared) : 0.6);
+    const int chartLeast = m_chart->minimumWidth();
+    shareRunPanel(shared > chartLeast ? std::min(double(shared - chartLeast), double(widest)) / shared : 0.5);
     m_report->setEnabled(m_engine.runStore().isWritable() && !m_engine.runStore().runUuid().isEmpty());
 }
 

@@ -56,27 +56,38 @@ RunReadout::RunReadout(const RunStatus &status, QWidget *parent) : QWidget(paren
     m_times = new QLabel(this);
     column->addWidget(m_times);
 
+    // Voltage and current first and largest, in the chart's colours; the totals smaller, the
+    // step's beside the run's.
     auto *grid = new QGridLayout;
-    QFont valueFont = font();
-    valueFont.setPointSizeF(valueFont.pointSizeF() * 2.2);
-    valueFont.setBold(true);
-    valueFont.setStyleHint(QFont::Monospace);
+    grid->setVerticalSpacing(0);
+    const auto valueFont = [this](double scale) {
+        QFont font = this->font();
+        font.setPointSizeF(font.pointSizeF() * scale);
+        font.setBold(true);
+        font.setStyleHint(QFont::Monospace);
+        return font;
+    };
+    const QList<QPair<double, QString>> styles{{2.4, QStringLiteral("#1f6fd0")}, {2.4, QStringLiteral("#d04a1f")},
+        {1.7, QStringLiteral("#2a9d3f")}, {1.15, QString()}, {1.15, QString()}, {1.15, QString()}, {1.15, QString()}};
+    for (const auto &[scale, colour] : styles) {
+        auto *value = new QLabel(this);
+        value->setFont(valueFont(scale));
+        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        value->setProperty("liveColour", colour.isEmpty() ? QStringLiteral("palette(window-text)") : colour);
+        m_values.append(value);
+    }
+    for (int row = 0; row < 3; ++row)
+        grid->addWidget(m_values.at(row), row, 0, 1, 2);
     QFont captionFont = font();
     captionFont.setPointSizeF(captionFont.pointSizeF() * 0.9);
     // The running step's totals start again at every step; a capacity test is after the run's.
-    const QStringList captions{QString(), QString(), QString(), QStringLiteral("step"), QStringLiteral("step"),
-        QStringLiteral("run"), QStringLiteral("run")};
-    for (int row = 0; row < int(captions.size()); ++row) {
-        auto *value = new QLabel(this);
-        value->setFont(valueFont);
-        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        grid->addWidget(value, row, 0);
-        m_values.append(value);
-        auto *caption = new QLabel(captions.at(row), this);
+    for (int row = 0; row < 2; ++row) {
+        grid->addWidget(m_values.at(3 + 2 * row), 3 + row, 0);
+        grid->addWidget(m_values.at(4 + 2 * row), 3 + row, 1);
+        auto *caption = new QLabel(row == 0 ? QStringLiteral("step") : QStringLiteral("run"), this);
         caption->setFont(captionFont);
-        caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        grid->addWidget(caption, row, 1);
+        grid->addWidget(caption, 3 + row, 2);
     }
     column->addLayout(grid);
     m_stale = new QLabel(this);
