@@ -96,6 +96,15 @@ void place(QValueAxis *axis, std::optional<std::pair<double, double>> extent, co
     axis->setRange(bottom, bottom + span);
 }
 
+// A mark's label starts just right of its line, or ends just left of it where the plot's right
+// edge would cut it.
+double labelLeft(double x, double width, const QRectF &plot)
+{
+    if (x + 3 + width <= plot.right())
+        return x + 3;
+    return std::max(plot.left(), x - 3 - width);
+}
+
 } // namespace
 
 RunChart::RunChart(QWidget *parent) : QChartView(parent)
@@ -197,7 +206,7 @@ void RunChart::fitAxes()
 void RunChart::fitTimeTicks()
 {
     const double width = chart()->plotArea().width();
-    setTicks(m_time, std::max(2, int(width / 90)));
+    setTicks(m_time, std::max(2, int(width / 60)));
 }
 
 void RunChart::fitAxis(Axis axis)
@@ -270,12 +279,13 @@ void RunChart::drawForeground(QPainter *painter, const QRectF &rect)
             painter->setPen(QPen(QColor(0x70, 0x70, 0x70), 1, Qt::DashLine));
             painter->drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
             const QString label = QStringLiteral("%1 %2").arg(mark.step).arg(mark.function);
+            const double left = labelLeft(x, metrics.horizontalAdvance(label), plot);
             for (int row = 0; row < LabelRows; ++row) {
-                if (x + 3 <= labelEnd[row])
+                if (left <= labelEnd[row])
                     continue;
                 painter->setPen(QColor(0x40, 0x40, 0x40));
-                painter->drawText(QPointF(x + 3, plot.top() + metrics.ascent() + 2 + row * metrics.height()), label);
-                labelEnd[row] = x + 3 + metrics.horizontalAdvance(label) + 6;
+                painter->drawText(QPointF(left, plot.top() + metrics.ascent() + 2 + row * metrics.height()), label);
+                labelEnd[row] = left + metrics.horizontalAdvance(label) + 6;
                 break;
             }
         } else {
@@ -285,11 +295,12 @@ void RunChart::drawForeground(QPainter *painter, const QRectF &rect)
             painter->drawLine(QPointF(x, plot.bottom() - 24), QPointF(x, plot.bottom()));
             const QString label
                 = QStringLiteral("%1 %2").arg(pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"), mark.value);
+            const double left = labelLeft(x, metrics.horizontalAdvance(label), plot);
             for (int row = 0; row < LabelRows; ++row) {
-                if (x + 3 <= verdictEnd[row])
+                if (left <= verdictEnd[row])
                     continue;
-                painter->drawText(QPointF(x + 3, plot.bottom() - 6 - row * metrics.height()), label);
-                verdictEnd[row] = x + 3 + metrics.horizontalAdvance(label) + 6;
+                painter->drawText(QPointF(left, plot.bottom() - 6 - row * metrics.height()), label);
+                verdictEnd[row] = left + metrics.horizontalAdvance(label) + 6;
                 break;
             }
         }
