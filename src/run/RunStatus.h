@@ -25,6 +25,8 @@ public:
     double elapsedSeconds() const { return m_recorder.elapsedSeconds(); }
     // The running step's time left as the step time box shows it; "" when the step has none.
     QString timeLeft() const;
+    // Seconds as every view of a step's time left shows them: "838.2 s".
+    static QString secondsText(Fixed4 seconds);
     // The latest sample of this run; none before its first.
     const Sample &lastSample() const { return record().last; }
     bool hasSample() const { return record().samples > 0; }

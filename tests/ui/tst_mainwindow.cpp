@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMap>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -88,6 +89,19 @@ private Q_SLOTS:
         QVERIFY(!m_window->traceDock()->geometry().intersects(resultsArea));
         m_window->traceDock()->close();
         QVERIFY(!m_window->form()->traceVisible());
+    }
+
+    // The step time left reads alike in the top band's box and in the Run panel.
+    void stepTimeLeftReadsAlikeInBothPlaces()
+    {
+        startLongRun(RestStep);
+        auto *box = m_window->form()->findChild<QLineEdit *>(QStringLiteral("Text2"));
+        QTRY_VERIFY_WITH_TIMEOUT(!box->text().isEmpty() && !m_window->status()->timeLeft().isEmpty(), 30000);
+        const QRegularExpression form(QStringLiteral("^\\d+\\.\\d s$"));
+        QVERIFY2(form.match(box->text()).hasMatch(), qPrintable(box->text()));
+        QVERIFY2(form.match(m_window->status()->timeLeft()).hasMatch(), qPrintable(m_window->status()->timeLeft()));
+        m_window->form()->stopRun();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_engine->run().isRunning(), 30000);
     }
 
     // Esc stops a run from anywhere in the window, its floating panels included, but not from the
