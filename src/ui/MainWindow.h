@@ -38,6 +38,8 @@ public:
     RunsWindow *runsWindow() const { return m_runs; }
     // The bar's text; "" when there is nothing to say.
     QString barText() const;
+    // The bar's Connect Setup button, shown while no load answers.
+    QPushButton *barConnectSetup() const { return m_connectSetup; }
 
     // Link trouble or a run's end message, with what the link reaches; replaces what the bar said.
     void showInBar(const QString &text, bool trouble);
@@ -54,6 +56,9 @@ protected:
 
 private:
     QWidget *buildRunPanel(Engine &engine);
+    // A Connect Setup button beside the bar, shown while no load answers.
+    void offerConnectSetup();
+    void showIdentification();
     void saveChart();
     void reportLastRun();
     void showSummary();
@@ -71,6 +76,7 @@ private:
     QSplitter *m_runPanel = nullptr;
     QDockWidget *m_traceDock = nullptr;
     QLabel *m_bar = nullptr;
+    QPushButton *m_connectSetup = nullptr;
     RunsWindow *m_runs = nullptr;
     QPushButton *m_report = nullptr;
     ReportJob m_reportJob;
