@@ -154,11 +154,13 @@ private Q_SLOTS:
         startLongRun(RestStep);
         auto *box = m_window->form()->findChild<QLineEdit *>(QStringLiteral("Text2"));
         QTRY_VERIFY_WITH_TIMEOUT(!box->text().isEmpty() && !m_window->status()->timeLeft().isEmpty(), 30000);
-        const QRegularExpression form(QStringLiteral("^\\d+\\.\\d s$"));
-        QVERIFY2(form.match(box->text()).hasMatch(), qPrintable(box->text()));
-        QVERIFY2(form.match(m_window->status()->timeLeft()).hasMatch(), qPrintable(m_window->status()->timeLeft()));
+        const QString boxText = box->text();
+        const QString panelText = m_window->status()->timeLeft();
         m_window->form()->stopRun();
         QTRY_VERIFY_WITH_TIMEOUT(!m_engine->run().isRunning(), 30000);
+        const QRegularExpression form(QStringLiteral("^\\d+\\.\\d s$"));
+        QVERIFY2(form.match(boxText).hasMatch(), qPrintable(boxText));
+        QVERIFY2(form.match(panelText).hasMatch(), qPrintable(panelText));
     }
 
     // Esc stops a run from anywhere in the window, its floating panels included, but not from the
