@@ -13,17 +13,15 @@ HelpMenu::HelpMenu(Engine &engine, QWidget *parent) : QMenu(QStringLiteral("&Hel
         box.setTextInteractionFlags(Qt::TextSelectableByMouse);
         box.exec();
     };
-    m_about = addTextAction(QStringLiteral("&About"), [] { return HelpTexts::about(); });
-    m_keys = addTextAction(QStringLiteral("&Keys"), [] { return HelpTexts::keys(); });
+    addTextAction(QStringLiteral("&About"), [] { return HelpTexts::about(); });
+    addTextAction(QStringLiteral("&Keys"), [] { return HelpTexts::keys(); });
     // Read when asked: the log's place is set once the window is built.
-    m_places = addTextAction(QStringLiteral("&Where Files Are Kept"),
+    addTextAction(QStringLiteral("&Where Files Are Kept"),
         [this] { return HelpTexts::places(m_engine.iniPath(), m_engine.log().path(), m_engine.runStore().path()); });
 }
 
-QAction *HelpMenu::addTextAction(const QString &caption, std::function<QString()> text)
+void HelpMenu::addTextAction(const QString &caption, std::function<QString()> text)
 {
-    QAction *action = addAction(caption);
-    connect(action, &QAction::triggered, this,
+    connect(addAction(caption), &QAction::triggered, this,
         [this, caption, text = std::move(text)] { m_textBox(QString(caption).remove(u'&'), text()); });
-    return action;
 }

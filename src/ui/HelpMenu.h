@@ -17,16 +17,11 @@ public:
     HelpMenu(Engine &engine, QWidget *parent);
 
     void setTextBox(TextBox box) { m_textBox = std::move(box); }
-    QAction *aboutAction() const { return m_about; }
-    QAction *keysAction() const { return m_keys; }
-    QAction *placesAction() const { return m_places; }
 
 private:
-    QAction *addTextAction(const QString &caption, std::function<QString()> text);
+    // An action that shows the text, made when asked, under its caption.
+    void addTextAction(const QString &caption, std::function<QString()> text);
 
     Engine &m_engine;
     TextBox m_textBox;
-    QAction *m_about = nullptr;
-    QAction *m_keys = nullptr;
-    QAction *m_places = nullptr;
 };
