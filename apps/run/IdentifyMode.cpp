@@ -2,8 +2,8 @@
 
 #include "Console.h"
 #include "RunnerOptions.h"
-#include "link/InstrumentLink.h"
 #include "link/SystemClock.h"
+#include "link/TransportLink.h"
 #include "station/Engine.h"
 
 #include <QCoro/QCoroTask>
@@ -16,12 +16,13 @@ int runIdentify(const RunnerOptions &options)
         QObject::connect(link, &TransportLink::message,
             [](const QString &text) { Console::printLine(stderr, QStringLiteral("vornic-run: ") + text); });
     QCoro::waitFor(engine.identification().identify());
-    for (const QString &line : engine.identification().summaryLines())
-        Console::printLine(stdout, line);
-    const QString &model = engine.identification().ModelName();
-    if (model.isEmpty() || model == ErrRec) {
-        Console::printLine(stderr, QStringLiteral("vornic-run: the load did not answer \"name?\""));
+    // A script reads standard output as the model: a load that did not answer leaves it empty.
+    if (!engine.identification().loadAnswered()) {
+        Console::printLine(stderr,
+            QStringLiteral("vornic-run: the load did not answer \"name?\" at %1").arg(engine.loadLink().address()));
         return 2;
     }
+    for (const QString &line : engine.identification().summaryLines())
+        Console::printLine(stdout, line);
     return 0;
 }

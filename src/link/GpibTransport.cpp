@@ -18,7 +18,7 @@ QCoro::Task<> GpibTransport::open(const LinkSettings &settings)
         co_return;
     }
     const int handle
-        = co_await m_library.ibdev(Board, settings.Address, SecondaryAddress, TimeoutCode, SendEoi, EosMode);
+        = co_await m_library.ibdev(settings.BoardNo, settings.Address, SecondaryAddress, TimeoutCode, SendEoi, EosMode);
     m_handle = qint16(handle);
 }
 

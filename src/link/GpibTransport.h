@@ -11,9 +11,8 @@ class GpibTransport : public LinkTransport
     Q_OBJECT
 
 public:
-    // ibdev arguments besides the address: board 0, no secondary address, 1-second time-out (code
-    // 11), EOI with the last byte written, no end-of-string character.
-    static constexpr int Board = 0;
+    // ibdev arguments besides the board and the address: no secondary address, 1-second time-out
+    // (code 11), EOI with the last byte written, no end-of-string character.
     static constexpr int SecondaryAddress = 0;
     static constexpr int TimeoutCode = 11;
     static constexpr int SendEoi = 11;

@@ -165,7 +165,10 @@ QString TransportLink::address() const
     case 0:
         return SerialTransport::deviceName(settings.COMPort).value_or(QStringLiteral("no serial port"));
     case 1:
-        return QStringLiteral("GPIB address %1").arg(settings.Address);
+        // Most benches have one board, 0: only another is named.
+        return settings.BoardNo == 0
+            ? QStringLiteral("GPIB address %1").arg(settings.Address)
+            : QStringLiteral("GPIB board %1 address %2").arg(settings.BoardNo).arg(settings.Address);
     case 2:
         return QStringLiteral("%1:%2").arg(TcpTransport::hostText(settings)).arg(settings.LanPort);
     default:

@@ -8,9 +8,9 @@
 
 namespace LogExport {
 
-QString proposedPath(const QString &folder, const QDate &today)
+QString proposedPath(const QString &folder, const QDateTime &now)
 {
-    return QDir(folder).filePath(today.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".CSV"));
+    return QDir(folder).filePath(now.toString(QStringLiteral("yyyyMMdd-HHmmss")) + QStringLiteral(".CSV"));
 }
 
 QString copyLog(const QString &logPath, const QString &targetPath)

@@ -84,5 +84,7 @@ QString RunStatus::stepOfSteps() const
 QString RunStatus::timeLeft() const
 {
     const std::optional<Fixed4> &left = record().stepTimeLeft;
-    return phase() == Phase::Running && left ? left->toText() : QString();
+    return phase() == Phase::Running && left ? secondsText(*left) : QString();
 }
+
+QString RunStatus::secondsText(Fixed4 seconds) { return QStringLiteral("%1 s").arg(seconds.toDouble(), 0, 'f', 1); }

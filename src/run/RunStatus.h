@@ -32,6 +32,8 @@ public:
     QString stepOfSteps() const;
     // The running step's time left as the step time box shows it; "" when the step has none.
     QString timeLeft() const;
+    // Seconds as every view of a step's time left shows them: "838.2 s".
+    static QString secondsText(Fixed4 seconds);
     // The latest sample of this run; none before its first.
     const Sample &lastSample() const { return record().last; }
     bool hasSample() const { return record().samples > 0; }

@@ -115,7 +115,7 @@ QString RunExport::writeCsv(const RunArchive &archive, const StoredRun &run, QIO
     for (const StepRecord &step : run.steps)
         functions.insert(step.row, LosslessText::encode(csvCell(step.function)));
     QString error;
-    if (!put(out, "No.,TotalTime(s),Step,Function,V,I,W,AH,WH\r\n", &error))
+    if (!put(out, QByteArray(CsvHeader) + "\r\n", &error))
         return error;
     return putSamples(archive, run, out, [&functions](const StoredSample &sample) {
         // A reading that rounds to zero is written as 0, not -0.

@@ -12,6 +12,9 @@ struct StoredRun;
 class RunExport
 {
 public:
+    // The first line of the CSV: the samples' columns.
+    static constexpr char CsvHeader[] = "No.,TotalTime(s),Step,Function,V,I,W,AH,WH";
+
     // "No.,TotalTime(s),Step,Function,V,I,W,AH,WH" and one row per sample, lines ended by CR LF,
     // to `path` as OutputFile writes it ("-": standard output). An empty text on success, else the
     // path and the reason.

@@ -60,13 +60,13 @@ ConnectionSetupForm::ConnectionSetupForm(Settings &settings, QString iniPath, QW
 
     m_loadPanel = new LinkSetupPanel({QStringLiteral("Load"), QStringLiteral("Load Connection Mode"),
         {QStringLiteral("Option1"), QStringLiteral("Option2"), QStringLiteral("Option3")}, QStringLiteral("Combo1"),
-        QStringLiteral("Combo2"), QStringLiteral("Combo3"), QStringLiteral("Combo4"),
+        QStringLiteral("Combo2"), QStringLiteral("Combo3"), QStringLiteral("Combo4"), QStringLiteral("LoadBoardCombo"),
         {QStringLiteral("Text1_0"), QStringLiteral("Text1_1"), QStringLiteral("Text1_2"), QStringLiteral("Text1_3")},
         QStringLiteral("Text2")});
     m_loadPanel->setObjectName(QStringLiteral("loadPanel"));
     m_generatorPanel = new LinkSetupPanel({QStringLiteral("AFG"), QStringLiteral("AFG Connection Mode"),
         {QStringLiteral("Option6"), QStringLiteral("Option5"), QStringLiteral("Option4")}, QStringLiteral("Combo7"),
-        QStringLiteral("Combo6"), QStringLiteral("Combo5"), QStringLiteral("Combo8"),
+        QStringLiteral("Combo6"), QStringLiteral("Combo5"), QStringLiteral("Combo8"), QStringLiteral("AfgBoardCombo"),
         {QStringLiteral("Text1_7"), QStringLiteral("Text1_6"), QStringLiteral("Text1_5"), QStringLiteral("Text1_4")},
         QStringLiteral("Text3")});
     m_generatorPanel->setObjectName(QStringLiteral("generatorPanel"));

@@ -21,6 +21,9 @@ constexpr qint32 MaxBaudRate = 4000000;
 // GPIB primary addresses.
 constexpr qint32 MinAddress = 0;
 constexpr qint32 MaxAddress = 30;
+// linux-gpib's board indexes (the minor numbers of /dev/gpib0 to /dev/gpib15).
+constexpr qint32 MinBoard = 0;
+constexpr qint32 MaxBoard = 15;
 constexpr qint32 MinIpPart = 0;
 constexpr qint32 MaxIpPart = 255;
 using LinkSettingsIni::MaxLanPort;
@@ -78,8 +81,8 @@ std::optional<qint32> wholeNumber(const QString &text, qint32 minimum, qint32 ma
 
 const QStringList &LinkSetupPanel::handShakeNames()
 {
-    static const QStringList names{QStringLiteral("comNone"), QStringLiteral("comXOnXOff"), QStringLiteral("comRTS"),
-        QStringLiteral("comRTSXOnXOff")};
+    static const QStringList names{QStringLiteral("None"), QStringLiteral("XON/XOFF"), QStringLiteral("RTS/CTS"),
+        QStringLiteral("RTS/CTS and XON/XOFF")};
     return names;
 }
 
@@ -138,8 +141,11 @@ QGroupBox *LinkSetupPanel::makeGpibFrame(const Names &names)
     auto *frame = new QGroupBox(QStringLiteral("GPIB Setup"));
     frame->setObjectName(QStringLiteral("gpibFrame"));
     m_address = editableCombo(names.address, numberList(MinAddress, MaxAddress));
+    m_boardNo = editableCombo(names.boardNo, numberList(MinBoard, MaxBoard));
+    m_boardNo->setToolTip(QStringLiteral("The GPIB board (interface) index as configured for linux-gpib"));
     auto *form = new QFormLayout(frame);
     form->addRow(QStringLiteral("Address"), m_address);
+    form->addRow(QStringLiteral("Board"), m_boardNo);
     return frame;
 }
 
@@ -173,6 +179,7 @@ LinkSetupPanel::Stored LinkSetupPanel::showStored(const IniFile &ini, QStringVie
     setComboText(m_handShake, handShakeNames().at(handShake));
     m_comPort->setValue(ini.value(section, u"COMPort", QStringLiteral("1")));
     setComboText(m_address, ini.value(section, u"Address", QStringLiteral("5")));
+    setComboText(m_boardNo, QString::number(stored.boardNo));
     // The dialog's own defaults: 192.168.16.128 for both links.
     const std::array<const char16_t *, 4> ipKeys{u"LanIP1", u"LanIP2", u"LanIP3", u"LanIP4"};
     const std::array<QString, 4> ipDefaults{
@@ -222,7 +229,11 @@ std::optional<LinkSettings> LinkSetupPanel::entered(const LinkSettings &current,
     if (!address)
         return refuse(QStringLiteral("GPIB Address"), addressText, MinAddress, MaxAddress);
     link.Address = qint16(*address);
-    link.BoardNo = 0;
+    const QString boardText = m_boardNo->currentText();
+    const auto board = wholeNumber(boardText, MinBoard, MaxBoard);
+    if (!board)
+        return refuse(QStringLiteral("GPIB Board"), boardText, MinBoard, MaxBoard);
+    link.BoardNo = qint16(*board);
     const std::array<qint16 LinkSettings::*, 4> ipFields{
         &LinkSettings::LanIP1, &LinkSettings::LanIP2, &LinkSettings::LanIP3, &LinkSettings::LanIP4};
     for (int part = 0; part < 4; ++part) {

@@ -34,10 +34,12 @@ public:
         QString comPort;
         QString handShake;
         QString address;
+        QString boardNo;
         std::array<QString, 4> lanIp; // first to fourth part of the address
         QString lanPort;
     };
 
+    // The handshakes as shown, in the order of their stored numbers 0 to 3.
     static const QStringList &handShakeNames();
 
     explicit LinkSetupPanel(const Names &names, QWidget *parent = nullptr);
@@ -58,7 +60,7 @@ public:
     void setSerialPorts(const QList<ComPortCombo::Port> &ports);
 
     // The link as entered, starting from `current` (a handshake text that is none of the four
-    // names keeps its handshake). Nothing, and `problem` says why, when a number is unusable.
+    // shown keeps its handshake). Nothing, and `problem` says why, when a number is unusable.
     std::optional<LinkSettings> entered(const LinkSettings &current, QString *problem) const;
 
 private:
@@ -74,6 +76,7 @@ private:
     ComPortCombo *m_comPort = nullptr;
     QComboBox *m_handShake = nullptr;
     QComboBox *m_address = nullptr;
+    QComboBox *m_boardNo = nullptr;
     std::array<QLineEdit *, 4> m_lanIp{};
     QLineEdit *m_lanPort = nullptr;
 };

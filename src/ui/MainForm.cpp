@@ -13,6 +13,7 @@
 #include "results/RunLogFile.h"
 #include "results/RunSummary.h"
 #include "run/RunController.h"
+#include "run/RunStatus.h"
 #include "settings/IniFile.h"
 #include "settings/MeasureOptions.h"
 #include "settings/Settings.h"
@@ -20,11 +21,12 @@
 #include "ui/ConnectionSetupForm.h"
 #include "ui/DialogFilter.h"
 #include "ui/MeasureFrame.h"
+#include "ui/RunEndNote.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoro/QCoroSignal>
-#include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -53,7 +55,7 @@ constexpr int MinimumWidth = 16000;
 constexpr int MinimumHeight = ListViewTop + 6 * 255 + 700;
 
 const QString TsfFilter = QStringLiteral("TSF檔(*.tsf)|*.tsf|所有檔案(*.*)|*.*");
-const QString CsvFilter = QStringLiteral("CSV檔(*.CSV)|*.CSV|所有檔案(*.*)|*.*");
+const QString CsvFilter = QStringLiteral("CSV files (*.CSV)|*.CSV|All files (*.*)|*.*");
 
 QRect twipsRect(int left, int top, int width, int height) { return QRect(left, top, width, height); }
 
@@ -99,6 +101,9 @@ MainForm::MainForm(Engine &engine, const QString &programFolder, QWidget *parent
     setWindowTitle(QLatin1String(Caption));
     setWindowIcon(PictureIcon::fallback(PictureIcon::Logo));
     m_message = [this](const QString &text) { QMessageBox::information(this, windowTitle(), text, QMessageBox::Ok); };
+    m_runEndMessage = [this](const RunEndNote &note) {
+        QMessageBox(note.icon, windowTitle(), note.text, QMessageBox::Ok, this).exec();
+    };
     m_chooseFile = [this](bool save, const QString &filter, const QString &proposed) {
         const QString qtFilter = DialogFilter::toQt(filter);
         if (!save)
@@ -137,7 +142,8 @@ MainForm::MainForm(Engine &engine, const QString &programFolder, QWidget *parent
     m_engine.setLogFilePath(RunLogFile::defaultPath(m_programFolder));
     Identification &identification = m_engine.identification();
     connect(&identification, &Identification::NameLabelChanged, m_nameLabel, &QLabel::setText);
-    connect(&identification, &Identification::AMaxLabelChanged, m_aMaxLabel, &QLabel::setText);
+    connect(&identification, &Identification::AMaxLabelChanged, m_aMaxLabel,
+        [this](const QString &amps) { m_aMaxLabel->setText(amps.isEmpty() ? amps : amps + QStringLiteral(" A")); });
     connect(&identification, &Identification::offeredFunctionsChanged, m_editor, &StepEditor::setOfferedFunctions);
     connect(&identification, &Identification::AMaxLabelChanged, m_editor, &StepEditor::setRatedCurrent);
     connect(&m_engine.loadLink(), &TransportLink::message, this, &MainForm::showLinkMessage);
@@ -155,12 +161,12 @@ MainForm::MainForm(Engine &engine, const QString &programFolder, QWidget *parent
         },
         Qt::QueuedConnection);
     connect(
-        m_controller, &RunController::testFinished, this, [this] { showMessage(QStringLiteral("Test Finished")); },
-        Qt::QueuedConnection);
+        m_controller, &RunController::testFinished, this,
+        [this] { m_runEndMessage(RunEndNote::of(m_engine.recorder().record())); }, Qt::QueuedConnection);
     const RunRecorder &recorder = m_engine.recorder();
     connect(&recorder, &RunRecorder::stepTimeLeftChanged, this, [this, &recorder] {
         const std::optional<Fixed4> &left = recorder.record().stepTimeLeft;
-        m_text2->setText(left ? left->toText() : QString());
+        m_text2->setText(left ? RunStatus::secondsText(*left) : QString());
     });
     connect(&recorder, &RunRecorder::stepStarted, this,
         [this](const StepRecord &step) { m_stepGrid->scrollTo(m_program.index(step.row - 1, 0)); });
@@ -249,15 +255,31 @@ void MainForm::buildTopBand()
     m_text2 = new QLineEdit(this);
     m_text2->setObjectName(QStringLiteral("Text2"));
     m_text2->setReadOnly(true);
-
+    m_text2->setToolTip(QStringLiteral("Time left of the running step"));
     m_text1 = new QLineEdit(QStringLiteral("0"), this);
     m_text1->setObjectName(QStringLiteral("Text1"));
     m_text1->setReadOnly(true);
+    m_text1->setToolTip(QStringLiteral("Number of steps in the program"));
+    m_stepTimeCaption = captionFor(m_text2, QStringLiteral("Time left"));
+    m_stepCountCaption = captionFor(m_text1, QStringLiteral("Steps"));
 
     m_label5 = new QLabel(this);
     m_label5->setObjectName(QStringLiteral("Label5"));
     m_label5->setFrameShape(QFrame::Panel);
     m_label5->setFrameShadow(QFrame::Sunken);
+}
+
+QLabel *MainForm::captionFor(QLineEdit *box, const QString &caption)
+{
+    auto *label = new QLabel(caption, this);
+    label->setObjectName(box->objectName() + QStringLiteral("Caption"));
+    label->setBuddy(box);
+    label->setToolTip(box->toolTip());
+    QFont small = label->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    label->setFont(small);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    return label;
 }
 
 void MainForm::buildViews()
@@ -333,6 +355,9 @@ void MainForm::placeResizable()
     placeRect(m_measureFrame, m_geometry.measureFrame);
     placeRect(m_text2, m_geometry.stepTimeBox);
     placeRect(m_text1, m_geometry.stepCountBox);
+    // Each box's caption above it, wherever the box went.
+    for (auto [caption, box] : {std::pair{m_stepTimeCaption, m_text2}, {m_stepCountCaption, m_text1}})
+        caption->setGeometry(box->x(), 0, box->width(), box->y());
     placeRect(m_label5, m_geometry.errorTrail);
     if (!m_traceTaken) {
         placeRect(m_list1, m_geometry.traceList);
@@ -391,7 +416,11 @@ void MainForm::showLinkMessage(const QString &text)
         showMessage(text);
 }
 
-void MainForm::setMessageFunction(MessageFunction message) { m_message = std::move(message); }
+void MainForm::setMessageFunction(MessageFunction message)
+{
+    m_message = std::move(message);
+    m_runEndMessage = [this](const RunEndNote &note) { showMessage(note.text); };
+}
 
 void MainForm::showMessage(const QString &text)
 {
@@ -429,14 +458,18 @@ void MainForm::setUpConnection()
 void MainForm::saveLogCopy()
 {
     const QString target
-        = m_chooseFile(true, CsvFilter, LogExport::proposedPath(m_programFolder, QDate::currentDate()));
+        = m_chooseFile(true, CsvFilter, LogExport::proposedPath(m_programFolder, QDateTime::currentDateTime()));
     if (target.isEmpty())
         return;
     QString error = LogExport::copyLog(m_engine.log().path(), target);
+    QString saved = QStringLiteral("Log saved to %1").arg(QDir::toNativeSeparators(target));
     // The run's summary goes beside its rows, once the run has one.
-    if (error.isEmpty() && m_engine.runSummary().isFinished())
-        error = m_engine.runSummary().writeJson(LogExport::summaryPathFor(target));
-    showMessage(error.isEmpty() ? QStringLiteral("Convert OK") : error);
+    if (error.isEmpty() && m_engine.runSummary().isFinished()) {
+        const QString summary = LogExport::summaryPathFor(target);
+        error = m_engine.runSummary().writeJson(summary);
+        saved += QStringLiteral("\nSummary saved to %1").arg(QDir::toNativeSeparators(summary));
+    }
+    showMessage(error.isEmpty() ? saved : error);
 }
 
 void MainForm::openProgram()

@@ -18,6 +18,7 @@ class QTableView;
 class QToolButton;
 class ResultLog;
 class RunController;
+struct RunEndNote;
 class StepButtonColumn;
 class StepEditor;
 class TestProgram;
@@ -45,7 +46,13 @@ public:
     // file, the Discharge editor, the trace list hidden, identification 100 ms later.
     void loadSettingsAndProgram();
 
+    // Where every message goes, the end of a finished run's included.
     void setMessageFunction(MessageFunction message);
+    // Where the end of a finished run goes, with its icon (by default a box showing both).
+    void setRunEndMessageFunction(std::function<void(const RunEndNote &note)> message)
+    {
+        m_runEndMessage = std::move(message);
+    }
     // Where link trouble goes (by default the message box of setMessageFunction).
     void setLinkMessageFunction(MessageFunction message) { m_linkMessage = std::move(message); }
     // Where a run's own messages go (why it could not start or why it ended early).
@@ -100,6 +107,9 @@ private:
     void showLinkMessage(const QString &text);
     void showRunning(bool running);
     void buildTopBand();
+    // A short caption in the band's top margin over a read-only box, saying what it counts.
+    // A small caption for a box, placed above it by placeResizable().
+    QLabel *captionFor(QLineEdit *box, const QString &caption);
     void buildViews();
     void place(QWidget *widget, int left, int top, int width, int height);
     void placeResizable();
@@ -131,6 +141,8 @@ private:
     QLabel *m_label5 = nullptr;
     QLineEdit *m_text1 = nullptr;
     QLineEdit *m_text2 = nullptr;
+    QLabel *m_stepTimeCaption = nullptr;
+    QLabel *m_stepCountCaption = nullptr;
     QLineEdit *m_measTimeText = nullptr;
 
     MainGeometry m_geometry;
@@ -143,6 +155,7 @@ private:
     MessageFunction m_message;
     MessageFunction m_linkMessage;
     MessageFunction m_runMessage;
+    std::function<void(const RunEndNote &note)> m_runEndMessage;
     bool m_traceTaken = false;
     FileChooser m_chooseFile;
     std::function<void()> m_connectionDialog;

@@ -6,6 +6,7 @@
 #include "run/RunStatus.h"
 #include "station/Engine.h"
 #include "store/RunForwarder.h"
+#include "ui/HelpMenu.h"
 #include "ui/LargeReadout.h"
 #include "ui/MainForm.h"
 #include "ui/RunChart.h"
@@ -95,11 +96,8 @@ MainWindow::MainWindow(Engine &engine, const QString &programFolder, QWidget *pa
     });
     connect(&engine.identification(), &Identification::identifying, this,
         [this] { showInBar(QStringLiteral("Connecting to %1 …").arg(m_engine.loadLink().address()), false); });
-    connect(&engine.identification(), &Identification::identified, this, [this] {
-        if (m_bar->property("trouble").toBool())
-            return;
-        showInBar(QString(), false);
-    });
+    offerConnectSetup();
+    connect(&engine.identification(), &Identification::identified, this, &MainWindow::showIdentification);
     connect(&engine.recorder(), &RunRecorder::runStarted, this, [this] {
         showInBar(QString(), false);
         // The last run's summary and report would read as this run's.
@@ -135,6 +133,7 @@ MainWindow::MainWindow(Engine &engine, const QString &programFolder, QWidget *pa
     runs->setStatusTip(QStringLiteral("The runs kept on this bench and on the lab's server"));
     QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
     view->addAction(runs);
+    menuBar()->addMenu(new HelpMenu(engine, this));
     connect(runs, &QAction::triggered, this, &MainWindow::showRuns);
     auto *large = new QAction(QStringLiteral("&Large Readout"), this);
     large->setObjectName(QStringLiteral("LargeReadoutAction"));
@@ -238,6 +237,31 @@ QWidget *MainWindow::buildRunPanel(Engine &engine)
 }
 
 QString MainWindow::barText() const { return m_bar->text(); }
+
+void MainWindow::offerConnectSetup()
+{
+    m_connectSetup = new QPushButton(QStringLiteral("Connect Setup…"), this);
+    m_connectSetup->setObjectName(QStringLiteral("BarConnectSetup"));
+    m_connectSetup->setToolTip(QStringLiteral("Choose how the load is reached: RS-232/USB, GPIB or LAN"));
+    m_connectSetup->hide();
+    statusBar()->addPermanentWidget(m_connectSetup);
+    connect(m_connectSetup, &QPushButton::clicked, m_form, &MainForm::setUpConnection);
+}
+
+void MainWindow::showIdentification()
+{
+    // On a first start the defaults point at a serial port where nothing may answer: the bar
+    // says where the load was asked for and offers the setup until one answers.
+    const bool answered = m_engine.identification().loadAnswered();
+    m_connectSetup->setVisible(!answered);
+    if (m_bar->property("trouble").toBool())
+        return;
+    showInBar(answered ? QString()
+                       : QStringLiteral("No load answered \"name?\" at %1. Check the cable and the load's "
+                                        "interface, or choose another link in Connect Setup.")
+                             .arg(m_engine.loadLink().address()),
+        !answered);
+}
 
 void MainWindow::showInBar(const QString &text, bool trouble)
 {

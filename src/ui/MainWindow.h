@@ -41,6 +41,8 @@ public:
     RunsWindow *runsWindow() const { return m_runs; }
     // The bar's text; "" when there is nothing to say.
     QString barText() const;
+    // The bar's Connect Setup button, shown while no load answers.
+    QPushButton *barConnectSetup() const { return m_connectSetup; }
 
     // Link trouble or a run's end message, with what the link reaches; replaces what the bar said.
     void showInBar(const QString &text, bool trouble);
@@ -59,6 +61,9 @@ protected:
 
 private:
     QWidget *buildRunPanel(Engine &engine);
+    // A Connect Setup button beside the bar, shown while no load answers.
+    void offerConnectSetup();
+    void showIdentification();
     void saveChart();
     void reportLastRun();
     void showSummary();
@@ -76,6 +81,7 @@ private:
     QSplitter *m_runPanel = nullptr;
     QDockWidget *m_traceDock = nullptr;
     QLabel *m_bar = nullptr;
+    QPushButton *m_connectSetup = nullptr;
     RunsWindow *m_runs = nullptr;
     QPushButton *m_report = nullptr;
     LargeReadout *m_large = nullptr;

@@ -116,7 +116,7 @@ void RunReadout::refresh()
     m_state->setStyleSheet(QStringLiteral("color: %1").arg(stateColour(m_status.phase())));
     QString times = QStringLiteral("Elapsed %1").arg(clockText(m_status.elapsedSeconds()));
     if (!m_status.timeLeft().isEmpty())
-        times += QStringLiteral("   Step time left %1 s").arg(m_status.timeLeft());
+        times += QStringLiteral("   Step time left %1").arg(m_status.timeLeft());
     m_times->setText(times);
     const Sample &sample = m_status.lastSample();
     const RunTotals &run = m_status.totals();

@@ -187,7 +187,9 @@ QWidget *RunsWindow::buildRunView()
     m_chartTitle->setObjectName(QStringLiteral("StoredRunChartTitle"));
     m_export = new QPushButton(QStringLiteral("Export CSV…"), chartColumn);
     m_report = new QPushButton(QStringLiteral("Report…"), chartColumn);
-    m_export->setToolTip(QStringLiteral("Every sample of the run, as the run's own CSV log"));
+    m_export->setToolTip(QStringLiteral("Every sample of the run, one row each, in the columns %1 (verdict rows and "
+                                        "the date and time are not in it, unlike the run's own CSV log)")
+                             .arg(QString::fromLatin1(RunExport::CsvHeader).replace(u',', QStringLiteral(", "))));
     m_report->setToolTip(QStringLiteral("The run as a PDF: its result, chart, steps, settings and program"));
     tools->addWidget(m_chartTitle, 1);
     tools->addWidget(m_export);

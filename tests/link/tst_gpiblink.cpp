@@ -25,7 +25,6 @@ struct Gpib
     {
         settings.ConnectMode = 1;
         settings.Address = 5;
-        settings.BoardNo = 3;
         qputenv("VORNIC_GPIB_STANDIN", QByteArray("127.0.0.1:") + QByteArray::number(peer.port()));
     }
 
@@ -45,19 +44,44 @@ class TestGpibLink : public QObject
 private Q_SLOTS:
     void initTestCase() { QVERIFY2(GpibLibrary::instance().load(), qPrintable(GpibLibrary::instance().loadError())); }
 
-    void commandsGoOutBareWithoutRem()
+    // The board and the address of the settings, no secondary address, 1 s, EOI, no EOS. The
+    // stand-in has board 0 only, as a bench whose linux-gpib configures one.
+    void deviceOpenedOnTheBoardOfTheSettings_data()
     {
+        QTest::addColumn<qint16>("board");
+        QTest::addColumn<QByteArray>("call");
+        QTest::addColumn<int>("connections");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("board 0") << qint16(0) << QByteArray("ibdev 0 5 0 11 11 1\n") << 1 << "GPIB address 5";
+        QTest::newRow("board 3, not configured")
+            << qint16(3) << QByteArray("ibdev 3 5 0 11 11 1\n") << 0 << "GPIB board 3 address 5";
+    }
+    void deviceOpenedOnTheBoardOfTheSettings()
+    {
+        QFETCH(qint16, board);
+        QFETCH(QByteArray, call);
+        QFETCH(int, connections);
+        QFETCH(QString, address);
         QTemporaryDir dir;
         const QString log = dir.filePath(QStringLiteral("ibdev.log"));
         qputenv("VORNIC_GPIB_STANDIN_LOG", log.toLocal8Bit());
         Gpib gpib;
+        gpib.settings.BoardNo = board;
         QCoro::waitFor(gpib.link.LinkConnect());
         qunsetenv("VORNIC_GPIB_STANDIN_LOG");
-        QTRY_COMPARE_WITH_TIMEOUT(gpib.peer.connections(), 1, 30000);
-        // Board 0 whatever BoardNo says, the address, no secondary address, 1 s, EOI, no EOS.
         QFile calls(log);
         QVERIFY(calls.open(QIODevice::ReadOnly));
-        QCOMPARE(calls.readAll(), QByteArray("ibdev 0 5 0 11 11 1\n"));
+        QCOMPARE(calls.readAll(), call);
+        QTRY_COMPARE_WITH_TIMEOUT(gpib.peer.connections(), connections, 30000);
+        // Where the messages say the load was looked for.
+        QCOMPARE(gpib.link.address(), address);
+    }
+
+    void commandsGoOutBareWithoutRem()
+    {
+        Gpib gpib;
+        QCoro::waitFor(gpib.link.LinkConnect());
+        QTRY_COMPARE_WITH_TIMEOUT(gpib.peer.connections(), 1, 30000);
         QCoro::waitFor(gpib.link.LinkSend(QStringLiteral("LOAD ON")));
         // The stand-in ends each GPIB write with LF for its line-based peer: one LF means the link
         // sent the bare text.

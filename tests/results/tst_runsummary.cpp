@@ -154,6 +154,16 @@ private Q_SLOTS:
         for (auto [log, summary] : names)
             QCOMPARE(LogExport::summaryPathFor(QLatin1String(log)), QLatin1String(summary));
     }
+
+    // Two runs saved on one day are proposed two names, each with its date and time.
+    void proposedLogNamesOfOneDayDiffer()
+    {
+        const QDate day(2026, 12, 7);
+        const QString morning = LogExport::proposedPath(QStringLiteral("/lab"), QDateTime(day, QTime(9, 5, 1)));
+        const QString evening = LogExport::proposedPath(QStringLiteral("/lab"), QDateTime(day, QTime(17, 30, 0)));
+        QCOMPARE(morning, QStringLiteral("/lab/20261207-090501.CSV"));
+        QCOMPARE(evening, QStringLiteral("/lab/20261207-173000.CSV"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRunSummary)

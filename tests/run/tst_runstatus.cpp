@@ -38,7 +38,7 @@ private Q_SLOTS:
         QCOMPARE(status.text(), QStringLiteral("Identifying"));
         bench.pass();
         QCOMPARE(status.text(), QStringLiteral("Running step 1 of 2 (Discharge)"));
-        QCOMPARE(status.timeLeft(), QStringLiteral("2"));
+        QCOMPARE(status.timeLeft(), QStringLiteral("2.0 s"));
         QCOMPARE(status.lastSample().watts, 25.0);
         QVERIFY(bench.program.isHighlighted(1));
         if (ending == u"stop")

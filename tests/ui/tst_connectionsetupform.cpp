@@ -109,8 +109,9 @@ QStringList numbers(int first, int last)
     return list;
 }
 
-const QStringList handShakes{
-    QStringLiteral("comNone"), QStringLiteral("comXOnXOff"), QStringLiteral("comRTS"), QStringLiteral("comRTSXOnXOff")};
+// As shown; the file keeps their numbers 0 to 3.
+const QStringList handShakes{QStringLiteral("None"), QStringLiteral("XON/XOFF"), QStringLiteral("RTS/CTS"),
+    QStringLiteral("RTS/CTS and XON/XOFF")};
 
 } // namespace
 
@@ -135,6 +136,8 @@ private Q_SLOTS:
             QCOMPARE(entries(get<QComboBox>(d, name)), handShakes);
         for (const char *name : {"Combo4", "Combo8"})
             QCOMPARE(entries(get<QComboBox>(d, name)), numbers(0, 30));
+        for (const char *name : {"LoadBoardCombo", "AfgBoardCombo"})
+            QCOMPARE(entries(get<QComboBox>(d, name)), numbers(0, 15));
         QCOMPARE(get<QCheckBox>(d, "Check1")->text(), QStringLiteral("AFG Enable"));
         QCOMPARE(get<QPushButton>(d, "Command3")->text(), QStringLiteral("..."));
     }
@@ -146,7 +149,7 @@ private Q_SLOTS:
         QWidget *d = bench.open();
         for (const char *option : {"Option1", "Option6"})
             QVERIFY(get<QRadioButton>(d, option)->isChecked());
-        const QStringList expected{"115200", "comRTS", "1", "5", "4001"};
+        const QStringList expected{"115200", "RTS/CTS", "1", "5", "4001"};
         QCOMPARE(
             QStringList({text(d, "Combo1"), text(d, "Combo3"), text(d, "Combo2"), text(d, "Combo4"), text(d, "Text2")}),
             expected);
@@ -239,15 +242,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("value");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("0") << QByteArray("0") << "comNone";
-        QTest::newRow("1") << QByteArray("1") << "comXOnXOff";
-        QTest::newRow("3") << QByteArray("3") << "comRTSXOnXOff";
-        QTest::newRow("2.5 to even") << QByteArray("2.5") << "comRTS";
-        QTest::newRow("above 3") << QByteArray("4") << "comRTS";
-        QTest::newRow("3.5 to even 4") << QByteArray("3.5") << "comRTS";
-        QTest::newRow("negative") << QByteArray("-1") << "comRTS";
-        QTest::newRow("not a number") << QByteArray("RTS") << "comRTS";
-        QTest::newRow("empty") << QByteArray("") << "comRTS";
+        QTest::newRow("0") << QByteArray("0") << "None";
+        QTest::newRow("1") << QByteArray("1") << "XON/XOFF";
+        QTest::newRow("2") << QByteArray("2") << "RTS/CTS";
+        QTest::newRow("3") << QByteArray("3") << "RTS/CTS and XON/XOFF";
+        QTest::newRow("2.5 to even") << QByteArray("2.5") << "RTS/CTS";
+        QTest::newRow("above 3") << QByteArray("4") << "RTS/CTS";
+        QTest::newRow("3.5 to even 4") << QByteArray("3.5") << "RTS/CTS";
+        QTest::newRow("negative") << QByteArray("-1") << "RTS/CTS";
+        QTest::newRow("not a number") << QByteArray("RTS") << "RTS/CTS";
+        QTest::newRow("empty") << QByteArray("") << "RTS/CTS";
     }
 
     void storedHandShakeShown()
@@ -265,15 +269,15 @@ private Q_SLOTS:
     {
         Bench bench(TestFiles::crlfLines({"[Load Option]", "HandShake=3"}));
         QWidget *d = bench.open();
-        QCOMPARE(text(d, "Combo3"), QStringLiteral("comRTSXOnXOff"));
-        setText(d, "Combo5", QStringLiteral("comRTSXOnXOff"));
+        QCOMPARE(text(d, "Combo3"), QStringLiteral("RTS/CTS and XON/XOFF"));
+        setText(d, "Combo5", QStringLiteral("RTS/CTS and XON/XOFF"));
         bench.press("Command1");
         QCOMPARE(stored(bench.path, "Load Option", "HandShake"), QStringLiteral("3"));
         QCOMPARE(stored(bench.path, "AFG Option", "HandShake"), QStringLiteral("3"));
         QCOMPARE(bench.settings.generatorLink.HandShake, qint16(3));
         d = bench.open();
-        QCOMPARE(text(d, "Combo3"), QStringLiteral("comRTSXOnXOff"));
-        QCOMPARE(text(d, "Combo5"), QStringLiteral("comRTSXOnXOff"));
+        QCOMPARE(text(d, "Combo3"), QStringLiteral("RTS/CTS and XON/XOFF"));
+        QCOMPARE(text(d, "Combo5"), QStringLiteral("RTS/CTS and XON/XOFF"));
     }
 
     void handShakeTypedByHand_data()
@@ -281,10 +285,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("expected");
         const auto row = [](const char *typed, const char *expected) { QTest::newRow(typed) << typed << expected; };
-        row("comXOnXOff", "1");
-        // Memory's 0 stays for anything but the exact names.
-        row("comrts", "0");
-        row("RTS/CTS", "0");
+        row("XON/XOFF", "1");
+        row("RTS/CTS", "2");
+        // Memory's 0 stays for anything but the exact names shown.
+        row("rts/cts", "0");
+        row("comRTS", "0");
         row("3", "0");
     }
 
@@ -325,16 +330,60 @@ private Q_SLOTS:
         QCOMPARE(text(d, "Text1_7"), QStringLiteral("10"));
     }
 
-    void saveStoresBoardZero()
+    // The GPIB board is shown as stored and saved as entered, beside the address.
+    void boardShownAndSaved_data()
     {
-        Bench bench(TestFiles::crlfLines({"[Load Option]", "BoardNo=3", "[AFG Option]", "BoardNo=1"}));
-        bench.open();
-        QCOMPARE(bench.settings.loadLink.BoardNo, qint16(3));
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("shownLoad");
+        QTest::addColumn<QString>("shownGenerator");
+        QTest::addColumn<QString>("typedGenerator");
+        QTest::addColumn<QString>("storedLoad");
+        QTest::addColumn<QString>("storedGenerator");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("no key") << QByteArray() << "0"
+                                << "0"
+                                << "0"
+                                << "0"
+                                << "0" << false;
+        QTest::newRow("stored boards") << TestFiles::crlfLines({"[Load Option]", "BoardNo=3", "[AFG Option]",
+            "BoardNo=1"}) << "3"
+                                       << "1"
+                                       << "2"
+                                       << "3"
+                                       << "2" << false;
+        QTest::newRow("beyond the last board") << TestFiles::crlfLines({"[Load Option]", "BoardNo=3"}) << "3"
+                                               << "0"
+                                               << "16"
+                                               << "3"
+                                               << "<missing>" << true;
+    }
+    void boardShownAndSaved()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, shownLoad);
+        QFETCH(QString, shownGenerator);
+        QFETCH(QString, typedGenerator);
+        QFETCH(QString, storedLoad);
+        QFETCH(QString, storedGenerator);
+        QFETCH(bool, refused);
+        Bench bench(file);
+        QWidget *d = bench.open();
+        QTest::mouseClick(get<QRadioButton>(d, "Option2"), Qt::LeftButton);
+        QVERIFY(get<QComboBox>(d, "LoadBoardCombo")->isVisibleTo(d));
+        QCOMPARE(text(d, "LoadBoardCombo"), shownLoad);
+        QCOMPARE(text(d, "AfgBoardCombo"), shownGenerator);
+        setText(d, "AfgBoardCombo", typedGenerator);
         bench.press("Command1");
-        QCOMPARE(stored(bench.path, "Load Option", "BoardNo"), QStringLiteral("0"));
-        QCOMPARE(stored(bench.path, "AFG Option", "BoardNo"), QStringLiteral("0"));
-        QCOMPARE(bench.settings.loadLink.BoardNo, qint16(0));
-        QCOMPARE(bench.settings.generatorLink.BoardNo, qint16(0));
+        QCOMPARE(bench.messages.size(), refused ? 1 : 0);
+        if (refused)
+            QVERIFY(bench.messages.first().contains(QStringLiteral("GPIB Board")));
+        QCOMPARE(stored(bench.path, "AFG Option", "BoardNo"), storedGenerator);
+        if (refused)
+            return;
+        QCOMPARE(stored(bench.path, "Load Option", "BoardNo"), storedLoad);
+        QCOMPARE(bench.settings.generatorLink.BoardNo, qint16(typedGenerator.toInt()));
+        d = bench.open();
+        QCOMPARE(text(d, "AfgBoardCombo"), typedGenerator);
     }
 
     void reportFolderKeptAcrossRestart()

@@ -15,16 +15,20 @@
 #include "station/Engine.h"
 #include "ui/MainForm.h"
 #include "ui/MeasureFrame.h"
+#include "ui/RunEndNote.h"
 #include "ui/StepRowDelegate.h"
 
 #include "TestFiles.h"
 #include <QComboBox>
+#include <QDateTime>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMap>
+#include <QMessageBox>
 #include <QProcess>
 #include <QScrollBar>
 #include <QTableView>
@@ -82,6 +86,8 @@ struct Fixture
     std::unique_ptr<MainForm> form;
     QStringList messages;
     QString chosenFile;
+    QString offeredFilter;
+    QString proposedFile;
     TestProgram &program() { return engine->program(); }
     TraceList &trace() { return engine->trace(); }
 
@@ -98,7 +104,11 @@ struct Fixture
         engine = std::make_unique<Engine>(SystemClock::instance(), path("VORN.INI"));
         form = std::make_unique<MainForm>(*engine, dir.path());
         form->setMessageFunction([this](const QString &text) { messages.append(text); });
-        form->setFileChooser([this](bool, const QString &, const QString &) { return chosenFile; });
+        form->setFileChooser([this](bool, const QString &filter, const QString &proposed) {
+            offeredFilter = filter;
+            proposedFile = proposed;
+            return chosenFile;
+        });
     }
     ~Fixture() { QDir::setCurrent(previousDir); }
 
@@ -143,7 +153,9 @@ private Q_SLOTS:
         QVERIFY(f.form->nameLabel()->text().isEmpty());
         // Identification 100 ms later: the model, its rating and the functions it offers.
         QTRY_COMPARE_WITH_TIMEOUT(f.form->nameLabel()->text(), QStringLiteral("6312C"), 30000);
-        QCOMPARE(f.form->aMaxLabel()->text(), f.engine->identification().AMaxLabel());
+        // The rating with its unit; the rating alone stays for what reads it as a number.
+        QCOMPARE(f.engine->identification().AMaxLabel(), QStringLiteral("60"));
+        QCOMPARE(f.form->aMaxLabel()->text(), QStringLiteral("60 A"));
         QCOMPARE(
             f.form->stepEditor()->functionCombo()->count(), int(f.engine->identification().offeredFunctions().size()));
         QCOMPARE(f.form->stepEditor()->chosenFunction(), QStringLiteral("Discharge"));
@@ -212,6 +224,40 @@ private Q_SLOTS:
         QCOMPARE(button->toolTip(), toolTip);
         QVERIFY(button->text().isEmpty());
         QVERIFY(!button->icon().isNull());
+    }
+
+    void topRightBoxesSayWhatTheyCount_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("toolTip");
+        QTest::newRow("step time left") << "Text2"
+                                        << "Time left"
+                                        << "Time left of the running step";
+        QTest::newRow("step count") << "Text1"
+                                    << "Steps"
+                                    << "Number of steps in the program";
+    }
+    void topRightBoxesSayWhatTheyCount()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, caption);
+        QFETCH(QString, toolTip);
+        Fixture f;
+        f.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+        auto *edit = f.form->findChild<QLineEdit *>(box);
+        QCOMPARE(edit->toolTip(), toolTip);
+        const auto labels = f.form->findChildren<QLabel *>();
+        const auto label = std::find_if(labels.begin(), labels.end(), [&](QLabel *l) { return l->buddy() == edit; });
+        QVERIFY(label != labels.end());
+        QCOMPARE((*label)->text(), caption);
+        // Seen whole, over its box and clear of it.
+        QVERIFY((*label)->isVisible());
+        QVERIFY((*label)->geometry().bottom() < edit->geometry().top());
+        QVERIFY((*label)->geometry().left() >= edit->geometry().left() - 1);
+        QVERIFY((*label)->fontMetrics().horizontalAdvance(caption) <= (*label)->contentsRect().width());
+        QVERIFY((*label)->fontMetrics().height() <= (*label)->contentsRect().height());
     }
 
     void firstColumnStaysInPlace_data()
@@ -523,14 +569,28 @@ private Q_SLOTS:
         QTest::keyClick(box, Qt::Key_Return);
         f.form->startRun();
         QVERIFY(f.form->runController()->isRunning());
-        QTRY_COMPARE_WITH_TIMEOUT(f.messages, QStringList{"Test Finished"}, 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.messages, QStringList{"Test Finished: PASS"}, 60000);
         QCOMPARE(f.form->nameLabel()->text(), QStringLiteral("6312C"));
         QCOMPARE(IniFile::ReadIniString(f.path("VORN.INI"), "System", "MeasureTime", ""), QStringLiteral("100"));
 
         f.messages.clear();
         f.chosenFile = f.path("copy.csv");
+        const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
         f.form->saveLogCopy();
-        QCOMPARE(f.messages, QStringList{"Convert OK"});
+        const QDateTime after = QDateTime::currentDateTime().addSecs(1);
+        QCOMPARE(f.offeredFilter, QStringLiteral("CSV files (*.CSV)|*.CSV|All files (*.*)|*.*"));
+        // Proposed under the date and time in the program folder: a second run that day gets a
+        // name of its own.
+        const QFileInfo proposed(f.proposedFile);
+        QCOMPARE(proposed.absolutePath(), QFileInfo(f.dir.path()).absoluteFilePath());
+        QCOMPARE(proposed.suffix(), QStringLiteral("CSV"));
+        const QDateTime named = QDateTime::fromString(proposed.completeBaseName(), QStringLiteral("yyyyMMdd-HHmmss"));
+        QVERIFY2(named >= before.addMSecs(-before.time().msec()) && named <= after, qPrintable(f.proposedFile));
+        QCOMPARE(f.messages,
+            QStringList{
+                QStringLiteral("Log saved to %1\nSummary saved to %2")
+                    .arg(QDir::toNativeSeparators(f.chosenFile), QDir::toNativeSeparators(f.path("copy.json")))});
+        QVERIFY(QFile::exists(f.path("copy.json")));
         QVERIFY(
             TestFiles::readBytes(f.chosenFile).startsWith("No.,StepTime,V,I,W,AH,WH,TotalTime,Function Name,Result"));
 
@@ -538,7 +598,42 @@ private Q_SLOTS:
         f.chosenFile = f.path("missing/copy.csv");
         f.form->saveLogCopy();
         QCOMPARE(f.messages.size(), 1);
-        QVERIFY(f.messages.first() != QStringLiteral("Convert OK"));
+        QVERIFY(f.messages.first().startsWith(f.chosenFile));
+    }
+
+    // The box at a finished run's end tells PASS from FAIL by its words and its icon.
+    void finishedRunSaysItsResult_data()
+    {
+        QTest::addColumn<QString>("limitLow");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("icon");
+        QTest::newRow("pass") << "0"
+                              << "Test Finished: PASS" << int(QMessageBox::Information);
+        // The load trips well below 99 A.
+        QTest::newRow("fail") << "99"
+                              << "Test Finished: FAIL (1 verdict failed)" << int(QMessageBox::Critical);
+    }
+    void finishedRunSaysItsResult()
+    {
+        QFETCH(QString, limitLow);
+        QFETCH(QString, text);
+        QFETCH(int, icon);
+        Fixture f;
+        QList<RunEndNote> notes;
+        f.form->setRunEndMessageFunction([&notes](const RunEndNote &note) { notes.append(note); });
+        f.start();
+        QTRY_COMPARE_WITH_TIMEOUT(f.form->nameLabel()->text(), QStringLiteral("6312C"), 30000);
+        f.program().setGridRowCount(3);
+        const QMap<int, QString> cells{{StepColumns::StepNo, "1"}, {StepColumns::Function, "OCP"},
+            {StepColumns::Start, "0"}, {StepColumns::EndValue, "10"}, {StepColumns::Increment, "0.5"},
+            {StepColumns::Vth, "0.6"}, {StepColumns::LimitHigh, "100"}, {StepColumns::LimitLow, limitLow}};
+        for (auto it = cells.begin(); it != cells.end(); ++it)
+            f.program().setCell(1, it.key(), it.value());
+        f.form->startRun();
+        QTRY_COMPARE_WITH_TIMEOUT(notes.size(), 1, 60000);
+        QCOMPARE(notes.first().text, text);
+        QCOMPARE(int(notes.first().icon), icon);
+        QVERIFY(f.messages.isEmpty());
     }
 
     void runShowsTheRunningStepAndItsRows()
@@ -576,7 +671,7 @@ private Q_SLOTS:
         QCOMPARE(enabledAtFirstRow, QStringList{QStringLiteral("StopCommand")});
         QCOMPARE(f.form->listView()->model()->index(0, 8).data().toString(), QStringLiteral("Rest"));
         QVERIFY(!f.form->findChild<QLineEdit *>("Text2")->text().isEmpty());
-        QTRY_COMPARE_WITH_TIMEOUT(f.messages, QStringList{"Test Finished"}, 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.messages, QStringList{"Test Finished: PASS"}, 60000);
         QVERIFY(!f.program().isHighlighted(1));
         for (const char *name : heldDuringRun)
             QVERIFY2(enabled(name), name);

@@ -7,6 +7,7 @@
 #include "run/RunStatus.h"
 #include "station/Engine.h"
 #include "store/RunArchive.h"
+#include "ui/HelpMenu.h"
 #include "ui/LargeReadout.h"
 #include "ui/MainForm.h"
 #include "ui/MainWindow.h"
@@ -16,13 +17,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QDockWidget>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMap>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -103,6 +108,74 @@ private Q_SLOTS:
         QVERIFY(!m_window->traceDock()->geometry().intersects(resultsArea));
         m_window->traceDock()->close();
         QVERIFY(!m_window->form()->traceVisible());
+    }
+
+    // Help holds what no button shows: the version, the keys, and where this window's files are.
+    void helpMenuSaysWhatTheWindowDoesNotShow_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("about") << "&About"
+                               << "About";
+        QTest::newRow("keys") << "&Keys"
+                              << "Keys";
+        QTest::newRow("places") << "&Where Files Are Kept"
+                                << "Where Files Are Kept";
+    }
+    void helpMenuSaysWhatTheWindowDoesNotShow()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, title);
+        QMenu *help = nullptr;
+        QAction *runs = nullptr;
+        for (QAction *menuAction : m_window->menuBar()->actions()) {
+            QMenu *menu = menuAction->menu();
+            if (menuAction->text() == u"&Help")
+                help = menu;
+            for (QAction *item : menu ? menu->actions() : QList<QAction *>())
+                if (item->text() == u"&Runs…")
+                    runs = item;
+        }
+        QVERIFY(help && runs);
+        auto *helpMenu = qobject_cast<HelpMenu *>(help);
+        QVERIFY(helpMenu);
+        QStringList shown;
+        helpMenu->setTextBox([&shown](const QString &boxTitle, const QString &text) { shown << boxTitle << text; });
+        const QList<QAction *> items = help->actions();
+        const auto item = std::find_if(items.begin(), items.end(), [&](QAction *a) { return a->text() == action; });
+        QVERIFY(item != items.end());
+        (*item)->trigger();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown.first(), title);
+        const QString &text = shown.last();
+        const QString folder = QDir::toNativeSeparators(QFileInfo(m_dir.path()).absoluteFilePath());
+        QStringList expected;
+        if (title == u"About")
+            expected = {QLatin1String(MainForm::Caption), QStringLiteral("Version ")};
+        else if (title == u"Keys")
+            expected = {runs->shortcut().toString(QKeySequence::NativeText), QStringLiteral("Esc\t")};
+        else
+            expected = {folder + QStringLiteral("/VORN.INI"), folder + QStringLiteral("/TestLog "),
+                folder + QStringLiteral("/runs.sqlite")};
+        for (const QString &part : expected)
+            QVERIFY2(text.contains(part), qPrintable(QStringLiteral("%1 not in: %2").arg(part, text)));
+        if (title == u"About")
+            QVERIFY(QRegularExpression(QStringLiteral("Version \\d+\\.\\d+")).match(text).hasMatch());
+    }
+
+    // The step time left reads alike in the top band's box and in the Run panel.
+    void stepTimeLeftReadsAlikeInBothPlaces()
+    {
+        startLongRun(RestStep);
+        auto *box = m_window->form()->findChild<QLineEdit *>(QStringLiteral("Text2"));
+        QTRY_VERIFY_WITH_TIMEOUT(!box->text().isEmpty() && !m_window->status()->timeLeft().isEmpty(), 30000);
+        const QString boxText = box->text();
+        const QString panelText = m_window->status()->timeLeft();
+        m_window->form()->stopRun();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_engine->run().isRunning(), 30000);
+        const QRegularExpression form(QStringLiteral("^\\d+\\.\\d s$"));
+        QVERIFY2(form.match(boxText).hasMatch(), qPrintable(boxText));
+        QVERIFY2(form.match(panelText).hasMatch(), qPrintable(panelText));
     }
 
     // Esc stops a run from anywhere in the window, its floating panels included, but not from the

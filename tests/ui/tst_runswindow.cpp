@@ -3,6 +3,8 @@
 #include "TestFiles.h"
 #include "link/SystemClock.h"
 #include "station/Engine.h"
+#include "store/RunArchive.h"
+#include "store/RunExport.h"
 #include "store/StoreSchema.h"
 #include "store/StoreServer.h"
 #include "ui/DateBoundEdit.h"
@@ -12,9 +14,11 @@
 #include "ui/RunsWindow.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -276,6 +280,28 @@ private Q_SLOTS:
         const QString summary = m_window->summaryView()->toPlainText();
         for (const QString &text : summaryHas)
             QVERIFY2(summary.contains(text), qPrintable(summary));
+    }
+
+    // Export CSV's tool tip names the columns of the file it writes, in their order.
+    void exportToolTipNamesTheColumnsWritten()
+    {
+        openWindow(m_ini);
+        QPushButton *exportCsv = nullptr;
+        for (QPushButton *button : m_window->findChildren<QPushButton *>())
+            if (button->text() == u"Export CSV…")
+                exportCsv = button;
+        QVERIFY(exportCsv);
+        RunArchive archive = RunArchive::local(m_dir.filePath(QStringLiteral("runs.sqlite")));
+        QString error;
+        QVERIFY2(archive.open(&error), qPrintable(error));
+        const std::optional<StoredRun> run = archive.run(uuidOf('a'), &error);
+        QVERIFY2(run, qPrintable(error));
+        QBuffer written;
+        QVERIFY(written.open(QIODevice::WriteOnly));
+        QVERIFY(RunExport::writeCsv(archive, *run, written).isEmpty());
+        const QString header = QString::fromLatin1(written.data().left(written.data().indexOf("\r\n")));
+        QVERIFY(exportCsv->toolTip().contains(header.split(u',').join(QStringLiteral(", "))));
+        QVERIFY(!exportCsv->toolTip().contains(QStringLiteral("as the run's own CSV log")));
     }
 
     void mainWindowOpensTheRunsAndARunEndedIsListed()

@@ -1,5 +1,6 @@
 #include "SimProcess.h"
 #include "TestFiles.h"
+#include "device/Identification.h"
 #include "link/SystemClock.h"
 #include "model/StepColumns.h"
 #include "run/RunController.h"
@@ -11,6 +12,7 @@
 #include "ui/RunReadout.h"
 
 #include <QLabel>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -176,6 +178,47 @@ private Q_SLOTS:
         QVERIFY(m_window->readout()->readings().first().endsWith(QLatin1String(" V ")));
         QVERIFY(!m_window->largeReadout()->showsLive());
         QVERIFY(m_window->largeReadout()->stateText().endsWith(QLatin1String("last values")));
+    }
+
+    // On a first start nothing may answer at the default serial port: the bar says where the load
+    // was asked for and offers Connect Setup, which opens the same dialog as the top band's button.
+    void noAnswerToNameOffersConnectSetup_data()
+    {
+        QTest::addColumn<bool>("answers");
+        QTest::newRow("silent load on serial") << false;
+        QTest::newRow("load answers") << true;
+    }
+    void noAnswerToNameOffersConnectSetup()
+    {
+        QFETCH(bool, answers);
+        const QString pty = m_dir.filePath(QStringLiteral("load-pty"));
+        QStringList arguments{"--pty", pty};
+        if (!answers)
+            arguments += QStringList{"--fault", "silent-after=1"};
+        m_sim = std::make_unique<SimProcess>(arguments);
+        QVERIFY(m_sim->waitForAnnouncements(1));
+        openWindow(TestFiles::serialLoadSettings(pty));
+        int dialogs = 0;
+        m_window->form()->setConnectionDialog([&dialogs] { ++dialogs; });
+        // Identification starts 100 ms after the window: the spy is in place before it ends.
+        QSignalSpy identified(&m_engine->identification(), &Identification::identified);
+        QTRY_COMPARE_WITH_TIMEOUT(identified.size(), 1, 30000);
+        QCOMPARE(m_engine->identification().loadAnswered(), answers);
+        QPushButton *offer = m_window->barConnectSetup();
+        QCOMPARE(offer->isVisible(), !answers);
+        if (answers) {
+            QCOMPARE(m_window->barText(), QString());
+            return;
+        }
+        QCOMPARE(m_window->barText(),
+            QStringLiteral("No load answered \"name?\" at %1. Check the cable and the load's interface, or choose "
+                           "another link in Connect Setup.")
+                .arg(m_engine->loadLink().address()));
+        QVERIFY(m_window->barText().contains(pty));
+        QVERIFY(m_boxes.isEmpty());
+        QTest::mouseClick(offer, Qt::LeftButton);
+        QCOMPARE(dialogs, 1);
+        QVERIFY(m_engine->identification().isIdentificationRequested());
     }
 
     // A load that never answered: the run ends at once as an error naming where it was looked for,
