@@ -17,13 +17,15 @@ QString about()
 QString keys()
 {
     return QStringLiteral("Ctrl+R\tRuns…: the runs kept on this bench and on the lab's server\n"
+                          "Ctrl+L\tLarge Readout: the run in digits to read from across the bench\n"
                           "Esc\tStop the running test (in this window and its panels)\n"
                           "\n"
                           "Double-click a step\tLoad it back into the step editor\n"
                           "Double-click \"Measure Item\"\tShow or hide the instrument traffic\n"
                           "Chart: drag across\tZoom in on a span\n"
                           "Chart: wheel\tZoom about the cursor\n"
-                          "Chart: right-drag\tPan\n"
+                          "Chart: right-drag\tPan in time\n"
+                          "Chart: right-click\tFit one axis or all of them to every reading in view\n"
                           "Chart: double-click\tFollow the whole run again");
 }
 

@@ -166,7 +166,7 @@ private Q_SLOTS:
     {
         Fixture f;
         f.start();
-        QTRY_COMPARE_WITH_TIMEOUT(f.form->aMaxLabel()->text(), QStringLiteral("60"), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.form->aMaxLabel()->text(), QStringLiteral("60 A"), 30000);
         StepEditor *editor = f.form->stepEditor();
         editor->setFieldText("DiscSinkValueText", "999");
         QVERIFY(!editor->addStep().acted);

@@ -122,9 +122,10 @@ private Q_SLOTS:
                 QStringLiteral("Step 1: no reply from the load at %1; its link is being made again").arg(address)),
             30000);
         // Meanwhile nothing reads as live: the state says where it reconnects, the readings are greyed.
+        QCOMPARE(m_window->status()->phase(), RunStatus::Phase::Reconnecting);
+        m_window->readout()->refresh();
         QVERIFY2(m_window->readout()->stateText().startsWith(QStringLiteral("Reconnecting to %1 (").arg(address)),
             qPrintable(m_window->readout()->stateText()));
-        m_window->readout()->refresh();
         QVERIFY(!m_window->readout()->showsLive());
         QVERIFY(m_window->readout()->staleText().startsWith(QLatin1String("no reading for ")));
         QTRY_VERIFY_WITH_TIMEOUT(m_window->barText().endsWith(QStringLiteral("it answers again.")), 30000);
