@@ -57,7 +57,7 @@ QString RunStatus::text() const
     case Phase::Reconnecting:
         return QStringLiteral("Reconnecting to %1 (%2 s)")
             .arg(m_address ? m_address() : QStringLiteral("the load"))
-            .arg(qint64(elapsedSeconds() - *record().silentSince));
+            .arg(qint64(secondsWithoutReading()));
     case Phase::Stopped:
         return QStringLiteral("Stopped");
     case Phase::FinishedPass:

@@ -24,7 +24,7 @@ public:
 
     Phase phase() const;
     // "Idle", "Identifying", "Running step 3 of 8 (Discharge)", "Reconnecting to 127.0.0.1:5025
-    // (4 s)", "Stopped", "Finished PASS", ...
+    // (4 s)" (since the last reading), "Stopped", "Finished PASS", ...
     QString text() const;
     // Since Run; held once the run has ended.
     double elapsedSeconds() const { return m_recorder.elapsedSeconds(); }

@@ -77,10 +77,9 @@ void LargeReadout::refresh()
         }
     }
 
+    // "Reconnecting to … (N s)" already says for how long no reading came.
     QString state = m_status.text();
-    if (m_status.phase() == RunStatus::Phase::Reconnecting)
-        state += QStringLiteral(" — no reading for %1 s").arg(qint64(m_status.secondsWithoutReading()));
-    else if (shown && !m_status.isGoingOn())
+    if (shown && !m_status.isGoingOn())
         state += QStringLiteral(" — last values");
     m_state->setText(state);
     const bool live = shown && m_status.isGoingOn() && m_status.phase() != RunStatus::Phase::Reconnecting;

@@ -168,6 +168,9 @@ MainForm::MainForm(Engine &engine, const QString &programFolder, QWidget *parent
         const std::optional<Fixed4> &left = recorder.record().stepTimeLeft;
         m_text2->setText(left ? RunStatus::secondsText(*left) : QString());
     });
+    // A time left that no longer counts, while the load does not answer, is shown greyed.
+    connect(&recorder, &RunRecorder::changed, m_text2,
+        [this, &recorder] { m_text2->setEnabled(!recorder.record().silentSince); });
     connect(&recorder, &RunRecorder::stepStarted, this,
         [this](const StepRecord &step) { m_stepGrid->scrollTo(m_program.index(step.row - 1, 0)); });
     connect(&m_controller->errorTrail(), &ErrorTrail::textChanged, m_label5, &QLabel::setText);

@@ -80,6 +80,10 @@ private Q_SLOTS:
     }
     void cleanup()
     {
+        // A test that failed mid-run leaves no run going into the next: the window's close stops
+        // it and waits for its off lines.
+        if (m_window)
+            m_window->close();
         m_window.reset();
         m_engine.reset();
         m_sim.reset();
