@@ -131,6 +131,31 @@ QString marksOf(const ChartHistory &history)
     return marks.join(u' ');
 }
 
+// A bench's window against a virtual load, with `runs` (a store file) as its runs so far.
+struct Bench
+{
+    explicit Bench(const QString &runs = QString())
+    {
+        if (!sim.waitForAnnouncements(1))
+            return;
+        const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
+        TestFiles::writeBytes(ini, TestFiles::lanLoadSettings(sim.port(QStringLiteral("load"))));
+        if (!runs.isEmpty() && !QFile::copy(runs, dir.filePath(QStringLiteral("runs.sqlite"))))
+            return;
+        engine = std::make_unique<Engine>(SystemClock::instance(), ini);
+        window = std::make_unique<MainWindow>(*engine, dir.path());
+        window->form()->setMessageFunction([](const QString &) {});
+        window->form()->loadSettingsAndProgram();
+        ready = true;
+    }
+
+    SimProcess sim{QStringList{"--tcp", "0"}};
+    QTemporaryDir dir;
+    std::unique_ptr<Engine> engine;
+    std::unique_ptr<MainWindow> window;
+    bool ready = false;
+};
+
 } // namespace
 
 // What the operator sees of stored runs: the list as filtered, a run opened, and a store that
@@ -306,17 +331,10 @@ private Q_SLOTS:
 
     void mainWindowOpensTheRunsAndARunEndedIsListed()
     {
-        SimProcess sim({"--tcp", "0"});
-        QVERIFY(sim.waitForAnnouncements(1));
-        QTemporaryDir bench;
-        const QString ini = bench.filePath(QStringLiteral("VORN.INI"));
-        TestFiles::writeBytes(ini, TestFiles::lanLoadSettings(sim.port(QStringLiteral("load"))));
-        QVERIFY(
-            QFile::copy(m_dir.filePath(QStringLiteral("runs.sqlite")), bench.filePath(QStringLiteral("runs.sqlite"))));
-        Engine engine(SystemClock::instance(), ini);
-        MainWindow window(engine, bench.path());
-        window.form()->setMessageFunction([](const QString &) {});
-        window.form()->loadSettingsAndProgram();
+        Bench bench(m_dir.filePath(QStringLiteral("runs.sqlite")));
+        QVERIFY(bench.ready);
+        Engine &engine = *bench.engine;
+        MainWindow &window = *bench.window;
         QAction *runs = nullptr;
         for (QAction *action : window.findChildren<QAction *>()) {
             if (action->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_R))
@@ -343,15 +361,10 @@ private Q_SLOTS:
     // beside it, during the run or after its end, without the operator clicking again.
     void anOpenRunFollowsTheRunToItsEnd()
     {
-        SimProcess sim({"--tcp", "0"});
-        QVERIFY(sim.waitForAnnouncements(1));
-        QTemporaryDir bench;
-        const QString ini = bench.filePath(QStringLiteral("VORN.INI"));
-        TestFiles::writeBytes(ini, TestFiles::lanLoadSettings(sim.port(QStringLiteral("load"))));
-        Engine engine(SystemClock::instance(), ini);
-        MainWindow window(engine, bench.path());
-        window.form()->setMessageFunction([](const QString &) {});
-        window.form()->loadSettingsAndProgram();
+        Bench bench;
+        QVERIFY(bench.ready);
+        Engine &engine = *bench.engine;
+        MainWindow &window = *bench.window;
         engine.program().setGridRowCount(3);
         engine.program().setCell(1, 0, QStringLiteral("1"));
         engine.program().setCell(1, 1, QStringLiteral("Rest"));

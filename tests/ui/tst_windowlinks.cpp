@@ -49,6 +49,18 @@ class TestWindowLinks : public QObject
         for (auto it = cells.begin(); it != cells.end(); ++it)
             program.setCell(1, it.key(), it.value());
     }
+    // Run, for one constant-current discharge of `amps` for `seconds` with no other stop.
+    void startDischarge(const QString &amps, const QString &seconds)
+    {
+        TestProgram &program = m_engine->program();
+        program.setGridRowCount(3);
+        const QStringList cells{"1", "Discharge", "CC", amps, "0", seconds, "0"};
+        for (int column = 0; column < cells.size(); ++column)
+            program.setCell(1, column, cells.at(column));
+        program.setCell(1, StepColumns::IStop, QStringLiteral("0"));
+        program.setCell(1, StepColumns::StableTime, QStringLiteral("0"));
+        m_window->form()->startRun();
+    }
     QByteArray simLog() const { return TestFiles::readBytes(m_dir.filePath(QStringLiteral("sim.log"))); }
 
 private Q_SLOTS:
@@ -108,14 +120,7 @@ private Q_SLOTS:
         QVERIFY(m_sim->waitForAnnouncements(1));
         openWindow(TestFiles::lanLoadSettings(m_sim->port(QStringLiteral("load"))));
         QTRY_COMPARE_WITH_TIMEOUT(m_window->form()->nameLabel()->text(), QStringLiteral("6312C"), 30000);
-        TestProgram &program = m_engine->program();
-        program.setGridRowCount(3);
-        const QStringList cells{"1", "Discharge", "CC", "1", "0", "30", "0"};
-        for (int column = 0; column < cells.size(); ++column)
-            program.setCell(1, column, cells.at(column));
-        program.setCell(1, StepColumns::IStop, QStringLiteral("0"));
-        program.setCell(1, StepColumns::StableTime, QStringLiteral("0"));
-        m_window->form()->startRun();
+        startDischarge(QStringLiteral("1"), QStringLiteral("30"));
         const QString address = QStringLiteral("127.0.0.1:%1").arg(m_sim->port(QStringLiteral("load")));
         QTRY_VERIFY_WITH_TIMEOUT(
             m_window->barText().startsWith(
@@ -145,14 +150,7 @@ private Q_SLOTS:
         QVERIFY(m_sim->waitForAnnouncements(1));
         openWindow(TestFiles::lanLoadSettings(m_sim->port(QStringLiteral("load"))));
         QTRY_COMPARE_WITH_TIMEOUT(m_window->form()->nameLabel()->text(), QStringLiteral("6312C"), 30000);
-        TestProgram &program = m_engine->program();
-        program.setGridRowCount(3);
-        const QStringList cells{"1", "Discharge", "CC", "1.5", "0", "600", "0"};
-        for (int column = 0; column < cells.size(); ++column)
-            program.setCell(1, column, cells.at(column));
-        program.setCell(1, StepColumns::IStop, QStringLiteral("0"));
-        program.setCell(1, StepColumns::StableTime, QStringLiteral("0"));
-        m_window->form()->startRun();
+        startDischarge(QStringLiteral("1.5"), QStringLiteral("600"));
         QTRY_VERIFY2_WITH_TIMEOUT(
             m_window->readout()->showsLive(), qPrintable(m_window->readout()->stateText()), 30000);
         m_window->showLargeReadout();
