@@ -52,12 +52,20 @@ double roundStep(double span, int ticks)
     return 10 * power;
 }
 
-// Ticks at round values, labelled with as many decimals as the step needs and no more, so that
-// neighbouring labels never read the same and never need eliding.
-void setTicks(QValueAxis *axis, int ticks)
+// The axis over [min, max] with ticks at round values, labelled with as many decimals as the
+// step needs and no more, so that neighbouring labels never read the same and never need
+// eliding. A range that grows takes its wider step first: for a moment the old step over a range
+// a thousand times wider would lay out a thousand times the ticks.
+void setRangeAndTicks(QValueAxis *axis, double min, double max, int ticks)
 {
-    const double step = roundStep(axis->max() - axis->min(), ticks);
-    axis->setTickInterval(step);
+    const double step = roundStep(max - min, ticks);
+    if (step > axis->tickInterval()) {
+        axis->setTickInterval(step);
+        axis->setRange(min, max);
+    } else {
+        axis->setRange(min, max);
+        axis->setTickInterval(step);
+    }
     const int decimals = std::clamp(int(std::ceil(-std::log10(step) - 1e-9)), 0, 6);
     axis->setLabelFormat(QStringLiteral("%.") + QString::number(decimals) + u'f');
 }
@@ -74,7 +82,7 @@ constexpr Placement VoltPlacement{0.22, 0.92, false};
 constexpr Placement AmpPlacement{0.08, 0.84, true};
 constexpr Placement WattPlacement{0.02, 0.66, true};
 
-void place(QValueAxis *axis, std::optional<std::pair<double, double>> extent, const Placement &placement)
+void place(QValueAxis *axis, std::optional<std::pair<double, double>> extent, const Placement &placement, int ticks)
 {
     double low = extent ? extent->first : 0, high = extent ? extent->second : 1;
     if (placement.fromZero) {
@@ -93,7 +101,7 @@ void place(QValueAxis *axis, std::optional<std::pair<double, double>> extent, co
     }
     const double span = (high - low) / (placement.high - placement.low);
     const double bottom = low - placement.low * span;
-    axis->setRange(bottom, bottom + span);
+    setRangeAndTicks(axis, bottom, bottom + span, ticks);
 }
 
 // A mark's label starts just right of its line, or ends just left of it where the plot's right
@@ -186,11 +194,13 @@ void RunChart::refresh()
 
 void RunChart::fitAxes()
 {
-    if (m_following) {
-        // The run's end a little inside the right edge, never a jump to the next round number.
-        m_time->setRange(0, std::max(10.0, m_history.lastSeconds() * 1.02));
-    }
-    fitTimeTicks();
+    // Following, the run's end a little inside the right edge, never a jump to the next round
+    // number.
+    const int timeTicks = std::max(2, int(chart()->plotArea().width() / 60));
+    if (m_following)
+        setRangeAndTicks(m_time, 0, std::max(10.0, m_history.lastSeconds() * 1.02), timeTicks);
+    else
+        setRangeAndTicks(m_time, m_time->min(), m_time->max(), timeTicks);
     const double from = m_time->min(), to = m_time->max();
     const QRectF plot = chart()->plotArea();
     const int ticks = std::max(2, int(plot.height() / 40));
@@ -198,15 +208,8 @@ void RunChart::fitAxes()
         &ChartHistory::Column::volts, &ChartHistory::Column::amps, &ChartHistory::Column::watts};
     const std::array<Placement, 3> placements{VoltPlacement, AmpPlacement, WattPlacement};
     for (int i = 0; i < 3; ++i) {
-        place(m_axes[i], m_history.extent(ranges[i], from, to, m_tripPeaks[i]), placements[i]);
-        setTicks(m_axes[i], ticks);
+        place(m_axes[i], m_history.extent(ranges[i], from, to, m_tripPeaks[i]), placements[i], ticks);
     }
-}
-
-void RunChart::fitTimeTicks()
-{
-    const double width = chart()->plotArea().width();
-    setTicks(m_time, std::max(2, int(width / 60)));
 }
 
 void RunChart::fitAxis(Axis axis)

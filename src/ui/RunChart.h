@@ -73,7 +73,6 @@ private:
     void setFollowing(bool following);
     void changed();
     void fitAxes();
-    void fitTimeTicks();
     double xAt(double seconds) const;
 
     ChartHistory m_history;

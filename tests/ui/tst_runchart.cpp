@@ -139,6 +139,26 @@ private Q_SLOTS:
         checkTicks();
     }
 
+    // From ten seconds to a day in one refresh: at no moment does an axis hold the old step over
+    // the new range (a day in 2 s ticks is 43,200 ticks to lay out, seconds of a frozen window).
+    void aGrowingRangeNeverHoldsTheOldStep()
+    {
+        addStep(m_chart->history(), 1, FunctionCatalog::Discharge, 10, 12.45, 1.5);
+        show();
+        int mostTicks = 0;
+        QValueAxis *time = m_chart->timeAxis();
+        connect(time, &QValueAxis::rangeChanged, this,
+            [&](qreal min, qreal max) { mostTicks = std::max(mostTicks, int((max - min) / time->tickInterval())); });
+        Sample late;
+        late.elapsedSeconds = 86400;
+        late.volts = 12;
+        late.amps = 1.5;
+        m_chart->history().add(late);
+        m_chart->refresh();
+        QVERIFY(time->max() >= 86400);
+        QVERIFY2(mostTicks <= 100, qPrintable(QString::number(mostTicks)));
+    }
+
     // A right-drag moves the time in view; the value axes stay fitted to the readings, never
     // showing a current or a power below zero that nobody drew.
     void panningMovesTimeOnly()
