@@ -203,7 +203,7 @@ void RunChart::fitAxes()
         setRangeAndTicks(m_time, m_time->min(), m_time->max(), timeTicks);
     const double from = m_time->min(), to = m_time->max();
     const QRectF plot = chart()->plotArea();
-    const int ticks = std::max(2, int(plot.height() / 40));
+    const int ticks = std::max(2, int(plot.height() / 32));
     const std::array<ChartHistory::Range ChartHistory::Column::*, 3> ranges{
         &ChartHistory::Column::volts, &ChartHistory::Column::amps, &ChartHistory::Column::watts};
     const std::array<Placement, 3> placements{VoltPlacement, AmpPlacement, WattPlacement};
