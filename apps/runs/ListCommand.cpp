@@ -1,4 +1,5 @@
 #include "CommandArguments.h"
+#include "RunFilterWords.h"
 #include "RunsCommands.h"
 #include "RunsConsole.h"
 #include "RunsOptions.h"
@@ -6,50 +7,22 @@
 
 #include <QFileInfo>
 
-namespace {
-
-const QStringList Results{QStringLiteral("PASS"), QStringLiteral("FAIL"), QStringLiteral("STOPPED"),
-    QStringLiteral("LOST"), QStringLiteral("ERROR"), QStringLiteral("UNFINISHED")};
-
-// A day as YYYY-MM-DD; an invalid date, with the reason in `error`, for anything else.
-QDate dayFrom(const CommandArguments &words, const QString &option, QString *error)
-{
-    if (!words.has(option))
-        return QDate();
-    const QDate day = QDate::fromString(words.value(option), Qt::ISODate);
-    if (!day.isValid())
-        *error = QStringLiteral("%1 needs a day as YYYY-MM-DD, not \"%2\"").arg(option, words.value(option));
-    return day;
-}
-
-} // namespace
-
 int RunsCommands::list(const RunsOptions &options)
 {
-    const CommandArguments words(options.arguments,
-        {QStringLiteral("--program"), QStringLiteral("--model"), QStringLiteral("--station"),
-            QStringLiteral("--result"), QStringLiteral("--from"), QStringLiteral("--to")},
-        {QStringLiteral("--waiting")});
+    const CommandArguments words(options.arguments, RunFilterWords::options(), {QStringLiteral("--waiting")});
     if (!words.error().isEmpty())
         return RunsConsole::misuse(words.error());
     if (!words.positional().isEmpty())
         return RunsConsole::misuse(QStringLiteral("list takes no \"%1\"").arg(words.positional().first()));
-    RunArchive::Filter filter;
-    filter.program = words.value(QStringLiteral("--program"));
-    filter.model = words.value(QStringLiteral("--model"));
-    filter.station = words.value(QStringLiteral("--station"));
-    filter.result = words.value(QStringLiteral("--result")).toUpper();
-    if (words.has(QStringLiteral("--result")) && !Results.contains(filter.result))
-        return RunsConsole::misuse(QStringLiteral("--result is one of %1").arg(Results.join(u'|')));
+    QString error;
+    std::optional<RunArchive::Filter> picked = RunFilterWords::filterOf(words, &error);
+    if (!picked)
+        return RunsConsole::misuse(error);
+    RunArchive::Filter filter = *picked;
     filter.waiting = words.has(QStringLiteral("--waiting"));
     if (filter.waiting && options.server)
         return RunsConsole::misuse(
             QStringLiteral("list --waiting reads what a bench knows of its runs: leave out --server"));
-    QString error;
-    filter.from = dayFrom(words, QStringLiteral("--from"), &error);
-    filter.to = dayFrom(words, QStringLiteral("--to"), &error);
-    if (!error.isEmpty())
-        return RunsConsole::misuse(error);
 
     std::optional<RunArchive> archive = options.openArchive(&error);
     if (!archive)

@@ -11,5 +11,6 @@ int show(const RunsOptions &options);
 int exportRun(const RunsOptions &options);
 int report(const RunsOptions &options);
 int forward(const RunsOptions &options);
+int compare(const RunsOptions &options);
 
 } // namespace RunsCommands

@@ -23,6 +23,7 @@ constexpr Command Commands[] = {
     {"export", &RunsCommands::exportRun},
     {"report", &RunsCommands::report, true},
     {"forward", &RunsCommands::forward},
+    {"compare", &RunsCommands::compare},
 };
 
 } // namespace

@@ -111,6 +111,9 @@ private Q_SLOTS:
             "^vornic-runs: list --waiting reads what a bench knows");
         row("list: waiting twice", {"list", "--waiting", "--waiting"}, 2, "^vornic-runs: --waiting given twice");
         row("help", {"--help"}, 0, "^usage: vornic-runs ");
+        row("help: compare", {"--help"}, 0,
+            "\\n  compare RUN\\.\\.\\. \\[--align-step N\\] \\[--nominal AH \\[--threshold PCT\\]\\] \\[--server\\] "
+            "--csv FILE\\n");
         row("help: waiting runs", {"--help"}, 0, "\\[--waiting\\]\\n[^\\n]*newest first; with --waiting");
         row("version", {"--version"}, 0, "^vornic-runs \\d+\\.\\d+");
     }
