@@ -77,6 +77,10 @@ int RunsCommands::compare(const RunsOptions &options)
             percent = positiveNumber(words, threshold, &error);
         if (!ampHours || !percent)
             return RunsConsole::misuse(error);
+        // A share written as a fraction would pass every part.
+        if (*percent <= 1)
+            return RunsConsole::misuse(
+                QStringLiteral("--threshold is a percentage (80 for 80 %), not \"%1\"").arg(words.value(threshold)));
         comparison.setNominal(*ampHours, *percent / 100.0);
     }
 

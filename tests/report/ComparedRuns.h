@@ -7,9 +7,9 @@
 
 #include <QStringList>
 
-// Four short discharges of cells, kept in a bench's store, with figures simple enough to check by
-// hand. Each has a 10-minute step 1 that draws 0.1 Ah and 0.4 Wh, then (all but D) step 2, the
-// discharge proper, from 09:10 on:
+// Short discharges of cells, kept in a bench's store, with figures simple enough to check by hand.
+// A, B and C each have a 10-minute step 1 that draws 0.1 Ah and 0.4 Wh, then step 2, the discharge
+// proper, from 09:10 on; D has one step of 0.5 Ah and 1.85 Wh:
 //   A  Bench 1  PASS     step 2: 1.0 Ah, 3.70 Wh, ends 10:00 (3600 s)  samples V 3.5 | 4.0 3.6
 //   B  Bench 1  FAIL     step 2: 1.2 Ah, 4.44 Wh, ends 10:12 (4320 s)  samples V 3.4 | 4.1 3.7
 //   C  Bench 2  STOPPED  step 2: 0.8 Ah, 2.96 Wh, ends 09:58 (3480 s)  samples V 3.3 | 3.9 3.2

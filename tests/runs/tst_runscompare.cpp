@@ -182,6 +182,9 @@ private Q_SLOTS:
                                               << "^vornic-runs: --threshold needs --nominal";
         QTest::newRow("threshold zero") << QStringList{"compare", "c0de000a", "--nominal", "1", "--threshold", "0"}
                 + csv << 2 << "^vornic-runs: --threshold needs a number above 0, not \"0\"";
+        QTest::newRow("threshold as a fraction")
+            << QStringList{"compare", "c0de000a", "--nominal", "1", "--threshold", "0.8"} + csv << 2
+            << "^vornic-runs: --threshold is a percentage \\(80 for 80 %\\), not \"0\\.8\"";
         QTest::newRow("not a result") << QStringList{"compare", "--result", "MAYBE"} + csv << 2
                                       << "^vornic-runs: --result is one of PASS\\|";
         QTest::newRow("not a day") << QStringList{"compare", "--from", "05/01/2026"} + csv << 2
