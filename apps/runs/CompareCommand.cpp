@@ -96,10 +96,15 @@ int RunsCommands::compare(const RunsOptions &options)
     // A run that never reached the step to align at is named and left out; the others are still
     // compared. A run that cannot be read at all stops the comparison.
     bool allAligned = true;
+    // A run named twice (by two prefixes, say) counts once: twice, it would weigh twice in the mean.
+    QStringList compared;
     for (const QString &uuid : *uuids) {
         std::optional<StoredRun> run = archive->run(uuid, &error);
         if (!run)
             return RunsConsole::fail(error);
+        if (compared.contains(run->uuid))
+            continue;
+        compared.append(run->uuid);
         if (alignStep && !RunFigures::hasStep(*run, *alignStep)) {
             RunsConsole::note(RunFigures::noStepText(*run, *alignStep));
             allAligned = false;
