@@ -1,6 +1,7 @@
 #include "report/ChartPainter.h"
 
 #include "report/AxisScale.h"
+#include "report/ChartColours.h"
 #include "report/ChartLabels.h"
 #include "results/ChartHistory.h"
 
@@ -17,12 +18,6 @@ namespace {
 
 using Range = ChartHistory::Range ChartHistory::Column::*;
 
-const QColor VoltColor(0x1f, 0x6f, 0xd0);
-const QColor AmpColor(0xd0, 0x4a, 0x1f);
-const QColor WattColor(0x2a, 0x9d, 0x3f);
-const QColor PassColor(0x1e, 0x8e, 0x3e);
-const QColor FailColor(0xc6, 0x28, 0x28);
-const QColor StepColor(0x70, 0x70, 0x70);
 const QColor GridColor(0xdd, 0xdd, 0xdd);
 const QColor TextColor(0x30, 0x30, 0x30);
 
@@ -114,9 +109,9 @@ void Canvas::paint()
     placePlot();
     drawGridAndAxes();
     drawMarks();
-    drawSeries(&ChartHistory::Column::watts, m_watts, WattColor);
-    drawSeries(&ChartHistory::Column::amps, m_amps, AmpColor);
-    drawSeries(&ChartHistory::Column::volts, m_volts, VoltColor);
+    drawSeries(&ChartHistory::Column::watts, m_watts, ChartColours::Watts);
+    drawSeries(&ChartHistory::Column::amps, m_amps, ChartColours::Amps);
+    drawSeries(&ChartHistory::Column::volts, m_volts, ChartColours::Volts);
     drawLabels();
     drawLegend();
     if (m_history.columns().empty()) {
@@ -194,9 +189,10 @@ void Canvas::drawGridAndAxes()
     m_painter.setBrush(Qt::NoBrush);
     m_painter.drawRect(m_plot);
 
-    drawValueLabels(m_volts, m_plot.left() - 4 * m_px, VoltColor, QStringLiteral("V"));
-    drawValueLabels(m_amps, m_plot.right() + m_ampWidth - 2 * m_px, AmpColor, QStringLiteral("A"));
-    drawValueLabels(m_watts, m_plot.right() + m_ampWidth + m_wattWidth - 2 * m_px, WattColor, QStringLiteral("W"));
+    drawValueLabels(m_volts, m_plot.left() - 4 * m_px, ChartColours::Volts, QStringLiteral("V"));
+    drawValueLabels(m_amps, m_plot.right() + m_ampWidth - 2 * m_px, ChartColours::Amps, QStringLiteral("A"));
+    drawValueLabels(
+        m_watts, m_plot.right() + m_ampWidth + m_wattWidth - 2 * m_px, ChartColours::Watts, QStringLiteral("W"));
 }
 
 void Canvas::drawValueLabels(const AxisScale &scale, double right, const QColor &color, const QString &title)
@@ -243,12 +239,12 @@ void Canvas::drawMarks()
     for (const ChartHistory::Mark &mark : m_history.marks()) {
         const double at = x(mark.seconds);
         if (mark.kind == ChartHistory::Mark::Kind::Step) {
-            m_painter.setPen(
-                QPen(m_labels->denseSteps() ? GridColor.darker(115) : StepColor, 0.6 * m_px, Qt::DashLine));
+            m_painter.setPen(QPen(
+                m_labels->denseSteps() ? GridColor.darker(115) : ChartColours::StepMark, 0.6 * m_px, Qt::DashLine));
             m_painter.drawLine(QPointF(at, m_plot.top()), QPointF(at, m_plot.bottom()));
         } else {
             const bool pass = mark.kind == ChartHistory::Mark::Kind::Pass;
-            m_painter.setPen(QPen(pass ? PassColor : FailColor, 1.6 * m_px));
+            m_painter.setPen(QPen(pass ? ChartColours::Pass : ChartColours::Fail, 1.6 * m_px));
             m_painter.drawLine(QPointF(at, m_data.bottom() - 1.2 * m_metrics.height()), QPointF(at, m_data.bottom()));
         }
     }
@@ -268,7 +264,9 @@ void Canvas::drawLabels()
         // The step lines run through the label rows; the labels are read over them.
         m_painter.fillRect(
             QRectF(label.x - pad / 2, baseline - m_metrics.ascent(), textWidth(label.text) + pad, line), Qt::white);
-        m_painter.setPen(step ? TextColor : label.kind == ChartHistory::Mark::Kind::Pass ? PassColor : FailColor);
+        m_painter.setPen(step                                  ? TextColor
+                : label.kind == ChartHistory::Mark::Kind::Pass ? ChartColours::Pass
+                                                               : ChartColours::Fail);
         m_painter.drawText(QPointF(label.x, baseline), label.text);
     }
     m_painter.restore();
@@ -283,9 +281,9 @@ void Canvas::drawLegend()
         QString text;
     };
     QList<Entry> entries{
-        {VoltColor, Qt::SolidLine, QStringLiteral("Voltage (V)")},
-        {AmpColor, Qt::SolidLine, QStringLiteral("Current (A)")},
-        {WattColor, Qt::SolidLine, QStringLiteral("Power (W)")},
+        {ChartColours::Volts, Qt::SolidLine, QStringLiteral("Voltage (V)")},
+        {ChartColours::Amps, Qt::SolidLine, QStringLiteral("Current (A)")},
+        {ChartColours::Watts, Qt::SolidLine, QStringLiteral("Power (W)")},
     };
     // Only the marks the chart shows.
     const auto shows = [this](ChartHistory::Mark::Kind kind) {
@@ -293,11 +291,11 @@ void Canvas::drawLegend()
             [kind](const ChartHistory::Mark &mark) { return mark.kind == kind; });
     };
     if (shows(ChartHistory::Mark::Kind::Step))
-        entries.append({StepColor, Qt::DashLine, QStringLiteral("Step start")});
+        entries.append({ChartColours::StepMark, Qt::DashLine, QStringLiteral("Step start")});
     if (shows(ChartHistory::Mark::Kind::Pass))
-        entries.append({PassColor, Qt::SolidLine, QStringLiteral("PASS")});
+        entries.append({ChartColours::Pass, Qt::SolidLine, QStringLiteral("PASS")});
     if (shows(ChartHistory::Mark::Kind::Fail))
-        entries.append({FailColor, Qt::SolidLine, QStringLiteral("FAIL")});
+        entries.append({ChartColours::Fail, Qt::SolidLine, QStringLiteral("FAIL")});
     const double sample = 18 * m_px;
     const double gap = 12 * m_px;
     double width = 0;

@@ -37,8 +37,11 @@ public:
     // The latest sample of this run; none before its first.
     const Sample &lastSample() const { return record().last; }
     bool hasSample() const { return record().samples > 0; }
-    // The run goes on, or is identifying: what it shows is live.
+    // The run goes on, or is identifying.
     bool isGoingOn() const { return record().started && !record().isFinished(); }
+    // The latest sample is the load's now: the run goes on and the load answers. Otherwise a view
+    // shows it as what it is, the last reading, never as a current still flowing.
+    bool readingIsLive() const { return hasSample() && isGoingOn() && !record().silentSince; }
     // How long no reading has come: since the last sample, or since the load went silent before
     // the first; 0 while readings come.
     double secondsWithoutReading() const;

@@ -82,7 +82,7 @@ void LargeReadout::refresh()
     if (shown && !m_status.isGoingOn())
         state += QStringLiteral(" — last values");
     m_state->setText(state);
-    const bool live = shown && m_status.isGoingOn() && m_status.phase() != RunStatus::Phase::Reconnecting;
+    const bool live = m_status.readingIsLive();
     if (live != m_live || m_values.first()->styleSheet().isEmpty()) {
         m_live = live;
         for (QLabel *value : m_values)

@@ -1,5 +1,6 @@
 #include "ui/RunChart.h"
 
+#include "report/ChartColours.h"
 #include "run/RunRecorder.h"
 
 #include <QGraphicsLayout>
@@ -125,9 +126,9 @@ RunChart::RunChart(QWidget *parent) : QChartView(parent)
     setRenderHint(QPainter::Antialiasing);
     setRubberBand(QChartView::HorizontalRubberBand);
 
-    m_volts = addSeries(chart, QStringLiteral("Voltage (V)"), QColor(0x1f, 0x6f, 0xd0));
-    m_amps = addSeries(chart, QStringLiteral("Current (A)"), QColor(0xd0, 0x4a, 0x1f));
-    m_watts = addSeries(chart, QStringLiteral("Power (W)"), QColor(0x2a, 0x9d, 0x3f));
+    m_volts = addSeries(chart, QStringLiteral("Voltage (V)"), ChartColours::Volts);
+    m_amps = addSeries(chart, QStringLiteral("Current (A)"), ChartColours::Amps);
+    m_watts = addSeries(chart, QStringLiteral("Power (W)"), ChartColours::Watts);
     m_time = new QValueAxis(chart);
     m_time->setTitleText(QStringLiteral("Elapsed (s)"));
     m_time->setTickType(QValueAxis::TicksDynamic);
@@ -279,7 +280,7 @@ void RunChart::drawForeground(QPainter *painter, const QRectF &rect)
         if (x < plot.left() || x > plot.right())
             continue;
         if (mark.kind == ChartHistory::Mark::Kind::Step) {
-            painter->setPen(QPen(QColor(0x70, 0x70, 0x70), 1, Qt::DashLine));
+            painter->setPen(QPen(ChartColours::StepMark, 1, Qt::DashLine));
             painter->drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
             const QString label = QStringLiteral("%1 %2").arg(mark.step).arg(mark.function);
             const double left = labelLeft(x, metrics.horizontalAdvance(label), plot);
@@ -293,7 +294,7 @@ void RunChart::drawForeground(QPainter *painter, const QRectF &rect)
             }
         } else {
             const bool pass = mark.kind == ChartHistory::Mark::Kind::Pass;
-            const QColor color = pass ? QColor(0x1e, 0x8e, 0x3e) : QColor(0xc6, 0x28, 0x28);
+            const QColor color = pass ? ChartColours::Pass : ChartColours::Fail;
             painter->setPen(QPen(color, 2));
             painter->drawLine(QPointF(x, plot.bottom() - 24), QPointF(x, plot.bottom()));
             const QString label

@@ -1,5 +1,6 @@
 #include "ui/RunReadout.h"
 
+#include "report/ChartColours.h"
 #include "run/RunStatus.h"
 
 #include <QGridLayout>
@@ -67,8 +68,8 @@ RunReadout::RunReadout(const RunStatus &status, QWidget *parent) : QWidget(paren
         font.setStyleHint(QFont::Monospace);
         return font;
     };
-    const QList<QPair<double, QString>> styles{{2.4, QStringLiteral("#1f6fd0")}, {2.4, QStringLiteral("#d04a1f")},
-        {1.7, QStringLiteral("#2a9d3f")}, {1.15, QString()}, {1.15, QString()}, {1.15, QString()}, {1.15, QString()}};
+    const QList<QPair<double, QString>> styles{{2.4, ChartColours::Volts.name()}, {2.4, ChartColours::Amps.name()},
+        {1.7, ChartColours::Watts.name()}, {1.15, QString()}, {1.15, QString()}, {1.15, QString()}, {1.15, QString()}};
     for (const auto &[scale, colour] : styles) {
         auto *value = new QLabel(this);
         value->setFont(valueFont(scale));
@@ -121,7 +122,7 @@ void RunReadout::refresh()
     const Sample &sample = m_status.lastSample();
     const RunTotals &run = m_status.totals();
     const bool shown = m_status.hasSample();
-    const bool live = shown && m_status.isGoingOn() && m_status.phase() != RunStatus::Phase::Reconnecting;
+    const bool live = m_status.readingIsLive();
     if (m_status.phase() == RunStatus::Phase::Reconnecting)
         m_stale->setText(QStringLiteral("no reading for %1 s").arg(qint64(m_status.secondsWithoutReading())));
     else if (shown && !m_status.isGoingOn())
@@ -132,8 +133,8 @@ void RunReadout::refresh()
     if (live != m_live || m_values.first()->styleSheet().isEmpty()) {
         m_live = live;
         for (QLabel *value : m_values)
-            value->setStyleSheet(
-                live ? QStringLiteral("color: palette(window-text)") : QStringLiteral("color: #9a9a9a"));
+            value->setStyleSheet(QStringLiteral("color: %1")
+                                     .arg(live ? value->property("liveColour").toString() : QStringLiteral("#9a9a9a")));
     }
     const QList<QPair<double, QString>> values{{sample.volts, QStringLiteral("V")}, {sample.amps, QStringLiteral("A")},
         {sample.watts, QStringLiteral("W")}, {sample.ampHours, QStringLiteral("Ah")},

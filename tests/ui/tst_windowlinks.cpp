@@ -3,6 +3,7 @@
 #include "device/Identification.h"
 #include "link/SystemClock.h"
 #include "model/StepColumns.h"
+#include "report/ChartColours.h"
 #include "run/RunController.h"
 #include "run/RunStatus.h"
 #include "station/Engine.h"
@@ -153,6 +154,15 @@ private Q_SLOTS:
         startDischarge(QStringLiteral("1.5"), QStringLiteral("600"));
         QTRY_VERIFY2_WITH_TIMEOUT(
             m_window->readout()->showsLive(), qPrintable(m_window->readout()->stateText()), 30000);
+        // Live, voltage and current are in the chart's colours.
+        const auto styleOf = [this](int reading) {
+            for (const QLabel *label : m_window->readout()->findChildren<QLabel *>())
+                if (label->text() == m_window->readout()->readings().at(reading))
+                    return label->styleSheet();
+            return QString();
+        };
+        QVERIFY2(styleOf(0).contains(ChartColours::Volts.name()), qPrintable(styleOf(0)));
+        QVERIFY2(styleOf(1).contains(ChartColours::Amps.name()), qPrintable(styleOf(1)));
         m_window->showLargeReadout();
         QVERIFY(m_window->largeReadout()->showsLive());
 
