@@ -35,6 +35,10 @@ void ChartHistory::clear()
     m_lastSeconds = 0;
     m_stepPending = false;
     m_pendingStep = Mark();
+    m_openings.clear();
+    m_unopened.clear();
+    m_ampHoursBefore = 0;
+    m_passAmpHours = 0;
 }
 
 void ChartHistory::add(const Sample &sample)
@@ -51,7 +55,19 @@ void ChartHistory::add(const Sample &sample)
     if (!m_columns.empty())
         index = std::max(index, m_columns.back().index);
 
-    if (m_columns.empty() || m_columns.back().index != index) {
+    // A pass's Ah starts again from zero; a pass of the same row that follows without a step's
+    // start in between (a stored run's samples tell rows only) is seen by that.
+    if (sample.ampHours < m_passAmpHours)
+        m_ampHoursBefore += m_passAmpHours;
+    m_passAmpHours = sample.ampHours;
+    const double ampHours = m_ampHoursBefore + sample.ampHours;
+
+    const bool opens = !m_unopened.empty();
+    for (const int step : m_unopened)
+        m_openings.push_back({step, seconds, m_ampHoursBefore});
+    m_unopened.clear();
+
+    if (m_columns.empty() || m_columns.back().index != index || opens) {
         if (m_columns.empty())
             m_columns.reserve(MaxColumns);
         Column column;
@@ -60,12 +76,15 @@ void ChartHistory::add(const Sample &sample)
         column.volts = first(sample.volts);
         column.amps = first(sample.amps);
         column.watts = first(sample.watts);
+        column.ampHours = first(ampHours);
+        column.opensStep = opens;
         m_columns.push_back(column);
     } else {
         Column &column = m_columns.back();
         take(column.volts, sample.volts);
         take(column.amps, sample.amps);
         take(column.watts, sample.watts);
+        take(column.ampHours, ampHours);
     }
     Column &column = m_columns.back();
     column.lastSeconds = seconds;
@@ -89,6 +108,29 @@ void ChartHistory::stepStarted(int step, const QString &function)
     m_pendingStep.function = function;
     m_pendingStep.kind = Mark::Kind::Step;
     m_stepPending = true;
+    m_ampHoursBefore += m_passAmpHours;
+    m_passAmpHours = 0;
+    if (!opening(step) && std::find(m_unopened.begin(), m_unopened.end(), step) == m_unopened.end())
+        m_unopened.push_back(step);
+}
+
+std::optional<ChartHistory::StepOpening> ChartHistory::opening(int step) const
+{
+    const auto found = std::find_if(
+        m_openings.begin(), m_openings.end(), [step](const StepOpening &opening) { return opening.step == step; });
+    if (found == m_openings.end())
+        return std::nullopt;
+    return *found;
+}
+
+std::vector<ChartHistory::Column>::const_iterator ChartHistory::columnAt(const StepOpening &opening) const
+{
+    auto column = std::lower_bound(m_columns.begin(), m_columns.end(), opening.seconds,
+        [](const Column &column, double seconds) { return column.firstSeconds < seconds; });
+    // Time the clock held back can start a column before it at the same second.
+    while (column != m_columns.end() && !column->opensStep && column->firstSeconds == opening.seconds)
+        ++column;
+    return column;
 }
 
 void ChartHistory::verdict(int step, const Verdict &verdict)
@@ -109,11 +151,12 @@ void ChartHistory::mergeNeighbours()
     for (std::size_t in = 0; in < m_columns.size(); ++in) {
         Column column = m_columns[in];
         column.index /= 2;
-        if (out > 0 && m_columns[out - 1].index == column.index) {
+        if (out > 0 && m_columns[out - 1].index == column.index && !column.opensStep) {
             Column &into = m_columns[out - 1];
             absorb(into.volts, column.volts);
             absorb(into.amps, column.amps);
             absorb(into.watts, column.watts);
+            absorb(into.ampHours, column.ampHours);
             into.lastSeconds = column.lastSeconds;
             into.samples += column.samples;
         } else {

@@ -2,6 +2,7 @@
 
 #include "store/SampleColumns.h"
 #include "store/StoreSchema.h"
+#include "store/StoredRunChart.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -270,4 +271,13 @@ bool RunArchive::forEachSample(
             break;
     }
     return true;
+}
+
+std::optional<ChartHistory> RunArchive::chart(
+    const StoredRun &run, const std::function<bool()> &cancelled, QString *error) const
+{
+    ChartHistory history;
+    if (!StoredRunChart::fill(history, *this, run, cancelled, error))
+        return std::nullopt;
+    return history;
 }

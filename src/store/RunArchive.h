@@ -1,5 +1,6 @@
 #pragma once
 
+#include "results/ChartHistory.h"
 #include "store/StoreServer.h"
 #include "store/StoredRun.h"
 
@@ -44,6 +45,11 @@ public:
     QList<StoredRun> runs(const Filter &filter, QString *error) const;
     // A run with its steps, by its UUID or by a prefix of it that names one run only.
     std::optional<StoredRun> run(const QString &uuidOrPrefix, QString *error) const;
+    // The run's chart history, `run` read with its steps by run(): as the store kept it at the
+    // run's end, or gathered from its samples for a run that has none kept. Nothing when the
+    // samples cannot be read (`error` says why) or when `cancelled` said so (`error` empty).
+    std::optional<ChartHistory> chart(
+        const StoredRun &run, const std::function<bool()> &cancelled, QString *error) const;
     // Calls `each` for every sample of the run in order, until it returns false. Streamed, so a
     // run of millions of samples is never held whole.
     bool forEachSample(

@@ -1,4 +1,5 @@
 #include "results/ChartHistory.h"
+#include "results/ChartHistoryBytes.h"
 
 #include <QTest>
 #include <cmath>
@@ -111,12 +112,106 @@ private Q_SLOTS:
         QCOMPARE(history.marks().size(), std::size_t(ChartHistory::MaxMarks));
     }
 
+    // A rest, then a discharge whose row runs three passes, the last two with no step start
+    // between them as a stored run's samples give them: the run's Ah goes on across passes, and the
+    // discharge's first sample opens a column that no merge moves, however long the run grows.
+    void stepOpeningsKeepTheirColumn()
+    {
+        ChartHistory history;
+        const auto sample = [&history](double seconds, double stepAmpHours, int step) {
+            Sample reading;
+            reading.elapsedSeconds = seconds;
+            reading.volts = 4 - seconds / 1e6;
+            reading.ampHours = stepAmpHours;
+            reading.step = step;
+            history.add(reading);
+        };
+        history.stepStarted(1, QStringLiteral("Rest"));
+        for (int i = 0; i < 1234; ++i)
+            sample(i * 0.1, 0, 1);
+        history.stepStarted(2, QStringLiteral("Discharge"));
+        history.stepStarted(3, QStringLiteral("For"));
+        history.stepStarted(4, QStringLiteral("Discharge"));
+        double seconds = 123.4;
+        for (int pass = 0; pass < 3; ++pass) {
+            if (pass == 1)
+                history.stepStarted(4, QStringLiteral("Discharge"));
+            for (int i = 1; i <= 100000; ++i)
+                sample(seconds += 1, i * 1e-5, 4);
+        }
+        QCOMPARE(history.openings().size(), std::size_t(4));
+        QCOMPARE(history.opening(1)->seconds, 0.0);
+        const ChartHistory::StepOpening discharge = *history.opening(4);
+        QCOMPARE(discharge.seconds, 124.4);
+        QCOMPARE(discharge.ampHoursBefore, 0.0);
+        // A row that only jumps opens with the sample after it.
+        QCOMPARE(history.opening(2)->seconds, 124.4);
+        QVERIFY(!history.opening(5));
+        const auto opened = history.columnAt(discharge);
+        QVERIFY(opened->opensStep);
+        QCOMPARE(opened->firstSeconds, 124.4);
+        QCOMPARE(std::prev(opened)->lastSeconds, 123.3);
+        QCOMPARE(std::prev(opened)->ampHours.max, 0.0);
+        QVERIFY(history.columns().size() <= std::size_t(ChartHistory::MaxColumns + 4));
+        QCOMPARE(history.columns().back().ampHours.last, 3.0);
+        QVERIFY(std::is_sorted(history.columns().begin(), history.columns().end(),
+            [](const ChartHistory::Column &a, const ChartHistory::Column &b) {
+                return a.ampHours.max < b.ampHours.min;
+            }));
+    }
+
+    // What a store keeps reads back as the same history; anything else reads as none, and the
+    // samples are read instead.
+    void bytesReadBackAsTheSameHistory_data()
+    {
+        QTest::addColumn<int>("damage");
+        QTest::newRow("as written") << 0;
+        QTest::newRow("cut short") << 1;
+        QTest::newRow("a byte too many") << 2;
+        QTest::newRow("a later format") << 3;
+        QTest::newRow("not a history") << 4;
+    }
+    void bytesReadBackAsTheSameHistory()
+    {
+        QFETCH(int, damage);
+        ChartHistory history;
+        history.stepStarted(1, QStringLiteral("OCP"));
+        for (qint64 i = 0; i < 100000; ++i)
+            history.add(sampleAt(i, Timing::Jittered));
+        history.verdict(1, {false, QStringLiteral("10.5"), Verdict::Quantity::Amps});
+        QByteArray bytes = ChartHistoryBytes::write(history);
+        if (damage == 1)
+            bytes.chop(1);
+        else if (damage == 2)
+            bytes.append('\0');
+        else if (damage == 3)
+            bytes[4] = char(ChartHistoryBytes::Format + 1);
+        else if (damage == 4)
+            bytes = QByteArrayLiteral("StepNo.,Function\r\n");
+        const std::optional<ChartHistory> read = ChartHistoryBytes::read(bytes);
+        QCOMPARE(read.has_value(), damage == 0);
+        if (!read)
+            return;
+        QCOMPARE(read->sampleCount(), history.sampleCount());
+        QCOMPARE(read->secondsPerColumn(), history.secondsPerColumn());
+        QCOMPARE(read->lastSeconds(), history.lastSeconds());
+        QCOMPARE(read->columns().size(), history.columns().size());
+        for (std::size_t k = 0; k < history.columns().size(); ++k) {
+            QCOMPARE(kept(read->columns()[k]), kept(history.columns()[k]));
+            QCOMPARE(read->columns()[k].opensStep, history.columns()[k].opensStep);
+        }
+        QCOMPARE(read->marks().size(), history.marks().size());
+        QCOMPARE(read->marks().back().value, QStringLiteral("10.5 A"));
+        QCOMPARE(read->marks().front().function, QStringLiteral("OCP"));
+        QCOMPARE(read->opening(1)->seconds, history.opening(1)->seconds);
+    }
+
 private:
     // Everything a column keeps that a redraw reads.
     static QList<double> kept(const ChartHistory::Column &column)
     {
         QList<double> values{double(column.index), double(column.samples), column.lastSeconds};
-        for (const ChartHistory::Range *range : {&column.volts, &column.amps, &column.watts})
+        for (const ChartHistory::Range *range : {&column.volts, &column.amps, &column.watts, &column.ampHours})
             values << range->min << range->max << range->last;
         return values;
     }
