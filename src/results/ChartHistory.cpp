@@ -1,6 +1,7 @@
 #include "results/ChartHistory.h"
 
 #include "model/FunctionCatalog.h"
+#include "results/ColumnEnvelope.h"
 
 #include <algorithm>
 #include <cmath>
@@ -175,43 +176,11 @@ void ChartHistory::addMark(Mark mark)
     m_marks.push_back(std::move(mark));
 }
 
-// Two points per display column, its minimum and its maximum: a steady reading draws as a line, a
-// noisy one as the band it spans. The history's columns in view are gathered into about one display
-// column per two pixels, so a redraw costs the same for a minute and for a day.
 QList<QPointF> ChartHistory::envelope(Range Column::*range, double from, double to, int displayColumns) const
 {
-    QList<QPointF> points;
-    points.reserve(qsizetype(displayColumns) * 2 + 4);
-    const double width = std::max(to - from, 1e-9) / displayColumns;
-    qint64 current = std::numeric_limits<qint64>::min();
-    double low = 0, high = 0, seconds = 0;
-    const auto flush = [&] {
-        if (current == std::numeric_limits<qint64>::min())
-            return;
-        points.append({seconds, low});
-        if (high != low)
-            points.append({seconds, high});
-    };
-    for (const Column &column : m_columns) {
-        const double middle = (column.firstSeconds + column.lastSeconds) / 2;
-        // One column on either side of the view keeps the line running to its edges.
-        const qint64 index = qint64(std::floor((middle - from) / width));
-        if (index < -1 || index > displayColumns)
-            continue;
-        const Range &values = column.*range;
-        if (index != current) {
-            flush();
-            current = index;
-            low = values.min;
-            high = values.max;
-            seconds = middle;
-        } else {
-            low = std::min(low, values.min);
-            high = std::max(high, values.max);
-        }
-    }
-    flush();
-    return points;
+    return columnEnvelope(
+        m_columns, [](const Column &column) { return (column.firstSeconds + column.lastSeconds) / 2; },
+        [range](const Column &column) -> const Range & { return column.*range; }, from, to, displayColumns);
 }
 
 std::vector<std::pair<double, double>> ChartHistory::finishedTripTests() const
