@@ -5,6 +5,7 @@
 #include "RunsOptions.h"
 #include "store/RunComparison.h"
 #include "store/RunComparisonCsv.h"
+#include "store/RunComparisonReader.h"
 
 #include <algorithm>
 #include <cmath>
@@ -67,7 +68,7 @@ int RunsCommands::compare(const RunsOptions &options)
             return RunsConsole::misuse(
                 QStringLiteral("--align-step needs a step number from 1, not \"%1\"").arg(words.value(align)));
     }
-    RunComparison comparison;
+    std::optional<double> nominalAmpHours, thresholdShare;
     if (words.has(threshold) && !words.has(nominal))
         return RunsConsole::misuse(QStringLiteral("--threshold needs --nominal"));
     if (words.has(nominal)) {
@@ -81,7 +82,8 @@ int RunsCommands::compare(const RunsOptions &options)
         if (*percent <= 1)
             return RunsConsole::misuse(
                 QStringLiteral("--threshold is a percentage (80 for 80 %), not \"%1\"").arg(words.value(threshold)));
-        comparison.setNominal(*ampHours, *percent / 100.0);
+        nominalAmpHours = *ampHours;
+        thresholdShare = *percent / 100.0;
     }
 
     RunsOptions from = options;
@@ -93,28 +95,16 @@ int RunsCommands::compare(const RunsOptions &options)
     const std::optional<QStringList> uuids = pickedUuids(*archive, words.positional(), *filter, &error);
     if (!uuids)
         return RunsConsole::fail(QStringLiteral("%1: %2").arg(archive->describe(), error));
-    // A run that never reached the step to align at is named and left out; the others are still
-    // compared. A run that cannot be read at all stops the comparison.
-    bool allAligned = true;
-    // A run named twice (by two prefixes, say) counts once: twice, it would weigh twice in the mean.
-    QStringList compared;
-    for (const QString &uuid : *uuids) {
-        std::optional<StoredRun> run = archive->run(uuid, &error);
-        if (!run)
-            return RunsConsole::fail(error);
-        if (compared.contains(run->uuid))
-            continue;
-        compared.append(run->uuid);
-        if (alignStep && !RunFigures::hasStep(*run, *alignStep)) {
-            RunsConsole::note(RunFigures::noStepText(*run, *alignStep));
-            allAligned = false;
-            continue;
-        }
-        const std::optional<RunFigures> figures = RunFigures::measure(*archive, *run, alignStep, &error);
-        if (!figures)
-            return RunsConsole::fail(error);
-        comparison.add({std::move(*run), *figures});
-    }
+    std::optional<RunComparisonReader::Read> read = RunComparisonReader::read(
+        *archive, *uuids, alignStep, [] { return false; }, &error);
+    if (!read)
+        return RunsConsole::fail(error);
+    for (const QString &leftOut : read->leftOut)
+        RunsConsole::note(leftOut);
+    const bool allAligned = read->leftOut.isEmpty();
+    if (nominalAmpHours)
+        read->comparison.setNominal(*nominalAmpHours, *thresholdShare);
+    const RunComparison &comparison = read->comparison;
     if (comparison.entries().isEmpty())
         return RunsConsole::fail(QStringLiteral("no run to compare"));
     error = RunComparisonCsv::write(comparison, words.value(csv));

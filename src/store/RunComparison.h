@@ -1,5 +1,6 @@
 #pragma once
 
+#include "results/ChartHistory.h"
 #include "store/RunFigures.h"
 #include "store/StoredRun.h"
 
@@ -15,6 +16,8 @@ public:
     {
         StoredRun run;
         RunFigures figures;
+        // What its curve is drawn from.
+        ChartHistory chart;
     };
 
     // A figure of one run; NaN where the run has none (a voltage without samples).

@@ -1,6 +1,6 @@
 #include "store/RunFigures.h"
 
-#include "store/RunArchive.h"
+#include "results/ChartHistory.h"
 #include "store/StoredRun.h"
 
 #include <QStringList>
@@ -57,7 +57,7 @@ QString RunFigures::noStepText(const StoredRun &run, int row)
 }
 
 std::optional<RunFigures> RunFigures::measure(
-    const RunArchive &archive, const StoredRun &run, std::optional<int> alignStep, QString *error)
+    const StoredRun &run, const ChartHistory &chart, std::optional<int> alignStep, QString *error)
 {
     qsizetype first = 0;
     if (alignStep) {
@@ -79,25 +79,19 @@ std::optional<RunFigures> RunFigures::measure(
     figures.verdicts = verdictsText(run.steps);
 
     constexpr double none = std::numeric_limits<double>::quiet_NaN();
-    figures.endVolts = none;
+    const std::vector<ChartHistory::Column> &columns = chart.columns();
+    figures.endVolts = columns.empty() ? none : columns.back().volts.last;
+    // The aligned step's first sample begins a column of its own, so the columns from it hold
+    // exactly the readings from it on.
+    auto from = columns.begin();
+    if (alignStep) {
+        const std::optional<ChartHistory::StepOpening> opening = chart.opening(*alignStep);
+        from = opening ? chart.columnAt(*opening) : columns.end();
+    }
     figures.minVolts = none;
-    // Samples carry their step's row only, so the aligned pass begins at the row's first sample.
-    bool reached = !alignStep;
-    QString readError;
-    const bool read = archive.forEachSample(
-        run.uuid,
-        [&](const StoredSample &sample) {
-            const double volts = sample.reading.volts;
-            figures.endVolts = volts;
-            reached = reached || sample.reading.step == *alignStep;
-            if (reached && !(figures.minVolts <= volts))
-                figures.minVolts = volts;
-            return true;
-        },
-        &readError);
-    if (!read) {
-        *error = QStringLiteral("run %1: %2").arg(run.uuid, readError);
-        return std::nullopt;
+    for (auto column = from; column != columns.end(); ++column) {
+        if (!(figures.minVolts <= column->volts.min))
+            figures.minVolts = column->volts.min;
     }
     return figures;
 }

@@ -3,7 +3,7 @@
 #include <QString>
 #include <optional>
 
-class RunArchive;
+class ChartHistory;
 struct StoredRun;
 
 // What one stored run gave, as a comparison of runs lines them up: from the first pass of the
@@ -22,11 +22,11 @@ struct RunFigures
     // "2 PASS, 1 FAIL" over all the run's steps; "" when none was judged.
     QString verdicts;
 
-    // The figures of `run` (read with its steps) and its samples in `archive`, aligned at the first
-    // pass of step row `alignStep` when given. Nothing, with the reason naming the run in `error`,
-    // when the run has no such step or its samples cannot be read.
+    // The figures of `run` (read with its steps) and its chart, aligned at the first pass of step
+    // row `alignStep` when given. Nothing, with the reason naming the run in `error`, when the run
+    // has no such step.
     static std::optional<RunFigures> measure(
-        const RunArchive &archive, const StoredRun &run, std::optional<int> alignStep, QString *error);
+        const StoredRun &run, const ChartHistory &chart, std::optional<int> alignStep, QString *error);
     // Whether `run` passed through step row `row`: a run can be aligned there.
     static bool hasStep(const StoredRun &run, int row);
     // What is said of a run that has no step row `row` to align at.

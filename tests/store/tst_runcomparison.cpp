@@ -2,6 +2,7 @@
 #include "PgCluster.h"
 #include "store/RunArchive.h"
 #include "store/RunComparison.h"
+#include "store/RunComparisonReader.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,20 +67,17 @@ class TestRunComparison : public QObject
         std::optional<RunArchive> store = archive(lab);
         if (!store)
             return std::nullopt;
-        RunComparison comparison;
-        for (QChar letter : letters) {
-            QString error;
-            const std::optional<StoredRun> run = store->run(uuidOf(letter.toLatin1()), &error);
-            const std::optional<RunFigures> figures = run
-                ? RunFigures::measure(*store, *run, alignStep ? std::optional(alignStep) : std::nullopt, &error)
-                : std::nullopt;
-            if (!figures) {
-                qWarning() << error;
-                return RunComparison();
-            }
-            comparison.add({*run, *figures});
+        QStringList uuids;
+        for (QChar letter : letters)
+            uuids.append(uuidOf(letter.toLatin1()));
+        QString error;
+        std::optional<RunComparisonReader::Read> read = RunComparisonReader::read(
+            *store, uuids, alignStep ? std::optional(alignStep) : std::nullopt, [] { return false; }, &error);
+        if (!read) {
+            qWarning() << error;
+            return RunComparison();
         }
-        return comparison;
+        return read->comparison;
     }
 
     // Each row for the bench's file, then for the lab's server.
@@ -165,7 +163,7 @@ private Q_SLOTS:
         QString error;
         const std::optional<StoredRun> stored = store->run(uuidOf(run), &error);
         QVERIFY2(stored, qPrintable(error));
-        QVERIFY(!RunFigures::measure(*store, *stored, alignStep, &error));
+        QVERIFY(!RunFigures::measure(*stored, ChartHistory(), alignStep, &error));
         QCOMPARE(error, QStringLiteral("run %1 has no step %2 to align at").arg(uuidOf(run)).arg(alignStep));
     }
 
