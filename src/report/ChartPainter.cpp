@@ -3,6 +3,7 @@
 #include "report/AxisScale.h"
 #include "report/ChartColours.h"
 #include "report/ChartLabels.h"
+#include "report/TimeUnit.h"
 #include "results/ChartHistory.h"
 
 #include <QFontMetricsF>
@@ -32,22 +33,6 @@ Extent extentOf(const ChartHistory &history, Range range)
     return found ? Extent{found->first, found->second} : Extent();
 }
 
-// A long run reads better in minutes or hours than in thousands of seconds.
-struct TimeUnit
-{
-    double seconds;
-    const char *name;
-};
-
-TimeUnit timeUnitFor(double lastSeconds)
-{
-    if (lastSeconds > 5 * 3600)
-        return {3600, "h"};
-    if (lastSeconds > 600)
-        return {60, "min"};
-    return {1, "s"};
-}
-
 class Canvas
 {
 public:
@@ -57,7 +42,7 @@ public:
           m_history(history),
           m_metrics(painter.font(), painter.device()),
           m_px(painter.device()->logicalDpiY() / 96.0),
-          m_unit(timeUnitFor(history.lastSeconds()))
+          m_unit(TimeUnit::forSpan(history.lastSeconds()))
     { }
 
     void paint();

@@ -3,6 +3,7 @@
 #include "store/RunArchive.h"
 #include "store/RunComparison.h"
 #include "store/RunComparisonReader.h"
+#include "store/RunComparisonTable.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -259,6 +260,34 @@ private Q_SLOTS:
         QVERIFY(spread);
         QVERIFY(same(spread->mean, 0.8) && same(spread->min, 0.64) && same(spread->max, 0.96));
         QVERIFY(same(spread->stddev, 0.16));
+    }
+
+    // What the window's table and the PDF show: units, rounding, durations and the spread's rows.
+    void tableAsTheReaderSeesIt()
+    {
+        std::optional<RunComparison> comparison = compared(false, QStringLiteral("ABC"), 2);
+        comparison->setNominal(1.0, 0.9);
+        const RunComparisonTable table(*comparison);
+        QCOMPARE(table.headers().join(u'|'),
+            QStringLiteral("#|Station|Program|Started|Result|Capacity|Energy|Duration|End V|Min V|Ending|Verdicts|SOH|"
+                           "Health"));
+        QCOMPARE(table.runRows(), 3);
+        QCOMPARE(table.healthColumn(), 13);
+        const QStringList expected{
+            "1|Bench 1|cell.TSF|2026-05-01 09:00|PASS|1.0000 Ah|3.700 Wh|50 min 00 s|3.600 V|3.600 V|PASS, voltage|1 "
+            "PASS|100.0 %|PASS",
+            "2|Bench 1|cell, 2p.TSF|2026-05-02 09:00|FAIL|1.2000 Ah|4.440 Wh|1 h 02 min 00 s|3.700 V|3.700 V|FAIL, "
+            "voltage|1 PASS, 1 FAIL|120.0 %|PASS",
+            "3|Bench 2|cell.TSF|2026-05-03 09:00|STOPPED|0.8000 Ah|2.960 Wh|48 min 00 s|3.200 V|3.200 V|STOPPED, "
+            "stopped||80.0 %|FAIL",
+            "Mean|||||1.0000 Ah|3.700 Wh|53 min 20 s|3.500 V|3.500 V|||100.0 %|",
+            "Min|||||0.8000 Ah|2.960 Wh|48 min 00 s|3.200 V|3.200 V|||80.0 %|",
+            "Max|||||1.2000 Ah|4.440 Wh|1 h 02 min 00 s|3.700 V|3.700 V|||120.0 %|",
+            "Std dev|||||0.2000 Ah|0.740 Wh|7 min 34 s|0.265 V|0.265 V|||20.0 %|",
+        };
+        QCOMPARE(table.rows().size(), expected.size());
+        for (qsizetype k = 0; k < expected.size(); ++k)
+            QCOMPARE(table.rows().at(k).join(u'|'), expected.at(k));
     }
 };
 
