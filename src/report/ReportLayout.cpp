@@ -43,15 +43,8 @@ void ReportLayout::draw()
 
 void ReportLayout::drawTitle()
 {
-    const QFont title = ReportStyle::font(20, true);
-    const double height = m_pages.metrics(title).height();
-    const QRectF row(m_pages.body().left(), m_pages.cursor(), m_pages.body().width(), height);
-    m_pages.text(row, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Run report"), title, ReportStyle::Text);
     const QString result = m_run.resultText();
-    m_pages.text(row, Qt::AlignRight | Qt::AlignVCenter, result, title, ReportStyle::resultColor(result));
-    m_pages.advance(height + m_pages.mm(1.5));
-    m_pages.rule(m_pages.cursor(), m_pages.mm(0.5), ReportStyle::Text);
-    m_pages.advance(m_pages.mm(4));
+    m_pages.title(QStringLiteral("Run report"), result, ReportStyle::resultColor(result));
 }
 
 double ReportLayout::field(
@@ -123,24 +116,9 @@ void ReportLayout::drawFields()
     m_pages.advance(m_pages.mm(2));
 }
 
-void ReportLayout::heading(const QString &title)
-{
-    const QFont font = ReportStyle::font(11.5, true);
-    const double height = m_pages.metrics(font).height();
-    // A heading keeps company with some of what it heads.
-    m_pages.breakFor(height * 5);
-    if (m_pages.cursor() > m_pages.body().top())
-        m_pages.advance(m_pages.mm(3));
-    m_pages.text(QRectF(m_pages.body().left(), m_pages.cursor(), m_pages.body().width(), height),
-        Qt::AlignLeft | Qt::AlignVCenter, title, font, ReportStyle::Text);
-    m_pages.advance(height + m_pages.mm(0.8));
-    m_pages.rule(m_pages.cursor(), m_pages.mm(0.25), ReportStyle::Rule);
-    m_pages.advance(m_pages.mm(2));
-}
-
 void ReportLayout::drawChart()
 {
-    heading(QStringLiteral("Voltage, current and power"));
+    m_pages.heading(QStringLiteral("Voltage, current and power"));
     const double height = std::min(m_pages.mm(105), m_pages.body().height() / 2);
     m_pages.breakFor(height);
     const QRectF area(m_pages.body().left(), m_pages.cursor(), m_pages.body().width(), height);
@@ -153,7 +131,7 @@ void ReportLayout::drawChart()
 
 void ReportLayout::drawSteps()
 {
-    heading(QStringLiteral("Steps"));
+    m_pages.heading(QStringLiteral("Steps"));
     if (m_run.steps.isEmpty()) {
         const QFont font = ReportStyle::font(FieldPoints);
         const double height = m_pages.metrics(font).height();
@@ -176,7 +154,7 @@ void ReportLayout::drawSteps()
 // number.
 void ReportLayout::drawText(const QString &title, const QString &subtitle, const QString &text)
 {
-    heading(title);
+    m_pages.heading(title);
     const QFont small = ReportStyle::font(8);
     const double subtitleHeight = m_pages.metrics(small).height();
     m_pages.text(QRectF(m_pages.body().left(), m_pages.cursor(), m_pages.body().width(), subtitleHeight),

@@ -29,7 +29,6 @@ private:
         const QColor &color = ReportStyle::Text) const;
     void drawChart();
     void drawSteps();
-    void heading(const QString &title);
     void drawText(const QString &title, const QString &subtitle, const QString &text);
 
     ReportPages &m_pages;

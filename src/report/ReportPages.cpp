@@ -66,7 +66,34 @@ void ReportPages::drawFooter() const
     const QRectF area(
         m_body.left(), m_body.bottom() + mm(4), m_body.width(), m_writer.height() - m_body.bottom() - mm(4));
     rule(area.top() - mm(1.5), mm(0.2), ReportStyle::Rule);
-    text(area, Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Run %1").arg(m_footer), font, ReportStyle::Muted);
+    text(area, Qt::AlignLeft | Qt::AlignTop, m_footer, font, ReportStyle::Muted);
     text(area, Qt::AlignRight | Qt::AlignTop, QStringLiteral("page %1 of %2").arg(m_page).arg(m_pageCount), font,
         ReportStyle::Muted);
+}
+
+void ReportPages::title(const QString &left, const QString &right, const QColor &rightColor)
+{
+    const QFont font = ReportStyle::font(20, true);
+    const double height = metrics(font).height();
+    const QRectF row(m_body.left(), m_cursor, m_body.width(), height);
+    text(row, Qt::AlignLeft | Qt::AlignVCenter, left, font, ReportStyle::Text);
+    text(row, Qt::AlignRight | Qt::AlignVCenter, right, font, rightColor);
+    advance(height + mm(1.5));
+    rule(m_cursor, mm(0.5), ReportStyle::Text);
+    advance(mm(4));
+}
+
+void ReportPages::heading(const QString &name)
+{
+    const QFont font = ReportStyle::font(11.5, true);
+    const double height = metrics(font).height();
+    // A heading keeps company with some of what it heads.
+    breakFor(height * 5);
+    if (m_cursor > m_body.top())
+        advance(mm(3));
+    text(QRectF(m_body.left(), m_cursor, m_body.width(), height), Qt::AlignLeft | Qt::AlignVCenter, name, font,
+        ReportStyle::Text);
+    advance(height + mm(0.8));
+    rule(m_cursor, mm(0.25), ReportStyle::Rule);
+    advance(mm(2));
 }

@@ -30,13 +30,14 @@ QString RunReport::write(const RunArchive &archive, const StoredRun &run, const 
     writer.setCreator(QStringLiteral("Vornic DC Load Test Program"));
 
     // The first pass only counts the pages, for every footer's "of N".
-    ReportPages counting(writer, nullptr, 0, run.uuid);
+    const QString footer = QStringLiteral("Run %1").arg(run.uuid);
+    ReportPages counting(writer, nullptr, 0, footer);
     ReportLayout(counting, run, history).draw();
 
     QPainter painter;
     if (!painter.begin(&writer))
         return QStringLiteral("%1: the PDF cannot be drawn").arg(pdfPath);
-    ReportPages pages(writer, &painter, counting.page(), run.uuid);
+    ReportPages pages(writer, &painter, counting.page(), footer);
     ReportLayout(pages, run, history).draw();
     painter.end();
 

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "report/ReportTable.h"
 #include "run/StepRecord.h"
 
 #include <QList>
-#include <QStringList>
 
 class ReportPages;
 
@@ -15,13 +15,8 @@ public:
     explicit StepTable(const QList<StepRecord> &steps);
 
     // From the pages' cursor down, onto as many pages as it takes.
-    void draw(ReportPages &pages) const;
+    void draw(ReportPages &pages) const { m_table.draw(pages); }
 
 private:
-    QList<double> columnWidths(ReportPages &pages) const;
-    void drawRow(
-        ReportPages &pages, const QList<double> &widths, const QStringList &cells, bool header, bool shaded) const;
-
-    QStringList m_headers;
-    QList<QStringList> m_rows;
+    ReportTable m_table;
 };
