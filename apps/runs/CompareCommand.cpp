@@ -3,6 +3,9 @@
 #include "RunsCommands.h"
 #include "RunsConsole.h"
 #include "RunsOptions.h"
+#include "report/ComparisonCurves.h"
+#include "report/ComparisonReport.h"
+#include "report/OverlayImage.h"
 #include "store/RunComparison.h"
 #include "store/RunComparisonCsv.h"
 #include "store/RunComparisonReader.h"
@@ -38,20 +41,59 @@ std::optional<QStringList> pickedUuids(
     return uuids;
 }
 
+// The word of an option among those it takes, in any case; nothing, with the reason in `error`, for
+// another.
+template <typename Value>
+std::optional<Value> choiceOf(const CommandArguments &words, const QString &option,
+    const QList<std::pair<QString, Value>> &choices, Value byDefault, QString *error)
+{
+    if (!words.has(option))
+        return byDefault;
+    QStringList names;
+    for (const auto &[name, value] : choices) {
+        if (words.value(option).compare(name, Qt::CaseInsensitive) == 0)
+            return value;
+        names.append(name);
+    }
+    *error = QStringLiteral("%1 is %2 or %3, not \"%4\"")
+                 .arg(option, names.mid(0, names.size() - 1).join(QStringLiteral(", ")), names.last(),
+                     words.value(option));
+    return std::nullopt;
+}
+
 } // namespace
 
 int RunsCommands::compare(const RunsOptions &options)
 {
-    const QString csv = QStringLiteral("--csv"), align = QStringLiteral("--align-step"),
-                  nominal = QStringLiteral("--nominal"), threshold = QStringLiteral("--threshold"),
-                  server = QStringLiteral("--server");
-    const CommandArguments words(
-        options.arguments, RunFilterWords::options() + QStringList{csv, align, nominal, threshold}, {server});
+    const QString csv = QStringLiteral("--csv"), png = QStringLiteral("--png"), pdf = QStringLiteral("--pdf"),
+                  align = QStringLiteral("--align-step"), nominal = QStringLiteral("--nominal"),
+                  threshold = QStringLiteral("--threshold"), by = QStringLiteral("--by"),
+                  quantity = QStringLiteral("--quantity"), server = QStringLiteral("--server");
+    const CommandArguments words(options.arguments,
+        RunFilterWords::options() + QStringList{csv, png, pdf, align, nominal, threshold, by, quantity}, {server});
     if (!words.error().isEmpty())
         return RunsConsole::misuse(words.error());
-    if (!words.has(csv))
-        return RunsConsole::misuse(QStringLiteral("compare writes its figures with --csv FILE"));
+    const QStringList outputs{csv, png, pdf};
+    if (std::none_of(outputs.begin(), outputs.end(), [&words](const QString &output) { return words.has(output); }))
+        return RunsConsole::misuse(QStringLiteral("compare writes with --csv FILE, --png FILE or --pdf FILE"));
+    // Two files on standard output at once would be one file no reader could take apart.
+    if (std::count_if(outputs.begin(), outputs.end(),
+            [&words](const QString &output) { return words.has(output) && words.value(output) == u"-"; })
+        > 1)
+        return RunsConsole::misuse(QStringLiteral("only one of --csv, --png and --pdf can be \"-\""));
     QString error;
+    OverlayPainter::View view;
+    const std::optional<OverlayCurve::By> curveBy = choiceOf<OverlayCurve::By>(words, by,
+        {{QStringLiteral("time"), OverlayCurve::By::Seconds}, {QStringLiteral("ah"), OverlayCurve::By::AmpHours}},
+        OverlayCurve::By::Seconds, &error);
+    const std::optional<OverlayPainter::Quantity> drawn = choiceOf<OverlayPainter::Quantity>(words, quantity,
+        {{QStringLiteral("v"), OverlayPainter::Quantity::Volts}, {QStringLiteral("i"), OverlayPainter::Quantity::Amps},
+            {QStringLiteral("w"), OverlayPainter::Quantity::Watts}},
+        OverlayPainter::Quantity::Volts, &error);
+    if (!curveBy || !drawn)
+        return RunsConsole::misuse(error);
+    view.by = *curveBy;
+    view.quantity = *drawn;
     const std::optional<RunArchive::Filter> filter = RunFilterWords::filterOf(words, &error);
     if (!filter)
         return RunsConsole::misuse(error);
@@ -107,7 +149,16 @@ int RunsCommands::compare(const RunsOptions &options)
     const RunComparison &comparison = read->comparison;
     if (comparison.entries().isEmpty())
         return RunsConsole::fail(QStringLiteral("no run to compare"));
-    error = RunComparisonCsv::write(comparison, words.value(csv));
+    view.alignStep = alignStep;
+    error.clear();
+    if (words.has(csv))
+        error = RunComparisonCsv::write(comparison, words.value(csv));
+    if (error.isEmpty() && words.has(png)) {
+        const ComparisonCurves curves(comparison, view.by, alignStep);
+        error = OverlayImage::write(curves.painted(), view, words.value(png));
+    }
+    if (error.isEmpty() && words.has(pdf))
+        error = ComparisonReport::write(comparison, view, words.value(pdf));
     if (!error.isEmpty())
         return RunsConsole::fail(error);
     return allAligned ? RunsConsole::Done : RunsConsole::Failed;

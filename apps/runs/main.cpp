@@ -12,18 +12,27 @@ struct Command
 {
     const char *name;
     int (*run)(const RunsOptions &);
-    // Drawing needs QtGui's fonts and so a platform; the other commands start faster without.
-    bool draws = false;
+    // Whether the command draws, given its words: drawing needs QtGui's fonts and so a platform;
+    // the other commands start faster without.
+    bool (*draws)(const QStringList &arguments) = nullptr;
 };
+
+bool always(const QStringList &) { return true; }
+
+// compare draws its curves for a picture or a PDF; its CSV alone needs no drawing.
+bool drawsCurves(const QStringList &arguments)
+{
+    return arguments.contains(QStringLiteral("--png")) || arguments.contains(QStringLiteral("--pdf"));
+}
 
 // A new command is one more row here and its function in RunsCommands.
 constexpr Command Commands[] = {
     {"list", &RunsCommands::list},
     {"show", &RunsCommands::show},
     {"export", &RunsCommands::exportRun},
-    {"report", &RunsCommands::report, true},
+    {"report", &RunsCommands::report, &always},
     {"forward", &RunsCommands::forward},
-    {"compare", &RunsCommands::compare},
+    {"compare", &RunsCommands::compare, &drawsCurves},
 };
 
 } // namespace
@@ -53,7 +62,7 @@ int main(int argc, char *argv[])
     if (!command)
         return RunsConsole::misuse(QStringLiteral("unknown command \"%1\"").arg(options->command));
     std::unique_ptr<QCoreApplication> app;
-    if (command->draws) {
+    if (command->draws && command->draws(options->arguments)) {
         // A platform without a display, so that reports are made on a server or over ssh too.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");

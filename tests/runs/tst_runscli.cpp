@@ -112,8 +112,9 @@ private Q_SLOTS:
         row("list: waiting twice", {"list", "--waiting", "--waiting"}, 2, "^vornic-runs: --waiting given twice");
         row("help", {"--help"}, 0, "^usage: vornic-runs ");
         row("help: compare", {"--help"}, 0,
-            "\\n  compare RUN\\.\\.\\. \\[--align-step N\\] \\[--nominal AH \\[--threshold PCT\\]\\] \\[--server\\] "
-            "--csv FILE\\n");
+            "\\n  compare RUN\\.\\.\\. \\[--by time\\|ah\\] \\[--align-step N\\] \\[--nominal AH \\[--threshold "
+            "PCT\\]\\] "
+            "\\[--server\\]\\n\\s+\\[--quantity v\\|i\\|w\\] \\[--csv FILE\\] \\[--png FILE\\] \\[--pdf FILE\\]\\n");
         row("help: waiting runs", {"--help"}, 0, "\\[--waiting\\]\\n[^\\n]*newest first; with --waiting");
         row("version", {"--version"}, 0, "^vornic-runs \\d+\\.\\d+");
     }

@@ -2,9 +2,12 @@
 #include "PgCluster.h"
 #include "ProcessEnd.h"
 #include "TestFiles.h"
+#include "report/RunColours.h"
 
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -32,11 +35,36 @@ QList<QByteArray> alignedAndJudged(const QByteArray &threshold80Verdict)
         "stddev,,,,,0.200000,0.740000,454.3,0.265,0.265,,,0.1600,"};
 }
 
+// The pixels of `colour` above the axis' words and the legend (the picture's lowest quarter), give
+// or take a little: the curves' own, not their sample lines in the legend.
+qsizetype curvePixels(const QImage &image, const QColor &colour)
+{
+    qsizetype count = 0;
+    for (int y = 0; y < image.height() * 3 / 4; ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            count += std::abs(pixel.red() - colour.red()) + std::abs(pixel.green() - colour.green())
+                    + std::abs(pixel.blue() - colour.blue())
+                <= 12;
+        }
+    }
+    return count;
+}
+
+QString output(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!waitForEnd(process) || process.exitCode() != 0)
+        return QString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
 } // namespace
 
 // vornic-runs compare, run as the built program on the bench's file and on the lab's server: the
-// CSV it writes byte for byte, what it says of runs it cannot compare, and command lines that do
-// not fit.
+// CSV it writes byte for byte, the picture and the PDF of the runs' curves, what it says of runs it cannot compare, and
+// command lines that do not fit.
 class TestRunsCompare : public QObject
 {
     Q_OBJECT
@@ -59,6 +87,25 @@ class TestRunsCompare : public QObject
             TestFiles::writeBytes(ini, m_lab->storeSettings());
         }
         return m_lab->problem().isEmpty() ? ini : QString();
+    }
+
+    struct Ended
+    {
+        int exitCode = -1;
+        QByteArray out, err;
+    };
+    // vornic-runs compare with `arguments` on the bench's file or the lab's server.
+    Ended compare(const QString &settings, bool lab, QStringList arguments)
+    {
+        arguments.prepend(QStringLiteral("compare"));
+        if (lab)
+            arguments.append(QStringLiteral("--server"));
+        QProcess process;
+        process.start(
+            TestFiles::binary("vornic-runs"), QStringList{QStringLiteral("--settings"), settings} + arguments);
+        if (!waitForEnd(process))
+            return {};
+        return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
     }
 
 private Q_SLOTS:
@@ -164,6 +211,120 @@ private Q_SLOTS:
                 "max,,,,,1.300000,4.840000,4320.0,3.700,3.400,,", "stddev,,,,,0.000000,0.000000,0.0,0.000,0.000,,"}));
     }
 
+    void pictureOfRuns_data()
+    {
+        QTest::addColumn<bool>("lab");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("file");
+        // The runs whose colour the curves show, by their place.
+        QTest::addColumn<QList<int>>("shown");
+        // The samples here count no Ah and no W: the curves by Ah and of power stand on an axis, and
+        // the PDF's rows show that they were asked for.
+        const QStringList abc{"c0de000a", "c0de000b", "c0de000c"};
+        for (const bool lab : {false, true}) {
+            const auto row
+                = [&](const char *name, const QStringList &words, const QString &file, const QList<int> &shown) {
+                      QTest::newRow(qPrintable(QLatin1String(lab ? "lab: " : "bench: ") + QLatin1String(name)))
+                          << lab << words << file << shown;
+                  };
+            row("voltage by time", abc, "curves.png", {0, 1, 2});
+            row("voltage by time from step 2", abc + QStringList{"--by", "TIME", "--align-step", "2"}, "curves.png",
+                {0, 1, 2});
+            row("on standard output", abc + QStringList{"--quantity", "v"}, "-", {0, 1, 2});
+        }
+    }
+    void pictureOfRuns()
+    {
+        QFETCH(bool, lab);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, file);
+        QFETCH(QList<int>, shown);
+        const QString settings = settingsFor(lab);
+        if (settings.isEmpty())
+            QSKIP(qPrintable(m_lab->problem()));
+        const QString png = file == u"-" ? file : m_dir.filePath(file);
+        QFile::remove(png);
+        const Ended ended = compare(settings, lab, arguments + QStringList{QStringLiteral("--png"), png});
+        QVERIFY2(ended.exitCode == 0, ended.err.constData());
+        const QImage image
+            = QImage::fromData(file == u"-" ? ended.out : TestFiles::readBytes(png), file == u"-" ? "PNG" : nullptr);
+        QCOMPARE(image.size(), QSize(1600, 900));
+        for (const int run : shown) {
+            const qsizetype pixels = curvePixels(image, RunColours::of(run));
+            QVERIFY2(pixels > 400, qPrintable(QStringLiteral("run %1: %2 pixels").arg(run).arg(pixels)));
+        }
+    }
+
+    void pdfOfRuns_data()
+    {
+        QTest::addColumn<bool>("lab");
+        QTest::addColumn<QStringList>("arguments");
+        // Patterns that its text matches.
+        QTest::addColumn<QStringList>("shown");
+        for (const bool lab : {false, true}) {
+            const auto row = [&](const char *name, const QStringList &words, const QStringList &shown) {
+                QTest::newRow(qPrintable(QLatin1String(lab ? "lab: " : "bench: ") + QLatin1String(name)))
+                    << lab << words << shown;
+            };
+            row("voltage by time from step 2, judged", {"--align-step", "2", "--nominal", "1.25"},
+                {"\\n\\s*3 runs by time, aligned at step 2, nominal capacity 1\\.25 Ah, healthy from 80 %\\n",
+                    "Voltage \\(V\\)", "Time since step 2 \\(min\\)",
+                    "\\n\\s*1\\s+Bench 1\\s+cell\\.TSF\\s+2026-05-01 09:00\\s+PASS\\s+1\\.0000 Ah",
+                    "\\n\\s*3\\s+Bench 2\\s+cell\\.TSF\\s+2026-05-03 09:00\\s+STOPPED\\s+0\\.8000 Ah.*64\\.0 "
+                    "%\\s+FAIL\\n",
+                    "\\n\\s*Mean\\s+1\\.0000 Ah", "\\n\\s*Std dev\\s+0\\.2000 Ah"});
+            row("power by Ah", {"--by", "ah", "--quantity", "W"},
+                {"\\n\\s*3 runs by Ah drawn, each from its start\\n", "Power \\(W\\)", "\\n\\s*Ah drawn\\n",
+                    "\\n\\s*2\\s+Bench 1\\s+cell, 2p\\.TSF\\s+2026-05-02 09:00\\s+FAIL\\s+1\\.3000 Ah"});
+        }
+    }
+    void pdfOfRuns()
+    {
+        QFETCH(bool, lab);
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, shown);
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()
+            || QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty())
+            QSKIP("pdftotext and pdfinfo (poppler-utils) are not installed");
+        const QString settings = settingsFor(lab);
+        if (settings.isEmpty())
+            QSKIP(qPrintable(m_lab->problem()));
+        const QString pdf = m_dir.filePath(QStringLiteral("compared.pdf"));
+        QFile::remove(pdf);
+        const Ended ended = compare(settings, lab,
+            QStringList{QStringLiteral("c0de000a"), QStringLiteral("c0de000b"), QStringLiteral("c0de000c"),
+                QStringLiteral("--pdf"), pdf}
+                + arguments);
+        QVERIFY2(ended.exitCode == 0, ended.err.constData());
+        QVERIFY(TestFiles::readBytes(pdf).startsWith("%PDF-"));
+
+        const QString info = output(QStringLiteral("pdfinfo"), {QStringLiteral("-l"), QStringLiteral("99"), pdf});
+        const int pages = QRegularExpression(QStringLiteral("^Pages:\\s+(\\d+)$"), QRegularExpression::MultilineOption)
+                              .match(info)
+                              .captured(1)
+                              .toInt();
+        QVERIFY2(pages >= 2, qPrintable(info));
+        const QRegularExpression pageSize(
+            QStringLiteral("^Page\\s+\\d+ size:\\s+([\\d.]+) x ([\\d.]+) pts"), QRegularExpression::MultilineOption);
+        int landscape = 0;
+        for (QRegularExpressionMatchIterator it = pageSize.globalMatch(info); it.hasNext();) {
+            const QRegularExpressionMatch size = it.next();
+            // A4 across: 297 mm by 210 mm.
+            QVERIFY2(qAbs(size.captured(1).toDouble() - 841.89) < 1 && qAbs(size.captured(2).toDouble() - 595.28) < 1,
+                qPrintable(size.captured(0)));
+            ++landscape;
+        }
+        QCOMPARE(landscape, pages);
+
+        const QString text = output(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        QVERIFY2(text.startsWith(QStringLiteral("Run comparison\n")), qPrintable(text));
+        for (const QString &uuid : {ComparedRuns::A, ComparedRuns::B, ComparedRuns::C})
+            QVERIFY2(text.contains(uuid), qPrintable(uuid + QStringLiteral(" not in:\n") + text));
+        for (const QString &pattern : shown)
+            QVERIFY2(QRegularExpression(pattern).match(text).hasMatch(), qPrintable(pattern + u'\n' + text));
+        QCOMPARE(text.count(QRegularExpression(QStringLiteral("page \\d of \\d"))), pages);
+    }
+
     // "%D" stands for the folder of the settings and the store. Nothing is written.
     void refused_data()
     {
@@ -171,8 +332,16 @@ private Q_SLOTS:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("said");
         const QStringList csv{QStringLiteral("--csv"), QStringLiteral("%D/refused.csv")};
-        QTest::newRow("no --csv") << QStringList{"compare", "c0de000a"} << 2
-                                  << "^vornic-runs: compare writes its figures with --csv FILE";
+        QTest::newRow("nothing to write") << QStringList{"compare", "c0de000a"} << 2
+                                          << "^vornic-runs: compare writes with --csv FILE, --png FILE or --pdf FILE";
+        QTest::newRow("two on standard output") << QStringList{"compare", "c0de000a", "--csv", "-", "--pdf",
+            "-"} << 2 << "(^|\\n)vornic-runs: only one of --csv, --png and --pdf can be \"-\"";
+        QTest::newRow("by volts") << QStringList{"compare", "c0de000a", "--by", "volts"} + csv << 2
+                                  << "^vornic-runs: --by is time or ah, not \"volts\"";
+        QTest::newRow("quantity of ohms") << QStringList{"compare", "c0de000a", "--quantity", "r"} + csv << 2
+                                          << "^vornic-runs: --quantity is v, i or w, not \"r\"";
+        QTest::newRow("a picture format of no name") << QStringList{"compare", "c0de000a", "--png",
+            "%D/refused.nope"} << 1 << "(^|\\n)vornic-runs: [^\\n]*/refused\\.nope: no picture format is named \\.nope";
         QTest::newRow("runs and filters at once") << QStringList{"compare", "c0de000a", "--station", "x"} + csv << 2
                                                   << "^vornic-runs: compare takes runs by UUID or by filters, not both";
         QTest::newRow("step 0") << QStringList{"compare", "c0de000a", "--align-step", "0"} + csv << 2
@@ -221,6 +390,7 @@ private Q_SLOTS:
         QVERIFY2(process.exitCode() == exitCode, qPrintable(err));
         QVERIFY2(QRegularExpression(said).match(err).hasMatch(), qPrintable(err));
         QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("refused.csv"))));
+        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("refused.nope"))));
     }
 };
 
