@@ -10,6 +10,7 @@
 #include "store/RunComparisonCsv.h"
 #include "store/RunComparisonReader.h"
 
+#include <QFileInfo>
 #include <algorithm>
 #include <cmath>
 
@@ -81,6 +82,10 @@ int RunsCommands::compare(const RunsOptions &options)
             [&words](const QString &output) { return words.has(output) && words.value(output) == u"-"; })
         > 1)
         return RunsConsole::misuse(QStringLiteral("only one of --csv, --png and --pdf can be \"-\""));
+    // A picture that cannot be made is known before anything is written.
+    if (words.has(png) && OverlayImage::formatOf(words.value(png)).isEmpty())
+        return RunsConsole::misuse(QStringLiteral("--png %1: no picture format is named .%2")
+                                       .arg(words.value(png), QFileInfo(words.value(png)).suffix()));
     QString error;
     OverlayPainter::View view;
     const std::optional<OverlayCurve::By> curveBy = choiceOf<OverlayCurve::By>(words, by,

@@ -19,13 +19,19 @@ constexpr double InchesPerMetre = 1 / 0.0254;
 
 } // namespace
 
-QString OverlayImage::write(
-    const QList<OverlayPainter::Curve> &curves, const OverlayPainter::View &view, const QString &path, QSize size)
+QByteArray OverlayImage::formatOf(const QString &path)
 {
     const QString suffix = path == u"-" ? QString() : QFileInfo(path).suffix().toLower();
     const QByteArray format = suffix.isEmpty() ? QByteArray("png") : suffix.toLatin1();
-    if (!QImageWriter::supportedImageFormats().contains(format))
-        return QStringLiteral("%1: no picture format is named .%2").arg(path, suffix);
+    return QImageWriter::supportedImageFormats().contains(format) ? format : QByteArray();
+}
+
+QString OverlayImage::write(
+    const QList<OverlayPainter::Curve> &curves, const OverlayPainter::View &view, const QString &path, QSize size)
+{
+    const QByteArray format = formatOf(path);
+    if (format.isEmpty())
+        return QStringLiteral("%1: no picture format is named .%2").arg(path, QFileInfo(path).suffix());
 
     QImage image(size, QImage::Format_RGB32);
     const int dotsPerMetre = qRound(size.height() / PrintedInches * InchesPerMetre);

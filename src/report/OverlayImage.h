@@ -15,4 +15,7 @@ public:
     // suffix names (PNG without one). An empty text on success, else the path and the reason.
     static QString write(const QList<OverlayPainter::Curve> &curves, const OverlayPainter::View &view,
         const QString &path, QSize size = {1600, 900});
+    // The format `path` is written in: the one its suffix names, PNG without a suffix or for "-";
+    // empty when no format has its suffix's name.
+    static QByteArray formatOf(const QString &path);
 };

@@ -340,8 +340,8 @@ private Q_SLOTS:
                                   << "^vornic-runs: --by is time or ah, not \"volts\"";
         QTest::newRow("quantity of ohms") << QStringList{"compare", "c0de000a", "--quantity", "r"} + csv << 2
                                           << "^vornic-runs: --quantity is v, i or w, not \"r\"";
-        QTest::newRow("a picture format of no name") << QStringList{"compare", "c0de000a", "--png",
-            "%D/refused.nope"} << 1 << "(^|\\n)vornic-runs: [^\\n]*/refused\\.nope: no picture format is named \\.nope";
+        QTest::newRow("a picture format of no name") << QStringList{"compare", "c0de000a", "--png", "%D/refused.nope"}
+                + csv << 2 << "(^|\\n)vornic-runs: --png [^\\n]*/refused\\.nope: no picture format is named \\.nope";
         QTest::newRow("runs and filters at once") << QStringList{"compare", "c0de000a", "--station", "x"} + csv << 2
                                                   << "^vornic-runs: compare takes runs by UUID or by filters, not both";
         QTest::newRow("step 0") << QStringList{"compare", "c0de000a", "--align-step", "0"} + csv << 2
