@@ -1,5 +1,6 @@
 #include "ui/RunArchiveThread.h"
 
+#include "store/RunComparisonReader.h"
 #include "store/StoredRunChart.h"
 
 #include <limits>
@@ -26,6 +27,7 @@ RunArchiveThread::~RunArchiveThread()
 {
     m_latestList = std::numeric_limits<quint64>::max();
     m_latestLoad = std::numeric_limits<quint64>::max();
+    m_latestComparison = std::numeric_limits<quint64>::max();
     // Queued behind the calls already posted, so that the connection is closed on its own thread.
     post([this] {
         m_archive.reset();
@@ -93,6 +95,26 @@ quint64 RunArchiveThread::loadRun(const QString &uuid)
         dropAfter(error);
         if (!stale())
             Q_EMIT loaded(ticket, run.value_or(StoredRun()), history, error);
+    });
+    return ticket;
+}
+
+quint64 RunArchiveThread::readForComparison(const QStringList &uuids)
+{
+    const quint64 ticket = nextTicket();
+    m_latestComparison = ticket;
+    post([this, ticket, uuids] {
+        const auto stale = [this, ticket] { return m_latestComparison != ticket; };
+        QString error;
+        std::optional<RunComparisonReader::Read> read;
+        if (const RunArchive *archive = opened(&error)) {
+            read = RunComparisonReader::read(*archive, uuids, std::nullopt, stale, &error);
+            if (!read && error.isEmpty())
+                return;
+        }
+        dropAfter(error);
+        if (!stale())
+            Q_EMIT readForComparisonDone(ticket, read ? read->comparison : RunComparison(), error);
     });
     return ticket;
 }

@@ -2,6 +2,7 @@
 
 #include "results/ChartHistory.h"
 #include "store/RunArchive.h"
+#include "store/RunComparison.h"
 
 #include <QObject>
 #include <QThread>
@@ -32,12 +33,16 @@ public:
     quint64 listRuns(const RunArchive::Filter &filter);
     quint64 loadRun(const QString &uuid);
     quint64 write(const StoredRun &run, Writer writer);
+    // The runs with their steps and charts, for a comparison to align and measure as it is asked.
+    // A later read makes an earlier one stale, as loads do.
+    quint64 readForComparison(const QStringList &uuids);
 
 Q_SIGNALS:
     void listed(quint64 ticket, const QList<StoredRun> &runs, const QString &error);
     // The run with its steps, and its samples as its chart shows them.
     void loaded(quint64 ticket, const StoredRun &run, const ChartHistory &history, const QString &error);
     void written(quint64 ticket, const QString &error);
+    void readForComparisonDone(quint64 ticket, const RunComparison &runs, const QString &error);
 
 private:
     void post(std::function<void()> job);
@@ -53,4 +58,5 @@ private:
     bool m_open = false;
     std::atomic<quint64> m_latestList{0};
     std::atomic<quint64> m_latestLoad{0};
+    std::atomic<quint64> m_latestComparison{0};
 };

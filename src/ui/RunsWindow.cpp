@@ -5,6 +5,7 @@
 #include "store/RunStore.h"
 #include "store/StoreServer.h"
 #include "store/StoredRunText.h"
+#include "ui/CompareWindow.h"
 #include "ui/DateBoundEdit.h"
 #include "ui/RunArchiveThread.h"
 #include "ui/RunChart.h"
@@ -85,6 +86,9 @@ RunsWindow::RunsWindow(const QString &iniPath, QWidget *parent)
         reloadShown();
     });
     connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &RunsWindow::openCurrent);
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, &RunsWindow::selectionChanged);
+    connect(m_compare, &QPushButton::clicked, this, &RunsWindow::compareSelected);
+    selectionChanged();
     refresh();
 }
 
@@ -101,7 +105,8 @@ QWidget *RunsWindow::buildTable()
     m_table->setSortingEnabled(true);
     m_table->sortByColumn(RunListModel::Started, Qt::DescendingOrder);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several rows at once are for Compare; the current row is the one shown.
+    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setAlternatingRowColors(true);
     m_table->setWordWrap(false);
@@ -132,6 +137,8 @@ QWidget *RunsWindow::buildFilters()
     top->addWidget(new QLabel(QStringLiteral("Source:"), box));
     top->addWidget(m_source);
     top->addStretch(1);
+    m_compare = new QPushButton(QStringLiteral("Compare…"), box);
+    top->addWidget(m_compare);
     top->addWidget(m_refresh);
     rows->addLayout(top);
 
@@ -254,6 +261,41 @@ QStringList RunsWindow::shownUuids() const
     for (int row = 0; row < m_sorted->rowCount(); ++row)
         uuids.append(m_runs.runAt(m_sorted->mapToSource(m_sorted->index(row, 0)).row()).uuid);
     return uuids;
+}
+
+QStringList RunsWindow::selectedUuids() const
+{
+    QModelIndexList rows = m_table->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(), [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
+    QStringList uuids;
+    for (const QModelIndex &row : rows)
+        uuids.append(m_runs.runAt(m_sorted->mapToSource(row).row()).uuid);
+    return uuids;
+}
+
+void RunsWindow::selectionChanged()
+{
+    const qsizetype selected = m_table->selectionModel()->selectedRows().size();
+    m_compare->setEnabled(selected >= 2 && selected <= CompareWindow::MostRuns);
+    m_compare->setToolTip(selected > CompareWindow::MostRuns
+            ? QStringLiteral("At most %1 runs can be compared; %2 are selected.")
+                  .arg(CompareWindow::MostRuns)
+                  .arg(selected)
+            : QStringLiteral("Select from 2 to %1 runs (Ctrl-click, Shift-click) to lay their curves over each other "
+                             "and set their figures side by side.")
+                  .arg(CompareWindow::MostRuns));
+}
+
+CompareWindow *RunsWindow::compareSelected()
+{
+    const QStringList uuids = selectedUuids();
+    if (uuids.size() < 2 || uuids.size() > CompareWindow::MostRuns)
+        return nullptr;
+    const Source &shown = source();
+    auto *window = new CompareWindow(shown.makeArchive, shown.label, uuids, m_saveFolder, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    return window;
 }
 
 void RunsWindow::refresh()

@@ -12,6 +12,7 @@
 #include <vector>
 
 class ChartHistory;
+class CompareWindow;
 class DateBoundEdit;
 class QComboBox;
 class QLabel;
@@ -54,6 +55,12 @@ public:
     QString chartTitle() const;
     // The UUIDs of the rows in the order shown.
     QStringList shownUuids() const;
+    // The UUIDs of the rows selected, in the order shown.
+    QStringList selectedUuids() const;
+    QPushButton *compareButton() const { return m_compare; }
+    // Opens the runs selected in a window of their own, which deletes itself when closed; none
+    // unless from 2 to CompareWindow::MostRuns are selected.
+    CompareWindow *compareSelected();
 
 public Q_SLOTS:
     // Asks the store for the runs again, now.
@@ -87,6 +94,7 @@ private:
     void onLoaded(quint64 ticket, const StoredRun &run, const ChartHistory &history, const QString &error);
     void onWritten(quint64 ticket, const QString &error);
     void clearRun();
+    void selectionChanged();
     void writeOut(const QString &title, const QString &suffix, const QString &fileFilter,
         std::function<QString(const RunArchive &, const StoredRun &, const QString &)> write);
     void setStatus(const QString &text, bool trouble);
@@ -102,6 +110,7 @@ private:
     QTimer m_followLive;
     QComboBox *m_source = nullptr;
     QPushButton *m_refresh = nullptr;
+    QPushButton *m_compare = nullptr;
     QLineEdit *m_program = nullptr;
     QLineEdit *m_model = nullptr;
     QComboBox *m_result = nullptr;

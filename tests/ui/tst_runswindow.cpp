@@ -7,6 +7,7 @@
 #include "store/RunExport.h"
 #include "store/StoreSchema.h"
 #include "store/StoreServer.h"
+#include "ui/CompareWindow.h"
 #include "ui/DateBoundEdit.h"
 #include "ui/MainForm.h"
 #include "ui/MainWindow.h"
@@ -16,6 +17,7 @@
 #include <QAction>
 #include <QBuffer>
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -305,6 +307,39 @@ private Q_SLOTS:
         const QString summary = m_window->summaryView()->toPlainText();
         for (const QString &text : summaryHas)
             QVERIFY2(summary.contains(text), qPrintable(summary));
+    }
+
+    // Compare takes from 2 runs selected, from the bench or the server, and opens them together
+    // in the order shown, the current run still shown beside.
+    void selectedRunsAreCompared_data()
+    {
+        QTest::addColumn<bool>("lab");
+        QTest::newRow("bench") << false;
+        QTest::newRow("lab server") << true;
+    }
+    void selectedRunsAreCompared()
+    {
+        QFETCH(bool, lab);
+        const QString ini = lab ? labIni() : m_ini;
+        if (ini.isEmpty())
+            QSKIP(qPrintable(m_lab->problem()));
+        openWindow(ini, lab ? 1 : 0);
+        m_window->table()->selectRow(int(m_window->shownUuids().indexOf(uuidOf('b'))));
+        QVERIFY(!m_window->compareButton()->isEnabled());
+        QVERIFY(!m_window->compareSelected());
+        m_window->table()->selectionModel()->select(
+            m_window->table()->model()->index(int(m_window->shownUuids().indexOf(uuidOf('a'))), 0),
+            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QVERIFY(m_window->compareButton()->isEnabled());
+        QCOMPARE(m_window->selectedUuids(), uuidsOf(QStringLiteral("ba")));
+        CompareWindow *compare = m_window->compareSelected();
+        QVERIFY(compare);
+        QSignalSpy read(compare, &CompareWindow::runsRead);
+        QVERIFY(read.wait(30000));
+        QCOMPARE(compare->comparison().entries().size(), 2);
+        QCOMPARE(compare->comparison().entries().at(0).run.uuid, uuidOf('b'));
+        QCOMPARE(compare->comparison().entries().at(1).chart.sampleCount(), 3);
+        QVERIFY(compare->windowTitle().startsWith(QStringLiteral("Compare 2 runs")));
     }
 
     // Export CSV's tool tip names the columns of the file it writes, in their order.
