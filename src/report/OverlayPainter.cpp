@@ -176,8 +176,12 @@ OverlayPainter::Placed OverlayPainter::paint(QPainter &painter, const QRectF &ar
         QPolygonF points;
         for (const QPointF &point : curve->curve->envelope(range, placed.from, placed.to, displayColumns))
             points.append({xAt(point.x()), yAt(point.y())});
-        QPen pen(curve->colour, 1.3 * px);
-        pen.setJoinStyle(Qt::RoundJoin);
+        // On screen a hair line: drawn straight along its pixels, twenty curves redraw within a
+        // frame. Pictures and pages are drawn once, smoothly.
+        QPen pen(curve->colour, m_view.smooth ? 1.3 * px : 0);
+        if (m_view.smooth)
+            pen.setJoinStyle(Qt::RoundJoin);
+        painter.setRenderHint(QPainter::Antialiasing, m_view.smooth);
         painter.setPen(pen);
         painter.drawPolyline(points);
     }

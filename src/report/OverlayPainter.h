@@ -35,6 +35,8 @@ public:
         // The x span shown; the whole of every curve when `to` is not above `from`.
         double from = 0, to = 0;
         bool legend = true;
+        // Antialiased curves for pictures and pages; a screen redrawn as the mouse moves wants speed.
+        bool smooth = true;
     };
 
     OverlayPainter(QList<Curve> curves, View view);

@@ -252,6 +252,7 @@ void CompareWindow::saveChart(const QString &path)
     }
     OverlayPainter::View view = m_chart->view();
     std::tie(view.from, view.to) = m_chart->span();
+    view.smooth = true;
     writeOff(path, [curves, colours, labels, view, path] {
         QList<OverlayPainter::Curve> drawn;
         for (std::size_t k = 0; k < curves->size(); ++k)
@@ -269,5 +270,6 @@ void CompareWindow::savePdf(const QString &path)
 {
     OverlayPainter::View view = m_chart->view();
     std::tie(view.from, view.to) = m_chart->span();
+    view.smooth = true;
     writeOff(path, [comparison = m_shown, view, path] { return ComparisonReport::write(comparison, view, path); });
 }

@@ -18,7 +18,7 @@ OverlayChart::OverlayChart(QWidget *parent) : QWidget(parent)
 {
     setMinimumSize(380, 240);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setMouseTracking(false);
+    m_view.smooth = false;
 }
 
 void OverlayChart::setCurves(std::vector<OverlayCurve> curves, QList<QColor> colours, QStringList labels)
