@@ -2,6 +2,7 @@
 #include "SimProcess.h"
 #include "TestFiles.h"
 #include "link/SystemClock.h"
+#include "results/ChartHistoryBytes.h"
 #include "station/Engine.h"
 #include "store/RunArchive.h"
 #include "store/RunExport.h"
@@ -305,6 +306,42 @@ private Q_SLOTS:
         const QString summary = m_window->summaryView()->toPlainText();
         for (const QString &text : summaryHas)
             QVERIFY2(summary.contains(text), qPrintable(summary));
+    }
+
+    // A finished run opens from the chart kept at its end: this one has no samples to read.
+    void aFinishedRunOpensFromItsKeptChart()
+    {
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
+        TestFiles::writeBytes(ini, "[System]\r\nMeasureTime=100\r\n");
+        ChartHistory kept;
+        kept.stepStarted(1, QStringLiteral("Discharge"));
+        for (int n = 0; n < 40; ++n)
+            kept.add({n * 0.5, 12, 1, 12, 0, 0, 1});
+        kept.verdict(1, {true, QStringLiteral("12.0"), Verdict::Quantity::Volts});
+        const QString uuid = uuidOf('a');
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("kept"));
+            db.setDatabaseName(dir.filePath(QStringLiteral("runs.sqlite")));
+            QVERIFY(db.open());
+            QString error;
+            QVERIFY2(StoreSchema::migrate(db, &error) >= 0, qPrintable(error));
+            QSqlQuery query(db);
+            exec(query,
+                "INSERT INTO runs (uuid, started, ended, result) VALUES (?, '2026-11-02T10:00:00.000', "
+                "'2026-11-02T10:00:20.000', 'PASS')",
+                {uuid});
+            exec(query, "INSERT INTO run_charts VALUES (?, ?, ?)",
+                {uuid, ChartHistoryBytes::Format, ChartHistoryBytes::write(kept)});
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("kept"));
+        openWindow(ini);
+        QCOMPARE(m_window->shownUuids(), QStringList{uuid});
+        QSignalSpy shown(m_window.get(), &RunsWindow::runShown);
+        m_window->table()->selectRow(0);
+        QVERIFY(shown.wait(30000));
+        QCOMPARE(m_window->chart()->history().sampleCount(), 40);
+        QCOMPARE(marksOf(m_window->chart()->history()), QStringLiteral("S1 P1"));
     }
 
     // Export CSV's tool tip names the columns of the file it writes, in their order.
