@@ -1,3 +1,4 @@
+#include "HistoryLines.h"
 #include "PgCluster.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
@@ -395,17 +396,21 @@ private Q_SLOTS:
     }
 
     // A run opened while it still goes on follows it: its detail never contradicts the list
-    // beside it, during the run or after its end, without the operator clicking again.
+    // beside it, during the run or after its end, without the operator clicking again. Ended, it
+    // is drawn as the run's own chart drew it, a column where the loop went round included.
     void anOpenRunFollowsTheRunToItsEnd()
     {
         Bench bench;
         QVERIFY(bench.ready);
         Engine &engine = *bench.engine;
         MainWindow &window = *bench.window;
-        engine.program().setGridRowCount(3);
-        engine.program().setCell(1, 0, QStringLiteral("1"));
-        engine.program().setCell(1, 1, QStringLiteral("Rest"));
-        engine.program().setCell(1, 5, QStringLiteral("6"));
+        engine.program().setGridRowCount(5);
+        const QList<QMap<int, QString>> rows{{{1, "FOR"}, {7, "2"}}, {{1, "Rest"}, {5, "3"}}, {{1, "LOOP"}}};
+        for (int row = 1; row <= int(rows.size()); ++row) {
+            engine.program().setCell(row, 0, QString::number(row));
+            for (auto cell = rows[row - 1].cbegin(); cell != rows[row - 1].cend(); ++cell)
+                engine.program().setCell(row, cell.key(), cell.value());
+        }
         window.form()->startRun();
         QTRY_VERIFY_WITH_TIMEOUT(engine.recorder().record().samples > 2, 30000);
 
@@ -428,6 +433,7 @@ private Q_SLOTS:
         const QModelIndex samples = list->table()->model()->index(row, RunListModel::Samples);
         QTRY_COMPARE_WITH_TIMEOUT(list->chart()->history().sampleCount(), engine.recorder().record().samples, 30000);
         QCOMPARE(samples.data(RunListModel::SortRole).toLongLong(), engine.recorder().record().samples);
+        QCOMPARE(HistoryLines::of(list->chart()->history()), HistoryLines::of(window.chart()->history()));
     }
 
     void unreadableStoreIsSaid_data()
