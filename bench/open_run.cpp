@@ -2,10 +2,14 @@
 // the row selected to the chart painted with it, read from a store file made here, on whatever
 // platform QT_QPA_PLATFORM names (the benchmark runs it offscreen). The window's event loop is
 // ticked meanwhile: its longest gap tells whether the window went on answering.
-// Usage: QT_QPA_PLATFORM=offscreen bench-open-run [SAMPLES]
+// With "kept", the store also holds the run's chart as the run store keeps it at a run's end, and
+// the window draws that instead of reading the samples.
+// Usage: QT_QPA_PLATFORM=offscreen bench-open-run [SAMPLES] [kept]
 // Prints "samples N  shown_ms S  painted_ms P  longest_gap_ms G".
 
 #include "FirstPaintWatch.h"
+#include "results/ChartHistoryBytes.h"
+#include "store/RunArchive.h"
 #include "store/StoreSchema.h"
 #include "ui/RunChart.h"
 #include "ui/RunsWindow.h"
@@ -82,6 +86,35 @@ bool writeStore(const QString &path, qint64 samples)
     return db.commit();
 }
 
+// The run's chart gathered from its samples, kept as the run store keeps it at a run's end.
+bool keepChart(const QString &path)
+{
+    RunArchive archive = RunArchive::local(path);
+    QString error;
+    std::optional<StoredRun> run;
+    std::optional<ChartHistory> history;
+    if (archive.open(&error) && (run = archive.run(Uuid, &error)))
+        history = archive.chart(
+            *run, [] { return false; }, &error);
+    bool kept = false;
+    if (history) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("keep"));
+        db.setDatabaseName(path);
+        db.open();
+        QSqlQuery query(db);
+        query.prepare(QStringLiteral("INSERT INTO run_charts VALUES (?, ?, ?)"));
+        for (const QVariant &value :
+            {QVariant(Uuid), QVariant(ChartHistoryBytes::Format), QVariant(ChartHistoryBytes::write(*history))})
+            query.addBindValue(value);
+        kept = query.exec();
+        error = db.lastError().text() + query.lastError().text();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("keep"));
+    if (!kept)
+        std::fprintf(stderr, "the chart cannot be kept: %s\n", qPrintable(error));
+    return kept;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -97,7 +130,8 @@ int main(int argc, char *argv[])
     made.start();
     const bool written = writeStore(dir.filePath(QStringLiteral("runs.sqlite")), samples);
     QSqlDatabase::removeDatabase(QStringLiteral("bench"));
-    if (!written)
+    if (!written
+        || (argc > 2 && QByteArray(argv[2]) == "kept" && !keepChart(dir.filePath(QStringLiteral("runs.sqlite")))))
         return 1;
     std::fprintf(stderr, "store of %lld samples made in %.1f s\n", static_cast<long long>(samples),
         double(made.elapsed()) / 1000);

@@ -1,6 +1,7 @@
 // The run store's costs: the CPU each stored sample takes (all of it, and the sampling thread's
 // share), forwarding a run of 1,000,000
-// samples to a PostgreSQL server of its own, and reading that run back as the Runs list opens it.
+// samples to a PostgreSQL server of its own, and reading that run back as the Runs list opens it:
+// its samples gathered into a chart, and the chart kept at its end, from the file and the server.
 // Usage: bench-store [SAMPLES]
 // Prints "op NAME ..." lines.
 
@@ -35,6 +36,31 @@ double threadCpuSeconds()
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
+
+// The run read with its steps, then its chart, as the Runs window opens a run.
+bool openKept(RunArchive archive, const QString &uuid, const char *where)
+{
+    QString error;
+    if (!archive.open(&error)) {
+        std::fprintf(stderr, "bench-store: %s\n", qPrintable(error));
+        return false;
+    }
+    QElapsedTimer wall;
+    wall.start();
+    const std::optional<StoredRun> run = archive.run(uuid, &error);
+    const double runSeconds = double(wall.nsecsElapsed()) / 1e9;
+    wall.restart();
+    const std::optional<ChartHistory> history = run ? archive.chart(
+                                                    *run, [] { return false; }, &error)
+                                                    : std::nullopt;
+    if (!history) {
+        std::fprintf(stderr, "bench-store: %s\n", qPrintable(error));
+        return false;
+    }
+    std::printf("op open-run-kept from %s run_seconds %.3f chart_seconds %.3f samples %lld columns %zu\n", where,
+        runSeconds, double(wall.nsecsElapsed()) / 1e9, history->sampleCount(), history->columns().size());
+    return true;
 }
 
 } // namespace
@@ -98,6 +124,8 @@ int main(int argc, char *argv[])
         std::printf("op open-run seconds %.2f samples %lld columns %zu\n", double(wall.nsecsElapsed()) / 1e9,
             history.sampleCount(), history.columns().size());
     }
+    if (!openKept(RunArchive::local(path), uuid, "file"))
+        return 1;
 
     PgCluster cluster;
     if (!cluster.problem().isEmpty()) {
@@ -120,5 +148,5 @@ int main(int argc, char *argv[])
     const double seconds = double(wall.nsecsElapsed()) / 1e9;
     std::printf("op forward seconds %.2f samples %lld per_second %.0f our_cpu_seconds %.2f\n", seconds,
         outcome.samplesSent, double(outcome.samplesSent) / seconds, cpuSeconds() - cpuFrom);
-    return 0;
+    return openKept(RunArchive::server(server), uuid, "server") ? 0 : 1;
 }

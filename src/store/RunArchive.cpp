@@ -1,5 +1,6 @@
 #include "store/RunArchive.h"
 
+#include "results/ChartHistoryBytes.h"
 #include "store/SampleColumns.h"
 #include "store/StoreSchema.h"
 #include "store/StoredRunChart.h"
@@ -276,8 +277,28 @@ bool RunArchive::forEachSample(
 std::optional<ChartHistory> RunArchive::chart(
     const StoredRun &run, const std::function<bool()> &cancelled, QString *error) const
 {
+    // Only a run's end keeps its chart, in the statements that give the run its result.
+    if (!run.result.isEmpty()) {
+        if (std::optional<ChartHistory> kept = keptChart(run.uuid)) {
+            error->clear();
+            return kept;
+        }
+    }
     ChartHistory history;
     if (!StoredRunChart::fill(history, *this, run, cancelled, error))
         return std::nullopt;
     return history;
+}
+
+std::optional<ChartHistory> RunArchive::keptChart(const QString &uuid) const
+{
+    // The samples hold the run whatever becomes of its kept chart: a chart that cannot be read, for
+    // whatever reason, is gathered from them instead.
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT format, chart FROM run_charts WHERE run_uuid = ?"));
+    query.addBindValue(uuid);
+    if (!query.exec() || !query.next() || query.value(0).toInt() != ChartHistoryBytes::Format)
+        return std::nullopt;
+    return ChartHistoryBytes::read(query.value(1).toByteArray());
 }

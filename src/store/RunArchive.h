@@ -57,6 +57,8 @@ public:
 
 private:
     RunArchive(QString driver, QString path, StoreServer server);
+    // The chart history kept at the run's end; none when none was kept, or not in this format.
+    std::optional<ChartHistory> keptChart(const QString &uuid) const;
 
     QString m_driver;
     QString m_path;

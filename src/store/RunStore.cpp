@@ -1,6 +1,7 @@
 #include "store/RunStore.h"
 
 #include "device/Identification.h"
+#include "results/ChartHistoryBytes.h"
 #include "settings/IniFile.h"
 
 #include <QDir>
@@ -36,6 +37,7 @@ RunStore::RunStore(
     connect(&recorder, &RunRecorder::runStarted, this, &RunStore::onRunStarted);
     connect(&recorder, &RunRecorder::stepStarted, this, &RunStore::onStepStarted);
     connect(&recorder, &RunRecorder::sampleAdded, this, &RunStore::onSample);
+    connect(&recorder, &RunRecorder::verdictAdded, this, &RunStore::onVerdict);
     connect(&recorder, &RunRecorder::stepEnded, &m_writer, &StoreWriter::commitSoon);
     connect(&recorder, &RunRecorder::runEnded, this, &RunStore::onRunEnded);
     connect(&m_writer, &StoreWriter::committed, this, &RunStore::onCommitted);
@@ -61,6 +63,7 @@ void RunStore::onRunStarted()
     m_seq = 0;
     m_lacking = 0;
     m_identityKept = false;
+    m_history.clear();
     QString station = IniFile::ReadIniString(m_iniPath, QStringLiteral("Store"), QStringLiteral("Station"), QString());
     if (station.isEmpty())
         station = QSysInfo::machineHostName();
@@ -76,8 +79,9 @@ void RunStore::onRunStarted()
         Q_EMIT samplesKept(std::numeric_limits<qint64>::max());
 }
 
-void RunStore::onStepStarted()
+void RunStore::onStepStarted(const StepRecord &step)
 {
+    m_history.stepStarted(step.row, step.function);
     // Identification is over once the first step starts; a run cut short still names its load.
     if (m_uuid.isEmpty() || m_identityKept)
         return;
@@ -90,10 +94,13 @@ void RunStore::onSample(const Sample &sample)
 {
     if (m_uuid.isEmpty())
         return;
+    m_history.add(sample);
     const bool queued = m_writer.add(StoreWriter::SampleRow{m_uuid, ++m_seq, sample});
     if (!queued)
         ++m_lacking;
 }
+
+void RunStore::onVerdict(const StepRecord &step) { m_history.verdict(step.row, *step.verdict); }
 
 void RunStore::onRunEnded(const RunRecord &run)
 {
@@ -111,6 +118,8 @@ void RunStore::onRunEnded(const RunRecord &run)
                 step.verdict ? step.verdict->passText() : QString(), step.verdict ? step.verdict->value : QString(),
                 step.ampHours, step.wattHours, step.volts, step.amps}});
     }
+    end.append({QStringLiteral("INSERT OR REPLACE INTO run_charts (run_uuid, format, chart) VALUES (?, ?, ?)"),
+        {m_uuid, ChartHistoryBytes::Format, ChartHistoryBytes::write(m_history)}});
     end.last().endsRun = true;
     for (StoreWriter::Statement &statement : end)
         m_writer.add(std::move(statement));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "results/ChartHistory.h"
 #include "run/RunRecorder.h"
 #include "settings/ProgramFolder.h"
 #include "store/StoreWriter.h"
@@ -14,7 +15,9 @@ class Identification;
 // listener of the run's events. The samples go to the store's writer thread, which commits them
 // every second and at each step's end; samplesKept() says how far, so that the CSV log can
 // hold its rows back until their samples are in the store and a killed program's store holds
-// every row its log holds. The store never stops a run: a file that cannot be written is said,
+// every row its log holds. At the run's end the store keeps the run's chart history beside its
+// samples, gathered as the live chart gathers it, so that a finished run is drawn without reading
+// its samples again. The store never stops a run: a file that cannot be written is said,
 // the run's samples wait in memory, and they go in once it can be written again.
 class RunStore : public QObject
 {
@@ -55,8 +58,9 @@ Q_SIGNALS:
 
 private:
     void onRunStarted();
-    void onStepStarted();
+    void onStepStarted(const StepRecord &step);
     void onSample(const Sample &sample);
+    void onVerdict(const StepRecord &step);
     void onRunEnded(const RunRecord &run);
     void onCommitted(const QString &runUuid, qint64 seq);
     void onWriteFailed(const QString &reason);
@@ -68,6 +72,7 @@ private:
     const Identification &m_identification;
     QString m_iniPath;
     StoreWriter m_writer;
+    ChartHistory m_history;
     QTimer m_sayFailure;
     QString m_uuid;
     QString m_failure;

@@ -298,7 +298,8 @@ ServerMirror::RunOutcome ServerMirror::forwardRun(
             && sendSamples(server, uuid, progress.sentSeq, &last, &count, failure);
         done = count == 0 || last >= localLastSeq;
         if (sent && done && ended)
-            sent = sendSteps(server, uuid, failure) && sendHeader(server, uuid, true, failure);
+            sent = sendSteps(server, uuid, failure) && sendChart(server, uuid, failure)
+                && sendHeader(server, uuid, true, failure);
         if (sent && !waitFor([&server] { return server.commit(); }))
             sent = failed(server.lastError(), failure);
         if (!sent)
@@ -442,4 +443,30 @@ bool ServerMirror::sendSteps(QSqlDatabase &server, const QString &uuid, Failure 
             return false;
     }
     return true;
+}
+
+bool ServerMirror::sendChart(QSqlDatabase &server, const QString &uuid, Failure *failure)
+{
+    QSqlDatabase localDb = QSqlDatabase::database(m_localConnection, false);
+    // A bench file of an earlier version, which this program has not written to yet, has no table
+    // of charts; its runs, like those an earlier version stored, go without one.
+    if (!localDb.tables().contains(QStringLiteral("run_charts")))
+        return true;
+    QSqlQuery local(localDb);
+    local.prepare(QStringLiteral("SELECT format, chart FROM run_charts WHERE run_uuid = ?"));
+    local.addBindValue(uuid);
+    if (!exec(local, &failure->text))
+        return false;
+    if (!local.next())
+        return true;
+    QSqlQuery &upsert = batchStatement(server);
+    if (!serverPrepare(upsert,
+            QStringLiteral("INSERT INTO run_charts (run_uuid, format, chart) VALUES (?, ?, ?) ON CONFLICT (run_uuid) "
+                           "DO UPDATE SET format = EXCLUDED.format, chart = EXCLUDED.chart"),
+            failure))
+        return false;
+    upsert.addBindValue(uuid);
+    upsert.addBindValue(local.value(0).toInt());
+    upsert.addBindValue(local.value(1).toByteArray());
+    return serverExec(upsert, failure);
 }

@@ -16,9 +16,9 @@ class QSqlDatabase;
 class QSqlError;
 
 // Brings the lab's server up to the bench's own store: every run, its samples and, once it has
-// ended, its steps and result. Each round asks the server how far each run got, so a batch that
-// was committed although its answer was lost is never sent twice, and the samples' key (run UUID,
-// number) turns away any that would be. Each run goes on its own: a run the server refuses is set
+// ended, its steps, its kept chart and its result. Each round asks the server how far each run got,
+// so a batch that was committed although its answer was lost is never sent twice, and the samples'
+// key (run UUID, number) turns away any that would be. Each run goes on its own: a run the server refuses is set
 // aside with the server's reason and offered again later, and the runs after it go on; a server
 // that cannot be reached ends the round. Both connections belong to the thread that calls it.
 class ServerMirror
@@ -107,6 +107,8 @@ private:
     bool sendSamples(
         QSqlDatabase &server, const QString &uuid, qint64 after, qint64 *last, qint64 *count, Failure *failure);
     bool sendSteps(QSqlDatabase &server, const QString &uuid, Failure *failure);
+    // The chart history the bench kept at the run's end, when it kept one.
+    bool sendChart(QSqlDatabase &server, const QString &uuid, Failure *failure);
 
     QString m_sqlitePath;
     StoreServer m_server;

@@ -71,12 +71,24 @@ bool toVersion4(QSqlDatabase &db, QString *error)
         error);
 }
 
+// A finished run's chart history, kept at its end so that the run is drawn and compared without
+// reading its samples again. `format` is ChartHistoryBytes::Format of the bytes; the server keeps
+// them as bytea.
+bool toVersion5(QSqlDatabase &db, QString *error)
+{
+    return execAll(db,
+        {QStringLiteral("CREATE TABLE run_charts (run_uuid TEXT PRIMARY KEY REFERENCES runs(uuid), "
+                        "format INTEGER NOT NULL, chart %1 NOT NULL)")
+                .arg(isServer(db) ? QStringLiteral("bytea") : QStringLiteral("BLOB"))},
+        error);
+}
+
 // Any number the lab's other programs are unlikely to lock.
 constexpr qint64 MigrationLock = 0x766f726e6963;
 
 using Migration = bool (*)(QSqlDatabase &, QString *);
 // Index i leads from version i to version i + 1; a new version appends one function here.
-constexpr std::array<Migration, 4> Migrations{&toVersion1, &toVersion2, &toVersion3, &toVersion4};
+constexpr std::array<Migration, 5> Migrations{&toVersion1, &toVersion2, &toVersion3, &toVersion4, &toVersion5};
 
 } // namespace
 

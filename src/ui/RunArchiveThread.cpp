@@ -1,7 +1,6 @@
 #include "ui/RunArchiveThread.h"
 
 #include "store/RunComparisonReader.h"
-#include "store/StoredRunChart.h"
 
 #include <limits>
 
@@ -89,8 +88,12 @@ quint64 RunArchiveThread::loadRun(const QString &uuid)
         ChartHistory history;
         if (const RunArchive *archive = opened(&error)) {
             run = archive->run(uuid, &error);
-            if (run && !StoredRunChart::fill(history, *archive, *run, stale, &error) && error.isEmpty())
-                return;
+            if (run) {
+                std::optional<ChartHistory> chart = archive->chart(*run, stale, &error);
+                if (!chart && error.isEmpty())
+                    return;
+                history = std::move(chart).value_or(ChartHistory());
+            }
         }
         dropAfter(error);
         if (!stale())

@@ -39,7 +39,8 @@ public:
 
 Q_SIGNALS:
     void listed(quint64 ticket, const QList<StoredRun> &runs, const QString &error);
-    // The run with its steps, and its samples as its chart shows them.
+    // The run with its steps, and its chart history: the one the store kept at the run's end, or
+    // its samples gathered as the chart shows them.
     void loaded(quint64 ticket, const StoredRun &run, const ChartHistory &history, const QString &error);
     void written(quint64 ticket, const QString &error);
     void readForComparisonDone(quint64 ticket, const RunComparison &runs, const QString &error);

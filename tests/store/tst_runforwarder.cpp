@@ -1,4 +1,5 @@
 #include "PgCluster.h"
+#include "results/ChartHistoryBytes.h"
 #include "store/RunArchive.h"
 #include "store/ServerMirror.h"
 #include "store/StoreSchema.h"
@@ -346,12 +347,13 @@ private Q_SLOTS:
             QSqlQuery query(db);
             QVERIFY(query.exec(QStringLiteral("ALTER TABLE runs ALTER COLUMN program_text TYPE text USING "
                                               "convert_from(program_text, 'UTF8')")));
-            QVERIFY(query.exec(QStringLiteral("DELETE FROM schema_version WHERE version = 4")));
+            QVERIFY(query.exec(QStringLiteral("DROP TABLE run_charts")));
+            QVERIFY(query.exec(QStringLiteral("DELETE FROM schema_version WHERE version >= 4")));
             query.prepare(QStringLiteral("INSERT INTO runs (uuid, program_text, result) VALUES (?, ?, 'PASS')"));
             query.addBindValue(uuid);
             query.addBindValue(QString::fromUtf8(program));
             QVERIFY2(query.exec(), qPrintable(query.lastError().text()));
-            QCOMPARE(StoreSchema::migrate(db, &error), 1);
+            QCOMPARE(StoreSchema::migrate(db, &error), 2);
             QVERIFY(query.exec(QStringLiteral("SELECT pg_typeof(program_text)::text, program_text FROM runs")));
             QVERIFY(query.next());
             QCOMPARE(query.value(0).toString(), QStringLiteral("bytea"));
@@ -364,6 +366,74 @@ private Q_SLOTS:
         const std::optional<StoredRun> run = archive.run(uuid, &error);
         QVERIFY2(run, qPrintable(error));
         QCOMPARE(run->programText.toUtf8(), program);
+    }
+
+    // The chart history the bench kept at the run's end goes with the run's end, and the server's
+    // archive gives it back without reading the samples; a run stored without one goes as before,
+    // also from a bench file of the version before charts were kept.
+    void aKeptChartGoesWithTheRun_data()
+    {
+        QTest::addColumn<bool>("kept");
+        QTest::addColumn<QStringList>("bench");
+        QTest::newRow("a chart kept") << true << QStringList();
+        QTest::newRow("none kept") << false << QStringList();
+        QTest::newRow("a bench file of version 4")
+            << false << QStringList{"DROP TABLE run_charts", "DELETE FROM schema_version WHERE version = 5"};
+    }
+    void aKeptChartGoesWithTheRun()
+    {
+        QFETCH(bool, kept);
+        QFETCH(QStringList, bench);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
+        LocalStore local(path);
+        const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        local.begin(uuid);
+        local.samples(uuid, 3000);
+        local.end(uuid);
+        QByteArray chart;
+        {
+            RunArchive archive = RunArchive::local(path);
+            QString error;
+            QVERIFY2(archive.open(&error), qPrintable(error));
+            const std::optional<StoredRun> run = archive.run(uuid, &error);
+            QVERIFY2(run, qPrintable(error));
+            const std::optional<ChartHistory> history = archive.chart(
+                *run, [] { return false; }, &error);
+            QVERIFY2(history, qPrintable(error));
+            chart = ChartHistoryBytes::write(*history);
+        }
+        if (kept) {
+            QSqlQuery insert(local.db());
+            insert.prepare(QStringLiteral("INSERT INTO run_charts VALUES (?, ?, ?)"));
+            for (const QVariant &value : {QVariant(uuid), QVariant(ChartHistoryBytes::Format), QVariant(chart)})
+                insert.addBindValue(value);
+            QVERIFY2(insert.exec(), qPrintable(insert.lastError().text()));
+        }
+        for (const QString &statement : bench) {
+            QSqlQuery query(local.db());
+            QVERIFY2(query.exec(statement), qPrintable(query.lastError().text()));
+        }
+
+        ServerMirror mirror(path, m_server);
+        const ServerMirror::Outcome outcome = mirror.forwardAll();
+        QVERIFY2(outcome.error.isEmpty() && outcome.refused.isEmpty(), qPrintable(outcome.error));
+        QCOMPARE(outcome.runsCompleted, 1);
+        QCOMPARE(serverRows(uuid), rowsOfRun(local.db(), uuid));
+        const QVariantList keptOnServer{ChartHistoryBytes::Format, chart};
+        QCOMPARE(serverChart(uuid), kept ? keptOnServer : QVariantList());
+        // The server's samples gone, the kept chart still draws the run.
+        if (kept)
+            QVERIFY(onServer({QStringLiteral("DELETE FROM samples WHERE run_uuid = '%1'")}, uuid));
+        RunArchive archive = RunArchive::server(m_server);
+        QString error;
+        QVERIFY2(archive.open(&error), qPrintable(error));
+        const std::optional<StoredRun> run = archive.run(uuid, &error);
+        QVERIFY2(run, qPrintable(error));
+        const std::optional<ChartHistory> history = archive.chart(
+            *run, [] { return false; }, &error);
+        QVERIFY2(history, qPrintable(error));
+        QCOMPARE(ChartHistoryBytes::write(*history), chart);
     }
 
     // A table another session holds locked is the server's trouble, not a run's: the round ends
@@ -428,6 +498,25 @@ private:
         }
         QSqlDatabase::removeDatabase(QStringLiteral("check"));
         return rows;
+    }
+
+    // The format and bytes of the run's chart on the server; none when it holds none.
+    QVariantList serverChart(const QString &uuid)
+    {
+        QVariantList row;
+        {
+            QSqlDatabase server = m_server.addConnection(QStringLiteral("check"));
+            const bool open = server.open();
+            QSqlQuery query(server);
+            query.prepare(QStringLiteral("SELECT format, chart FROM run_charts WHERE run_uuid = ?"));
+            query.addBindValue(uuid);
+            if (!open || !query.exec())
+                row = {server.lastError().text() + query.lastError().text()};
+            else if (query.next())
+                row = {query.value(0).toInt(), query.value(1).toByteArray()};
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("check"));
+        return row;
     }
 
     // Each statement with %1 as `uuid`, on the server, whose tables are made first.

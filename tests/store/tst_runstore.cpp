@@ -1,14 +1,19 @@
+#include "HistoryLines.h"
 #include "RunBench.h"
 #include "TestFiles.h"
 #include "TinyDisk.h"
+#include "results/ChartHistoryBytes.h"
+#include "store/RunArchive.h"
 #include "store/RunStore.h"
 #include "store/StoreSchema.h"
+#include "store/StoredRunChart.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QSysInfo>
@@ -37,6 +42,60 @@ QStringList rowsOf(const QString &path, const QString &sql)
     }
     QSqlDatabase::removeDatabase(QStringLiteral("check"));
     return rows;
+}
+
+// Each statement on the store's file, the `?` in it bound to `value`.
+bool execOn(const QString &path, const QStringList &statements, const QVariant &value = {})
+{
+    bool done = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("change"));
+        db.setDatabaseName(path);
+        done = db.open();
+        for (const QString &statement : statements) {
+            QSqlQuery query(db);
+            query.prepare(statement);
+            if (statement.contains(u'?'))
+                query.addBindValue(value);
+            if (done && !query.exec()) {
+                qWarning() << statement << query.lastError().text();
+                done = false;
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("change"));
+    return done;
+}
+
+// The chart history the store kept for its one run; none when it kept none it can read.
+std::optional<ChartHistory> keptChart(const QString &path)
+{
+    std::optional<ChartHistory> kept;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("kept"));
+        db.setDatabaseName(path);
+        QSqlQuery query(db);
+        if (db.open() && query.exec(QStringLiteral("SELECT format, chart FROM run_charts")) && query.next()
+            && query.value(0).toInt() == ChartHistoryBytes::Format)
+            kept = ChartHistoryBytes::read(query.value(1).toByteArray());
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("kept"));
+    return kept;
+}
+
+// The bench's steps: "Discharge|seconds", or "OCP" for a test that trips at 5.2 A and passes.
+void addSteps(RunBench &bench, const QStringList &steps)
+{
+    for (const QString &step : steps) {
+        if (step == u"OCP")
+            bench.addStep(step, {{8, "0"}, {9, "10"}, {10, "0.1"}, {11, "0.6"}, {12, "10"}, {13, "3"}});
+        else
+            bench.addDischarge(QStringLiteral("2"), step.section(u'|', 1));
+    }
+    bench.load.queueReplies(QStringLiteral("TESTING?"), {"1", "1"});
+    bench.load.setReply(QStringLiteral("TESTING?"), QStringLiteral("0"));
+    bench.load.setReply(QStringLiteral("NG?"), QStringLiteral("1"));
+    bench.load.setReply(QStringLiteral("OCP?"), QStringLiteral("5.2"));
 }
 
 QString sampleText(const Sample &s)
@@ -94,8 +153,8 @@ private Q_SLOTS:
         QCOMPARE(problems.count(), 0);
         QVERIFY(!QUuid::fromString(store.runUuid()).isNull());
         const QString path = bench.dir.filePath(QStringLiteral("runs.sqlite"));
-        QCOMPARE(
-            rowsOf(path, "SELECT version FROM schema_version ORDER BY version"), (QStringList{"1", "2", "3", "4"}));
+        QCOMPARE(rowsOf(path, "SELECT version FROM schema_version ORDER BY version"),
+            (QStringList{"1", "2", "3", "4", "5"}));
         const QStringList run{
             store.runUuid(), program, "a test step file", "6312C", QString::fromUtf8(ini), station, "PASS"};
         QCOMPARE(
@@ -124,6 +183,99 @@ private Q_SLOTS:
         QCOMPARE(rowsOf(path, "SELECT COUNT(*) FROM runs").value(0), QStringLiteral("2"));
         QCOMPARE(rowsOf(path, "SELECT COUNT(*) FROM schema_version"),
             QStringList{QString::number(StoreSchema::latestVersion())});
+    }
+
+    // The run's end keeps the history the live chart gathered: what the run's samples gather,
+    // column for column and mark for mark, and read back without them.
+    void chartIsKeptAtTheRunsEnd_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::newRow("one step") << QStringList{"Discharge|3"};
+        QTest::newRow("three steps") << QStringList{"Discharge|2", "Discharge|5", "Discharge|1"};
+        QTest::newRow("a verdict") << QStringList{"Discharge|2", "OCP", "Discharge|2"};
+        QTest::newRow("columns merged") << QStringList{"Discharge|40", "Discharge|30"};
+    }
+    void chartIsKeptAtTheRunsEnd()
+    {
+        QFETCH(QStringList, steps);
+        RunBench bench;
+        RunStore store(bench.recorder, bench.identification, bench.dir.filePath(QStringLiteral("VORN.INI")));
+        addSteps(bench, steps);
+        QVERIFY(bench.start());
+        bench.runToEnd();
+
+        RunArchive archive = RunArchive::local(store.path());
+        QString error;
+        QVERIFY2(archive.open(&error), qPrintable(error));
+        const std::optional<StoredRun> run = archive.run(store.runUuid(), &error);
+        QVERIFY2(run, qPrintable(error));
+        ChartHistory gathered;
+        QVERIFY2(StoredRunChart::fill(
+                     gathered, archive, *run, [] { return false; }, &error),
+            qPrintable(error));
+        QVERIFY(gathered.sampleCount() > 2);
+        QCOMPARE(HistoryLines::of(gathered)
+                     .filter(QStringLiteral(" kind %1 ").arg(int(ChartHistory::Mark::Kind::Pass)))
+                     .size(),
+            steps.count(u"OCP"));
+        const std::optional<ChartHistory> kept = keptChart(store.path());
+        QVERIFY(kept);
+        QCOMPARE(HistoryLines::of(*kept), HistoryLines::of(gathered));
+
+        QVERIFY(execOn(store.path(), {QStringLiteral("DELETE FROM samples")}));
+        const std::optional<ChartHistory> read = archive.chart(
+            *run, [] { return false; }, &error);
+        QVERIFY2(read, qPrintable(error));
+        QCOMPARE(HistoryLines::of(*read), HistoryLines::of(*kept));
+    }
+
+    // A run whose kept chart cannot be used is drawn from its samples, as before the store kept
+    // charts. `?` stands for the bytes of another run's chart.
+    void chartFallsBackToTheSamples_data()
+    {
+        QTest::addColumn<QStringList>("change");
+        QTest::newRow("none kept") << QStringList{"DELETE FROM run_charts"};
+        QTest::newRow("another format") << QStringList{"UPDATE run_charts SET format = format + 1, chart = ?"};
+        QTest::newRow("cut short") << QStringList{"UPDATE run_charts SET chart = substr(chart, 1, length(chart) - 3)"};
+        QTest::newRow("bytes after its end") << QStringList{"UPDATE run_charts SET chart = chart || x'00'"};
+        QTest::newRow("an unfinished run")
+            << QStringList{"UPDATE runs SET result = ''", "UPDATE run_charts SET chart = ?"};
+        QTest::newRow("a file of version 4")
+            << QStringList{"DROP TABLE run_charts", "DELETE FROM schema_version WHERE version = 5"};
+    }
+    void chartFallsBackToTheSamples()
+    {
+        QFETCH(QStringList, change);
+        RunBench bench;
+        QString path, uuid;
+        {
+            RunStore store(bench.recorder, bench.identification, bench.dir.filePath(QStringLiteral("VORN.INI")));
+            addSteps(bench, {"Discharge|3", "OCP"});
+            QVERIFY(bench.start());
+            bench.runToEnd();
+            path = store.path();
+            uuid = store.runUuid();
+        }
+        ChartHistory another;
+        another.add({0.5, 1, 1, 1, 0, 0, 1});
+        QVERIFY(execOn(path, change, ChartHistoryBytes::write(another)));
+
+        RunArchive archive = RunArchive::local(path);
+        QString error;
+        QVERIFY2(archive.open(&error), qPrintable(error));
+        QCOMPARE(rowsOf(path, "SELECT MAX(version) FROM schema_version"),
+            QStringList{QString::number(StoreSchema::latestVersion())});
+        const std::optional<StoredRun> run = archive.run(uuid, &error);
+        QVERIFY2(run, qPrintable(error));
+        ChartHistory gathered;
+        QVERIFY2(StoredRunChart::fill(
+                     gathered, archive, *run, [] { return false; }, &error),
+            qPrintable(error));
+        QVERIFY(gathered.sampleCount() > 2);
+        const std::optional<ChartHistory> read = archive.chart(
+            *run, [] { return false; }, &error);
+        QVERIFY2(read, qPrintable(error));
+        QCOMPARE(HistoryLines::of(*read), HistoryLines::of(gathered));
     }
 
     // Whatever keeps the store from writing, the run and its CSV log go on as if it were not there.

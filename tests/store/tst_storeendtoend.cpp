@@ -1,6 +1,10 @@
+#include "HistoryLines.h"
 #include "ProcessEnd.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
+#include "results/ChartHistoryBytes.h"
+#include "store/RunArchive.h"
+#include "store/StoredRunChart.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -116,6 +120,55 @@ private Q_SLOTS:
         QCOMPARE(query.value(0).toLongLong(), qlonglong(rows.size()));
         const QString differs = disagreement(db, rows, rows.size());
         QVERIFY2(differs.isEmpty(), qPrintable(differs));
+    }
+
+    // The chart history kept at the run's end is the one its samples gather, column for column,
+    // with every step start and verdict: an OCP that its 5 A limit trips within 3..10 A passes.
+    void finishedRunKeepsItsChart()
+    {
+        QTemporaryDir dir;
+        SimProcess sim({"--tcp", "0", "--source", "supply", "--speed", "10"});
+        QVERIFY(sim.waitForAnnouncements(1));
+        const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
+        TestFiles::writeBytes(ini, TestFiles::lanLoadSettings(sim.port(QStringLiteral("load")), QStringLiteral("100")));
+        const QString program = dir.filePath(QStringLiteral("ocp.TSF"));
+        TestFiles::writeBytes(program,
+            TestFiles::crlfLines({"header", "1,Discharge,CC,2,0,2,0,,,,,,,,,,,,,,,,,,,,,,,,0,0",
+                "2,OCP,,,,,,,0,10,0.5,0.6,10,3,,,,,,,,,,,,,,,,,,", "3,Rest,,,,1,,,,,,,,,,,,,,,,,,,,,,,,,0,0"}));
+        QProcess runner;
+        runner.start(TestFiles::binary("vornic-run"),
+            {"--settings", ini, "--log", dir.filePath(QStringLiteral("run.CSV")), program});
+        QVERIFY(waitForEnd(runner));
+        QCOMPARE(runner.exitCode(), 0);
+
+        const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
+        std::optional<ChartHistory> kept;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("kept"));
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            QVERIFY(query.exec("SELECT format, chart FROM run_charts") && query.next());
+            QCOMPARE(query.value(0).toInt(), ChartHistoryBytes::Format);
+            kept = ChartHistoryBytes::read(query.value(1).toByteArray());
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("kept"));
+        QVERIFY(kept);
+        RunArchive archive = RunArchive::local(path);
+        QString error;
+        QVERIFY2(archive.open(&error), qPrintable(error));
+        const QList<StoredRun> runs = archive.runs({}, &error);
+        QCOMPARE(runs.size(), 1);
+        const std::optional<StoredRun> run = archive.run(runs.first().uuid, &error);
+        QVERIFY2(run, qPrintable(error));
+        ChartHistory gathered;
+        QVERIFY2(StoredRunChart::fill(
+                     gathered, archive, *run, [] { return false; }, &error),
+            qPrintable(error));
+        const QStringList lines = HistoryLines::of(gathered);
+        QCOMPARE(lines.filter(QStringLiteral(" step 2 OCP ")).size(), 1);
+        QCOMPARE(lines.filter(QStringLiteral("kind %1").arg(int(ChartHistory::Mark::Kind::Pass))).size(), 1);
+        QCOMPARE(HistoryLines::of(*kept), lines);
     }
 };
 

@@ -1,7 +1,9 @@
+#include "HistoryLines.h"
 #include "PgCluster.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
 #include "link/SystemClock.h"
+#include "results/ChartHistoryBytes.h"
 #include "station/Engine.h"
 #include "store/RunArchive.h"
 #include "store/RunExport.h"
@@ -342,6 +344,42 @@ private Q_SLOTS:
         QVERIFY(compare->windowTitle().startsWith(QStringLiteral("Compare 2 runs")));
     }
 
+    // A finished run opens from the chart kept at its end: this one has no samples to read.
+    void aFinishedRunOpensFromItsKeptChart()
+    {
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
+        TestFiles::writeBytes(ini, "[System]\r\nMeasureTime=100\r\n");
+        ChartHistory kept;
+        kept.stepStarted(1, QStringLiteral("Discharge"));
+        for (int n = 0; n < 40; ++n)
+            kept.add({n * 0.5, 12, 1, 12, 0, 0, 1});
+        kept.verdict(1, {true, QStringLiteral("12.0"), Verdict::Quantity::Volts});
+        const QString uuid = uuidOf('a');
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("kept"));
+            db.setDatabaseName(dir.filePath(QStringLiteral("runs.sqlite")));
+            QVERIFY(db.open());
+            QString error;
+            QVERIFY2(StoreSchema::migrate(db, &error) >= 0, qPrintable(error));
+            QSqlQuery query(db);
+            exec(query,
+                "INSERT INTO runs (uuid, started, ended, result) VALUES (?, '2026-11-02T10:00:00.000', "
+                "'2026-11-02T10:00:20.000', 'PASS')",
+                {uuid});
+            exec(query, "INSERT INTO run_charts VALUES (?, ?, ?)",
+                {uuid, ChartHistoryBytes::Format, ChartHistoryBytes::write(kept)});
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("kept"));
+        openWindow(ini);
+        QCOMPARE(m_window->shownUuids(), QStringList{uuid});
+        QSignalSpy shown(m_window.get(), &RunsWindow::runShown);
+        m_window->table()->selectRow(0);
+        QVERIFY(shown.wait(30000));
+        QCOMPARE(m_window->chart()->history().sampleCount(), 40);
+        QCOMPARE(marksOf(m_window->chart()->history()), QStringLiteral("S1 P1"));
+    }
+
     // Export CSV's tool tip names the columns of the file it writes, in their order.
     void exportToolTipNamesTheColumnsWritten()
     {
@@ -393,17 +431,21 @@ private Q_SLOTS:
     }
 
     // A run opened while it still goes on follows it: its detail never contradicts the list
-    // beside it, during the run or after its end, without the operator clicking again.
+    // beside it, during the run or after its end, without the operator clicking again. Ended, it
+    // is drawn as the run's own chart drew it, a column where the loop went round included.
     void anOpenRunFollowsTheRunToItsEnd()
     {
         Bench bench;
         QVERIFY(bench.ready);
         Engine &engine = *bench.engine;
         MainWindow &window = *bench.window;
-        engine.program().setGridRowCount(3);
-        engine.program().setCell(1, 0, QStringLiteral("1"));
-        engine.program().setCell(1, 1, QStringLiteral("Rest"));
-        engine.program().setCell(1, 5, QStringLiteral("6"));
+        engine.program().setGridRowCount(5);
+        const QList<QMap<int, QString>> rows{{{1, "FOR"}, {7, "2"}}, {{1, "Rest"}, {5, "3"}}, {{1, "LOOP"}}};
+        for (int row = 1; row <= int(rows.size()); ++row) {
+            engine.program().setCell(row, 0, QString::number(row));
+            for (auto cell = rows[row - 1].cbegin(); cell != rows[row - 1].cend(); ++cell)
+                engine.program().setCell(row, cell.key(), cell.value());
+        }
         window.form()->startRun();
         QTRY_VERIFY_WITH_TIMEOUT(engine.recorder().record().samples > 2, 30000);
 
@@ -426,6 +468,7 @@ private Q_SLOTS:
         const QModelIndex samples = list->table()->model()->index(row, RunListModel::Samples);
         QTRY_COMPARE_WITH_TIMEOUT(list->chart()->history().sampleCount(), engine.recorder().record().samples, 30000);
         QCOMPARE(samples.data(RunListModel::SortRole).toLongLong(), engine.recorder().record().samples);
+        QCOMPARE(HistoryLines::of(list->chart()->history()), HistoryLines::of(window.chart()->history()));
     }
 
     void unreadableStoreIsSaid_data()
