@@ -5,7 +5,6 @@
 #include "report/ReportPages.h"
 #include "results/ChartHistory.h"
 #include "store/RunArchive.h"
-#include "store/StoredRunChart.h"
 
 #include <QBuffer>
 #include <QPainter>
@@ -13,11 +12,12 @@
 
 QString RunReport::write(const RunArchive &archive, const StoredRun &run, const QString &pdfPath)
 {
-    ChartHistory history;
     QString error;
-    if (!StoredRunChart::fill(
-            history, archive, run, [] { return false; }, &error))
+    const std::optional<ChartHistory> chart = archive.chart(
+        run, [] { return false; }, &error);
+    if (!chart)
         return QStringLiteral("%1: the run's samples cannot be read: %2").arg(pdfPath, error);
+    const ChartHistory &history = *chart;
 
     // Drawn in memory and written whole: a report cut short by a full disk is no report.
     QBuffer pdf;

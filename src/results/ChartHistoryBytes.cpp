@@ -6,8 +6,16 @@
 namespace {
 
 constexpr quint32 Magic = 0x56434831; // "VCH1"
-// Far above what a history holds; a count beyond it is a damaged blob, not a reason to allocate.
-constexpr quint32 MostItems = 1u << 24;
+// The fewest bytes a column, a mark and an opening take: a count the bytes left cannot hold is a
+// damaged blob, not a reason to allocate gigabytes.
+constexpr qint64 ColumnBytes = 8 + 8 + 8 + 4 * 3 * 8 + 8 + 1;
+constexpr qint64 MarkBytes = 8 + 4 + 4 + 4 + 4;
+constexpr qint64 OpeningBytes = 4 + 8 + 8;
+
+bool holds(const QDataStream &in, quint32 count, qint64 itemBytes)
+{
+    return qint64(count) * itemBytes <= in.device()->bytesAvailable();
+}
 
 void writeRange(QDataStream &out, const ChartHistory::Range &range) { out << range.min << range.max << range.last; }
 
@@ -59,7 +67,7 @@ std::optional<ChartHistory> ChartHistoryBytes::read(const QByteArray &bytes)
     history.m_samples = samples;
     quint32 count = 0;
     in >> count;
-    if (count > MostItems)
+    if (!holds(in, count, ColumnBytes))
         return std::nullopt;
     history.m_columns.resize(count);
     for (ChartHistory::Column &column : history.m_columns) {
@@ -72,7 +80,7 @@ std::optional<ChartHistory> ChartHistoryBytes::read(const QByteArray &bytes)
         column.samples = columnSamples;
     }
     in >> count;
-    if (count > MostItems)
+    if (!holds(in, count, MarkBytes))
         return std::nullopt;
     history.m_marks.resize(count);
     for (ChartHistory::Mark &mark : history.m_marks) {
@@ -84,7 +92,7 @@ std::optional<ChartHistory> ChartHistoryBytes::read(const QByteArray &bytes)
         mark.kind = ChartHistory::Mark::Kind(kind);
     }
     in >> count;
-    if (count > MostItems)
+    if (!holds(in, count, OpeningBytes))
         return std::nullopt;
     history.m_openings.resize(count);
     for (ChartHistory::StepOpening &opening : history.m_openings) {

@@ -190,7 +190,7 @@ QList<StoredRun> RunArchive::runs(const Filter &filter, QString *error) const
     return found;
 }
 
-std::optional<StoredRun> RunArchive::run(const QString &uuidOrPrefix, QString *error) const
+std::optional<StoredRun> RunArchive::run(const QString &uuidOrPrefix, QString *error, Samples samples) const
 {
     const QString key = uuidOrPrefix.trimmed().toLower();
     if (key.isEmpty() || key.contains(QRegularExpression(QStringLiteral("[^0-9a-f-]")))) {
@@ -218,11 +218,13 @@ std::optional<StoredRun> RunArchive::run(const QString &uuidOrPrefix, QString *e
         *error = QStringLiteral("\"%1\" names more than one run; give more of the UUID").arg(uuidOrPrefix);
         return std::nullopt;
     }
-    query.prepare(QStringLiteral("SELECT COUNT(*) FROM samples WHERE run_uuid = ?"));
-    query.addBindValue(run.uuid);
-    if (!::run(query, error) || !query.next())
-        return std::nullopt;
-    run.sampleCount = query.value(0).toLongLong();
+    if (samples == Samples::Counted) {
+        query.prepare(QStringLiteral("SELECT COUNT(*) FROM samples WHERE run_uuid = ?"));
+        query.addBindValue(run.uuid);
+        if (!::run(query, error) || !query.next())
+            return std::nullopt;
+        run.sampleCount = query.value(0).toLongLong();
+    }
     query.prepare(QStringLiteral("SELECT step, function, started, seconds, end_reason, verdict, value, ah, wh, v, i "
                                  "FROM steps WHERE run_uuid = ? ORDER BY started, step"));
     query.addBindValue(run.uuid);

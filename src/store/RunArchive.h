@@ -43,8 +43,12 @@ public:
     bool open(QString *error);
     // Newest first, without their steps or program text.
     QList<StoredRun> runs(const Filter &filter, QString *error) const;
-    // A run with its steps, by its UUID or by a prefix of it that names one run only.
-    std::optional<StoredRun> run(const QString &uuidOrPrefix, QString *error) const;
+    // Counting a run's samples reads its whole index, some 50 ms a million on the bench and more
+    // from the server: a reader that has the count from the run's chart skips it.
+    enum class Samples { Counted, NotCounted };
+    // A run with its steps, by its UUID or by a prefix of it that names one run only; its
+    // sampleCount 0 when NotCounted.
+    std::optional<StoredRun> run(const QString &uuidOrPrefix, QString *error, Samples samples = Samples::Counted) const;
     // The run's chart history, `run` read with its steps by run(): as the store kept it at the
     // run's end, or gathered from its samples for a run that has none kept. Nothing when the
     // samples cannot be read (`error` says why) or when `cancelled` said so (`error` empty).

@@ -12,7 +12,7 @@ std::optional<RunComparisonReader::Read> RunComparisonReader::read(const RunArch
             error->clear();
             return std::nullopt;
         }
-        std::optional<StoredRun> run = archive.run(uuid, error);
+        std::optional<StoredRun> run = archive.run(uuid, error, RunArchive::Samples::NotCounted);
         if (!run)
             return std::nullopt;
         if (compared.contains(run->uuid))
@@ -28,6 +28,7 @@ std::optional<RunComparisonReader::Read> RunComparisonReader::read(const RunArch
                 *error = QStringLiteral("run %1: %2").arg(run->uuid, *error);
             return std::nullopt;
         }
+        run->sampleCount = chart->sampleCount();
         const std::optional<RunFigures> figures = RunFigures::measure(*run, *chart, alignStep, error);
         if (!figures)
             return std::nullopt;

@@ -170,6 +170,8 @@ private Q_SLOTS:
         QTest::newRow("a byte too many") << 2;
         QTest::newRow("a later format") << 3;
         QTest::newRow("not a history") << 4;
+        // Read as it is, the count would allocate gigabytes before the bytes ran out.
+        QTest::newRow("a column count beyond the bytes") << 5;
     }
     void bytesReadBackAsTheSameHistory()
     {
@@ -188,6 +190,8 @@ private Q_SLOTS:
             bytes[4] = char(ChartHistoryBytes::Format + 1);
         else if (damage == 4)
             bytes = QByteArrayLiteral("StepNo.,Function\r\n");
+        else if (damage == 5)
+            bytes.replace(32, 4, QByteArray::fromHex("ffffff00"));
         const std::optional<ChartHistory> read = ChartHistoryBytes::read(bytes);
         QCOMPARE(read.has_value(), damage == 0);
         if (!read)
