@@ -3,14 +3,18 @@
 // the window went on answering), then one redraw after a zoom or a pan. The store is made here,
 // each run kept with its chart as a station keeps it at the run's end; with --samples-only the
 // kept charts are dropped, and each run's chart is gathered from its samples.
-// Usage: QT_QPA_PLATFORM=offscreen bench-compare-runs [RUNS [SAMPLES]] [--samples-only]
+// With --server the runs are forwarded to a throwaway PostgreSQL first, and compared from there.
+// Usage: QT_QPA_PLATFORM=offscreen bench-compare-runs [RUNS [SAMPLES]] [--samples-only] [--server]
 // Prints "runs R  samples N  read_ms S  painted_ms P  longest_gap_ms G" then
 // "redraw_us median M  max X  (K redraws)".
 
 #include "FirstPaintWatch.h"
+#include "PgCluster.h"
 #include "results/ChartHistory.h"
 #include "results/ChartHistoryBytes.h"
+#include "store/ServerMirror.h"
 #include "store/StoreSchema.h"
+#include "store/StoreServer.h"
 #include "ui/CompareWindow.h"
 #include "ui/OverlayChart.h"
 
@@ -26,6 +30,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -131,6 +136,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QStringList words = app.arguments().mid(1);
     const bool samplesOnly = words.removeAll(QStringLiteral("--samples-only")) > 0;
+    const bool fromServer = words.removeAll(QStringLiteral("--server")) > 0;
     const int runs = words.size() > 0 ? words.at(0).toInt() : 20;
     const qint64 samples = words.size() > 1 ? words.at(1).toLongLong() : 1000000;
     QTemporaryDir dir;
@@ -143,6 +149,32 @@ int main(int argc, char *argv[])
         return 1;
     std::fprintf(stderr, "store of %d runs of %lld samples made in %.1f s\n", runs, static_cast<long long>(samples),
         double(made.elapsed()) / 1000);
+
+    std::function<RunArchive()> makeArchive = [path] { return RunArchive::local(path); };
+    PgCluster cluster;
+    if (fromServer) {
+        if (!cluster.problem().isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(cluster.problem()));
+            return 1;
+        }
+        StoreServer server;
+        server.host = QStringLiteral("127.0.0.1");
+        server.port = cluster.port();
+        server.database = PgCluster::Database;
+        server.user = PgCluster::User;
+        QElapsedTimer forwarded;
+        forwarded.start();
+        ServerMirror mirror(path, server);
+        for (ServerMirror::Outcome outcome = mirror.forwardAll(); outcome.runsWaiting > 0;
+             outcome = mirror.forwardAll()) {
+            if (!outcome.error.isEmpty()) {
+                std::fprintf(stderr, "%s\n", qPrintable(outcome.error));
+                return 1;
+            }
+        }
+        std::fprintf(stderr, "forwarded to the server in %.1f s\n", double(forwarded.elapsed()) / 1000);
+        makeArchive = [server] { return RunArchive::server(server); };
+    }
 
     QStringList uuids;
     for (int run = 0; run < runs; ++run)
@@ -157,7 +189,7 @@ int main(int argc, char *argv[])
         lastTickNs = opening.nsecsElapsed();
     });
     tick.start();
-    CompareWindow window([path] { return RunArchive::local(path); }, QStringLiteral("bench"), uuids, dir.path());
+    CompareWindow window(makeArchive, fromServer ? QStringLiteral("server") : QStringLiteral("bench"), uuids, dir.path());
     window.resize(1600, 1000);
     window.show();
     std::unique_ptr<FirstPaintWatch> painted;
