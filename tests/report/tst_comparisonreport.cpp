@@ -46,15 +46,6 @@ RunComparison comparison()
     return compared;
 }
 
-QString output(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!waitForEnd(process) || process.exitCode() != 0)
-        return QString();
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
 } // namespace
 
 // Many runs compared as PDF, read back with poppler's pdftotext and pdfinfo: landscape pages, the
@@ -78,8 +69,8 @@ private Q_SLOTS:
         OverlayPainter::View view;
         view.by = OverlayCurve::By::AmpHours;
         QCOMPARE(ComparisonReport::write(comparison(), view, pdf), QString());
-        m_text = output(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-        m_info = output(QStringLiteral("pdfinfo"), {QStringLiteral("-l"), QStringLiteral("99"), pdf});
+        m_text = outputOf(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        m_info = outputOf(QStringLiteral("pdfinfo"), {QStringLiteral("-l"), QStringLiteral("99"), pdf});
         m_pages = QRegularExpression(QStringLiteral("^Pages:\\s+(\\d+)$"), QRegularExpression::MultilineOption)
                       .match(m_info)
                       .captured(1)

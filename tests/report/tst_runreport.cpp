@@ -45,15 +45,6 @@ int matchCount(const QRegularExpression &expression, const QString &text)
     return count;
 }
 
-QString output(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!waitForEnd(process) || process.exitCode() != 0)
-        return QString();
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
 } // namespace
 
 class TestRunReport : public QObject
@@ -76,10 +67,10 @@ private Q_SLOTS:
         QVERIFY2(run, qPrintable(error));
         const QString pdf = m_dir.filePath(QStringLiteral("report.pdf"));
         QCOMPARE(RunReport::write(archive, *run, pdf), QString());
-        m_text = output(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        m_text = outputOf(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
         const QRegularExpressionMatch pages
             = QRegularExpression(QStringLiteral("^Pages:\\s+(\\d+)$"), QRegularExpression::MultilineOption)
-                  .match(output(QStringLiteral("pdfinfo"), {pdf}));
+                  .match(outputOf(QStringLiteral("pdfinfo"), {pdf}));
         m_pages = pages.captured(1).toInt();
     }
 

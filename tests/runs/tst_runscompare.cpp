@@ -51,15 +51,6 @@ qsizetype curvePixels(const QImage &image, const QColor &colour)
     return count;
 }
 
-QString output(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!waitForEnd(process) || process.exitCode() != 0)
-        return QString();
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
 } // namespace
 
 // vornic-runs compare, run as the built program on the bench's file and on the lab's server: the
@@ -298,7 +289,7 @@ private Q_SLOTS:
         QVERIFY2(ended.exitCode == 0, ended.err.constData());
         QVERIFY(TestFiles::readBytes(pdf).startsWith("%PDF-"));
 
-        const QString info = output(QStringLiteral("pdfinfo"), {QStringLiteral("-l"), QStringLiteral("99"), pdf});
+        const QString info = outputOf(QStringLiteral("pdfinfo"), {QStringLiteral("-l"), QStringLiteral("99"), pdf});
         const int pages = QRegularExpression(QStringLiteral("^Pages:\\s+(\\d+)$"), QRegularExpression::MultilineOption)
                               .match(info)
                               .captured(1)
@@ -316,7 +307,8 @@ private Q_SLOTS:
         }
         QCOMPARE(landscape, pages);
 
-        const QString text = output(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        const QString text
+            = outputOf(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
         QVERIFY2(text.startsWith(QStringLiteral("Run comparison\n")), qPrintable(text));
         for (const QString &uuid : {ComparedRuns::A, ComparedRuns::B, ComparedRuns::C})
             QVERIFY2(text.contains(uuid), qPrintable(uuid + QStringLiteral(" not in:\n") + text));

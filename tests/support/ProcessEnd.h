@@ -12,3 +12,13 @@ inline bool waitForEnd(QProcess &process)
         process.waitForFinished(-1);
     return process.state() == QProcess::NotRunning && process.error() != QProcess::FailedToStart;
 }
+
+// What `program` writes on standard output, once it has ended well; "" when it fails or is missing.
+inline QString outputOf(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!waitForEnd(process) || process.exitCode() != 0)
+        return QString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
