@@ -12,5 +12,8 @@ int exportRun(const RunsOptions &options);
 int report(const RunsOptions &options);
 int forward(const RunsOptions &options);
 int compare(const RunsOptions &options);
+// The lab's stations now; with --watch, again every WatchIntervalMs until SIGINT or SIGTERM.
+int lab(const RunsOptions &options);
+constexpr int WatchIntervalMs = 2000;
 
 } // namespace RunsCommands

@@ -14,7 +14,6 @@ std::optional<RunsOptions> RunsOptions::parse(const QStringList &arguments, QStr
         *error = reason;
         return std::nullopt;
     };
-    bool storeGiven = false;
     qsizetype i = 1;
     for (; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
@@ -34,7 +33,7 @@ std::optional<RunsOptions> RunsOptions::parse(const QStringList &arguments, QStr
         } else if (argument == u"--store") {
             if (!value(options.storePath))
                 return fail(QStringLiteral("--store needs a file name"));
-            storeGiven = true;
+            options.storeGiven = true;
         } else if (argument == u"--server") {
             options.server = true;
         } else if (argument.startsWith(u'-')) {
@@ -45,7 +44,7 @@ std::optional<RunsOptions> RunsOptions::parse(const QStringList &arguments, QStr
     }
     if (options.help || options.version)
         return options;
-    if (storeGiven && options.server)
+    if (options.storeGiven && options.server)
         return fail(QStringLiteral("give --store or --server, not both"));
     if (i >= arguments.size())
         return fail(QStringLiteral("no command given"));
@@ -79,6 +78,12 @@ QString RunsOptions::usage()
         "  export UUID --json FILE   the whole run as JSON (\"-\": standard output)\n"
         "  report UUID FILE.pdf      the run's report as PDF\n"
         "  forward                   send what the lab's server lacks of this bench's runs, now\n"
+        "  lab [--watch]             every station the lab's server knows, one row each: RUNNING, FINISHED\n"
+        "                            or IDLE, or SILENT with the seconds since it was last heard (after\n"
+        "                            10 s), its program, step, V, I, Ah, elapsed time, the step's time\n"
+        "                            left, the program's estimated end, the last result; from the server\n"
+        "                            of the settings file's [Store] section. --watch prints it again every\n"
+        "                            2 s until Ctrl+C\n"
         "  compare RUN... [--by time|ah] [--align-step N] [--nominal AH [--threshold PCT]] [--server]\n"
         "          [--quantity v|i|w] [--csv FILE] [--png FILE] [--pdf FILE]\n"
         "  compare [list's filters] [same options as above]\n"

@@ -16,6 +16,8 @@ struct RunsOptions
     QString storePath;
     // The lab's server from the settings' [Store] section instead of a file.
     bool server = false;
+    // --store was given.
+    bool storeGiven = false;
     bool help = false;
     bool version = false;
     QString command;

@@ -33,6 +33,7 @@ constexpr Command Commands[] = {
     {"report", &RunsCommands::report, &always},
     {"forward", &RunsCommands::forward},
     {"compare", &RunsCommands::compare, &drawsCurves},
+    {"lab", &RunsCommands::lab},
 };
 
 } // namespace

@@ -32,7 +32,8 @@ Engine::Engine(Clock &clock, const QString &iniPath, QObject *parent)
     connect(&m_store, &RunStore::samplesKept, &m_log, &RunLogWriter::samplesKept);
     const StoreServer server = StoreServer::fromIni(m_iniPath, &m_serverProblem);
     if (server.isSet()) {
-        m_forwarder = std::make_unique<RunForwarder>(m_store.path(), server);
+        m_forwarder = std::make_unique<RunForwarder>(m_store.path(), server, RunStore::stationName(m_iniPath));
+        m_stationFeed = std::make_unique<StationStateFeed>(m_recorder, m_program, m_store, *m_forwarder);
         // Once the run's end is in the file, the round finds it there.
         connect(&m_store, &RunStore::runEndKept, m_forwarder.get(), &RunForwarder::forwardSoon);
     }

@@ -13,6 +13,7 @@
 #include "settings/Settings.h"
 #include "store/RunForwarder.h"
 #include "store/RunStore.h"
+#include "store/StationStateFeed.h"
 
 #include <QObject>
 #include <memory>
@@ -82,6 +83,8 @@ private:
     RunSummary m_summary;
     RunStore m_store;
     std::unique_ptr<RunForwarder> m_forwarder;
+    // What the lab's server is told of this station at each round; with the forwarder.
+    std::unique_ptr<StationStateFeed> m_stationFeed;
     // Why the [Store] section's server is not used; empty when it is, or when none is named.
     QString m_serverProblem;
 };

@@ -2,8 +2,11 @@
 
 #include <QTimer>
 
-ForwardWorker::ForwardWorker(const QString &sqlitePath, const StoreServer &server)
-    : m_server(server), m_mirror(std::make_unique<ServerMirror>(sqlitePath, server))
+ForwardWorker::ForwardWorker(
+    const QString &sqlitePath, const StoreServer &server, std::shared_ptr<const StationStateHolder> stationState)
+    : m_server(server),
+      m_mirror(std::make_unique<ServerMirror>(sqlitePath, server)),
+      m_stationState(std::move(stationState))
 {
     m_mirror->setStopFlag(&m_stopping);
 }
@@ -51,7 +54,13 @@ void ForwardWorker::round()
 {
     if (m_stopping)
         return;
-    m_last = m_mirror->forwardAll();
+    // The state first: a backlog of samples never holds back what the lab sees of the station.
+    QString stateError;
+    if (m_stationState)
+        m_mirror->sendStationState(m_stationState->snapshot(), &stateError);
+    m_last = stateError.isEmpty() ? m_mirror->forwardAll() : ServerMirror::Outcome{};
+    if (!stateError.isEmpty())
+        m_last.error = stateError;
     report(m_last);
     // A server that fails is asked less often, up to a pause that still brings a bench's runs in
     // soon after it is back.

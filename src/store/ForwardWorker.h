@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/ServerMirror.h"
+#include "store/StationStateHolder.h"
 
 #include <QObject>
 #include <QSet>
@@ -25,7 +26,9 @@ public:
     // answering, and only cutting the connection ends the call.
     static constexpr qint64 StuckCallMs = 30000;
 
-    ForwardWorker(const QString &sqlitePath, const StoreServer &server);
+    // `stationState`, when given, goes to the server at every round, whether runs go or not.
+    ForwardWorker(const QString &sqlitePath, const StoreServer &server,
+        std::shared_ptr<const StationStateHolder> stationState = nullptr);
     ~ForwardWorker() override;
 
     // The first round, and the timer for the next ones.
@@ -57,6 +60,7 @@ private:
 
     StoreServer m_server;
     std::unique_ptr<ServerMirror> m_mirror;
+    std::shared_ptr<const StationStateHolder> m_stationState;
     QTimer *m_timer = nullptr;
     std::atomic_bool m_stopping = false;
     std::atomic_bool m_lastFailed = false;

@@ -12,6 +12,7 @@
 #include <QSqlQuery>
 #include <QUuid>
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -303,4 +304,53 @@ std::optional<ChartHistory> RunArchive::keptChart(const QString &uuid) const
     if (!query.exec() || !query.next() || query.value(0).toInt() != ChartHistoryBytes::Format)
         return std::nullopt;
     return ChartHistoryBytes::read(query.value(1).toByteArray());
+}
+
+std::optional<QList<StationState>> RunArchive::stations(QString *error) const
+{
+    if (m_driver == Sqlite) {
+        *error
+            = QStringLiteral("%1: a bench's file knows no stations; only the lab's server knows them").arg(describe());
+        return std::nullopt;
+    }
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.setForwardOnly(true);
+    if (!query.prepare(QStringLiteral("SELECT station, activity, run_uuid, program, step, steps, row, function, v, i, "
+                                      "ah, elapsed_s, step_left_s, estimated_end, last_result, heard_at, "
+                                      "silent_seconds FROM stations_now ORDER BY station"))) {
+        *error = query.lastError().text();
+        return std::nullopt;
+    }
+    if (!::run(query, error))
+        return std::nullopt;
+    const auto number = [&query](int column) {
+        return query.isNull(column) ? std::numeric_limits<double>::quiet_NaN() : query.value(column).toDouble();
+    };
+    QList<StationState> stations;
+    while (query.next()) {
+        StationState state;
+        state.station = query.value(0).toString();
+        const QString activity = query.value(1).toString();
+        state.activity = activity == QLatin1String("RUNNING") ? StationState::Activity::Running
+            : activity == QLatin1String("FINISHED")           ? StationState::Activity::Finished
+                                                              : StationState::Activity::Idle;
+        state.runUuid = query.value(2).toString();
+        state.program = query.value(3).toString();
+        state.step = query.value(4).toInt();
+        state.steps = query.value(5).toInt();
+        state.row = query.value(6).toInt();
+        state.function = query.value(7).toString();
+        state.volts = number(8);
+        state.amps = number(9);
+        state.runAmpHours = number(10);
+        state.elapsedSeconds = query.value(11).toDouble();
+        if (!query.isNull(12))
+            state.stepSecondsLeft = query.value(12).toDouble();
+        state.estimatedEnd = query.value(13).toDateTime();
+        state.lastResult = query.value(14).toString();
+        state.heardAt = query.value(15).toDateTime();
+        state.silentSeconds = query.value(16).toDouble();
+        stations.append(state);
+    }
+    return stations;
 }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "results/ChartHistory.h"
+#include "store/StationState.h"
 #include "store/StoreServer.h"
 #include "store/StoredRun.h"
 
 #include <QDate>
+#include <QList>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -58,6 +60,10 @@ public:
     // run of millions of samples is never held whole.
     bool forEachSample(
         const QString &uuid, const std::function<bool(const StoredSample &)> &each, QString *error) const;
+
+    // Every station the lab's server has heard of, by name, with how long ago it last did by the
+    // server's clock. A bench's file knows no station but its own: it answers with an error.
+    std::optional<QList<StationState>> stations(QString *error) const;
 
 private:
     RunArchive(QString driver, QString path, StoreServer server);

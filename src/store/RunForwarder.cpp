@@ -5,8 +5,13 @@
 #include <QEventLoop>
 #include <QThread>
 
-RunForwarder::RunForwarder(const QString &sqlitePath, const StoreServer &server, QObject *parent)
-    : QObject(parent), m_server(server), m_thread(new QThread), m_worker(new ForwardWorker(sqlitePath, server))
+RunForwarder::RunForwarder(
+    const QString &sqlitePath, const StoreServer &server, const QString &station, QObject *parent)
+    : QObject(parent),
+      m_server(server),
+      m_stationState(std::make_shared<StationStateHolder>(station)),
+      m_thread(new QThread),
+      m_worker(new ForwardWorker(sqlitePath, server, m_stationState))
 {
     qRegisterMetaType<ServerMirror::Outcome>();
     m_thread->setObjectName(QStringLiteral("RunForwarder"));

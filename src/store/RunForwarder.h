@@ -1,9 +1,11 @@
 #pragma once
 
 #include "store/ServerMirror.h"
+#include "store/StationStateHolder.h"
 
 #include <QObject>
 #include <QTimer>
+#include <memory>
 
 class ForwardWorker;
 class QEventLoop;
@@ -25,12 +27,16 @@ public:
     // How long the destructor waits for the forwarding thread once its server call is cut.
     static constexpr int StopWaitMs = 1500;
 
-    RunForwarder(const QString &sqlitePath, const StoreServer &server, QObject *parent = nullptr);
+    // `station` names this bench in the state every round sends, its heartbeat to the lab.
+    RunForwarder(
+        const QString &sqlitePath, const StoreServer &server, const QString &station, QObject *parent = nullptr);
     // Stops between two batches, or cuts the call that waits for the server; what the server
     // committed stays.
     ~RunForwarder() override;
 
     const StoreServer &server() const { return m_server; }
+    // What each round tells the server of the station; any thread may write it.
+    StationStateHolder &stationState() { return *m_stationState; }
     // A round now, in the background.
     void forwardSoon();
     // A last round before the program ends, waited for up to FinishWaitMs when the server answered
@@ -48,6 +54,7 @@ Q_SIGNALS:
 
 private:
     StoreServer m_server;
+    std::shared_ptr<StationStateHolder> m_stationState;
     // Left to end on its own when its call cannot be cut (see the destructor).
     QThread *m_thread = nullptr;
     // Lives in m_thread.

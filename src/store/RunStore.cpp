@@ -54,6 +54,13 @@ RunStore::RunStore(
 
 RunStore::~RunStore() = default;
 
+QString RunStore::stationName(const QString &iniPath)
+{
+    const QString station
+        = IniFile::ReadIniString(iniPath, QStringLiteral("Store"), QStringLiteral("Station"), QString());
+    return station.isEmpty() ? QSysInfo::machineHostName() : station;
+}
+
 bool RunStore::waitForSamples(int ms) { return m_writer.waitForCommit(ms); }
 
 void RunStore::onRunStarted()
@@ -64,9 +71,7 @@ void RunStore::onRunStarted()
     m_lacking = 0;
     m_identityKept = false;
     m_history.clear();
-    QString station = IniFile::ReadIniString(m_iniPath, QStringLiteral("Store"), QStringLiteral("Station"), QString());
-    if (station.isEmpty())
-        station = QSysInfo::machineHostName();
+    const QString station = stationName(m_iniPath);
     StoreWriter::Statement insert{
         QStringLiteral("INSERT INTO runs (uuid, program_name, program_text, settings_text, "
                        "station, started, result, message) VALUES (?, ?, ?, ?, ?, ?, '', '')"),

@@ -37,6 +37,10 @@ public:
         QObject *parent = nullptr);
     ~RunStore() override;
 
+    // The station's name as runs and the lab's server know it: [Store] Station= of the settings
+    // file `iniPath`, or the machine's host name.
+    static QString stationName(const QString &iniPath);
+
     QString path() const { return m_writer.path(); }
     // False from a failed write until a write succeeds again.
     bool isWritable() const { return !m_failing; }

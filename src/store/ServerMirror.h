@@ -2,6 +2,7 @@
 
 #include "store/ForwardState.h"
 #include "store/ServerSocket.h"
+#include "store/StationStateHolder.h"
 #include "store/StoreServer.h"
 
 #include <QHash>
@@ -54,6 +55,9 @@ public:
     ServerMirror &operator=(const ServerMirror &) = delete;
 
     Outcome forwardAll();
+    // The station's state, stamped with the server's clock; false with `error` set when the server
+    // cannot be reached or written.
+    bool sendStationState(const StationStateHolder::Snapshot &snapshot, QString *error);
     // The server was found to hold this run whole, end included, since the connection was made.
     bool holdsWhole(const QString &uuid) const { return m_known.value(uuid).complete; }
     // Why the server refused this run, when it did and the run waits to be offered again.

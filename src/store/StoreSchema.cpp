@@ -83,12 +83,37 @@ bool toVersion5(QSqlDatabase &db, QString *error)
         error);
 }
 
+// What every station last told the lab's server of itself, stamped with the server's clock, and
+// the views a lab's own dashboard reads. A bench knows only itself: its file is left as it is.
+bool toVersion6(QSqlDatabase &db, QString *error)
+{
+    if (!isServer(db))
+        return true;
+    return execAll(db,
+        {QStringLiteral("CREATE TABLE station_states (station TEXT PRIMARY KEY, activity TEXT NOT NULL, run_uuid TEXT, "
+                        "program TEXT, step INTEGER, steps INTEGER, row INTEGER, function TEXT, v DOUBLE PRECISION, "
+                        "i DOUBLE PRECISION, ah DOUBLE PRECISION, elapsed_s DOUBLE PRECISION, step_left_s DOUBLE "
+                        "PRECISION, estimated_end TIMESTAMPTZ, last_result TEXT, heard_at TIMESTAMPTZ NOT NULL)"),
+            QStringLiteral("CREATE VIEW stations_now AS SELECT s.*, EXTRACT(EPOCH FROM now() - s.heard_at)::DOUBLE "
+                           "PRECISION AS silent_seconds, now() - s.heard_at > INTERVAL '10 seconds' AS silent FROM "
+                           "station_states s"),
+            // Start times are local ISO text: the day is its first ten characters.
+            QStringLiteral("CREATE VIEW runs_per_day AS SELECT LEFT(started, 10) AS day, COALESCE(NULLIF(result, ''), "
+                           "'UNFINISHED') AS result, COUNT(*) AS runs FROM runs GROUP BY 1, 2"),
+            QStringLiteral("CREATE VIEW capacity_per_program AS SELECT r.program_name AS program, COUNT(*) AS runs, "
+                           "AVG(t.ah) AS mean_ah, MIN(t.ah) AS min_ah, MAX(t.ah) AS max_ah FROM runs r JOIN (SELECT "
+                           "run_uuid, SUM(ah) AS ah FROM steps GROUP BY run_uuid) t ON t.run_uuid = r.uuid WHERE "
+                           "COALESCE(r.result, '') <> '' GROUP BY r.program_name")},
+        error);
+}
+
 // Any number the lab's other programs are unlikely to lock.
 constexpr qint64 MigrationLock = 0x766f726e6963;
 
 using Migration = bool (*)(QSqlDatabase &, QString *);
 // Index i leads from version i to version i + 1; a new version appends one function here.
-constexpr std::array<Migration, 5> Migrations{&toVersion1, &toVersion2, &toVersion3, &toVersion4, &toVersion5};
+constexpr std::array<Migration, 6> Migrations{
+    &toVersion1, &toVersion2, &toVersion3, &toVersion4, &toVersion5, &toVersion6};
 
 } // namespace
 

@@ -1,0 +1,67 @@
+#include "store/StationStateHolder.h"
+
+#include <algorithm>
+
+StationStateHolder::StationStateHolder(const QString &station) { m_state.station = station; }
+
+void StationStateHolder::runStarted(const QString &uuid, const QString &program, int steps)
+{
+    const std::lock_guard lock(m_mutex);
+    const StationState before = m_state;
+    m_state = StationState();
+    m_state.station = before.station;
+    m_state.lastResult = before.lastResult;
+    m_state.activity = StationState::Activity::Running;
+    m_state.runUuid = uuid;
+    m_state.program = program;
+    m_state.steps = steps;
+    m_laterSeconds.reset();
+}
+
+void StationStateHolder::stepStarted(int row, const QString &function, std::optional<double> laterSeconds)
+{
+    const std::lock_guard lock(m_mutex);
+    // The recorder counts a step's place by its row, as the window's status does.
+    m_state.step = row;
+    m_state.row = row;
+    m_state.function = function;
+    m_state.stepSecondsLeft.reset();
+    m_laterSeconds = laterSeconds;
+}
+
+void StationStateHolder::sampled(double volts, double amps, double runAmpHours, double elapsedSeconds)
+{
+    const std::lock_guard lock(m_mutex);
+    m_state.volts = volts;
+    m_state.amps = amps;
+    m_state.runAmpHours = runAmpHours;
+    m_state.elapsedSeconds = elapsedSeconds;
+}
+
+void StationStateHolder::stepTimeLeft(std::optional<double> seconds)
+{
+    const std::lock_guard lock(m_mutex);
+    m_state.stepSecondsLeft = seconds;
+}
+
+void StationStateHolder::runEnded(const QString &result)
+{
+    const std::lock_guard lock(m_mutex);
+    StationState ended;
+    ended.station = m_state.station;
+    ended.activity = StationState::Activity::Finished;
+    ended.runUuid = m_state.runUuid;
+    ended.program = m_state.program;
+    ended.lastResult = result;
+    m_state = ended;
+    m_laterSeconds.reset();
+}
+
+StationStateHolder::Snapshot StationStateHolder::snapshot() const
+{
+    const std::lock_guard lock(m_mutex);
+    Snapshot snapshot{m_state, std::nullopt};
+    if (m_state.activity == StationState::Activity::Running && m_state.stepSecondsLeft && m_laterSeconds)
+        snapshot.secondsToEnd = std::max(0.0, *m_state.stepSecondsLeft) + *m_laterSeconds;
+    return snapshot;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "store/StationState.h"
+
+#include <mutex>
+#include <optional>
+
+// The station's state as its run goes, handed from the engine's thread to the forwarding thread:
+// each sample copies a few numbers under the lock, each round takes a copy of the whole.
+class StationStateHolder
+{
+public:
+    struct Snapshot
+    {
+        StationState state;
+        // From now to the program's end, where the steps' times tell it.
+        std::optional<double> secondsToEnd;
+    };
+
+    explicit StationStateHolder(const QString &station);
+
+    void runStarted(const QString &uuid, const QString &program, int steps);
+    // `laterSeconds`: the steps after this one together, when this one and they all end on time.
+    void stepStarted(int row, const QString &function, std::optional<double> laterSeconds);
+    void sampled(double volts, double amps, double runAmpHours, double elapsedSeconds);
+    void stepTimeLeft(std::optional<double> seconds);
+    // The running fields go; the run's UUID, its program and how it ended stay.
+    void runEnded(const QString &result);
+
+    Snapshot snapshot() const;
+
+private:
+    mutable std::mutex m_mutex;
+    StationState m_state;
+    std::optional<double> m_laterSeconds;
+};
