@@ -17,6 +17,7 @@ QString about()
 QString keys()
 {
     return QStringLiteral("Ctrl+R\tRuns…: the runs kept on this bench and on the lab's server\n"
+                          "Ctrl+B\tLab…: every station of the lab, live, from the lab's server\n"
                           "Ctrl+L\tLarge Readout: the run in digits to read from across the bench\n"
                           "Esc\tStop the running test (in this window and its panels)\n"
                           "\n"

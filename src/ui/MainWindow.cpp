@@ -7,6 +7,7 @@
 #include "station/Engine.h"
 #include "store/RunForwarder.h"
 #include "ui/HelpMenu.h"
+#include "ui/LabWindow.h"
 #include "ui/LargeReadout.h"
 #include "ui/MainForm.h"
 #include "ui/RunChart.h"
@@ -135,6 +136,12 @@ MainWindow::MainWindow(Engine &engine, const QString &programFolder, QWidget *pa
     view->addAction(runs);
     menuBar()->addMenu(new HelpMenu(engine, this));
     connect(runs, &QAction::triggered, this, &MainWindow::showRuns);
+    auto *lab = new QAction(QStringLiteral("La&b…"), this);
+    lab->setObjectName(QStringLiteral("LabAction"));
+    lab->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    lab->setStatusTip(QStringLiteral("Every station of the lab as its server last heard of it"));
+    view->addAction(lab);
+    connect(lab, &QAction::triggered, this, &MainWindow::showLab);
     auto *large = new QAction(QStringLiteral("&Large Readout"), this);
     large->setObjectName(QStringLiteral("LargeReadoutAction"));
     large->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
@@ -281,6 +288,15 @@ void MainWindow::showRuns()
     m_runs->show();
     m_runs->raise();
     m_runs->activateWindow();
+}
+
+void MainWindow::showLab()
+{
+    if (!m_lab)
+        m_lab = new LabWindow(m_engine.iniPath(), this);
+    m_lab->show();
+    m_lab->raise();
+    m_lab->activateWindow();
 }
 
 void MainWindow::showLargeReadout()

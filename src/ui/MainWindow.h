@@ -15,6 +15,7 @@ class QPushButton;
 class QSplitter;
 class RunChart;
 class RunReadout;
+class LabWindow;
 class RunsWindow;
 class RunStatus;
 
@@ -39,6 +40,7 @@ public:
     QDockWidget *traceDock() const { return m_traceDock; }
     // The Runs window, once it has been opened.
     RunsWindow *runsWindow() const { return m_runs; }
+    LabWindow *labWindow() const { return m_lab; }
     // The bar's text; "" when there is nothing to say.
     QString barText() const;
     // The bar's Connect Setup button, shown while no load answers.
@@ -49,6 +51,7 @@ public:
     // The runs stored beside the settings file in use (and on the lab's server), in a window of
     // their own.
     void showRuns();
+    void showLab();
     // The run in large digits, in a window of its own (View menu, Ctrl+L).
     void showLargeReadout();
     // The program was told to end (a logout, a shutdown, kill, Ctrl+C in its terminal): as a
@@ -83,6 +86,7 @@ private:
     QLabel *m_bar = nullptr;
     QPushButton *m_connectSetup = nullptr;
     RunsWindow *m_runs = nullptr;
+    LabWindow *m_lab = nullptr;
     QPushButton *m_report = nullptr;
     LargeReadout *m_large = nullptr;
     ReportJob m_reportJob;

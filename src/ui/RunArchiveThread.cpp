@@ -122,6 +122,24 @@ quint64 RunArchiveThread::readForComparison(const QStringList &uuids)
     return ticket;
 }
 
+quint64 RunArchiveThread::readStations()
+{
+    const quint64 ticket = nextTicket();
+    m_latestList = ticket;
+    post([this, ticket] {
+        if (m_latestList != ticket)
+            return;
+        QString error;
+        std::optional<QList<StationState>> stations;
+        if (const RunArchive *archive = opened(&error))
+            stations = archive->stations(&error);
+        dropAfter(error);
+        if (m_latestList == ticket)
+            Q_EMIT stationsRead(ticket, stations.value_or(QList<StationState>()), error);
+    });
+    return ticket;
+}
+
 quint64 RunArchiveThread::write(const StoredRun &run, Writer writer)
 {
     const quint64 ticket = nextTicket();

@@ -3,6 +3,7 @@
 #include "results/ChartHistory.h"
 #include "store/RunArchive.h"
 #include "store/RunComparison.h"
+#include "store/StationState.h"
 
 #include <QObject>
 #include <QThread>
@@ -36,6 +37,8 @@ public:
     // The runs with their steps and charts, for a comparison to align and measure as it is asked.
     // A later read makes an earlier one stale, as loads do.
     quint64 readForComparison(const QStringList &uuids);
+    // Every station as the lab's server last heard of it. A later read makes an earlier one stale.
+    quint64 readStations();
 
 Q_SIGNALS:
     void listed(quint64 ticket, const QList<StoredRun> &runs, const QString &error);
@@ -44,6 +47,7 @@ Q_SIGNALS:
     void loaded(quint64 ticket, const StoredRun &run, const ChartHistory &history, const QString &error);
     void written(quint64 ticket, const QString &error);
     void readForComparisonDone(quint64 ticket, const RunComparison &runs, const QString &error);
+    void stationsRead(quint64 ticket, const QList<StationState> &stations, const QString &error);
 
 private:
     void post(std::function<void()> job);

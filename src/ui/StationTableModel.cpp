@@ -1,0 +1,157 @@
+#include "ui/StationTableModel.h"
+
+#include "report/ReportStyle.h"
+#include "store/RunComparisonTable.h"
+
+#include <QColor>
+#include <QFileInfo>
+#include <cmath>
+
+namespace {
+
+QString number(double value, int decimals, const char *unit)
+{
+    if (std::isnan(value))
+        return QStringLiteral("–");
+    return QStringLiteral("%1 %2").arg(value, 0, 'f', decimals).arg(QLatin1String(unit));
+}
+
+// "1:02:05" for an elapsed time, as the Runs list shows durations.
+QString clock(double seconds)
+{
+    const qint64 whole = std::llround(std::max(0.0, seconds));
+    return QStringLiteral("%1:%2:%3")
+        .arg(whole / 3600)
+        .arg(whole / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(whole % 60, 2, 10, QLatin1Char('0'));
+}
+
+const QColor SilentFill(0xfd, 0xe0, 0xdc);
+
+} // namespace
+
+void StationTableModel::setStations(const QList<StationState> &stations)
+{
+    const bool sameRows = stations.size() == m_stations.size()
+        && std::equal(stations.begin(), stations.end(), m_stations.begin(),
+            [](const StationState &a, const StationState &b) { return a.station == b.station; });
+    if (!sameRows) {
+        beginResetModel();
+        m_stations = stations;
+        endResetModel();
+        return;
+    }
+    m_stations = stations;
+    if (!m_stations.isEmpty())
+        Q_EMIT dataChanged(index(0, 0), index(int(m_stations.size()) - 1, ColumnCount - 1));
+}
+
+QString StationTableModel::stateWord(const StationState &state)
+{
+    if (state.isSilent())
+        return StateWords.at(3);
+    switch (state.activity) {
+    case StationState::Activity::Running:
+        return StateWords.at(0);
+    case StationState::Activity::Finished:
+        return StateWords.at(1);
+    case StationState::Activity::Idle:
+        break;
+    }
+    return StateWords.at(2);
+}
+
+QString StationTableModel::stateText(const StationState &state)
+{
+    if (state.isSilent())
+        return QStringLiteral("Silent (%1)").arg(RunComparisonTable::durationText(std::floor(state.silentSeconds)));
+    return stateWord(state);
+}
+
+int StationTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_stations.size());
+}
+
+int StationTableModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : ColumnCount; }
+
+QString StationTableModel::text(const StationState &state, int column) const
+{
+    const bool running = state.activity == StationState::Activity::Running;
+    switch (column) {
+    case Station:
+        return state.station;
+    case State:
+        return stateText(state);
+    case Program:
+        return QFileInfo(state.program).fileName();
+    case Step:
+        if (!running || state.step == 0)
+            return QString();
+        return QStringLiteral("%1 of %2 %3").arg(state.step).arg(state.steps).arg(state.function);
+    case Volts:
+        return running ? number(state.volts, 3, "V") : QString();
+    case Amps:
+        return running ? number(state.amps, 3, "A") : QString();
+    case AmpHours:
+        return running ? number(state.runAmpHours, 4, "Ah") : QString();
+    case Elapsed:
+        return running ? clock(state.elapsedSeconds) : QString();
+    case StepLeft:
+        return running && state.stepSecondsLeft ? QStringLiteral("%1 s").arg(*state.stepSecondsLeft, 0, 'f', 1)
+                                                : QString();
+    case Ends:
+        return running && state.estimatedEnd.isValid()
+            ? state.estimatedEnd.toLocalTime().toString(QStringLiteral("HH:mm:ss"))
+            : QString();
+    case LastResult:
+        return state.lastResult;
+    case Heard:
+        return state.heardAt.isValid() ? state.heardAt.toLocalTime().toString(QStringLiteral("HH:mm:ss")) : QString();
+    default:
+        return QString();
+    }
+}
+
+QVariant StationTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_stations.size())
+        return {};
+    const StationState &state = m_stations.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        return text(state, index.column());
+    case Qt::ToolTipRole:
+        if (index.column() == Program)
+            return state.program;
+        if (index.column() == State && state.isSilent())
+            return QStringLiteral("Not heard from since %1; a station is heard from every 2 s while it runs "
+                                  "its program.")
+                .arg(state.heardAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        return {};
+    case Qt::ForegroundRole:
+        if (index.column() == LastResult)
+            return ReportStyle::resultColor(state.lastResult);
+        if (index.column() == State && state.isSilent())
+            return ReportStyle::Fail;
+        return {};
+    case Qt::BackgroundRole:
+        return state.isSilent() ? QVariant(SilentFill) : QVariant();
+    case Qt::TextAlignmentRole:
+        return index.column() >= Volts && index.column() <= StepLeft ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                                                                     : QVariant();
+    default:
+        return {};
+    }
+}
+
+QVariant StationTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    static const QStringList headers{QStringLiteral("Station"), QStringLiteral("State"), QStringLiteral("Program"),
+        QStringLiteral("Step"), QStringLiteral("V"), QStringLiteral("I"), QStringLiteral("Run Ah"),
+        QStringLiteral("Elapsed"), QStringLiteral("Step left"), QStringLiteral("Ends at"),
+        QStringLiteral("Last result"), QStringLiteral("Heard")};
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
+        return {};
+    return headers.value(section);
+}

@@ -1,0 +1,155 @@
+#include "PgCluster.h"
+#include "ProcessEnd.h"
+#include "SimProcess.h"
+#include "TestFiles.h"
+#include "ui/LabWindow.h"
+#include "ui/RunChart.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+// The Lab window against a throwaway PostgreSQL: the stations as the server keeps them, filtered by
+// name and state, and a vornic-run station's run followed as the station forwards it.
+class TestLabWindow : public QObject
+{
+    Q_OBJECT
+
+    PgCluster m_cluster;
+    QTemporaryDir m_dir;
+    QString m_ini;
+
+    QString onServer(const QStringList &statements)
+    {
+        QString error;
+        {
+            StoreServer server;
+            server.host = QStringLiteral("127.0.0.1");
+            server.port = m_cluster.port();
+            server.database = PgCluster::Database;
+            server.user = PgCluster::User;
+            QSqlDatabase db = server.addConnection(QStringLiteral("seed"));
+            if (!db.open())
+                error = db.lastError().text();
+            QSqlQuery query(db);
+            for (const QString &statement : statements) {
+                if (error.isEmpty() && !query.exec(statement))
+                    error = query.lastError().text();
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("seed"));
+        return error;
+    }
+
+    static QStringList column(const LabWindow &window, int column)
+    {
+        QStringList cells;
+        for (int row = 0; row < window.table()->model()->rowCount(); ++row)
+            cells.append(window.table()->model()->index(row, column).data().toString());
+        return cells;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!m_cluster.problem().isEmpty())
+            QSKIP(qPrintable(m_cluster.problem()));
+        m_ini = m_dir.filePath(QStringLiteral("VORN.INI"));
+        TestFiles::writeBytes(m_ini, m_cluster.storeSettings());
+        // A station brings the server's tables to its version: one short run does.
+        SimProcess sim({"--tcp", "0", "--source", "supply"});
+        QVERIFY(sim.waitForAnnouncements(1));
+        const QString ini = m_dir.filePath(QStringLiteral("FIRST.INI"));
+        TestFiles::writeBytes(ini,
+            TestFiles::lanLoadSettings(sim.port(QStringLiteral("load"))) + m_cluster.storeSettings()
+                + "Station=First\r\n");
+        const QString program = m_dir.filePath(QStringLiteral("rest.TSF"));
+        TestFiles::writeBytes(program, TestFiles::crlfLines({"header", "1,Rest,,,,1,,,,,,,,,,,,,,,,,,,,,,,,,,"}));
+        QProcess runner;
+        runner.start(TestFiles::binary("vornic-run"),
+            {"--settings", ini, "--log", m_dir.filePath(QStringLiteral("first.CSV")), program});
+        QVERIFY(waitForEnd(runner));
+        QCOMPARE(runner.exitCode(), 0);
+    }
+
+    // A running station, one not heard from for 14 s after its run failed, one that ran nothing:
+    // each said as such, the silent one in red with how long, and the filters pick them.
+    void stationsAreShownAndFiltered()
+    {
+        QCOMPARE(onServer({"DELETE FROM station_states",
+                     "INSERT INTO station_states (station, activity, run_uuid, program, step, steps, row, function, "
+                     "v, i, ah, elapsed_s, step_left_s, heard_at) VALUES ('Bench A', 'RUNNING', 'a', "
+                     "'/p/cell.TSF', 2, 3, 2, 'Discharge', 3.7, 1, 0.25, 75, 12.5, now())",
+                     "INSERT INTO station_states (station, activity, run_uuid, last_result, heard_at) VALUES "
+                     "('Bench B', 'FINISHED', 'b', 'FAIL', now() - interval '14 s')",
+                     "INSERT INTO station_states (station, activity, heard_at) VALUES ('Bench C', 'IDLE', now())"}),
+            QString());
+        LabWindow window(m_ini);
+        QSignalSpy shown(&window, &LabWindow::stationsShown);
+        window.show();
+        QVERIFY(shown.wait(30000));
+        QCOMPARE(column(window, StationTableModel::Station), QStringList({"Bench A", "Bench B", "Bench C"}));
+        QCOMPARE(column(window, StationTableModel::State).at(0), QStringLiteral("Running"));
+        QVERIFY(column(window, StationTableModel::State).at(1).startsWith(QStringLiteral("Silent (1")));
+        QCOMPARE(column(window, StationTableModel::State).at(2), QStringLiteral("Idle"));
+        QCOMPARE(column(window, StationTableModel::Step).at(0), QStringLiteral("2 of 3 Discharge"));
+        QCOMPARE(column(window, StationTableModel::StepLeft).at(0), QStringLiteral("12.5 s"));
+        QCOMPARE(column(window, StationTableModel::LastResult).at(1), QStringLiteral("FAIL"));
+        QVERIFY2(window.statusText().contains(QStringLiteral("; 1 silent")), qPrintable(window.statusText()));
+
+        window.stateFilter()->setCurrentText(QStringLiteral("Silent"));
+        QCOMPARE(column(window, StationTableModel::Station), QStringList{"Bench B"});
+        window.stateFilter()->setCurrentText(QStringLiteral("All"));
+        window.stationFilter()->setText(QStringLiteral("ch c"));
+        QCOMPARE(column(window, StationTableModel::Station), QStringList{"Bench C"});
+        // Read again every 2 s: the next reading keeps the filter.
+        QVERIFY(shown.wait(30000));
+        QCOMPARE(column(window, StationTableModel::Station), QStringList{"Bench C"});
+    }
+
+    // A station selected shows its run's chart and follows it while the station forwards it, to its
+    // result.
+    void aRunningStationIsFollowed()
+    {
+        QCOMPARE(onServer({"DELETE FROM station_states"}), QString());
+        SimProcess sim({"--tcp", "0", "--source", "supply"});
+        QVERIFY(sim.waitForAnnouncements(1));
+        const QString ini = m_dir.filePath(QStringLiteral("FOLLOWED.INI"));
+        TestFiles::writeBytes(ini,
+            TestFiles::lanLoadSettings(sim.port(QStringLiteral("load"))) + m_cluster.storeSettings()
+                + "Station=Followed\r\n");
+        const QString program = m_dir.filePath(QStringLiteral("discharge.TSF"));
+        TestFiles::writeBytes(
+            program, TestFiles::crlfLines({"header", "1,Discharge,CC,1,0,8,0,,,,,,,,,,,,,,,,,,,,,,,,0,0"}));
+        QProcess runner;
+        runner.start(TestFiles::binary("vornic-run"),
+            {"--settings", ini, "--log", m_dir.filePath(QStringLiteral("followed.CSV")), program});
+        QVERIFY(runner.waitForStarted());
+
+        LabWindow window(m_ini);
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(column(window, StationTableModel::State).contains(QStringLiteral("Running")), 60000);
+        QSignalSpy followed(&window, &LabWindow::runShown);
+        window.table()->selectRow(int(column(window, StationTableModel::Station).indexOf(QStringLiteral("Followed"))));
+        QVERIFY(followed.wait(30000));
+        const qint64 first = window.chart()->history().sampleCount();
+        QTRY_VERIFY_WITH_TIMEOUT(window.chart()->history().sampleCount() > first, 60000);
+        QVERIFY(window.chartTitle().startsWith(QStringLiteral("Followed — ")));
+
+        QVERIFY(waitForEnd(runner));
+        QCOMPARE(runner.exitCode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            column(window, StationTableModel::LastResult).value(0), QStringLiteral("PASS"), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.chartTitle().endsWith(QStringLiteral("PASS")), 60000);
+    }
+};
+
+QTEST_MAIN(TestLabWindow)
+#include "tst_labwindow.moc"
