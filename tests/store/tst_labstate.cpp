@@ -41,6 +41,8 @@ struct Station
     QTemporaryDir dir;
     std::unique_ptr<SimProcess> sim;
     QProcess runner;
+    // Taken at its start: once the runner has ended its id is 0, and kill(0) would end the test run.
+    pid_t pid = 0;
 
     QString ini() const { return dir.filePath(QStringLiteral("VORN.INI")); }
     QString store() const { return dir.filePath(QStringLiteral("runs.sqlite")); }
@@ -296,6 +298,7 @@ private Q_SLOTS:
         runs.start(TestFiles::binary("vornic-runs"), {"--settings", labSettings(), "lab", "--watch"});
         QByteArray printed;
         QTRY_VERIFY_WITH_TIMEOUT((printed += runs.readAllStandardOutput()).count("Bench B") >= 2, 60000);
+        QVERIFY(runs.state() != QProcess::NotRunning);
         ::kill(pid_t(runs.processId()), SIGTERM);
         QVERIFY(waitForEnd(runs));
         QCOMPARE(runs.exitStatus(), QProcess::NormalExit);
@@ -324,6 +327,7 @@ private Q_SLOTS:
             station.runner.start(TestFiles::binary("vornic-run"),
                 {"--settings", station.ini(), "--log", station.dir.filePath(QStringLiteral("run.CSV")), program});
             QVERIFY(station.runner.waitForStarted());
+            station.pid = pid_t(station.runner.processId());
         }
 
         // Through what the window reads: every station running, then one killed in its second step.
@@ -346,7 +350,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(look() && seenRunning.size() == Count, 120000);
         Station &killed = *stations.at(Killed);
         QTRY_VERIFY_WITH_TIMEOUT(look() && last.value(killed.name).step >= 2, 120000);
-        ::kill(pid_t(killed.runner.processId()), SIGKILL);
+        QVERIFY(killed.runner.state() != QProcess::NotRunning);
+        ::kill(killed.pid, SIGKILL);
         const QDateTime killedAt = QDateTime::currentDateTime();
         QVERIFY(waitForEnd(killed.runner));
         QTRY_VERIFY_WITH_TIMEOUT(look() && last.value(killed.name).isSilent(), 120000);
