@@ -35,7 +35,7 @@ std::optional<double> stepSeconds(const TestProgram &program, int row)
             if (NumberText::lenient(program.cell(row, column)) != 0)
                 return std::nullopt;
     }
-    return seconds + (function->graceSecond ? 1.0 : 0.0);
+    return seconds;
 }
 
 std::optional<double> secondsAfter(const TestProgram &program, int row)

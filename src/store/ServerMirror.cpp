@@ -58,6 +58,37 @@ bool isServerCondition(const QString &sqlState)
     return sqlState.size() != 5 || classes.contains(sqlState.left(2)) || states.contains(sqlState);
 }
 
+// The server's clock stamps the round and the program's end, so that a bench's clock never makes a
+// station look silent or alive.
+const QString StationStateUpsert = QStringLiteral(
+    "INSERT INTO station_states (station, activity, run_uuid, program, step, steps, row, function, v, i, ah, "
+    "elapsed_s, step_left_s, estimated_end, last_result, heard_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+    "now() + make_interval(secs => ?), ?, now()) ON CONFLICT (station) DO UPDATE SET activity = EXCLUDED.activity, "
+    "run_uuid = EXCLUDED.run_uuid, program = EXCLUDED.program, step = EXCLUDED.step, steps = EXCLUDED.steps, row = "
+    "EXCLUDED.row, function = EXCLUDED.function, v = EXCLUDED.v, i = EXCLUDED.i, ah = EXCLUDED.ah, elapsed_s = "
+    "EXCLUDED.elapsed_s, step_left_s = EXCLUDED.step_left_s, estimated_end = EXCLUDED.estimated_end, last_result = "
+    "EXCLUDED.last_result, heard_at = EXCLUDED.heard_at");
+
+// NULL for what the station does not know, and for every running field once its run is over.
+void bindStationState(QSqlQuery &query, const StationStateHolder::Snapshot &snapshot)
+{
+    const StationState &state = snapshot.state;
+    const bool running = state.activity == StationState::Activity::Running;
+    const QVariant noNumber(QMetaType(QMetaType::Double)), noCount(QMetaType(QMetaType::Int)),
+        noText(QMetaType(QMetaType::QString));
+    const auto text = [&](const QString &value) { return value.isEmpty() ? noText : QVariant(value); };
+    const auto count = [&](int value) { return running && value > 0 ? QVariant(value) : noCount; };
+    const auto number = [&](double value) { return running && std::isfinite(value) ? QVariant(value) : noNumber; };
+    const auto seconds = [&](const std::optional<double> &value) { return value ? number(*value) : noNumber; };
+    static const char *const Activities[] = {"IDLE", "RUNNING", "FINISHED"};
+    for (const QVariant &value : {QVariant(state.station),
+             QVariant(QString::fromLatin1(Activities[int(state.activity)])), text(state.runUuid), text(state.program),
+             count(state.step), count(state.steps), count(state.row), running ? text(state.function) : noText,
+             number(state.volts), number(state.amps), number(state.runAmpHours), number(state.elapsedSeconds),
+             seconds(state.stepSecondsLeft), seconds(snapshot.secondsToEnd), text(state.lastResult)})
+        query.addBindValue(value);
+}
+
 } // namespace
 
 ServerMirror::ServerMirror(QString sqlitePath, StoreServer server)
@@ -219,57 +250,13 @@ bool ServerMirror::sendStationState(const StationStateHolder::Snapshot &snapshot
     }
     if (!openServer(error))
         return false;
-    const StationState &state = snapshot.state;
-    const bool running = state.activity == StationState::Activity::Running;
-    // NULL for what the station does not know, and for every running field once its run is over.
-    const auto whileRunning = [running](const QVariant &value) { return running ? value : QVariant(); };
-    const auto number = [&](double value) {
-        return std::isfinite(value) ? whileRunning(value) : QVariant(QMetaType(QMetaType::Double));
-    };
-    const auto optional = [&](const std::optional<double> &value) {
-        return value ? whileRunning(*value) : QVariant(QMetaType(QMetaType::Double));
-    };
-    const auto text = [](const QString &value) {
-        return value.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(value);
-    };
-    static const char *const Activities[] = {"IDLE", "RUNNING", "FINISHED"};
     QSqlQuery query(QSqlDatabase::database(m_serverConnection, false));
     Failure failure;
-    // The server's clock stamps the round and the program's end, so that a bench's clock never
-    // makes a station look silent or alive.
-    const bool sent
-        = serverPrepare(query,
-              QStringLiteral("INSERT INTO station_states (station, activity, run_uuid, program, step, steps, row, "
-                             "function, v, i, ah, elapsed_s, step_left_s, estimated_end, last_result, heard_at) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, now() + make_interval(secs => ?), ?, "
-                             "now()) ON CONFLICT (station) DO UPDATE SET activity = EXCLUDED.activity, run_uuid = "
-                             "EXCLUDED.run_uuid, program = EXCLUDED.program, step = EXCLUDED.step, steps = "
-                             "EXCLUDED.steps, row = EXCLUDED.row, function = EXCLUDED.function, v = EXCLUDED.v, i = "
-                             "EXCLUDED.i, ah = EXCLUDED.ah, elapsed_s = EXCLUDED.elapsed_s, step_left_s = "
-                             "EXCLUDED.step_left_s, estimated_end = EXCLUDED.estimated_end, last_result = "
-                             "EXCLUDED.last_result, heard_at = EXCLUDED.heard_at"),
-              &failure)
-        && [&] {
-               query.addBindValue(state.station);
-               query.addBindValue(QString::fromLatin1(Activities[int(state.activity)]));
-               query.addBindValue(text(state.runUuid));
-               query.addBindValue(text(state.program));
-               const QVariant noInt(QMetaType(QMetaType::Int));
-               query.addBindValue(running && state.step > 0 ? QVariant(state.step) : noInt);
-               query.addBindValue(running ? QVariant(state.steps) : noInt);
-               query.addBindValue(running && state.row > 0 ? QVariant(state.row) : noInt);
-               query.addBindValue(whileRunning(text(state.function)));
-               query.addBindValue(number(state.volts));
-               query.addBindValue(number(state.amps));
-               query.addBindValue(number(state.runAmpHours));
-               query.addBindValue(whileRunning(state.elapsedSeconds));
-               query.addBindValue(optional(state.stepSecondsLeft));
-               query.addBindValue(optional(snapshot.secondsToEnd));
-               query.addBindValue(text(state.lastResult));
-               return serverExec(query, &failure);
-           }();
-    if (sent)
-        return true;
+    if (serverPrepare(query, StationStateUpsert, &failure)) {
+        bindStationState(query, snapshot);
+        if (serverExec(query, &failure))
+            return true;
+    }
     *error = QStringLiteral("the lab server %1: %2").arg(m_server.describe(), failure.text);
     dropServer();
     return false;

@@ -137,6 +137,8 @@ private Q_SLOTS:
         runner.start(TestFiles::binary("vornic-run"),
             {"--settings", ini, "--log", dir.filePath(QStringLiteral("run.CSV")), "--summary", summary, program});
         QVERIFY(runner.waitForStarted());
+        // Taken now: once the runner has ended its id is 0, and kill(0) would end the whole test run.
+        const pid_t pid = pid_t(runner.processId());
         // The forwarding's connection is made: the server holds the run's start.
         QTRY_VERIFY_WITH_TIMEOUT(runsOf(m_server).size() == before.size() + 1, 60000);
         QSqlDatabase locker;
@@ -154,8 +156,9 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(errors.contains("failed verdicts"), 60000);
         QElapsedTimer sinceRun;
         sinceRun.start();
-        if (interrupt)
-            ::kill(pid_t(runner.processId()), SIGTERM);
+        // A runner whose wait had ended already has ended as it should.
+        if (interrupt && runner.state() != QProcess::NotRunning)
+            ::kill(pid, SIGTERM);
         QTRY_VERIFY_WITH_TIMEOUT(runner.state() == QProcess::NotRunning, 60000);
         qInfo("%s: vornic-run ended %lld ms after its run's line", qPrintable(hold), sinceRun.elapsed());
         errors += runner.readAllStandardError();

@@ -348,12 +348,14 @@ private Q_SLOTS:
             QVERIFY(query.exec(QStringLiteral("ALTER TABLE runs ALTER COLUMN program_text TYPE text USING "
                                               "convert_from(program_text, 'UTF8')")));
             QVERIFY(query.exec(QStringLiteral("DROP TABLE run_charts")));
+            QVERIFY(query.exec(QStringLiteral("DROP VIEW stations_now, runs_per_day, capacity_per_program")));
+            QVERIFY(query.exec(QStringLiteral("DROP TABLE station_states")));
             QVERIFY(query.exec(QStringLiteral("DELETE FROM schema_version WHERE version >= 4")));
             query.prepare(QStringLiteral("INSERT INTO runs (uuid, program_text, result) VALUES (?, ?, 'PASS')"));
             query.addBindValue(uuid);
             query.addBindValue(QString::fromUtf8(program));
             QVERIFY2(query.exec(), qPrintable(query.lastError().text()));
-            QCOMPARE(StoreSchema::migrate(db, &error), 2);
+            QCOMPARE(StoreSchema::migrate(db, &error), 3);
             QVERIFY(query.exec(QStringLiteral("SELECT pg_typeof(program_text)::text, program_text FROM runs")));
             QVERIFY(query.next());
             QCOMPARE(query.value(0).toString(), QStringLiteral("bytea"));
