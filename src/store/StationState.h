@@ -38,5 +38,7 @@ struct StationState
     QDateTime heardAt;
     double silentSeconds = 0;
 
-    bool isSilent() const { return silentSeconds > SilentAfterSeconds; }
+    // A station whose run has ended may well have gone (vornic-run ends with its run): only one that
+    // went quiet while it ran or stood ready is silent.
+    bool isSilent() const { return activity != Activity::Finished && silentSeconds > SilentAfterSeconds; }
 };

@@ -94,9 +94,10 @@ bool toVersion6(QSqlDatabase &db, QString *error)
                         "program TEXT, step INTEGER, steps INTEGER, row INTEGER, function TEXT, v DOUBLE PRECISION, "
                         "i DOUBLE PRECISION, ah DOUBLE PRECISION, elapsed_s DOUBLE PRECISION, step_left_s DOUBLE "
                         "PRECISION, estimated_end TIMESTAMPTZ, last_result TEXT, heard_at TIMESTAMPTZ NOT NULL)"),
-            QStringLiteral("CREATE VIEW stations_now AS SELECT s.*, EXTRACT(EPOCH FROM now() - s.heard_at)::DOUBLE "
-                           "PRECISION AS silent_seconds, now() - s.heard_at > INTERVAL '10 seconds' AS silent FROM "
-                           "station_states s"),
+            QStringLiteral(
+                "CREATE VIEW stations_now AS SELECT s.*, EXTRACT(EPOCH FROM now() - s.heard_at)::DOUBLE "
+                "PRECISION AS silent_seconds, s.activity <> 'FINISHED' AND now() - s.heard_at > INTERVAL '10 "
+                "seconds' AS silent FROM station_states s"),
             // Start times are local ISO text: the day is its first ten characters.
             QStringLiteral("CREATE VIEW runs_per_day AS SELECT LEFT(started, 10) AS day, COALESCE(NULLIF(result, ''), "
                            "'UNFINISHED') AS result, COUNT(*) AS runs FROM runs GROUP BY 1, 2"),

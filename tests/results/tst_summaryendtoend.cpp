@@ -72,7 +72,7 @@ private Q_SLOTS:
                 return level >= 0 && log.indexOf("MEAS:VC?", level) >= 0;
             };
             QTRY_VERIFY_WITH_TIMEOUT(sampling(), 60000);
-            ::kill(pid_t(runner.processId()), SIGINT);
+            QVERIFY(signalRunning(runner, SIGINT));
         }
         QVERIFY(waitForEnd(runner));
         const QByteArray errors = runner.readAllStandardError();

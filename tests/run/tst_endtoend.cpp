@@ -237,7 +237,7 @@ private Q_SLOTS:
             QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(csv).count('\n') >= 2, 30000);
         int unknown = 0;
         const qsizetype heardBefore = loggedLines(TestFiles::readBytes(simLog), 'L', &unknown).size();
-        ::kill(pid_t(runner.processId()), signal);
+        QVERIFY(signalRunning(runner, signal));
         QVERIFY(waitForEnd(runner));
         QCOMPARE(runner.exitStatus(), QProcess::NormalExit);
         QCOMPARE(runner.exitCode(), 130);

@@ -172,7 +172,8 @@ class TestLabState : public QObject
         return m_lab->stations(error);
     }
 
-    // A station heard 2 s ago in its second step, and one last heard 14 s ago.
+    // A station heard 2 s ago in its second step, one last heard 14 s ago in a run after a failed
+    // one, and one whose run passed 30 s ago and which has gone since.
     QStringList seeded(const QStringList &then = {})
     {
         return QStringList{"DELETE FROM station_states",
@@ -180,7 +181,9 @@ class TestLabState : public QObject
                    "v, i, ah, elapsed_s, step_left_s, heard_at) VALUES ('Bench A', 'RUNNING', 'a', '/p/cell.TSF', 2, "
                    "3, 2, 'Discharge', 3.7, 1, 0.25, 75, 12.5, now() - interval '2 s')",
                    "INSERT INTO station_states (station, activity, run_uuid, last_result, heard_at) VALUES "
-                   "('Bench B', 'FINISHED', 'b', 'FAIL', now() - interval '14 s')"}
+                   "('Bench B', 'RUNNING', 'b', 'FAIL', now() - interval '14 s')",
+                   "INSERT INTO station_states (station, activity, run_uuid, last_result, heard_at) VALUES "
+                   "('Bench C', 'FINISHED', 'c', 'PASS', now() - interval '30 s')"}
         + then;
     }
 
@@ -214,9 +217,9 @@ private Q_SLOTS:
                "ORDER BY program"
             << QList<QStringList>{{"/lab/programs/cell, 2p.TSF", "1", "1.3000", "1.3", "1.3"},
                    {"/lab/programs/cell.TSF", "3", "0.8333", "0.5", "1.1"}};
-        QTest::newRow("stations now: silent after 10 s")
+        QTest::newRow("stations now: silent after 10 s, unless its run has ended")
             << "SELECT station, silent, round(silent_seconds) FROM stations_now ORDER BY station"
-            << QList<QStringList>{{"Bench A", "false", "2"}, {"Bench B", "true", "14"}};
+            << QList<QStringList>{{"Bench A", "false", "2"}, {"Bench B", "true", "14"}, {"Bench C", "false", "30"}};
     }
     void views()
     {
@@ -233,14 +236,15 @@ private Q_SLOTS:
         QString error;
         const std::optional<QList<StationState>> lab = readStations(&error);
         QVERIFY2(lab, qPrintable(error));
-        QCOMPARE(lab->size(), 2);
-        const StationState &a = lab->at(0), &b = lab->at(1);
+        QCOMPARE(lab->size(), 3);
+        const StationState &a = lab->at(0), &b = lab->at(1), &c = lab->at(2);
         QCOMPARE(a.station, QStringLiteral("Bench A"));
         QVERIFY(a.activity == StationState::Activity::Running && !a.isSilent());
         QCOMPARE(QList<double>({double(a.step), double(a.steps), a.volts, a.runAmpHours, *a.stepSecondsLeft}),
             QList<double>({2, 3, 3.7, 0.25, 12.5}));
-        QVERIFY(b.activity == StationState::Activity::Finished && b.isSilent() && std::isnan(b.volts));
+        QVERIFY(b.activity == StationState::Activity::Running && b.isSilent() && std::isnan(b.volts));
         QCOMPARE(b.lastResult, QStringLiteral("FAIL"));
+        QVERIFY(c.activity == StationState::Activity::Finished && !c.isSilent() && c.silentSeconds > 29);
 
         RunArchive bench = RunArchive::local(m_dir.filePath(QStringLiteral("runs.sqlite")));
         QVERIFY(bench.open(&error));

@@ -72,7 +72,7 @@ private Q_SLOTS:
         runner.start(TestFiles::binary("vornic-run"), {"--settings", ini, "--log", csv, program});
         QVERIFY(runner.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(csv).count('\n') > 40, 30000);
-        ::kill(pid_t(runner.processId()), SIGKILL);
+        QVERIFY(signalRunning(runner, SIGKILL));
         QVERIFY(waitForEnd(runner));
         QCOMPARE(runner.exitStatus(), QProcess::CrashExit);
 

@@ -79,7 +79,7 @@ private Q_SLOTS:
         QCOMPARE(runner.exitCode(), 0);
     }
 
-    // A running station, one not heard from for 14 s after its run failed, one that ran nothing:
+    // A running station, one not heard from for 14 s in a run after a failed one, one that ran nothing:
     // each said as such, the silent one in red with how long, and the filters pick them.
     void stationsAreShownAndFiltered()
     {
@@ -88,7 +88,7 @@ private Q_SLOTS:
                      "v, i, ah, elapsed_s, step_left_s, heard_at) VALUES ('Bench A', 'RUNNING', 'a', "
                      "'/p/cell.TSF', 2, 3, 2, 'Discharge', 3.7, 1, 0.25, 75, 12.5, now())",
                      "INSERT INTO station_states (station, activity, run_uuid, last_result, heard_at) VALUES "
-                     "('Bench B', 'FINISHED', 'b', 'FAIL', now() - interval '14 s')",
+                     "('Bench B', 'RUNNING', 'b', 'FAIL', now() - interval '14 s')",
                      "INSERT INTO station_states (station, activity, heard_at) VALUES ('Bench C', 'IDLE', now())"}),
             QString());
         LabWindow window(m_ini);
