@@ -54,8 +54,9 @@ private:
     void openSelected();
     void setStatus(const QString &text, bool trouble);
 
-    StoreServer m_server;
+    // Before the server, which says into it why the settings name none.
     QString m_serverProblem;
+    StoreServer m_server;
     std::unique_ptr<RunArchiveThread> m_reader, m_loader;
     QList<StationState> m_all;
     StationTableModel m_model;

@@ -8,6 +8,7 @@
 #include "station/Engine.h"
 #include "store/RunArchive.h"
 #include "ui/HelpMenu.h"
+#include "ui/LabWindow.h"
 #include "ui/LargeReadout.h"
 #include "ui/MainForm.h"
 #include "ui/MainWindow.h"
@@ -326,6 +327,21 @@ private Q_SLOTS:
 
     // A view of the run in digits to read from two metres: V, I, the run's Ah, step n of N and
     // the step's time left, each at least an eighth of the window's height.
+    // View → Lab opens the lab's view; a settings file that names no server says so there.
+    void theLabOpensAndSaysWhenNoServerIsNamed()
+    {
+        QAction *lab = m_window->findChild<QAction *>(QStringLiteral("LabAction"));
+        QVERIFY(lab);
+        QCOMPARE(lab->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_B));
+        lab->trigger();
+        LabWindow *window = m_window->labWindow();
+        QVERIFY(window && window->isVisible());
+        QVERIFY2(window->statusText().startsWith(QStringLiteral("No lab server is named in the [Store] section")),
+            qPrintable(window->statusText()));
+        lab->trigger();
+        QCOMPARE(m_window->labWindow(), window);
+    }
+
     void theLargeReadoutIsReadableFromAcrossTheBench()
     {
         QAction *large = m_window->findChild<QAction *>(QStringLiteral("LargeReadoutAction"));
