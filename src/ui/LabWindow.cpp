@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -186,7 +187,9 @@ void LabWindow::onLoaded(quint64 ticket, const StoredRun &run, const ChartHistor
         m_chartTitle->setText(error);
         return;
     }
-    m_chartTitle->setText(QStringLiteral("%1 — %2, %3").arg(m_openStation, run.programName, run.resultText()));
+    m_chartTitle->setText(QStringLiteral("%1 — %2, %3")
+                              .arg(m_openStation, QFileInfo(run.programName).fileName(),
+                                  run.result.isEmpty() ? QStringLiteral("running") : run.result));
     m_chart->history() = history;
     if (m_chart->isFollowing())
         m_chart->follow();

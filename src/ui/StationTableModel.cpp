@@ -63,9 +63,11 @@ QString StationTableModel::stateWord(const StationState &state)
 
 QString StationTableModel::stateText(const StationState &state)
 {
-    if (state.isSilent())
-        return QStringLiteral("Silent (%1)").arg(RunComparisonTable::durationText(std::floor(state.silentSeconds)));
-    return stateWord(state);
+    if (!state.isSilent())
+        return stateWord(state);
+    const double seconds = std::floor(state.silentSeconds);
+    return QStringLiteral("Silent (%1)")
+        .arg(seconds < 60 ? QStringLiteral("%1 s").arg(seconds) : RunComparisonTable::durationText(seconds));
 }
 
 int StationTableModel::rowCount(const QModelIndex &parent) const
