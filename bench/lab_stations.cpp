@@ -343,7 +343,7 @@ int main(int argc, char *argv[])
             inWindow = true;
             loadAtWindow = loadAverage();
             first = snapshot(server, cluster.port(), stations);
-            windowEndMs = first->wallMs + qint64(seconds) * 1000;
+            windowEndMs = nextRead + qint64(seconds) * 1000;
         } else if (waited.elapsed() > 300000) {
             std::fprintf(stderr, "bench-lab-stations: %d of %d stations discharging after 300 s\n", discharging, count);
             break;
