@@ -157,11 +157,7 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "%s\n", qPrintable(cluster.problem()));
             return 1;
         }
-        StoreServer server;
-        server.host = QStringLiteral("127.0.0.1");
-        server.port = cluster.port();
-        server.database = PgCluster::Database;
-        server.user = PgCluster::User;
+        const StoreServer server = cluster.server();
         QElapsedTimer forwarded;
         forwarded.start();
         ServerMirror mirror(path, server);
@@ -189,7 +185,8 @@ int main(int argc, char *argv[])
         lastTickNs = opening.nsecsElapsed();
     });
     tick.start();
-    CompareWindow window(makeArchive, fromServer ? QStringLiteral("server") : QStringLiteral("bench"), uuids, dir.path());
+    CompareWindow window(
+        makeArchive, fromServer ? QStringLiteral("server") : QStringLiteral("bench"), uuids, dir.path());
     window.resize(1600, 1000);
     window.show();
     std::unique_ptr<FirstPaintWatch> painted;

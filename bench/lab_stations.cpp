@@ -55,16 +55,6 @@ struct Station
     QString file(const char *name) const { return dir.filePath(QLatin1String(name)); }
 };
 
-StoreServer serverOf(const PgCluster &cluster)
-{
-    StoreServer server;
-    server.host = QStringLiteral("127.0.0.1");
-    server.port = cluster.port();
-    server.database = PgCluster::Database;
-    server.user = PgCluster::User;
-    return server;
-}
-
 // Runs each statement on the server; the first column of the last one's first row.
 QString onServer(const StoreServer &server, const QStringList &statements)
 {
@@ -243,7 +233,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "bench-lab-stations: %s\n", qPrintable(cluster.problem()));
         return 1;
     }
-    const StoreServer server = serverOf(cluster);
+    const StoreServer server = cluster.server();
     // The store's schema is made by the first station's first round: wait for it before the log.
     std::vector<std::unique_ptr<Station>> stations;
     const QByteArray programText = program(seconds + 2 * count + 120);

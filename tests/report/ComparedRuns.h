@@ -85,12 +85,7 @@ inline void writeBench(const QString &path) { StoreFixture::write(path, statemen
 // The same runs on `cluster`'s server, sent there by store and forward from the bench's file.
 inline void forward(const QString &benchPath, const PgCluster &cluster)
 {
-    StoreServer server;
-    server.host = QStringLiteral("127.0.0.1");
-    server.port = cluster.port();
-    server.database = PgCluster::Database;
-    server.user = PgCluster::User;
-    ServerMirror mirror(benchPath, server);
+    ServerMirror mirror(benchPath, cluster.server());
     const ServerMirror::Outcome outcome = mirror.forwardAll();
     QVERIFY2(outcome.error.isEmpty(), qPrintable(outcome.error));
 }

@@ -123,15 +123,7 @@ class TestLabState : public QObject
     QTemporaryDir m_dir;
     std::optional<RunArchive> m_lab;
 
-    StoreServer server() const
-    {
-        StoreServer lab;
-        lab.host = QStringLiteral("127.0.0.1");
-        lab.port = m_cluster.port();
-        lab.database = PgCluster::Database;
-        lab.user = PgCluster::User;
-        return lab;
-    }
+    StoreServer server() const { return m_cluster.server(); }
 
     // Each statement on the server; the first error, or "".
     QString onServer(const QStringList &statements, QList<QStringList> *rows = nullptr)

@@ -176,15 +176,7 @@ private Q_SLOTS:
     }
 
 private:
-    StoreServer server() const
-    {
-        StoreServer lab;
-        lab.host = QStringLiteral("127.0.0.1");
-        lab.port = m_cluster.port();
-        lab.database = PgCluster::Database;
-        lab.user = PgCluster::User;
-        return lab;
-    }
+    StoreServer server() const { return m_cluster.server(); }
 
     PgCluster m_cluster;
 };

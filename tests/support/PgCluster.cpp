@@ -107,6 +107,16 @@ QByteArray PgCluster::storeSettings() const
         .toUtf8();
 }
 
+StoreServer PgCluster::server() const
+{
+    StoreServer server;
+    server.host = QStringLiteral("127.0.0.1");
+    server.port = m_port;
+    server.database = Database;
+    server.user = User;
+    return server;
+}
+
 bool PgCluster::run(const QStringList &command)
 {
     QProcess process;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/StoreServer.h"
+
 #include <QString>
 #include <QTemporaryDir>
 
@@ -24,6 +26,8 @@ public:
     bool stop();
     // The [Store] section a station's settings file needs for this server.
     QByteArray storeSettings() const;
+    // This server as a store names it.
+    StoreServer server() const;
 
 private:
     bool run(const QStringList &command);

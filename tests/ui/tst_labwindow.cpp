@@ -31,12 +31,7 @@ class TestLabWindow : public QObject
     {
         QString error;
         {
-            StoreServer server;
-            server.host = QStringLiteral("127.0.0.1");
-            server.port = m_cluster.port();
-            server.database = PgCluster::Database;
-            server.user = PgCluster::User;
-            QSqlDatabase db = server.addConnection(QStringLiteral("seed"));
+            QSqlDatabase db = m_cluster.server().addConnection(QStringLiteral("seed"));
             if (!db.open())
                 error = db.lastError().text();
             QSqlQuery query(db);
