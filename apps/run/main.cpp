@@ -41,6 +41,11 @@ int main(int argc, char *argv[])
     case RunnerOptions::Mode::Identify:
         return runIdentify(*options);
     case RunnerOptions::Mode::RunProgram:
+        // While the program runs, its interrupt watcher takes these and ends the run as told; it
+        // leaves them ignored once the outcome is decided, so that a Ctrl+C or a SIGTERM while
+        // the process winds down does not turn a finished run's exit code into a death by signal.
+        std::signal(SIGINT, SIG_IGN);
+        std::signal(SIGTERM, SIG_IGN);
         return runProgram(*options);
     }
     return 2;
