@@ -52,8 +52,9 @@ public:
     // sampleCount 0 when NotCounted.
     std::optional<StoredRun> run(const QString &uuidOrPrefix, QString *error, Samples samples = Samples::Counted) const;
     // The run's chart history, `run` read with its steps by run(): as the store kept it at the
-    // run's end, or gathered from its samples for a run that has none kept. Nothing when the
-    // samples cannot be read (`error` says why) or when `cancelled` said so (`error` empty).
+    // run's end, or gathered from its samples for a run that has none kept (an unfinished run, one
+    // an earlier version stored) or one this version cannot read. Nothing when the samples cannot
+    // be read (`error` says why) or when `cancelled` said so (`error` empty).
     std::optional<ChartHistory> chart(
         const StoredRun &run, const std::function<bool()> &cancelled, QString *error) const;
     // Calls `each` for every sample of the run in order, until it returns false. Streamed, so a
