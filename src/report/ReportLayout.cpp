@@ -1,5 +1,6 @@
 #include "report/ReportLayout.h"
 
+#include "model/FigureText.h"
 #include "report/ChartPainter.h"
 #include "report/ReportPages.h"
 #include "report/StepTable.h"
@@ -13,19 +14,6 @@ namespace {
 
 constexpr double FieldPoints = 9;
 constexpr double MonoPoints = 7.5;
-
-QString durationText(qint64 ms)
-{
-    const qint64 seconds = (ms + 500) / 1000;
-    if (seconds < 60)
-        return QStringLiteral("%1 s").arg(double(ms) / 1000.0, 0, 'f', 1);
-    if (seconds < 3600)
-        return QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
-    return QStringLiteral("%1 h %2 min %3 s")
-        .arg(seconds / 3600)
-        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
 
 } // namespace
 
@@ -96,8 +84,8 @@ void ReportLayout::drawFields()
         ? QStringLiteral("yyyy-MM-dd HH:mm:ss")
         : QStringLiteral("HH:mm:ss");
     const QString duration = ended
-        ? durationText(m_run.started.msecsTo(m_run.ended))
-        : QStringLiteral("%1 to its last sample").arg(durationText(qint64(m_history.lastSeconds() * 1000)));
+        ? FigureText::words(double(m_run.started.msecsTo(m_run.ended)) / 1000.0)
+        : QStringLiteral("%1 to its last sample").arg(FigureText::words(m_history.lastSeconds()));
 
     full(QStringLiteral("Program"), m_run.programName, bold);
     pair(QStringLiteral("Load"), model, QStringLiteral("Station"), m_run.station);

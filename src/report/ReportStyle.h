@@ -1,5 +1,7 @@
 #pragma once
 
+#include "report/ChartColours.h"
+
 #include <QColor>
 #include <QFont>
 #include <QString>
@@ -13,8 +15,9 @@ inline const QColor Muted(0x6a, 0x6a, 0x6a);
 inline const QColor Rule(0xb0, 0xb0, 0xb0);
 inline const QColor HeaderFill(0xe6, 0xe9, 0xee);
 inline const QColor RowShade(0xf6, 0xf7, 0xf9);
-inline const QColor Pass(0x1e, 0x8e, 0x3e);
-inline const QColor Fail(0xc6, 0x28, 0x28);
+// The verdicts' colours on the chart, so that PASS and FAIL read alike in tables and on charts.
+inline const QColor Pass = ChartColours::Pass;
+inline const QColor Fail = ChartColours::Fail;
 inline const QColor Other(0xc7, 0x7c, 0x02);
 
 // Fonts every platform has one of; DejaVu first, which Debian has everywhere.

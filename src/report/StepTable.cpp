@@ -1,5 +1,7 @@
 #include "report/StepTable.h"
 
+#include "model/FigureText.h"
+
 namespace {
 
 // Seconds to a tenth while short; hours, minutes and seconds when the step went on for long.
@@ -7,11 +9,7 @@ QString durationText(double seconds)
 {
     if (seconds < 600)
         return QString::number(seconds, 'f', 1) + QStringLiteral(" s");
-    const qint64 whole = qint64(seconds + 0.5);
-    return QStringLiteral("%1:%2:%3")
-        .arg(whole / 3600)
-        .arg(whole / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(whole % 60, 2, 10, QLatin1Char('0'));
+    return FigureText::clock(qint64(seconds + 0.5));
 }
 
 QList<ReportTable::Column> columns()

@@ -1,5 +1,6 @@
 #include "store/RunComparisonTable.h"
 
+#include "model/FigureText.h"
 #include "store/RunComparison.h"
 
 #include <QFileInfo>
@@ -14,46 +15,25 @@ struct Figure
     QString (*text)(double value);
 };
 
-QString fixed(double value, int decimals, const char *unit)
-{
-    if (std::isnan(value))
-        return QStringLiteral("–");
-    if (std::abs(value) < 0.5 * std::pow(10.0, -decimals))
-        value = 0;
-    return QStringLiteral("%1 %2").arg(value, 0, 'f', decimals).arg(QLatin1String(unit));
-}
-
 const Figure Figures[] = {
     {"Capacity", [](const RunComparison::Entry &entry) { return entry.figures.ampHours; },
-        [](double value) { return fixed(value, 4, "Ah"); }},
+        [](double value) { return FigureText::withUnit(value, 4, "Ah"); }},
     {"Energy", [](const RunComparison::Entry &entry) { return entry.figures.wattHours; },
-        [](double value) { return fixed(value, 3, "Wh"); }},
+        [](double value) { return FigureText::withUnit(value, 3, "Wh"); }},
     {"Duration", [](const RunComparison::Entry &entry) { return entry.figures.seconds; },
-        [](double value) { return RunComparisonTable::durationText(value); }},
+        [](double value) { return FigureText::words(value); }},
     {"End V", [](const RunComparison::Entry &entry) { return entry.figures.endVolts; },
-        [](double value) { return fixed(value, 3, "V"); }},
+        [](double value) { return FigureText::withUnit(value, 3, "V"); }},
     {"Min V", [](const RunComparison::Entry &entry) { return entry.figures.minVolts; },
-        [](double value) { return fixed(value, 3, "V"); }},
+        [](double value) { return FigureText::withUnit(value, 3, "V"); }},
 };
 
-QString percent(double share) { return std::isnan(share) ? QStringLiteral("–") : fixed(100 * share, 1, "%"); }
+QString percent(double share)
+{
+    return std::isnan(share) ? QStringLiteral("–") : FigureText::withUnit(100 * share, 1, "%");
+}
 
 } // namespace
-
-QString RunComparisonTable::durationText(double seconds)
-{
-    if (std::isnan(seconds))
-        return QStringLiteral("–");
-    const qint64 whole = std::llround(seconds);
-    if (whole < 60)
-        return QStringLiteral("%1 s").arg(seconds, 0, 'f', 1);
-    if (whole < 3600)
-        return QStringLiteral("%1 min %2 s").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
-    return QStringLiteral("%1 h %2 min %3 s")
-        .arg(whole / 3600)
-        .arg(whole / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(whole % 60, 2, 10, QLatin1Char('0'));
-}
 
 RunComparisonTable::RunComparisonTable(const RunComparison &comparison)
 {

@@ -25,9 +25,6 @@ public:
     int resultColumn() const { return 4; }
     int healthColumn() const { return m_healthColumn; }
 
-    // "1 h 02 min 05 s"
-    static QString durationText(double seconds);
-
 private:
     QStringList m_headers;
     QList<QStringList> m_rows;

@@ -1,5 +1,7 @@
 #include "store/RunListModel.h"
 
+#include "model/FigureText.h"
+
 #include <QLocale>
 
 namespace {
@@ -37,10 +39,7 @@ QString RunListModel::durationText(const StoredRun &run)
     const qint64 seconds = durationSeconds(run);
     if (seconds < 0)
         return QString();
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600)
-        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return FigureText::clock(seconds);
 }
 
 int RunListModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(m_runs.size()); }

@@ -1,30 +1,13 @@
 #include "ui/StationTableModel.h"
 
+#include "model/FigureText.h"
 #include "report/ReportStyle.h"
-#include "store/RunComparisonTable.h"
 
 #include <QColor>
 #include <QFileInfo>
 #include <cmath>
 
 namespace {
-
-QString number(double value, int decimals, const char *unit)
-{
-    if (std::isnan(value))
-        return QStringLiteral("–");
-    return QStringLiteral("%1 %2").arg(value, 0, 'f', decimals).arg(QLatin1String(unit));
-}
-
-// "1:02:05" for an elapsed time, as the Runs list shows durations.
-QString clock(double seconds)
-{
-    const qint64 whole = std::llround(std::max(0.0, seconds));
-    return QStringLiteral("%1:%2:%3")
-        .arg(whole / 3600)
-        .arg(whole / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(whole % 60, 2, 10, QLatin1Char('0'));
-}
 
 const QColor SilentFill(0xfd, 0xe0, 0xdc);
 
@@ -67,7 +50,7 @@ QString StationTableModel::stateText(const StationState &state)
         return stateWord(state);
     const double seconds = std::floor(state.silentSeconds);
     return QStringLiteral("Silent (%1)")
-        .arg(seconds < 60 ? QStringLiteral("%1 s").arg(seconds) : RunComparisonTable::durationText(seconds));
+        .arg(seconds < 60 ? QStringLiteral("%1 s").arg(seconds) : FigureText::words(seconds));
 }
 
 int StationTableModel::rowCount(const QModelIndex &parent) const
@@ -92,13 +75,13 @@ QString StationTableModel::text(const StationState &state, int column) const
             return QString();
         return QStringLiteral("%1 of %2 %3").arg(state.step).arg(state.steps).arg(state.function);
     case Volts:
-        return running ? number(state.volts, 3, "V") : QString();
+        return running ? FigureText::withUnit(state.volts, 3, "V") : QString();
     case Amps:
-        return running ? number(state.amps, 3, "A") : QString();
+        return running ? FigureText::withUnit(state.amps, 3, "A") : QString();
     case AmpHours:
-        return running ? number(state.runAmpHours, 4, "Ah") : QString();
+        return running ? FigureText::withUnit(state.runAmpHours, 4, "Ah") : QString();
     case Elapsed:
-        return running ? clock(state.elapsedSeconds) : QString();
+        return running ? FigureText::clock(std::llround(std::max(0.0, state.elapsedSeconds))) : QString();
     case StepLeft:
         return running && state.stepSecondsLeft ? QStringLiteral("%1 s").arg(*state.stepSecondsLeft, 0, 'f', 1)
                                                 : QString();

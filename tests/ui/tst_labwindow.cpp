@@ -44,6 +44,20 @@ class TestLabWindow : public QObject
         return error;
     }
 
+    // `runner` started as the station `name` on the load `sim`, forwarding to the cluster, with a
+    // program of the one step `step`.
+    void startStation(QProcess &runner, const SimProcess &sim, const QString &name, const QByteArray &step)
+    {
+        const QString ini = m_dir.filePath(name + QStringLiteral(".INI"));
+        TestFiles::writeBytes(ini,
+            TestFiles::lanLoadSettings(sim.port(QStringLiteral("load"))) + m_cluster.storeSettings()
+                + "Station=" + name.toUtf8() + "\r\n");
+        const QString program = m_dir.filePath(name + QStringLiteral(".TSF"));
+        TestFiles::writeBytes(program, TestFiles::crlfLines({"header", step}));
+        runner.start(TestFiles::binary("vornic-run"),
+            {"--settings", ini, "--log", m_dir.filePath(name + QStringLiteral(".CSV")), program});
+    }
+
     static QStringList column(const LabWindow &window, int column)
     {
         QStringList cells;
@@ -62,15 +76,8 @@ private Q_SLOTS:
         // A station brings the server's tables to its version: one short run does.
         SimProcess sim({"--tcp", "0", "--source", "supply"});
         QVERIFY(sim.waitForAnnouncements(1));
-        const QString ini = m_dir.filePath(QStringLiteral("FIRST.INI"));
-        TestFiles::writeBytes(ini,
-            TestFiles::lanLoadSettings(sim.port(QStringLiteral("load"))) + m_cluster.storeSettings()
-                + "Station=First\r\n");
-        const QString program = m_dir.filePath(QStringLiteral("rest.TSF"));
-        TestFiles::writeBytes(program, TestFiles::crlfLines({"header", "1,Rest,,,,1,,,,,,,,,,,,,,,,,,,,,,,,,,"}));
         QProcess runner;
-        runner.start(TestFiles::binary("vornic-run"),
-            {"--settings", ini, "--log", m_dir.filePath(QStringLiteral("first.CSV")), program});
+        startStation(runner, sim, QStringLiteral("First"), "1,Rest,,,,1,,,,,,,,,,,,,,,,,,,,,,,,,,");
         QVERIFY(waitForEnd(runner));
         QCOMPARE(runner.exitCode(), 0);
     }
@@ -119,16 +126,8 @@ private Q_SLOTS:
         QCOMPARE(onServer({"DELETE FROM station_states"}), QString());
         SimProcess sim({"--tcp", "0", "--source", "supply"});
         QVERIFY(sim.waitForAnnouncements(1));
-        const QString ini = m_dir.filePath(QStringLiteral("FOLLOWED.INI"));
-        TestFiles::writeBytes(ini,
-            TestFiles::lanLoadSettings(sim.port(QStringLiteral("load"))) + m_cluster.storeSettings()
-                + "Station=Followed\r\n");
-        const QString program = m_dir.filePath(QStringLiteral("discharge.TSF"));
-        TestFiles::writeBytes(
-            program, TestFiles::crlfLines({"header", "1,Discharge,CC,1,0,8,0,,,,,,,,,,,,,,,,,,,,,,,,0,0"}));
         QProcess runner;
-        runner.start(TestFiles::binary("vornic-run"),
-            {"--settings", ini, "--log", m_dir.filePath(QStringLiteral("followed.CSV")), program});
+        startStation(runner, sim, QStringLiteral("Followed"), "1,Discharge,CC,1,0,8,0,,,,,,,,,,,,,,,,,,,,,,,,0,0");
         QVERIFY(runner.waitForStarted());
 
         LabWindow window(m_ini);
@@ -139,7 +138,7 @@ private Q_SLOTS:
         QVERIFY(followed.wait(30000));
         const qint64 first = window.chart()->history().sampleCount();
         QTRY_VERIFY_WITH_TIMEOUT(window.chart()->history().sampleCount() > first, 60000);
-        QCOMPARE(window.chartTitle(), QStringLiteral("Followed — discharge.TSF, running"));
+        QCOMPARE(window.chartTitle(), QStringLiteral("Followed — Followed.TSF, running"));
 
         QVERIFY(waitForEnd(runner));
         QCOMPARE(runner.exitCode(), 0);
