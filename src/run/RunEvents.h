@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Fixed4.h"
+#include "run/LoadOff.h"
 #include "run/LogRow.h"
 #include "run/RunOptions.h"
 #include "run/RunResult.h"
@@ -35,6 +36,9 @@ Q_SIGNALS:
     // The load gave no reply from `fromSeconds` to `toSeconds` of the run's elapsed time, was
     // reached again and the run went on; no row stands for the gap.
     void replyGap(int row, double fromSeconds, double toSeconds);
+    // What became of the run's off lines: once just before runEnded, and again whenever a later
+    // try reaches a load that was left unconfirmed.
+    void loadOffChanged(const LoadOff &off);
     // Once the run's off lines are out.
     void runEnded(RunResult result, const QString &message);
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Fixed4.h"
+#include "run/LoadOff.h"
 #include "run/RunOptions.h"
 #include "run/RunResult.h"
 #include "run/RunTotals.h"
@@ -38,6 +39,8 @@ struct RunRecord
     // Since when (the run's elapsed seconds) the load has not answered while its link is made
     // again; none while it answers.
     std::optional<double> silentSince;
+    // Whether the load obeyed the run's off lines; known from the run's end on.
+    LoadOff loadOff;
 
     bool isFinished() const { return result.has_value(); }
     const StepRecord *runningStep() const { return open >= 0 ? &steps.at(open) : nullptr; }

@@ -12,6 +12,7 @@ RunRecorder::RunRecorder(RunEvents &events, Clock &clock, std::function<QString(
     connect(&events, &RunEvents::stepEnded, this, &RunRecorder::onStepEnded);
     connect(&events, &RunEvents::verdict, this, &RunRecorder::onVerdict);
     connect(&events, &RunEvents::stepTimeLeftChanged, this, &RunRecorder::onStepTimeLeft);
+    connect(&events, &RunEvents::loadOffChanged, this, &RunRecorder::onLoadOff);
     connect(&events, &RunEvents::runEnded, this, &RunRecorder::onRunEnded);
     connect(&events, &RunEvents::loadSilent, this, &RunRecorder::onLoadSilent);
     connect(&events, &RunEvents::replyGap, this, &RunRecorder::onAnswersAgain);
@@ -118,6 +119,16 @@ void RunRecorder::onAnswersAgain()
 {
     if (!std::exchange(m_record.silentSince, std::nullopt))
         return;
+    Q_EMIT changed();
+}
+
+void RunRecorder::onLoadOff(const LoadOff &off)
+{
+    m_record.loadOff = off;
+    // Before the run's end it is part of that end; runEnded carries it.
+    if (!m_record.isFinished())
+        return;
+    Q_EMIT loadOffChanged(m_record);
     Q_EMIT changed();
 }
 

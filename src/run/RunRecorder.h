@@ -32,6 +32,8 @@ Q_SIGNALS:
     void verdictAdded(const StepRecord &step);
     void stepTimeLeftChanged();
     void runEnded(const RunRecord &record);
+    // After the run's end: a load left unconfirmed was reached and confirmed off.
+    void loadOffChanged(const RunRecord &record);
     // Anything of the record changed.
     void changed();
 
@@ -45,6 +47,7 @@ private:
     void onStepTimeLeft(Fixed4 timeLeft);
     void onLoadSilent();
     void onAnswersAgain();
+    void onLoadOff(const LoadOff &off);
     void onRunEnded(RunResult result, const QString &message);
     void close(StepEnd end);
     void dropJumpStep();
