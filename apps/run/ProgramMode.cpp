@@ -8,6 +8,7 @@
 #include "station/Engine.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFileInfo>
 
 namespace {
@@ -60,6 +61,9 @@ private:
     bool m_open = false;
     QString m_lastMessage;
 };
+
+// The run is over, but the load could not be confirmed off: it may still sink current.
+constexpr int LoadMayBeOnExit = 3;
 
 int exitCodeFor(RunResult result)
 {
@@ -129,8 +133,34 @@ int runProgram(const RunnerOptions &options)
         });
 
     int exitCode = 2;
+    OffKeeper &offKeeper = run.offKeeper();
     QObject::connect(&recorder, &RunRecorder::runEnded, [&](const RunRecord &record) {
         exitCode = exitCodeFor(*record.result);
+        // The program stays while the load may still be on, and tries again.
+        if (!record.loadOff.unconfirmed())
+            QCoreApplication::exit(exitCode);
+    });
+    QObject::connect(&offKeeper, &OffKeeper::tried, [&](const QString &why, int nextInMs) {
+        const LoadOff &off = offKeeper.loadOff();
+        progress.message(QStringLiteral("the load at %1 may still be on (%2 s since the run's end): %3; trying again "
+                                        "in %4 s (a signal ends the tries)")
+                             .arg(off.address)
+                             .arg(off.since.secsTo(QDateTime::currentDateTime()))
+                             .arg(why)
+                             .arg(nextInMs / 1000.0, 0, 'f', 1));
+    });
+    QObject::connect(&offKeeper, &OffKeeper::ended, [&](bool confirmed) {
+        const LoadOff &off = offKeeper.loadOff();
+        if (confirmed) {
+            progress.message(QStringLiteral("the load at %1 is confirmed off (%2 A), %3 s after the run's end")
+                                 .arg(off.address, QString::number(off.amps.value_or(0), 'f', 3))
+                                 .arg(off.since.msecsTo(off.confirmedAt) / 1000.0, 0, 'f', 1));
+        } else {
+            progress.message(QStringLiteral("THE LOAD AT %1 MAY STILL BE ON: it could not be told to switch off. "
+                                            "Switch it off by hand.")
+                                 .arg(off.address));
+            exitCode = LoadMayBeOnExit;
+        }
         QCoreApplication::exit(exitCode);
     });
     bool runOver = false;
@@ -142,6 +172,12 @@ int runProgram(const RunnerOptions &options)
                                  .arg(InterruptWatcher::signalName(signal)));
             if (RunForwarder *forwarder = engine.forwarder())
                 forwarder->abandonWait();
+            return;
+        }
+        if (offKeeper.isTrying()) {
+            progress.message(QStringLiteral("interrupted (%1): one last try to switch the load off")
+                                 .arg(InterruptWatcher::signalName(signal)));
+            offKeeper.lastTry();
             return;
         }
         progress.message(

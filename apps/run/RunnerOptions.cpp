@@ -65,5 +65,9 @@ QString RunnerOptions::usage()
         "                         written when the run ends, also when stopped or lost\n"
         "  --trace                every line sent and received, on stderr\n"
         "  --help                 this text\n"
-        "  --version              the program's version\n");
+        "  --version              the program's version\n"
+        "\n"
+        "Exit status: 0 finished, no verdict failed; 1 finished with a failed verdict; 2 could not run,\n"
+        "or the load was lost; 3 the load may still be on: its switching off was never confirmed (it is\n"
+        "tried again until confirmed or a second signal); 130 interrupted (the load switched off first).\n");
 }

@@ -3,6 +3,7 @@
 #include "device/Identification.h"
 #include "link/TraceList.h"
 #include "model/FunctionCatalog.h"
+#include "model/NumberText.h"
 #include "model/StepColumns.h"
 #include "model/TestProgram.h"
 #include "run/Sequencer.h"
@@ -20,11 +21,14 @@ bool hasKnownStep(const TestProgram &program)
 
 } // namespace
 
-RunController::RunController(const Wiring &wiring, QObject *parent) : QObject(parent), m_wiring(wiring)
+RunController::RunController(const Wiring &wiring, QObject *parent)
+    : QObject(parent), m_wiring(wiring), m_offKeeper(wiring.load, wiring.clock, wiring.trace, m_events)
 {
     // Before any listener the composition adds: when a listener hears that a run ended, it is over.
     connect(&m_events, &RunEvents::stepStarted, this, &RunController::highlightStep);
+    connect(&m_events, &RunEvents::loadOffChanged, this, [this](const LoadOff &off) { m_lastOff = off; });
     connect(&m_events, &RunEvents::runEnded, this, &RunController::onRunEnded);
+    connect(&m_offKeeper, &OffKeeper::ended, this, &RunController::onKeeperEnded);
 }
 
 RunController::~RunController() = default;
@@ -37,6 +41,12 @@ bool RunController::start(const RunOptions &options)
 {
     if (m_sequencer)
         return false;
+    if (m_offKeeper.isTrying()) {
+        Q_EMIT message(QStringLiteral("The test cannot start: the load at %1 may still be on from the last run, and "
+                                      "is being told again to switch off. A run starts once it is confirmed off.")
+                           .arg(m_offKeeper.loadOff().address));
+        return false;
+    }
     if (!hasKnownStep(m_wiring.program)) {
         Q_EMIT message(QStringLiteral("The test cannot start: no step of the program names a known test function."));
         return false;
@@ -77,6 +87,8 @@ void RunController::highlightStep(int row)
     m_wiring.program.HighlightStepRow(row);
 }
 
+void RunController::onKeeperEnded() { m_wiring.identification.setHeld(false); }
+
 void RunController::onRunEnded(RunResult result, const QString &message)
 {
     Sequencer *sequencer = m_sequencer;
@@ -88,7 +100,14 @@ void RunController::onRunEnded(RunResult result, const QString &message)
     for (int row = 1; row <= m_wiring.program.StepCount(); ++row)
         if (m_wiring.program.isHighlighted(row))
             m_wiring.program.ClearStepRowHighlight(row);
-    m_wiring.identification.setHeld(false);
+    if (m_lastOff.unconfirmed()) {
+        // Identification would ask over the same link: it waits until the load is confirmed off.
+        m_offKeeper.keepTrying(m_lastOff, sequencer->offLines(), m_wiring.identification.ModelName(),
+            NumberText::lenient(m_wiring.identification.RatedCurrent()));
+    } else {
+        m_wiring.identification.setHeld(false);
+    }
+    m_lastOff = LoadOff();
     if (!message.isEmpty())
         Q_EMIT this->message(message);
     if (result == RunResult::Pass || result == RunResult::Fail)

@@ -2,6 +2,7 @@
 
 #include "link/TraceFields.h"
 #include "run/ErrorTrail.h"
+#include "run/OffKeeper.h"
 #include "run/RunEvents.h"
 #include "run/RunOptions.h"
 
@@ -58,6 +59,9 @@ public:
     int firstIntervalMs() const { return m_firstIntervalMs; }
 
     bool isRunning() const { return m_sequencer != nullptr; }
+    // Tries again, after a run's end, to switch off a load that may still be on; no run starts
+    // while it does.
+    OffKeeper &offKeeper() { return m_offKeeper; }
     RunEvents &events() { return m_events; }
     ErrorTrail &errorTrail() { return m_errorTrail; }
     // What a line sent now carries in its trace line.
@@ -72,12 +76,16 @@ Q_SIGNALS:
 private:
     void highlightStep(int row);
     void onRunEnded(RunResult result, const QString &message);
+    void onKeeperEnded();
 
     Wiring m_wiring;
     RunEvents m_events;
     ErrorTrail m_errorTrail;
     QList<StartCheck> m_startChecks;
     Sequencer *m_sequencer = nullptr;
+    OffKeeper m_offKeeper;
+    // What the run's end found of its off lines.
+    LoadOff m_lastOff;
     TraceFields m_lastTraceFields;
     int m_firstIntervalMs = 1000;
 };

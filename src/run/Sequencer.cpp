@@ -115,8 +115,11 @@ QCoro::Task<> Sequencer::switchOff()
         m_parts.generator->setCancelToken(nullptr);
     if (m_unreached)
         co_return;
-    // Another instrument at the load's address is sent nothing at all.
-    if (!m_load.refused()) {
+    // Another instrument at the load's address is sent nothing at all; the load itself is
+    // somewhere else, perhaps still on.
+    if (m_load.refused()) {
+        noteLoadOff(OffConfirmer::Outcome{OffConfirmer::Outcome::Kind::Foreign, 0, {}});
+    } else {
         // A load that stopped answering, or whose connection is gone, may take a new connection at
         // once: the off lines go over a fresh one. So do they after a Stop that cut a question
         // short, so that its late reply can never be read as the answer to a later question.
@@ -125,18 +128,18 @@ QCoro::Task<> Sequencer::switchOff()
         m_parts.load.holdMessages(lost);
         if (lost || !m_parts.load.isConnected() || m_load.replyCut())
             co_await m_load.reopenForOffLines();
-        const bool sentOverLink = m_parts.load.isConnected();
-        co_await sendOffLines();
-        // A connection that goes in the moment after the off lines may have taken them with it,
-        // unread: they go once more over a fresh one.
-        if (sentOverLink && !lost) {
-            co_await m_parts.clock.waitMs(OffLinesSettleMs, nullptr);
-            if (!m_parts.load.isConnected()) {
-                co_await m_load.reopenForOffLines();
-                co_await sendOffLines();
-            }
+        OffConfirmer confirmer(m_parts.load, m_parts.clock, m_parts.trace);
+        confirmer.setOffLines(offLines());
+        confirmer.setRatedCurrent(NumberText::lenient(m_parts.identification.RatedCurrent()));
+        OffConfirmer::Outcome outcome = co_await confirmer.sendAndConfirm();
+        // A connection that went with the off lines may have taken them unread: they go once more
+        // over a fresh one, at once; after that the run's end says the load may still be on.
+        if (outcome.kind == OffConfirmer::Outcome::Kind::Unanswered) {
+            confirmer.setExpectedModel(m_parts.identification.ModelName());
+            outcome = co_await confirmer.reopenAndConfirm(RecoveringLink::FinalReopenLimitMs);
         }
         m_parts.load.holdMessages(false);
+        noteLoadOff(outcome);
     }
     if (m_options.afgEnabled && m_parts.generator) {
         const CommandPlan outputOff = m_generatorCommands.GenCmdOutputOff();
@@ -144,11 +147,45 @@ QCoro::Task<> Sequencer::switchOff()
     }
 }
 
-QCoro::Task<> Sequencer::sendOffLines()
+QStringList Sequencer::offLines() const
 {
+    QStringList lines;
     if (!m_offLine.isEmpty())
-        co_await m_parts.load.LinkSend(m_offLine);
-    co_await m_parts.load.LinkSend(QStringLiteral("LOAD OFF"));
+        lines.append(m_offLine);
+    lines.append(QStringLiteral("LOAD OFF"));
+    return lines;
+}
+
+void Sequencer::noteLoadOff(const OffConfirmer::Outcome &outcome)
+{
+    using Kind = OffConfirmer::Outcome::Kind;
+    LoadOff off;
+    off.address = m_load.address();
+    if (outcome.kind == Kind::Confirmed) {
+        off.state = LoadOff::State::Confirmed;
+        off.confirmedAt = m_parts.clock.now();
+        off.amps = outcome.amps;
+    } else {
+        off.state = LoadOff::State::Unconfirmed;
+        off.since = m_parts.clock.now();
+        m_parts.trace.TraceLine(
+            QStringLiteral("The load at %1 may still be on: its off lines are not confirmed").arg(off.address));
+        if (outcome.kind != Kind::StillOn) {
+            const QString mayBeOn
+                = QStringLiteral("The load at %1 may still be on: it could not be told to switch off. Trying again…")
+                      .arg(off.address);
+            m_message = m_message.isEmpty() ? mayBeOn : m_message + u' ' + mayBeOn;
+        }
+    }
+    // A load that sinks current after it was told twice is a fault of the bench, whatever the
+    // run's own end: the run says so.
+    if (outcome.kind == Kind::StillOn) {
+        m_result = Result::Error;
+        m_message = QStringLiteral("The load at %1 still reads %2 A after it was told twice to switch off: it is "
+                                   "told again until it reads none. Switch it off by hand.")
+                        .arg(off.address, NumberText::shortest(outcome.amps));
+    }
+    Q_EMIT m_events.loadOffChanged(off);
 }
 
 QCoro::Task<std::optional<qint64>> Sequencer::pass()

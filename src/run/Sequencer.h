@@ -5,6 +5,7 @@
 #include "link/CancelToken.h"
 #include "link/TraceFields.h"
 #include "run/LoadTestSupervisor.h"
+#include "run/OffConfirmer.h"
 #include "run/PassTiming.h"
 #include "run/RecoveringLink.h"
 #include "run/RunEvents.h"
@@ -48,10 +49,6 @@ public:
     };
 
     static constexpr int IdentificationDelayMs = 100;
-    // How long the link is watched after the run's off lines: a connection that drops in this
-    // moment was dropping as they went out. A terminal hangs up, and a TCP peer's close arrives,
-    // well within it.
-    static constexpr int OffLinesSettleMs = 250;
 
     // The run's events go out through `events`.
     Sequencer(const Parts &parts, RunEvents &events, const RunOptions &options, int firstIntervalMs,
@@ -67,6 +64,8 @@ public:
     int lastIntervalMs() const { return m_intervalMs; }
     // What a line sent now carries in its trace line: the step, its time left and its function.
     TraceFields traceFields() const;
+    // What switches the load off after the function last switched on, "LOAD OFF" last.
+    QStringList offLines() const;
 
 private:
     enum class StepStart { Started, Jumped, Ended };
@@ -77,7 +76,7 @@ private:
     QCoro::Task<bool> timeExpiry();
     QCoro::Task<bool> supervise(const FunctionCatalog::Descriptor &function);
     QCoro::Task<> switchOff();
-    QCoro::Task<> sendOffLines();
+    void noteLoadOff(const OffConfirmer::Outcome &outcome);
     // Sets the interval to the next pass; returns the tick it ends at.
     qint64 nextInterval(bool stepStartedThisPass, qint64 sampleTick, double sampleSeconds);
     // Ends the running step; only the first end in a pass counts.

@@ -568,7 +568,7 @@ void MainForm::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void MainForm::shutDown()
+void MainForm::endRun()
 {
     // The load is not left sinking current with nobody watching: a run still going is stopped,
     // and the window goes once its off lines are out.
@@ -576,6 +576,18 @@ void MainForm::shutDown()
         m_controller->stop();
         if (m_controller->isRunning())
             QCoro::waitFor(qCoro(&m_controller->events(), &RunEvents::runEnded));
+    }
+}
+
+void MainForm::shutDown()
+{
+    endRun();
+    // A load whose off lines a run's end could not confirm gets one last try before the window goes.
+    OffKeeper &keeper = m_controller->offKeeper();
+    if (keeper.isTrying()) {
+        keeper.lastTry();
+        if (keeper.isTrying())
+            QCoro::waitFor(qCoro(&keeper, &OffKeeper::ended));
     }
     QStringList problems;
     // A file the window would not load stays as it is: the program on screen did not come from it.

@@ -60,8 +60,11 @@ public:
     // Hands the trace list to a panel of its own: the form no longer places it over the result
     // log, and the double-click on the measure items asks for the panel with traceRequested().
     QListView *takeTraceList();
-    // The window goes: a run still going is stopped and waited for, the program and the settings
-    // are saved (the program not over a file that the start-up load refused).
+    // A run still going is stopped, and waited for until its off lines are out.
+    void endRun();
+    // The window goes: a run still going is stopped and waited for, a load that may still be on
+    // gets its last try, the program and the settings are saved (the program not over a file that
+    // the start-up load refused).
     void shutDown();
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
     // Shows the connection setup dialog modally (by default "Connect Setup" itself).

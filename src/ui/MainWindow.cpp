@@ -9,6 +9,7 @@
 #include "ui/HelpMenu.h"
 #include "ui/LabWindow.h"
 #include "ui/LargeReadout.h"
+#include "ui/LoadOffBar.h"
 #include "ui/MainForm.h"
 #include "ui/RunChart.h"
 #include "ui/RunReadout.h"
@@ -25,6 +26,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -55,7 +57,20 @@ MainWindow::MainWindow(Engine &engine, const QString &programFolder, QWidget *pa
     formArea->setFrameShape(QFrame::NoFrame);
     formArea->setWidgetResizable(true);
     formArea->setWidget(m_form);
-    setCentralWidget(formArea);
+    // The red bar of a load that may still be on sits above everything the operator reads.
+    auto *central = new QWidget(this);
+    auto *centralLayout = new QVBoxLayout(central);
+    centralLayout->setContentsMargins(0, 0, 0, 0);
+    centralLayout->setSpacing(0);
+    m_loadOffBar = new LoadOffBar(engine.recorder(), engine.run().offKeeper(), central);
+    centralLayout->addWidget(m_loadOffBar);
+    centralLayout->addWidget(formArea, 1);
+    setCentralWidget(central);
+    m_closeQuestion = [this](const QString &text) {
+        return QMessageBox::warning(
+                   this, windowTitle(), text, QMessageBox::Close | QMessageBox::Cancel, QMessageBox::Cancel)
+            == QMessageBox::Close;
+    };
     // Handles that can be seen, between the form and the panels and inside the run panel.
     setStyleSheet(QStringLiteral("QMainWindow::separator { background: palette(mid); width: 5px; height: 5px; }"
                                  "QSplitter::handle { background: palette(mid); }"));
@@ -119,6 +134,14 @@ MainWindow::MainWindow(Engine &engine, const QString &programFolder, QWidget *pa
                       .arg(m_engine.loadLink().address())
                       .arg(to - from, 0, 'f', 1),
             true);
+    });
+    connect(&engine.recorder(), &RunRecorder::loadOffChanged, this, [this](const RunRecord &record) {
+        const LoadOff &off = record.loadOff;
+        if (off.confirmedLate())
+            showInBar(QStringLiteral("The load at %1 is confirmed off (%2 A), %3 s after the run's end.")
+                          .arg(off.address, QString::number(off.amps.value_or(0), 'f', 3))
+                          .arg(off.since.msecsTo(off.confirmedAt) / 1000.0, 0, 'f', 1),
+                false);
     });
     connect(&engine.runSummary(), &RunSummary::finished, this, &MainWindow::showSummary);
     // Queued: a problem said as a run starts would otherwise be cleared by the bar's reset above.
@@ -378,6 +401,19 @@ void MainWindow::endBySignal(int signal)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // Closing ends the tries to switch off a load that may still be on: the operator decides,
+    // unless the program was told to end, which still makes its last try. A run still going ends
+    // first: its own end may leave the load unconfirmed.
+    m_form->endRun();
+    const OffKeeper &keeper = m_engine.run().offKeeper();
+    if (keeper.isTrying() && !m_ending
+        && !m_closeQuestion(
+            QStringLiteral("The load at %1 may still be on: it could not be told to switch off, and the window "
+                           "keeps trying. Close it anyway, and switch the load off by hand?")
+                .arg(keeper.loadOff().address))) {
+        event->ignore();
+        return;
+    }
     m_form->shutDown();
     event->accept();
     // Told to end: whatever else is open (the Runs window, a box) goes too, but only now that the

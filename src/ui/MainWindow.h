@@ -3,10 +3,12 @@
 #include "ui/ReportJob.h"
 
 #include <QMainWindow>
+#include <functional>
 
 class Clock;
 class Engine;
 class LargeReadout;
+class LoadOffBar;
 class MainForm;
 class QDockWidget;
 class QLabel;
@@ -43,6 +45,10 @@ public:
     LabWindow *labWindow() const { return m_lab; }
     // The bar's text; "" when there is nothing to say.
     QString barText() const;
+    // The red bar shown while the last run's load may still be on.
+    LoadOffBar *loadOffBar() const { return m_loadOffBar; }
+    // Asked before the window closes while the load may still be on: true closes it.
+    void setCloseQuestion(std::function<bool(const QString &)> ask) { m_closeQuestion = std::move(ask); }
     // The bar's Connect Setup button, shown while no load answers.
     QPushButton *barConnectSetup() const { return m_connectSetup; }
 
@@ -84,6 +90,8 @@ private:
     QSplitter *m_runPanel = nullptr;
     QDockWidget *m_traceDock = nullptr;
     QLabel *m_bar = nullptr;
+    LoadOffBar *m_loadOffBar = nullptr;
+    std::function<bool(const QString &)> m_closeQuestion;
     QPushButton *m_connectSetup = nullptr;
     RunsWindow *m_runs = nullptr;
     LabWindow *m_lab = nullptr;

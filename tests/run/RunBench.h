@@ -54,6 +54,7 @@ struct RunBench : RunParts
         QObject::connect(&run, &RunController::testFinished, [this] { ++finished; });
         QObject::connect(&run.events(), &RunEvents::runEnded, [this](RunResult end) { ends.append(end); });
         load.setReply(QStringLiteral("MEAS:VC?"), QStringLiteral("12.5,2"));
+        load.setOffReply(QStringLiteral("MEAS:VC?"), QStringLiteral("12.5,0"));
         // A load whose own test is still under way.
         load.setReply(QStringLiteral("TESTING?"), QStringLiteral("1"));
     }
@@ -63,6 +64,11 @@ struct RunBench : RunParts
             run.stop();
             settle();
         }
+        // The tries to switch off a load that may still be on would outlive the link they use.
+        OffKeeper &keeper = run.offKeeper();
+        keeper.lastTry();
+        while (keeper.isTrying())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
 
     QString logPath() const { return dir.filePath(QStringLiteral("TestLog/TEMPLOG.CSV")); }
@@ -131,6 +137,14 @@ struct RunBench : RunParts
         QList<QByteArray> lines = file.readAll().split('\n');
         lines.removeLast();
         return lines;
+    }
+    // The samples asked for: once the run is over, the reading that proved its off lines is none.
+    qsizetype samplesAsked() const
+    {
+        QStringList lines = load.sent();
+        if (!run.isRunning())
+            lines = lines.mid(0, lines.lastIndexOf(QStringLiteral("LOAD OFF")));
+        return lines.count(QStringLiteral("MEAS:VC?"));
     }
     // The lines sent that are not samples.
     QStringList commands() const

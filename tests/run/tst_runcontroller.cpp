@@ -117,7 +117,7 @@ private Q_SLOTS:
         QCOMPARE(bench.commands().mid(0, lines.size()), lines);
         if (generator)
             QVERIFY(!bench.generator.sent().isEmpty());
-        QCOMPARE(bench.load.sent().count(QStringLiteral("MEAS:VC?")), 1);
+        QCOMPARE(bench.samplesAsked(), 1);
         QVERIFY(bench.messages.isEmpty());
     }
 
@@ -354,7 +354,7 @@ private Q_SLOTS:
         QCOMPARE(bench.ends, QList<RunResult>{RunResult::Lost});
         QVERIFY(silence >= RecoveringLink::SilenceLimitMs);
         QVERIFY(silence < RecoveringLink::SilenceLimitMs + RecoveringLink::ReopenPauseMs + 20);
-        QCOMPARE(bench.load.sent().last(), QStringLiteral("LOAD OFF"));
+        QCOMPARE(bench.commands().last(), QStringLiteral("LOAD OFF"));
         // Each new connection asks who answers and is given what the load was owed; one more
         // carries the off lines.
         const qsizetype asked = bench.load.sent().count(QStringLiteral("name?"));
@@ -429,7 +429,7 @@ private Q_SLOTS:
         bench.runToEnd();
         QCOMPARE(bench.ends, QList<RunResult>{RunResult::Error});
         QVERIFY(bench.messages.last().contains(path));
-        QCOMPARE(bench.load.sent().last(), QStringLiteral("LOAD OFF"));
+        QCOMPARE(bench.commands().last(), QStringLiteral("LOAD OFF"));
         const QByteArray log = TestFiles::readBytes(path);
         QVERIFY(log.endsWith("\r\n"));
         QCOMPARE(log.count('\n'), 1 + bench.log.rowsLogged());
@@ -493,8 +493,8 @@ private Q_SLOTS:
         QVERIFY(bench.start());
         bench.pass();
         QVERIFY(!bench.run.isRunning());
-        QCOMPARE(bench.load.sent().last(), QStringLiteral("LOAD OFF"));
-        QCOMPARE(bench.load.sent().count(QStringLiteral("MEAS:VC?")), 0);
+        QCOMPARE(bench.commands().last(), QStringLiteral("LOAD OFF"));
+        QCOMPARE(bench.samplesAsked(), 0);
         QCOMPARE(bench.results.rowCount(), 0);
         QCOMPARE(bench.csvLines().size(), 1);
         bench.pass();
@@ -512,7 +512,8 @@ private Q_SLOTS:
         bench.pass();
         bench.run.stop();
         bench.settle();
-        QCOMPARE(bench.load.sent().mid(bench.load.sent().size() - 2), (QStringList{"SEQLD:TEST OFF", "LOAD OFF"}));
+        QCOMPARE(bench.load.sent().mid(bench.load.sent().size() - 3),
+            (QStringList{"SEQLD:TEST OFF", "LOAD OFF", "MEAS:VC?"}));
         QCOMPARE(bench.ends, QList<RunResult>{RunResult::Stopped});
     }
 
@@ -540,7 +541,7 @@ private Q_SLOTS:
         QVERIFY(bench.start());
         bench.pass();
         QVERIFY(!bench.run.isRunning());
-        QCOMPARE(bench.load.sent(), QStringList{QStringLiteral("LOAD OFF")});
+        QCOMPARE(bench.load.sent(), (QStringList{"LOAD OFF", "MEAS:VC?"}));
         QCOMPARE(bench.ends, QList<RunResult>{RunResult::Error});
         QVERIFY2(bench.messages.last().contains(named), qPrintable(bench.messages.last()));
     }
@@ -622,7 +623,7 @@ private Q_SLOTS:
         bench.runToEnd(3);
         QVERIFY(!bench.run.isRunning());
         QVERIFY(stoppedAt >= 0);
-        QCOMPARE(bench.load.sent().mid(stoppedAt), QStringList{"LOAD OFF"});
+        QCOMPARE(bench.load.sent().mid(stoppedAt), (QStringList{"LOAD OFF", "MEAS:VC?"}));
         QCOMPARE(bench.ends, QList<RunResult>{RunResult::Stopped});
 
         bench.load.onSend({});
@@ -633,10 +634,10 @@ private Q_SLOTS:
         bench.runToEnd();
         QCOMPARE(bench.ends.last(), RunResult::Pass);
         QCOMPARE(bench.function(), QStringLiteral("Rest"));
-        QCOMPARE(bench.load.sent().last(), QStringLiteral("LOAD OFF"));
+        QCOMPARE(bench.commands().last(), QStringLiteral("LOAD OFF"));
     }
 
-    // However a run ends, its last line switches the load off, and a function's own off line
+    // However a run ends, its last lines switch the load off and read it, and a function's own off line
     // goes only when that function was switched on.
     void offLinesOnEveryEnd_data()
     {
@@ -651,11 +652,11 @@ private Q_SLOTS:
         Cells unbuildable = sequence;
         unbuildable.insert(25, "3");
         QTest::newRow("unbuildable step after a measured stop")
-            << QList<Cells>{discharge, unbuildable} << "1" << false << QStringList{"MEAS:VC?", "LOAD OFF"};
+            << QList<Cells>{discharge, unbuildable} << "1" << false << QStringList{"MEAS:VC?", "LOAD OFF", "MEAS:VC?"};
         QTest::newRow("stopped sequence load")
-            << QList<Cells>{sequence} << "1" << true << QStringList{"SEQLD:TEST OFF", "LOAD OFF"};
+            << QList<Cells>{sequence} << "1" << true << QStringList{"SEQLD:TEST OFF", "LOAD OFF", "MEAS:VC?"};
         QTest::newRow("finished after a sequence load that ended")
-            << QList<Cells>{sequence} << "0" << false << QStringList{"MEAS:VC?", "LOAD OFF"};
+            << QList<Cells>{sequence} << "0" << false << QStringList{"MEAS:VC?", "LOAD OFF", "MEAS:VC?"};
     }
     void offLinesOnEveryEnd()
     {
@@ -693,7 +694,7 @@ private Q_SLOTS:
         bench.run.stop();
         bench.settle();
         QVERIFY(!bench.run.isRunning());
-        QCOMPARE(bench.load.sent(), QStringList{"LOAD OFF"});
+        QCOMPARE(bench.load.sent(), (QStringList{"LOAD OFF", "MEAS:VC?"}));
     }
 
     // An identification asked for during a run waits for its end: the two never share the link.

@@ -24,6 +24,11 @@ public:
         if (m_beforeSend)
             m_beforeSend(command);
         m_lastSent = command;
+        // The load's own tests draw current without "LOAD ON".
+        if (command == QLatin1String("LOAD ON") || command == QLatin1String("START"))
+            m_inputOn = true;
+        else if (command == QLatin1String("LOAD OFF"))
+            m_inputOn = false;
         // A line sent while the connection is gone never reaches the instrument.
         (m_connected ? m_sent : m_lost).append(command);
         if (m_onSend)
@@ -53,6 +58,9 @@ public:
     }
     // The reply for a query once its queue is empty.
     void setReply(const QString &query, const QString &reply) { m_standing[query] = reply; }
+    // The reply for a query once its queue is empty, while the input is off ("LOAD OFF" sent
+    // after the last "LOAD ON" or "START"): a load whose input is off reads no current.
+    void setOffReply(const QString &query, const QString &reply) { m_whileOff[query] = reply; }
     void setConnectMode(int mode) { m_mode = mode; }
     // Called after every line sent, e.g. to press Stop in the middle of a pass.
     void onSend(std::function<void(const QString &)> callback) { m_onSend = std::move(callback); }
@@ -69,6 +77,8 @@ private:
     QString replyTo(const QString &query)
     {
         QString reply = m_standing.value(query, ErrRec);
+        if (!m_inputOn && m_whileOff.contains(query))
+            reply = m_whileOff.value(query);
         auto queued = m_queued.find(query);
         if (queued != m_queued.end() && !queued->isEmpty())
             reply = queued->dequeue();
@@ -81,6 +91,8 @@ private:
     QString m_lastSent;
     QHash<QString, QQueue<QString>> m_queued;
     QHash<QString, QString> m_standing;
+    QHash<QString, QString> m_whileOff;
+    bool m_inputOn = false;
     std::function<void(const QString &)> m_onSend;
     std::function<void(const QString &)> m_beforeSend;
     std::function<void(const QString &)> m_onReply;

@@ -10,6 +10,7 @@
 #include "ui/HelpMenu.h"
 #include "ui/LabWindow.h"
 #include "ui/LargeReadout.h"
+#include "ui/LoadOffBar.h"
 #include "ui/MainForm.h"
 #include "ui/MainWindow.h"
 #include "ui/MeasureFrame.h"
@@ -270,6 +271,55 @@ private Q_SLOTS:
                 .arg(InterruptWatcher::signalName(signal)));
     }
 
+    // A run stopped while its load is out of reach ends with the load perhaps still on: a red bar
+    // says so until a try reaches the load, and the window asks before it closes meanwhile.
+    void aLoadThatMayStillBeOnIsSaidUntilProvedOff()
+    {
+        const quint16 port = leaveTheLoadUnconfirmed();
+        LoadOffBar *bar = m_window->loadOffBar();
+        QVERIFY(bar->isVisible());
+        QVERIFY2(bar->text().startsWith(QStringLiteral("The load at 127.0.0.1:%1 may still be on: it could not be told "
+                                                       "to switch off. Trying again… (")
+                                            .arg(port)),
+            qPrintable(bar->text()));
+        QVERIFY(bar->text().contains(QStringLiteral(" s since the run's end")));
+        QVERIFY(m_boxes.isEmpty());
+        QStringList asked;
+        m_window->setCloseQuestion([&](const QString &text) {
+            asked.append(text);
+            return false;
+        });
+        QVERIFY(!m_window->close());
+        QVERIFY(m_window->isVisible());
+        QCOMPARE(asked.size(), 1);
+        QVERIFY(asked.first().contains(QStringLiteral("may still be on")));
+        // No run starts while the load is not known to be off.
+        m_window->form()->startRun();
+        QVERIFY(!m_engine->run().isRunning());
+        QTRY_VERIFY(m_window->barText().startsWith(QStringLiteral("The test cannot start: the load at")));
+
+        // The load is back at its address: Try Now reaches it, and the bar goes.
+        m_sim = std::make_unique<SimProcess>(QStringList{"--tcp", QString::number(port), "--log", simLog()});
+        QVERIFY(m_sim->waitForAnnouncements(1));
+        QTest::mouseClick(bar->tryNowButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(bar->isHidden(), 30000);
+        QVERIFY2(m_window->barText().startsWith(
+                     QStringLiteral("The load at 127.0.0.1:%1 is confirmed off (0.000 A), ").arg(port)),
+            qPrintable(m_window->barText()));
+        QCOMPARE(lastLoadLine(), QStringLiteral("MEAS:VC?"));
+        QCOMPARE(lastLoadCommand(), QStringLiteral("LOAD OFF"));
+        QVERIFY(m_window->close());
+        QCOMPARE(asked.size(), 1);
+    }
+    void closingWhileTheLoadMayBeOnEndsTheTries()
+    {
+        leaveTheLoadUnconfirmed();
+        m_window->setCloseQuestion([](const QString &) { return true; });
+        QVERIFY(m_window->close());
+        QVERIFY(!m_engine->run().offKeeper().isTrying());
+        QVERIFY(m_engine->recorder().record().loadOff.unconfirmed());
+    }
+
     // At the end of a run its summary is shown whole, without a sideways scroll; the next run
     // starts without the last one's summary or report.
     void theSummaryFitsAndGoesWithTheNextRun()
@@ -393,6 +443,18 @@ private:
                 last = line;
         }
         return last;
+    }
+
+    // A run whose load goes away, then stopped: its off lines cannot be proved. The load's port.
+    quint16 leaveTheLoadUnconfirmed()
+    {
+        startLongRun(DischargeStep);
+        [&] { QTRY_COMPARE_WITH_TIMEOUT(lastLoadLine(), QStringLiteral("MEAS:VC?"), 30000); }();
+        const quint16 port = m_sim->port(QStringLiteral("load"));
+        m_sim.reset();
+        m_window->form()->stopRun();
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(!m_engine->run().isRunning(), 60000); }();
+        return port;
     }
 
     // Run, for a program of one step of these cells by column.
