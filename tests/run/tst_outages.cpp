@@ -24,6 +24,13 @@ QByteArray stepLine(int number, const char *function, const QHash<int, QByteArra
     return columns.join(',');
 }
 
+// One CC step of a minute.
+QByteArray longStep()
+{
+    return TestFiles::crlfLines({"header",
+        stepLine(1, "Discharge", {{2, "CC"}, {3, "2"}, {4, "0"}, {5, "60"}, {6, "0"}, {30, "0"}, {31, "0"}})});
+}
+
 QByteArray fourSteps()
 {
     return TestFiles::crlfLines(
@@ -261,8 +268,7 @@ private Q_SLOTS:
             // nothing readable to the reading that proves it.
             bool provable = true;
         };
-        const QByteArray longStep = TestFiles::crlfLines({"header",
-            stepLine(1, "Discharge", {{2, "CC"}, {3, "2"}, {4, "0"}, {5, "60"}, {6, "0"}, {30, "0"}, {31, "0"}})});
+        const QByteArray longStep = ::longStep();
         const QList<Case> cases{
             {"TCP, refused for 12 s", false, {"--fault", "outage=12:12000"}},
             {"pty, gone for 12 s", true, {"--fault", "outage=12:12000"}},
@@ -308,6 +314,91 @@ private Q_SLOTS:
                 failures.append(bench->name + QStringLiteral(": lost after %1 ms").arg(silentMs));
         }
         QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
+    }
+
+    // However a run ends while its load is out of reach (a Stop in an outage, the run's only
+    // "LOAD OFF" cut with the connection, a load lost), the runner stays until a reading after its
+    // off lines, over a new connection, proves the load off once it is back.
+    void offProvedOnceTheLoadIsBack_data()
+    {
+        QTest::addColumn<bool>("pty");
+        QTest::addColumn<QByteArray>("program");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("stop");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("result");
+        // The first sample ends the step: its voltage is under the 100 V stop.
+        const QByteArray stopAtOnce = TestFiles::crlfLines({"header",
+            stepLine(1, "Discharge", {{2, "CC"}, {3, "1"}, {4, "100"}, {5, "60"}, {6, "0"}, {30, "0"}, {31, "0"}})});
+        for (const bool pty : {false, true}) {
+            const char *link = pty ? "pty" : "TCP";
+            QTest::addRow("%s, Stop 0.5 s into a 3 s outage", link)
+                << pty << longStep() << "outage=5:3000" << true << 130 << "STOPPED";
+            QTest::addRow("%s, the run's only LOAD OFF cut with the connection", link)
+                << pty << stopAtOnce << "outage=1:3000" << false << 0 << "PASS";
+            QTest::addRow("%s, lost in a 12 s outage", link)
+                << pty << longStep() << "outage=5:12000" << false << 2 << "LOST";
+        }
+    }
+    void offProvedOnceTheLoadIsBack()
+    {
+        QFETCH(bool, pty);
+        QFETCH(QByteArray, program);
+        QFETCH(QString, fault);
+        QFETCH(bool, stop);
+        QFETCH(int, exitCode);
+        QFETCH(QString, result);
+        Bench bench;
+        QVERIFY(bench.startSim(pty, {"--fault", fault}));
+        bench.startRunner(program);
+        if (stop) {
+            QTRY_VERIFY_WITH_TIMEOUT(!bench.sim->announcements().filter(QStringLiteral("load outage")).isEmpty()
+                    || bench.runner.state() == QProcess::NotRunning,
+                120000);
+            // The moment of the Stop is the case's, not a wait for an outcome.
+            QTest::qWait(500);
+            QVERIFY(signalRunning(bench.runner, SIGTERM));
+        }
+        waitForEnd(bench.runner);
+        const QString errors = bench.errors();
+        QCOMPARE(bench.runner.exitCode(), exitCode);
+        QVERIFY2(bench.lastErrorLine().contains(QStringLiteral(": %1,").arg(result)), qPrintable(errors));
+        QVERIFY2(errors.contains(QStringLiteral("may still be on")), qPrintable(errors));
+        QVERIFY2(QRegularExpression(QStringLiteral("the load at \\S+ is confirmed off \\(0\\.000 A\\), \\d+\\.\\d s after "
+                                                   "the run's end"))
+                     .match(errors)
+                     .hasMatch(),
+            qPrintable(errors));
+        const QStringList received = bench.received();
+        QCOMPARE(received.mid(received.size() - 3), (QStringList{"name?", "LOAD OFF", "MEAS:VC?"}));
+    }
+
+    // A load that never comes back keeps the runner trying until a second signal; it then says
+    // that the load may still be on, and its exit code says it too.
+    void aLoadThatNeverReturnsIsSaidToBeOn_data()
+    {
+        QTest::addColumn<bool>("pty");
+        QTest::newRow("TCP") << false;
+        QTest::newRow("pty") << true;
+    }
+    void aLoadThatNeverReturnsIsSaidToBeOn()
+    {
+        QFETCH(bool, pty);
+        Bench bench;
+        QVERIFY(bench.startSim(pty, {"--fault", "outage=5:3600000"}));
+        bench.startRunner(longStep());
+        QTRY_VERIFY_WITH_TIMEOUT(!bench.sim->announcements().filter(QStringLiteral("load outage")).isEmpty()
+                || bench.runner.state() == QProcess::NotRunning,
+            120000);
+        QVERIFY(signalRunning(bench.runner, SIGTERM));
+        QVERIFY2(bench.waitForSaying(QStringLiteral("trying again in")), qPrintable(bench.errors()));
+        QVERIFY(bench.runner.state() == QProcess::Running);
+        QVERIFY(signalRunning(bench.runner, SIGTERM));
+        waitForEnd(bench.runner);
+        const QString errors = bench.errors();
+        QCOMPARE(bench.runner.exitCode(), 3);
+        QVERIFY2(errors.contains(QStringLiteral("MAY STILL BE ON: it could not be told to switch off")), qPrintable(errors));
+        QVERIFY2(bench.lastErrorLine().contains(u": STOPPED,"), qPrintable(errors));
     }
 
     // Another instrument at the load's address is found out by its name and sent nothing more.
