@@ -37,7 +37,7 @@ QCoro::Task<> OffConfirmer::sendOffLines()
 
 QCoro::Task<std::optional<double>> OffConfirmer::readCurrent()
 {
-    m_load.setWaitLimit(ReplyLimitMs);
+    m_load.setWaitLimit(m_replyLimitMs);
     const QString reply = co_await m_load.ask(MeasureQuery);
     m_load.setWaitLimit(0);
     const std::optional<MeasureReply> reading = MeasureReply::read(reply);
@@ -95,7 +95,7 @@ QCoro::Task<OffConfirmer::Outcome> OffConfirmer::reopenAndConfirm(int reopenLimi
     // A reply to a question of the connection before may come first: a second question tells it
     // from another instrument.
     for (int ask = 0; ask < 2 && !m_expectedModel.isEmpty(); ++ask) {
-        m_load.setWaitLimit(ReplyLimitMs);
+        m_load.setWaitLimit(m_replyLimitMs);
         const QString model = co_await m_load.ask(QStringLiteral("name?"));
         m_load.setWaitLimit(0);
         if (cancelled() || model.isEmpty() || model == ErrRec)

@@ -15,7 +15,7 @@ class TraceList;
 class OffConfirmer
 {
 public:
-    // One wait for the reading; a load that does not answer in this is taken as out of reach.
+    // One wait for a reply, unless set: a run's end must not hang on a load that does not answer.
     static constexpr int ReplyLimitMs = 2000;
     // A load's input takes a moment to fall after "LOAD OFF": it is read again this often, at
     // most SettleReadings times, before it is told again.
@@ -54,6 +54,8 @@ public:
     void setRatedCurrent(double amps) { m_ratedAmps = amps; }
     // Waits end at once when `cancel` fires; none: they run their course.
     void setCancelToken(const CancelToken *cancel) { m_cancel = cancel; }
+    // How long a reply is waited for; a load that does not answer in this is taken as out of reach.
+    void setReplyLimitMs(int ms) { m_replyLimitMs = ms; }
 
     // The most current a load switched off may read.
     static double offLimit(double ratedAmps);
@@ -78,4 +80,5 @@ private:
     QStringList m_offLines{QStringLiteral("LOAD OFF")};
     QString m_expectedModel;
     double m_ratedAmps = 0;
+    int m_replyLimitMs = ReplyLimitMs;
 };

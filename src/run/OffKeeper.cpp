@@ -10,7 +10,9 @@ using Kind = OffConfirmer::Outcome::Kind;
 
 OffKeeper::OffKeeper(InstrumentLink &load, Clock &clock, TraceList &trace, RunEvents &events, QObject *parent)
     : QObject(parent), m_load(load), m_clock(clock), m_events(events), m_confirmer(load, clock, trace)
-{ }
+{
+    m_confirmer.setReplyLimitMs(ReplyLimitMs);
+}
 
 void OffKeeper::keepTrying(
     const LoadOff &off, const QStringList &offLines, const QString &expectedModel, double ratedAmps)
@@ -51,7 +53,10 @@ QCoro::Task<> OffKeeper::tryUntilConfirmed()
                 pauseMs, [this] { return m_woken; }, &m_wake);
         m_woken = false;
         ++m_tries;
+        // Each try's failure is said once, in tried(), not by the link at every reopen.
+        m_load.holdMessages(true);
         const OffConfirmer::Outcome outcome = co_await m_confirmer.reopenAndConfirm(ReopenLimitMs);
+        m_load.holdMessages(false);
         if (outcome.kind == Kind::Confirmed) {
             m_off.state = LoadOff::State::Confirmed;
             m_off.confirmedAt = m_clock.now();

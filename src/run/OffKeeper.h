@@ -23,6 +23,9 @@ public:
     static constexpr int LongestPauseMs = 4000;
     // A new connection gets this long: a Stop or a closing window waits for at most one try.
     static constexpr int ReopenLimitMs = 2000;
+    // A try waits for the load's replies as long as a run does (the load's 10 s reply time-out): a
+    // slow load is still proved off, where a run's end only waits briefly.
+    static constexpr int ReplyLimitMs = 10000;
 
     OffKeeper(InstrumentLink &load, Clock &clock, TraceList &trace, RunEvents &events, QObject *parent = nullptr);
 

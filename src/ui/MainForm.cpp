@@ -25,6 +25,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QCoro/QCoroSignal>
 #include <QDateTime>
 #include <QDir>
@@ -584,11 +585,10 @@ void MainForm::shutDown()
     endRun();
     // A load whose off lines a run's end could not confirm gets one last try before the window goes.
     OffKeeper &keeper = m_controller->offKeeper();
-    if (keeper.isTrying()) {
-        keeper.lastTry();
-        if (keeper.isTrying())
-            QCoro::waitFor(qCoro(&keeper, &OffKeeper::ended));
-    }
+    keeper.lastTry();
+    // The events served meanwhile are the try's own: one new connection and its few replies.
+    while (keeper.isTrying())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     QStringList problems;
     // A file the window would not load stays as it is: the program on screen did not come from it.
     if (!m_refusedFile.isEmpty() && m_settings.TestFileName == m_refusedFile) {

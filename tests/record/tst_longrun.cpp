@@ -56,6 +56,7 @@ private Q_SLOTS:
         run.setFirstIntervalMs(100);
         load.setReply(QStringLiteral("name?"), QStringLiteral("6312C"));
         load.setReply(QStringLiteral("MEAS:VC?"), QStringLiteral("12.5,2"));
+        load.setOffReply(QStringLiteral("MEAS:VC?"), QStringLiteral("12.5,0"));
         // The fake keeps every line sent for the tests that read them; this one reads none.
         load.onSend([&](const QString &) { load.takeSent(); });
         program.setGridRowCount(3);

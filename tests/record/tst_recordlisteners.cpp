@@ -51,6 +51,7 @@ struct Station : RunParts
         QObject::connect(&store, &RunStore::samplesKept, &log, &RunLogWriter::samplesKept);
         load.setReply(QStringLiteral("name?"), QStringLiteral("6312C"));
         load.setReply(QStringLiteral("MEAS:VC?"), QStringLiteral("12.5,2"));
+        load.setOffReply(QStringLiteral("MEAS:VC?"), QStringLiteral("12.5,0"));
         for (const auto &[function, seconds] : {std::pair{"Discharge", "6"}, {"Rest", "3"}, {"Discharge", "4"}}) {
             const int row = program.StepCount() + 1;
             program.setGridRowCount(row + 2);

@@ -364,10 +364,11 @@ private Q_SLOTS:
         QCOMPARE(bench.runner.exitCode(), exitCode);
         QVERIFY2(bench.lastErrorLine().contains(QStringLiteral(": %1,").arg(result)), qPrintable(errors));
         QVERIFY2(errors.contains(QStringLiteral("may still be on")), qPrintable(errors));
-        QVERIFY2(QRegularExpression(QStringLiteral("the load at \\S+ is confirmed off \\(0\\.000 A\\), \\d+\\.\\d s after "
-                                                   "the run's end"))
-                     .match(errors)
-                     .hasMatch(),
+        QVERIFY2(
+            QRegularExpression(QStringLiteral("the load at \\S+ is confirmed off \\(0\\.000 A\\), \\d+\\.\\d s after "
+                                              "the run's end"))
+                .match(errors)
+                .hasMatch(),
             qPrintable(errors));
         const QStringList received = bench.received();
         QCOMPARE(received.mid(received.size() - 3), (QStringList{"name?", "LOAD OFF", "MEAS:VC?"}));
@@ -397,7 +398,8 @@ private Q_SLOTS:
         waitForEnd(bench.runner);
         const QString errors = bench.errors();
         QCOMPARE(bench.runner.exitCode(), 3);
-        QVERIFY2(errors.contains(QStringLiteral("MAY STILL BE ON: it could not be told to switch off")), qPrintable(errors));
+        QVERIFY2(
+            errors.contains(QStringLiteral("MAY STILL BE ON: it could not be told to switch off")), qPrintable(errors));
         QVERIFY2(bench.lastErrorLine().contains(u": STOPPED,"), qPrintable(errors));
     }
 
@@ -426,14 +428,19 @@ private Q_SLOTS:
         arguments += pty ? QStringList{"--pty", bench.path("load-pty")} : QStringList{"--tcp", QString::number(port)};
         SimProcess other(arguments);
         QVERIFY(other.waitForAnnouncements(1));
+        // The load itself is out of reach, perhaps still on: the runner keeps asking who answers
+        // there until a signal ends the tries.
+        QVERIFY2(bench.waitForSaying(QStringLiteral("another instrument answers at")), qPrintable(bench.errors()));
+        QVERIFY(signalRunning(bench.runner, SIGTERM));
         waitForEnd(bench.runner);
 
         const QString last = bench.lastErrorLine();
-        QCOMPARE(bench.runner.exitCode(), 2);
+        QCOMPARE(bench.runner.exitCode(), 3);
         QVERIFY2(last.contains(u": ERROR,"), qPrintable(last));
         QStringList heard = TestFiles::loadLines(otherLog);
         heard.removeAll(QStringLiteral("REM"));
-        QCOMPARE(heard, (QStringList{"name?", "name?"}));
+        QVERIFY(heard.size() >= 2);
+        QCOMPARE(heard, QStringList(heard.size(), QStringLiteral("name?")));
     }
 
     // Stop soon after the connection went, before the run's first sample: the off line still
@@ -459,7 +466,7 @@ private Q_SLOTS:
         bench.runner.terminate();
         waitForEnd(bench.runner);
         QCOMPARE(bench.runner.exitCode(), 130);
-        QTRY_COMPARE_WITH_TIMEOUT(bench.received().last(), QStringLiteral("LOAD OFF"), 30000);
+        QCOMPARE(checkOffProved(bench.received()), QString());
     }
 
     // A run whose load never answers ends at once: it names the address, sends nothing more and
