@@ -151,7 +151,9 @@ QString checkReceived(const QStringList &lines)
     LoadState state;
     int step = 0;
     int samples = 0;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
+    // The reading after the run's last "LOAD OFF" proves it; it is no sample of a step.
+    const qsizetype end = lines.lastIndexOf(QStringLiteral("LOAD OFF"));
+    for (qsizetype i = 0; i < end; ++i) {
         const QString &line = lines.at(i);
         state.take(line);
         if (line != u"MEAS:VC?")
