@@ -84,6 +84,8 @@ private:
     QSplitter *m_runPanel = nullptr;
     QDockWidget *m_traceDock = nullptr;
     QLabel *m_bar = nullptr;
+    // That the load's own test was started again, said once more when the load answers again.
+    QString m_testRestarted;
     QPushButton *m_connectSetup = nullptr;
     RunsWindow *m_runs = nullptr;
     LabWindow *m_lab = nullptr;
