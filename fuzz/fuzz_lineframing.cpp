@@ -1,7 +1,8 @@
-// Any bytes as what the three transports receive. LAN: the lines taken are the same however the
-// stream is cut into pieces, none holds a LF, and only the start of an unfinished line stays
-// behind. Serial and GPIB: a read's reply holds no LF, is not empty, and is what LAN would take from
-// the same bytes. GPIB: the bytes read are the buffer's first ones, as many as the count says.
+// Any bytes as what the three transports receive. A stream: the lines taken are the same however
+// it is cut into pieces, none is empty or holds a CR or LF or more than the longest line's bytes,
+// and the unfinished line stays within the longest. A read (serial, GPIB): its reply holds no line
+// end, is not empty, and is in the bytes. GPIB: the bytes read are the buffer's first ones, as many
+// as the count says.
 
 #include "link/GpibLibrary.h"
 #include "link/LineFraming.h"
@@ -11,20 +12,7 @@
 
 namespace {
 
-// Cut at every LF, each line without one CR before it; the rest is the unfinished line.
-QList<QByteArray> linesOf(const QByteArray &stream, QByteArray *rest)
-{
-    QList<QByteArray> pieces = stream.split('\n');
-    *rest = pieces.takeLast();
-    QList<QByteArray> lines;
-    for (QByteArray &piece : pieces) {
-        if (piece.endsWith('\r'))
-            piece.chop(1);
-        if (!piece.isEmpty())
-            lines.append(piece);
-    }
-    return lines;
-}
+bool holdsLineEnd(const QByteArray &bytes) { return bytes.contains('\r') || bytes.contains('\n'); }
 
 } // namespace
 
@@ -38,36 +26,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::string remaining = provider.ConsumeRemainingBytesAsString();
     const QByteArray stream(remaining.data(), qsizetype(remaining.size()));
 
-    QByteArray rest;
-    const QList<QByteArray> expected = linesOf(stream, &rest);
-    QByteArray whole = stream;
-    if (LineFraming::takeLines(whole) != expected || whole != rest)
+    LineFraming whole;
+    const QList<LineFraming::Line> expected = whole.take(stream);
+    for (const LineFraming::Line &line : expected)
+        if ((line.cut && !line.text.isEmpty()) || (!line.cut && (line.text.isEmpty() || holdsLineEnd(line.text)))
+            || line.text.size() > LineFraming::MaxLineBytes)
+            std::abort();
+    if (whole.unfinished().size() > LineFraming::MaxLineBytes || holdsLineEnd(whole.unfinished()))
         std::abort();
 
     std::sort(cuts.begin(), cuts.end());
-    QByteArray pending;
-    QList<QByteArray> pieced;
+    LineFraming pieced;
+    QList<LineFraming::Line> lines;
     qsizetype from = 0;
     cuts.append(stream.size());
     for (const qsizetype cut : cuts) {
         const qsizetype to = std::min(cut, stream.size());
-        pending += stream.sliced(from, std::max<qsizetype>(to - from, 0));
+        lines += pieced.take(stream.sliced(from, std::max<qsizetype>(to - from, 0)));
         from = std::max(from, to);
-        for (const QByteArray &line : LineFraming::takeLines(pending)) {
-            if (line.isEmpty() || line.contains('\n'))
-                std::abort();
-            pieced.append(line);
-        }
-        if (pending.contains('\n'))
+        if (pieced.unfinished().size() > LineFraming::MaxLineBytes)
             std::abort();
     }
-    if (pieced != expected || pending != rest)
+    if (lines != expected || pieced.unfinished() != whole.unfinished() || pieced.betweenLines() != whole.betweenLines())
         std::abort();
 
     const std::optional<QByteArray> reply = LineFraming::reply(stream);
-    if (reply && (reply->isEmpty() || reply->contains('\n') || !stream.contains(*reply)))
-        std::abort();
-    if (stream.endsWith('\n') && (reply.has_value() != !expected.isEmpty() || (reply && *reply != expected.last())))
+    if (reply && (reply->isEmpty() || holdsLineEnd(*reply) || !stream.contains(*reply)))
         std::abort();
 
     const QByteArray buffer = stream.left(GpibLibrary::ReadBufferSize);

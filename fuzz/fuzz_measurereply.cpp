@@ -1,5 +1,6 @@
-// Any bytes as a reply to "MEAS:VC?": reading it never crashes, the two fields taken are the
-// reply's first two, and the numbers a sample derives from them stay readable.
+// Any bytes as a reply to "MEAS:VC?": reading it never crashes; a reading is two finite numbers
+// within the bounds, each of sign, digits, point and exponent only, found in the reply around its
+// one comma, and the numbers a sample derives from them stay readable.
 
 #include "model/NumberText.h"
 #include "run/MeasureReply.h"
@@ -7,21 +8,35 @@
 #include <cmath>
 #include <cstdlib>
 
+namespace {
+
+bool onlyNumberCharacters(const QString &text)
+{
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text)
+        if (!(c.isDigit() && c.unicode() < 128) && c != u'.' && c != u'+' && c != u'-' && c != u'e' && c != u'E')
+            return false;
+    return true;
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString reply = QString::fromLatin1(reinterpret_cast<const char *>(data), qsizetype(size));
-    const std::optional<MeasureReply> reading = MeasureReply::read(reply);
-    if (reading.has_value() != reply.contains(u','))
-        std::abort();
+    const MeasureReply::Bounds bounds = MeasureReply::Bounds::forRatedCurrent(QStringLiteral("60"));
+    const std::optional<MeasureReply> reading = MeasureReply::read(reply, bounds);
     if (!reading)
         return 0;
-    if (reading->voltage.contains(u',') || reading->current.contains(u',')
-        || !reply.startsWith(reading->voltage + u',' + reading->current))
+    if (reply.size() > MeasureReply::MaxChars || reply.count(u',') != 1 || !onlyNumberCharacters(reading->voltage)
+        || !onlyNumberCharacters(reading->current) || !reply.contains(reading->voltage)
+        || !reply.contains(reading->current))
         std::abort();
-    const double voltage = NumberText::lenient(reading->voltage);
-    const double current = NumberText::lenient(reading->current);
-    if (!std::isfinite(voltage) || !std::isfinite(current))
+    if (!std::isfinite(reading->volts) || !std::isfinite(reading->amps) || std::abs(reading->volts) > bounds.volts
+        || std::abs(reading->amps) > bounds.amps || NumberText::strict(reading->voltage) != reading->volts
+        || NumberText::strict(reading->current) != reading->amps)
         std::abort();
-    NumberText::roundToEightDecimals(NumberText::lenient(NumberText::shortest(voltage * current)));
+    NumberText::roundToEightDecimals(NumberText::lenient(NumberText::shortest(reading->volts * reading->amps)));
     return 0;
 }

@@ -44,6 +44,7 @@ bool FaultSet::addItem(const QString &name, const QString &value, QString *probl
         {QStringLiteral("drop-after"), &dropAfter},
         {QStringLiteral("late"), &lateMs},
         {QStringLiteral("unusable-after"), &unusableAfter},
+        {QStringLiteral("unusable-repeat"), &unusableRepeat},
     };
     const QMap<QString, QByteArray *> lines{
         {QStringLiteral("late-line"), &lateLine},
@@ -68,6 +69,24 @@ bool FaultSet::addItem(const QString &name, const QString &value, QString *probl
         *field = value.toUtf8();
         return true;
     }
+    if (name == QLatin1String("unusable-reply")) {
+        unusableReply = QByteArray::fromPercentEncoding(value.toUtf8());
+        if (unusableReply.isEmpty() || unusableReply.contains('\n') || unusableReply.contains('\r')) {
+            *problem = QStringLiteral("expected unusable-reply=TEXT, percent-encoded, with no line end in it");
+            return false;
+        }
+        return true;
+    }
+    if (name == QLatin1String("line-end")) {
+        const QMap<QString, QByteArray> ends{
+            {QStringLiteral("crlf"), "\r\n"}, {QStringLiteral("cr"), "\r"}, {QStringLiteral("lf"), "\n"}};
+        if (!ends.contains(value)) {
+            *problem = QStringLiteral("expected line-end=crlf, cr or lf");
+            return false;
+        }
+        lineEnd = ends.value(value);
+        return true;
+    }
     if (name == QLatin1String("outage")) {
         const std::optional<int> reply = countFrom1(value.section(QLatin1Char(':'), 0, 0));
         const std::optional<int> ms = countFrom1(value.section(QLatin1Char(':'), 1));
@@ -85,7 +104,7 @@ bool FaultSet::addItem(const QString &name, const QString &value, QString *probl
         return true;
     }
     QStringList names = counts.keys() + lines.keys();
-    names << QStringLiteral("outage");
+    names << QStringLiteral("outage") << QStringLiteral("unusable-reply") << QStringLiteral("line-end");
     names.sort();
     *problem = QStringLiteral("names: %1").arg(names.join(QStringLiteral(", ")));
     return false;
@@ -102,6 +121,8 @@ bool FaultSet::check(QString *error) const
         problem = QStringLiteral("outage-line=TEXT needs outage=N:MS");
     else if (unusableLine.isEmpty() && unusableAfter != 1)
         problem = QStringLiteral("unusable-after=N needs unusable-line=TEXT");
+    else if (unusableLine.isEmpty() && (unusableReply != garbageLine || unusableRepeat != 1))
+        problem = QStringLiteral("unusable-reply=TEXT and unusable-repeat=N need unusable-line=TEXT");
     if (problem.isEmpty())
         return true;
     if (error)
@@ -122,13 +143,17 @@ QString FaultSet::help()
                           "  late=MS             the replies to the late line MS milliseconds late; later replies\n"
                           "                      follow them\n"
                           "  late-line=TEXT      the late line (late needs it)\n"
-                          "  outage=N:MS         the load out of reach after its N-th reply to the outage line: the\n"
-                          "                      connection closed once the reply is sent, and none possible for MS\n"
+                          "  outage=N:MS         the load out of reach after its N-th reply to the outage line (its\n"
+                          "                      N-th receipt, for a line without a reply): the connection closed\n"
+                          "                      once the reply is sent, and none possible for MS\n"
                           "                      milliseconds (a pseudo-terminal's link removed, then a new terminal\n"
                           "                      behind it); repeat it for more outages, one per N\n"
                           "  outage-line=TEXT    the line whose replies outages count (default %2)\n"
                           "  unusable-line=TEXT  the replies to that line replaced by a garbage line\n"
                           "  unusable-after=N    ...from its N-th reply on (default 1)\n"
+                          "  unusable-reply=TEXT ...by this line instead, percent-encoded (%%2C a comma, %%1B ESC)\n"
+                          "  unusable-repeat=N   ...TEXT N times over in one line\n"
+                          "  line-end=END        every reply ended by crlf (the default), cr or lf\n"
                           "The first five count per connection. Outages and unusable replies count the replies to\n"
                           "their line over the simulator's whole life, across connections. TEXT is compared with the\n"
                           "received line exactly, without its CR LF, and holds no comma. An outage prints\n"

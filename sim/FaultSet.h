@@ -38,6 +38,12 @@ public:
     QByteArray outageLine = defaultOutageLine;
     QByteArray unusableLine; // the replies to this line are replaced by a garbage line
     int unusableAfter = 1; // from this reply to unusableLine on
+    QByteArray unusableReply = garbageLine; // ...this one
+    int unusableRepeat = 1; // ...this many times over, as one line
+    QByteArray lineEnd = "\r\n"; // what ends every reply of the load
+
+    // The line that stands for an unusable reply.
+    QByteArray unusableText() const { return unusableReply.repeated(unusableRepeat); }
 
     // The pause between two pieces of a split reply.
     static constexpr int splitGapMs = 20;

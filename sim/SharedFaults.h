@@ -26,7 +26,7 @@ public:
 
     explicit SharedFaults(const FaultSet &faults, QObject *parent = nullptr);
 
-    // Counts one reply to `line`.
+    // Counts one reply to `line`, or its receipt when it has none.
     Verdict countReply(const QByteArray &line);
     // Starts an outage from the event loop, so that a session may ask for it while it sends. One
     // asked for while another is under way follows it.

@@ -47,9 +47,11 @@ void SimSession::handleLine(const QByteArray &line)
         ++m_replies;
         const SharedFaults::Verdict shared = m_shared ? m_shared->countReply(line) : SharedFaults::Verdict();
         QByteArray text = *reply.text;
-        if (shared.unusable || (m_faults.garbageEvery > 0 && m_replies % m_faults.garbageEvery == 0))
+        if (shared.unusable)
+            text = m_faults.unusableText();
+        else if (m_faults.garbageEvery > 0 && m_replies % m_faults.garbageEvery == 0)
             text = FaultSet::garbageLine;
-        text += "\r\n";
+        text += m_faults.lineEnd;
         const qint64 due = now + m_faults.delayMs + (line == m_faults.lateLine ? m_faults.lateMs : 0);
         const int pieces = std::min<int>(std::max(1, m_faults.splitPieces), static_cast<int>(text.size()));
         for (int k = 0; k < pieces; ++k) {
@@ -60,6 +62,13 @@ void SimSession::handleLine(const QByteArray &line)
         if (shared.outageMs > 0) {
             m_dropping = true;
             queue({.dueMs = due, .drop = true, .outageMs = shared.outageMs});
+        }
+    } else if (!reply.text && m_shared) {
+        // A line the load takes without a word can begin an outage too: right after it, nothing
+        // tells whether it arrived.
+        if (const int outageMs = m_shared->countReply(line).outageMs; outageMs > 0) {
+            m_dropping = true;
+            queue({.dueMs = now, .drop = true, .outageMs = outageMs});
         }
     }
     const bool dropLine = !m_faults.dropLine.isEmpty() && line == m_faults.dropLine;

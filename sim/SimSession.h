@@ -12,8 +12,8 @@ class SharedFaults;
 class SimInstruments;
 
 // One connection's conversation: cuts the received bytes into lines (LF or CR LF), hands them to
-// the instruments and sends the replies back ended by CR LF, with the connection's faults and the
-// load's shared ones applied. Replies keep their order whatever the faults delay.
+// the instruments and sends the replies back ended by CR LF (or the faults' line end), with the
+// connection's faults and the load's shared ones applied. Replies keep their order whatever the faults delay.
 class SimSession : public QObject
 {
     Q_OBJECT

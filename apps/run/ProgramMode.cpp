@@ -90,6 +90,8 @@ int runProgram(const RunnerOptions &options)
     InterruptWatcher interrupts;
     Engine engine(SystemClock::instance(), options.settingsPath);
     engine.loadSettings();
+    for (const QString &problem : engine.settingsProblems())
+        Console::printLine(stderr, QStringLiteral("vornic-run: ") + problem);
     if (!QFileInfo(options.programPath).isFile()) {
         Console::printLine(stderr, QStringLiteral("vornic-run: %1: no such test step file").arg(options.programPath));
         return 2;
@@ -124,6 +126,11 @@ int runProgram(const RunnerOptions &options)
                              .arg(step)
                              .arg(from, 0, 'f', 1)
                              .arg(to, 0, 'f', 1));
+    });
+    QObject::connect(&run.events(), &RunEvents::loadTestRestarted, [&](int step, const QString &function, double at) {
+        progress.message(QStringLiteral("step %1: the load's %2 test was started again at %3 s of the run, over a "
+                                        "reopened link: the first start may not have reached it")
+                             .arg(QString::number(step), function, QString::number(at, 'f', 1)));
     });
     QObject::connect(&run, &RunController::testFinished, [&] { progress.message(QStringLiteral("Test Finished")); });
     if (options.trace)

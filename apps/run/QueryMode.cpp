@@ -15,7 +15,11 @@ int runQuery(const RunnerOptions &options)
 {
     Settings settings;
     MeasureOptions measureOptions;
-    LoadSettings(settings, measureOptions, options.settingsPath.isEmpty() ? defaultIniPath() : options.settingsPath);
+    QStringList problems;
+    LoadSettings(
+        settings, measureOptions, options.settingsPath.isEmpty() ? defaultIniPath() : options.settingsPath, &problems);
+    for (const QString &problem : problems)
+        Console::printLine(stderr, QStringLiteral("vornic-run: ") + problem);
 
     TraceList trace;
     if (options.trace)

@@ -33,6 +33,11 @@ QCoro::Task<QString> GpibTransport::read()
     if (m_handle == 0)
         co_return ErrRec;
     const QByteArray bytes = co_await m_library.ibrd(m_handle);
+    // A read that filled the buffer and ends inside a line was cut off by its count.
+    if (bytes.size() >= GpibLibrary::ReadBufferSize && !LineFraming::isLineEnd(bytes.back())) {
+        traceCutLine(GpibLibrary::ReadBufferSize);
+        co_return ErrRec;
+    }
     const std::optional<QByteArray> reply = LineFraming::reply(bytes);
     co_return reply ? fromWire(*reply) : ErrRec;
 }

@@ -5,7 +5,8 @@
 class GpibLibrary;
 
 // GPIB through the NI-488.2 style library: bare command text (the library ends it with EOI), one
-// read of up to 256 bytes bounded by the device's 1-second time-out.
+// read of up to 256 bytes bounded by the device's 1-second time-out. A read that fills the 256 bytes
+// without ending its line holds a reply cut short: it is none.
 class GpibTransport : public LinkTransport
 {
     Q_OBJECT

@@ -1,37 +1,56 @@
 #include "link/LineFraming.h"
 
-QByteArray LineFraming::withoutLineEnd(const QByteArray &line)
+#include <algorithm>
+
+QList<LineFraming::Line> LineFraming::take(QByteArrayView bytes)
 {
-    if (line.endsWith("\r\n"))
-        return line.chopped(2);
-    if (line.endsWith('\n'))
-        return line.chopped(1);
-    return line;
+    QList<Line> lines;
+    const char *at = bytes.begin();
+    const char *const end = bytes.end();
+    while (at != end) {
+        const char *const lineEnd = std::find_if(at, end, isLineEnd);
+        if (!m_dropping) {
+            const qsizetype room = MaxLineBytes - m_unfinished.size();
+            if (lineEnd - at > room) {
+                m_unfinished.clear();
+                m_dropping = true;
+                lines.append({{}, true});
+            } else {
+                m_unfinished.append(at, lineEnd - at);
+            }
+        }
+        if (lineEnd == end)
+            break;
+        if (!m_dropping && !m_unfinished.isEmpty())
+            lines.append({std::exchange(m_unfinished, {}), false});
+        m_dropping = false;
+        at = lineEnd + 1;
+    }
+    return lines;
 }
 
-QList<QByteArray> LineFraming::takeLines(QByteArray &pending)
+void LineFraming::dropLineUnderWay()
 {
-    QList<QByteArray> lines;
-    qsizetype start = 0;
-    qsizetype end;
-    while ((end = pending.indexOf('\n', start)) >= 0) {
-        const QByteArray line = withoutLineEnd(pending.sliced(start, end + 1 - start));
-        if (!line.isEmpty())
-            lines.append(line);
-        start = end + 1;
-    }
-    pending.remove(0, start);
-    return lines;
+    if (!m_unfinished.isEmpty())
+        m_dropping = true;
+    m_unfinished.clear();
+}
+
+void LineFraming::clear()
+{
+    m_unfinished.clear();
+    m_dropping = false;
 }
 
 std::optional<QByteArray> LineFraming::reply(const QByteArray &received)
 {
-    const qsizetype lastEnd = received.lastIndexOf('\n');
-    if (lastEnd + 1 < received.size())
-        return received.sliced(lastEnd + 1);
-    QByteArray complete = received;
-    const QList<QByteArray> lines = takeLines(complete);
-    if (lines.isEmpty())
+    LineFraming framing;
+    std::optional<QByteArray> last;
+    for (const Line &line : framing.take(received))
+        last = line.cut ? std::nullopt : std::optional<QByteArray>(line.text);
+    if (!framing.unfinished().isEmpty())
+        return framing.unfinished();
+    if (framing.m_dropping)
         return std::nullopt;
-    return lines.last();
+    return last;
 }

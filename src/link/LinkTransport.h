@@ -51,6 +51,8 @@ protected:
     int limited(int ms) const { return m_waitLimitMs > 0 ? std::min(ms, m_waitLimitMs) : ms; }
     // Whether a wait begun at `startTick` has outlasted the wait limit.
     bool pastWaitLimit(qint64 startTick) const;
+    // Says in the trace that a reply ran past `bytes` and was dropped.
+    void traceCutLine(qsizetype bytes);
 
     Clock &m_clock;
     TraceList &m_trace;

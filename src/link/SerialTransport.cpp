@@ -14,6 +14,7 @@
 
 SerialTransport::SerialTransport(Clock &clock, TraceList &trace, QObject *parent) : LinkTransport(clock, trace, parent)
 {
+    m_port.setReadBufferSize(ReadBufferBytes);
     connect(&m_port, &QSerialPort::readyRead, &m_arrived, &Waker::wake);
     connect(&m_port, &QSerialPort::errorOccurred, &m_arrived, &Waker::wake);
 }
@@ -117,7 +118,9 @@ bool SerialTransport::writeLine(const QString &command)
         return false;
     }
     m_port.clear(QSerialPort::Input);
-    m_port.readAll();
+    m_framing.take(m_port.readAll());
+    // What follows is a question: a line begun before it is no answer to it.
+    m_framing.dropLineUnderWay();
     const QByteArray line = toWire(command) + "\r\n";
     // Straight to the port while Qt holds nothing back: its write buffer would switch the write
     // notifier on and off around every line, and each switch wakes the event loop once more. What
@@ -137,13 +140,28 @@ QCoro::Task<QString> SerialTransport::readReply(bool startWithReceived)
 {
     if (!m_port.isOpen())
         co_return QString();
-    QByteArray text = startWithReceived ? m_port.readAll() : QByteArray();
+    qsizetype received = 0;
+    bool endsALine = false;
+    std::optional<QByteArray> reply;
+    bool cut = false;
+    const auto take = [&](const QByteArray &bytes) {
+        if (bytes.isEmpty())
+            return;
+        received += bytes.size();
+        endsALine = LineFraming::isLineEnd(bytes.back());
+        for (const LineFraming::Line &line : m_framing.take(bytes)) {
+            cut = line.cut;
+            reply = cut ? std::nullopt : std::optional<QByteArray>(line.text);
+        }
+    };
+    if (startWithReceived)
+        take(m_port.readAll());
     const qint64 start = m_clock.tickMs();
     const int timeoutMs = limited(ReplyTimeoutMs);
     auto elapsed = [&] { return double(m_clock.tickMs() - start); };
-    while (!text.endsWith('\n') && elapsed() < timeoutMs) {
-        text += m_port.readAll();
-        if (text.endsWith('\n'))
+    while (!endsALine && !cut && elapsed() < timeoutMs) {
+        take(m_port.readAll());
+        if (endsALine || cut)
             break;
         co_await m_clock.waitUntil(
             timeoutMs - elapsed(),
@@ -156,9 +174,15 @@ QCoro::Task<QString> SerialTransport::readReply(bool startWithReceived)
         if (m_cancel && m_cancel->isCancelled())
             break;
     }
-    if (text.size() < 2)
+    if (cut) {
+        traceCutLine(LineFraming::MaxLineBytes);
         co_return ErrRec;
-    const std::optional<QByteArray> reply = LineFraming::reply(text);
+    }
+    if (received < 2)
+        co_return ErrRec;
+    // A time-out with a line begun gives that line as it stands.
+    if (!m_framing.unfinished().isEmpty())
+        co_return fromWire(m_framing.unfinished());
     co_return reply ? fromWire(*reply) : ErrRec;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/LineFraming.h"
 #include "link/LinkTransport.h"
 
 #include <QSerialPort>
@@ -13,6 +14,8 @@ class SerialTransport : public LinkTransport
 
 public:
     static constexpr int ReplyTimeoutMs = 1000;
+    // What the port holds unread: a device that floods the line is read a little at a time.
+    static constexpr qint64 ReadBufferBytes = 16 * 1024;
 
     SerialTransport(Clock &clock, TraceList &trace, QObject *parent = nullptr);
     ~SerialTransport() override;
@@ -39,4 +42,7 @@ private:
 
     QSerialPort m_port;
     QString m_device;
+    // Lines as they come down the wire, across reads: a line cut short by a time-out, or cut for
+    // its length, is not taken up again as the reply to the next question.
+    LineFraming m_framing;
 };

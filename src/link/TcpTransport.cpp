@@ -12,6 +12,7 @@
 TcpTransport::TcpTransport(bool receives, Clock &clock, TraceList &trace, QObject *parent)
     : LinkTransport(clock, trace, parent), m_receives(receives)
 {
+    m_socket.setReadBufferSize(ReadBufferBytes);
     connect(&m_socket, &QTcpSocket::readyRead, this, &TcpTransport::onReadyRead);
     connect(&m_socket, &QTcpSocket::stateChanged, &m_arrived, &Waker::wake);
     // Lines are short and each waits for the one before: Nagle's algorithm would hold a line back
@@ -56,7 +57,7 @@ QCoro::Task<> TcpTransport::open(const LinkSettings &settings)
 QCoro::Task<> TcpTransport::connectWithRetries(const QString &host, quint16 port)
 {
     m_socket.abort();
-    m_partial.clear();
+    m_framing.clear();
     m_socket.connectToHost(host, port);
     const qint64 start = m_clock.tickMs();
     if (!co_await m_clock.waitMs(limited(FirstPauseMs), m_cancel, &m_arrived))
@@ -93,7 +94,7 @@ bool TcpTransport::isConnected() const
 void TcpTransport::close()
 {
     m_socket.abort();
-    m_partial.clear();
+    m_framing.clear();
     m_replyBuffer.clear();
 }
 
@@ -101,15 +102,19 @@ void TcpTransport::onReadyRead()
 {
     if (!m_receives || m_takingUnread)
         return;
-    // TCP delivers a line in as many pieces as it likes: a reply is only whole at its LF.
-    m_partial += m_socket.readAll();
-    const QList<QByteArray> lines = LineFraming::takeLines(m_partial);
-    if (!lines.isEmpty()) {
-        m_replyBuffer = fromWire(lines.last());
-        m_linesArrived += quint64(lines.size());
-        Q_EMIT replyArrived();
-        m_arrived.wake();
+    // TCP delivers a line in as many pieces as it likes: a reply is only whole at its end.
+    const QList<LineFraming::Line> lines = m_framing.take(m_socket.readAll());
+    if (lines.isEmpty())
+        return;
+    for (const LineFraming::Line &line : lines) {
+        if (line.cut)
+            traceCutLine(LineFraming::MaxLineBytes);
+        // A reply cut for its length is none: the wait for it ends, with nothing usable.
+        m_replyBuffer = line.cut ? ErrRec : fromWire(line.text);
     }
+    m_linesArrived += quint64(lines.size());
+    Q_EMIT replyArrived();
+    m_arrived.wake();
 }
 
 QByteArray TcpTransport::takeUnread()
@@ -121,9 +126,12 @@ QByteArray TcpTransport::takeUnread()
         m_socket.waitForReadyRead(0);
         m_takingUnread = false;
     }
-    QByteArray unread = std::exchange(m_partial, {});
-    unread += m_socket.readAll();
-    return unread;
+    const QByteArray bytes = m_socket.readAll();
+    QByteArray unread = m_framing.unfinished() + bytes;
+    m_framing.take(bytes);
+    // The next line written is a question: a line begun before it is no answer to it.
+    m_framing.dropLineUnderWay();
+    return unread.left(LineFraming::MaxLineBytes);
 }
 
 void TcpTransport::send(const QByteArray &line)

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "link/LineFraming.h"
 #include "link/LinkTransport.h"
 
 #include <QTcpSocket>
 
 // The LAN transport, a TCP client. With reception on (the load), every complete line that arrives
-// becomes the reply buffer; without it (the generator), what arrives stays in the socket until the
-// next write traces it as unread.
+// becomes the reply buffer, and a line cut for its length makes it "ErrRec"; without it (the
+// generator), what arrives stays in the socket until the next write traces it as unread.
 class TcpTransport : public LinkTransport
 {
     Q_OBJECT
@@ -18,6 +19,9 @@ public:
     static constexpr int ReplyTimeoutMs = 10000;
     // The load takes a LAN line only more than 5 ms after the one before it.
     static constexpr int PauseAfterWriteMs = 5;
+    // What the socket holds for the event loop to deliver: a load that floods the link is read a
+    // little at a time, and the rest waits in the kernel.
+    static constexpr qint64 ReadBufferBytes = 64 * 1024;
 
     TcpTransport(bool receives, Clock &clock, TraceList &trace, QObject *parent = nullptr);
     ~TcpTransport() override;
@@ -53,8 +57,7 @@ private:
     QString m_host;
     qint32 m_port = 0;
     QString m_replyBuffer;
-    // The start of a line whose end has not arrived yet.
-    QByteArray m_partial;
+    LineFraming m_framing;
     bool m_takingUnread = false;
     qint64 m_lastWriteTick = -1;
     // Complete lines received so far: what ends the pause after a write early.

@@ -2,6 +2,8 @@
 
 #include "model/FunctionCatalog.h"
 
+#include <algorithm>
+
 void LoadLedger::beginSetUp(const QList<CommandPlan::Item> &items, Restate restate)
 {
     m_setUp = items;
@@ -54,6 +56,15 @@ QList<CommandPlan::Item> LoadLedger::owed() const
         items.append(item);
     }
     return items;
+}
+
+bool LoadLedger::owedRestartsTest() const
+{
+    if (m_restate != Restate::UntilDelivered || m_setUpDelivered || m_setUp.isEmpty())
+        return false;
+    const auto lines = std::count_if(
+        m_setUp.begin(), m_setUp.end(), [](const CommandPlan::Item &item) { return !item.line.isEmpty(); });
+    return !m_settingUp || m_setUpLinesSent >= lines;
 }
 
 bool LoadLedger::isOffLine(const QString &line)

@@ -36,6 +36,9 @@ public:
     // What a new connection owes the load, in order: the off lines not known to have arrived, then
     // the running step's set-up as far as it went out.
     QList<CommandPlan::Item> owed() const;
+    // Whether what is owed starts the load's own test again: its whole set-up, the line that
+    // starts it last, goes out once more, no answer having shown that it arrived the first time.
+    bool owedRestartsTest() const;
     // Whether anything sent since the last answer may not have arrived.
     bool hasUndelivered() const { return !m_offs.isEmpty() || !m_setUpDelivered; }
 

@@ -27,6 +27,12 @@ double OffConfirmer::offLimit(double ratedAmps)
     return std::max(rated * OffFractionOfRating, OffFloorAmps);
 }
 
+void OffConfirmer::setRatedCurrent(const QString &amps)
+{
+    m_ratedAmps = NumberText::lenient(amps);
+    m_bounds = MeasureReply::Bounds::forRatedCurrent(amps);
+}
+
 bool OffConfirmer::cancelled() const { return m_cancel && m_cancel->isCancelled(); }
 
 QCoro::Task<> OffConfirmer::sendOffLines()
@@ -40,13 +46,10 @@ QCoro::Task<std::optional<double>> OffConfirmer::readCurrent()
     m_load.setWaitLimit(m_replyLimitMs);
     const QString reply = co_await m_load.ask(MeasureQuery);
     m_load.setWaitLimit(0);
-    const std::optional<MeasureReply> reading = MeasureReply::read(reply);
+    const std::optional<MeasureReply> reading = MeasureReply::read(reply, m_bounds);
     if (!reading)
         co_return std::nullopt;
-    const double amps = NumberText::lenient(reading->current);
-    if (!std::isfinite(amps))
-        co_return std::nullopt;
-    co_return amps;
+    co_return reading->amps;
 }
 
 QCoro::Task<OffConfirmer::Outcome> OffConfirmer::sendAndConfirm()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "run/MeasureReply.h"
+
 #include <QCoro/QCoroTask>
 #include <QString>
 #include <QStringList>
@@ -51,7 +53,8 @@ public:
     const QStringList &offLines() const { return m_offLines; }
     // The model the load named; empty: whatever answers is taken for it.
     void setExpectedModel(const QString &model) { m_expectedModel = model; }
-    void setRatedCurrent(double amps) { m_ratedAmps = amps; }
+    // The load's rated current, as identification found it ("" when not known).
+    void setRatedCurrent(const QString &amps);
     // Waits end at once when `cancel` fires; none: they run their course.
     void setCancelToken(const CancelToken *cancel) { m_cancel = cancel; }
     // How long a reply is waited for; a load that does not answer in this is taken as out of reach.
@@ -80,5 +83,6 @@ private:
     QStringList m_offLines{QStringLiteral("LOAD OFF")};
     QString m_expectedModel;
     double m_ratedAmps = 0;
+    MeasureReply::Bounds m_bounds;
     int m_replyLimitMs = ReplyLimitMs;
 };

@@ -15,14 +15,14 @@ OffKeeper::OffKeeper(InstrumentLink &load, Clock &clock, TraceList &trace, RunEv
 }
 
 void OffKeeper::keepTrying(
-    const LoadOff &off, const QStringList &offLines, const QString &expectedModel, double ratedAmps)
+    const LoadOff &off, const QStringList &offLines, const QString &expectedModel, const QString &ratedCurrent)
 {
     if (m_trying)
         return;
     m_off = off;
     m_confirmer.setOffLines(offLines);
     m_confirmer.setExpectedModel(expectedModel);
-    m_confirmer.setRatedCurrent(ratedAmps);
+    m_confirmer.setRatedCurrent(ratedCurrent);
     m_trying = true;
     m_last = false;
     m_woken = false;

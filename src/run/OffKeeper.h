@@ -30,7 +30,8 @@ public:
     OffKeeper(InstrumentLink &load, Clock &clock, TraceList &trace, RunEvents &events, QObject *parent = nullptr);
 
     // Starts trying for the run that ended with `off` unconfirmed; `confirmer` says what to send.
-    void keepTrying(const LoadOff &off, const QStringList &offLines, const QString &expectedModel, double ratedAmps);
+    void keepTrying(
+        const LoadOff &off, const QStringList &offLines, const QString &expectedModel, const QString &ratedCurrent);
     bool isTrying() const { return m_trying; }
     const LoadOff &loadOff() const { return m_off; }
     // The tries so far, and when the next one is due (a tick; none while a try is under way).

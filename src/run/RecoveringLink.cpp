@@ -158,6 +158,7 @@ QCoro::Task<bool> RecoveringLink::reconnectOnce(qint64 leftMs)
     if (identity != Identity::Same)
         co_return false;
     const QList<CommandPlan::Item> owed = m_ledger.owed();
+    const bool restartsTest = m_ledger.owedRestartsTest();
     if (!owed.isEmpty())
         m_trace.TraceLine(QStringLiteral("The load is owed %1 lines and pauses: they go out again").arg(owed.size()));
     for (const CommandPlan::Item &item : owed) {
@@ -170,6 +171,11 @@ QCoro::Task<bool> RecoveringLink::reconnectOnce(qint64 leftMs)
         // A Stop now must not be followed by more of the step's set-up.
         if (cancelled())
             co_return false;
+    }
+    if (restartsTest) {
+        m_trace.TraceLine(QStringLiteral("The load's own test was started again: no answer showed its start arrived"));
+        if (m_testRestarted)
+            m_testRestarted();
     }
     co_return m_link.isConnected();
 }

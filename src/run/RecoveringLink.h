@@ -42,6 +42,8 @@ public:
     void onAnswersAgain(std::function<void(qint64 fromTick, qint64 toTick)> callback);
     // Once nothing usable has come for SilenceLimitMs.
     void onLost(std::function<void()> callback);
+    // The load's own test was started again over a new connection (LoadLedger::owedRestartsTest).
+    void onTestRestarted(std::function<void()> callback) { m_testRestarted = std::move(callback); }
     // Another instrument answers where the load was: its model.
     void onForeign(std::function<void(const QString &model)> callback) { m_foreign = std::move(callback); }
 
@@ -105,4 +107,5 @@ private:
     std::function<void()> m_silent;
     std::function<void()> m_lostCallback;
     std::function<void(const QString &)> m_foreign;
+    std::function<void()> m_testRestarted;
 };

@@ -3,7 +3,6 @@
 #include "device/Identification.h"
 #include "link/TraceList.h"
 #include "model/FunctionCatalog.h"
-#include "model/NumberText.h"
 #include "model/StepColumns.h"
 #include "model/TestProgram.h"
 #include "run/Sequencer.h"
@@ -103,7 +102,7 @@ void RunController::onRunEnded(RunResult result, const QString &message)
     if (m_lastOff.unconfirmed()) {
         // Identification would ask over the same link: it waits until the load is confirmed off.
         m_offKeeper.keepTrying(m_lastOff, sequencer->offLines(), m_wiring.identification.ModelName(),
-            NumberText::lenient(m_wiring.identification.RatedCurrent()));
+            m_wiring.identification.RatedCurrent());
     } else {
         m_wiring.identification.setHeld(false);
     }

@@ -36,6 +36,9 @@ Q_SIGNALS:
     // The load gave no reply from `fromSeconds` to `toSeconds` of the run's elapsed time, was
     // reached again and the run went on; no row stands for the gap.
     void replyGap(int row, double fromSeconds, double toSeconds);
+    // Over a reopened link, the load's own test of step `row` was started again `atSeconds` into
+    // the run: no answer had shown that its first start arrived, so it may run twice.
+    void loadTestRestarted(int row, const QString &function, double atSeconds);
     // What became of the run's off lines: once just before runEnded, and again whenever a later
     // try reaches a load that was left unconfirmed.
     void loadOffChanged(const LoadOff &off);

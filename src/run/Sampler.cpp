@@ -15,19 +15,6 @@ const QString MeasureQuery = QStringLiteral("MEAS:VC?");
 
 bool cancelled(const CancelToken *cancel) { return cancel && cancel->isCancelled(); }
 
-// Takes voltage and current from a reply with at least two fields.
-bool takeReading(RunState &state, const QString &reply)
-{
-    const std::optional<MeasureReply> reading = MeasureReply::read(reply);
-    if (!reading)
-        return false;
-    state.VoltageText = reading->voltage;
-    state.CurrentText = reading->current;
-    state.MeasuredVoltage = NumberText::lenient(reading->voltage);
-    state.MeasuredCurrent = NumberText::lenient(reading->current);
-    return true;
-}
-
 double integrate(double total, double measurementMs, double value)
 {
     const double addend = NumberText::roundToEightDecimals(measurementMs / 1000.0 * value / 3600.0);
@@ -40,14 +27,26 @@ Sampler::Sampler(InstrumentLink &load, Clock &clock, TraceList &trace, ErrorTrai
     : m_load(load), m_clock(clock), m_trace(trace), m_errorTrail(errorTrail)
 { }
 
+bool Sampler::takeReading(RunState &state, const QString &reply) const
+{
+    const std::optional<MeasureReply> reading = MeasureReply::read(
+        reply, MeasureReply::Bounds::forRatedCurrent(m_ratedCurrent ? m_ratedCurrent() : QString()));
+    if (!reading)
+        return false;
+    state.VoltageText = reading->voltage;
+    state.CurrentText = reading->current;
+    state.MeasuredVoltage = reading->volts;
+    state.MeasuredCurrent = reading->amps;
+    return true;
+}
+
 void Sampler::traceRetry(const RunState &state)
 {
     m_trace.TraceLine(QStringLiteral("timer1(1)=>,%1,%2")
                           .arg(NumberText::shortest(m_clock.secondsSinceMidnight()), state.CurrentFunction));
 }
 
-// Over LAN a reply without a comma is tried again twice, 20 ms apart, and then counts as 0 V and
-// 0 A.
+// Over LAN a reply that is no reading is tried again twice, 20 ms apart.
 QCoro::Task<Sampler::Outcome> Sampler::overLan(RunState &state, const CancelToken *cancel)
 {
     const QString markers[] = {QStringLiteral("Err1,"), QStringLiteral("Err2")};
@@ -67,12 +66,9 @@ QCoro::Task<Sampler::Outcome> Sampler::overLan(RunState &state, const CancelToke
         if (!co_await m_clock.waitMs(20, cancel))
             co_return Outcome::Cancelled;
     }
-    state.VoltageText = state.CurrentText = QStringLiteral("0");
-    state.MeasuredVoltage = state.MeasuredCurrent = 0;
-    co_return Outcome::Sampled;
+    co_return Outcome::Unusable;
 }
 
-// Over serial and GPIB a reply without a comma leaves the previous reading in place.
 QCoro::Task<Sampler::Outcome> Sampler::overSerial(RunState &state, const CancelToken *cancel)
 {
     m_load.clearReply();
@@ -80,12 +76,10 @@ QCoro::Task<Sampler::Outcome> Sampler::overSerial(RunState &state, const CancelT
     const QString reply = co_await m_load.LinkRead();
     if (cancelled(cancel))
         co_return Outcome::Cancelled;
-    if (!takeReading(state, reply)) {
-        m_load.replyUnusable();
-        if (cancelled(cancel))
-            co_return Outcome::Cancelled;
-    }
-    co_return Outcome::Sampled;
+    if (takeReading(state, reply))
+        co_return Outcome::Sampled;
+    m_load.replyUnusable();
+    co_return cancelled(cancel) ? Outcome::Cancelled : Outcome::Unusable;
 }
 
 QCoro::Task<Sampler::Outcome> Sampler::take(RunState &state, double measureTimeMs, const CancelToken *cancel)
@@ -95,7 +89,7 @@ QCoro::Task<Sampler::Outcome> Sampler::take(RunState &state, double measureTimeM
         outcome = co_await overLan(state, cancel);
     else
         outcome = co_await overSerial(state, cancel);
-    if (outcome == Outcome::Cancelled)
+    if (outcome != Outcome::Sampled)
         co_return outcome;
     // The power is what its shortest text (15 significant digits) says, in the log and in the Wh.
     state.MeasuredPower = NumberText::lenient(NumberText::shortest(state.MeasuredVoltage * state.MeasuredCurrent));

@@ -5,6 +5,7 @@
 
 #include <QCoro/QCoroTask>
 #include <QString>
+#include <functional>
 #include <optional>
 
 class CancelToken;
@@ -19,8 +20,9 @@ class Sampler
 {
 public:
     // A load that stops answering is the link's to recover or give up (see RecoveringLink): its
-    // giving up cancels the run.
-    enum class Outcome { Sampled, Cancelled };
+    // giving up cancels the run. A reply that is no reading (MeasureReply) is as good as none: the
+    // pass has no sample, and the run state keeps its reading and totals.
+    enum class Outcome { Sampled, Unusable, Cancelled };
 
     struct StopMet
     {
@@ -29,6 +31,9 @@ public:
     };
 
     Sampler(InstrumentLink &load, Clock &clock, TraceList &trace, ErrorTrail &errorTrail);
+
+    // The load's rated current as identified, which bounds the currents it can read.
+    void setRatedCurrent(std::function<QString()> ratedCurrent) { m_ratedCurrent = std::move(ratedCurrent); }
 
     // Asks the load, takes voltage and current into the run state and adds to the totals with
     // the nominal interval `measureTimeMs`.
@@ -43,9 +48,11 @@ private:
     QCoro::Task<Outcome> overLan(RunState &state, const CancelToken *cancel);
     QCoro::Task<Outcome> overSerial(RunState &state, const CancelToken *cancel);
     void traceRetry(const RunState &state);
+    bool takeReading(RunState &state, const QString &reply) const;
 
     InstrumentLink &m_load;
     Clock &m_clock;
     TraceList &m_trace;
     ErrorTrail &m_errorTrail;
+    std::function<QString()> m_ratedCurrent;
 };

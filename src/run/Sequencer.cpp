@@ -50,8 +50,13 @@ Sequencer::Sequencer(
     m_load.onAnswersAgain([this](qint64 fromTick, qint64 toTick) {
         Q_EMIT m_events.replyGap(m_state.StepPointer, elapsedSeconds(fromTick), elapsedSeconds(toTick));
     });
+    m_load.onTestRestarted([this] {
+        Q_EMIT m_events.loadTestRestarted(
+            m_state.StepPointer, m_state.CurrentFunction, elapsedSeconds(m_parts.clock.tickMs()));
+    });
     const auto ratedCurrent = [this] { return m_parts.identification.RatedCurrent(); };
     m_loadCommands.setRatedCurrent(ratedCurrent);
+    m_sampler.setRatedCurrent(ratedCurrent);
     m_generatorCommands.setRatedCurrent(ratedCurrent);
     m_state.StepPointer = 1;
     m_state.StepPending = RunState::Pending::Next;
@@ -130,7 +135,7 @@ QCoro::Task<> Sequencer::switchOff()
             co_await m_load.reopenForOffLines();
         OffConfirmer confirmer(m_parts.load, m_parts.clock, m_parts.trace);
         confirmer.setOffLines(offLines());
-        confirmer.setRatedCurrent(NumberText::lenient(m_parts.identification.RatedCurrent()));
+        confirmer.setRatedCurrent(m_parts.identification.RatedCurrent());
         OffConfirmer::Outcome outcome = co_await confirmer.sendAndConfirm();
         // A connection that went with the off lines may have taken them unread: they go once more
         // over a fresh one, at once; after that the run's end says the load may still be on.
@@ -212,6 +217,10 @@ QCoro::Task<std::optional<qint64>> Sequencer::pass()
         const Sampler::Outcome sampled = co_await m_sampler.take(state, m_options.measureTime.toDouble(), &m_cancel);
         if (sampled == Sampler::Outcome::Cancelled)
             co_return std::nullopt;
+        // A reply that is no reading is as good as none, as in a silence: no sample, no stop, no
+        // row, and the step's time stands still until the load reads again.
+        if (sampled == Sampler::Outcome::Unusable)
+            co_return nextInterval(startedThisPass, sampleTick, sampleSeconds, false);
         // Each reading is a sample of the run's record only with a row of its log: the pass that
         // finds the step's time over makes neither.
         const Sample reading = sampleNow();
@@ -408,7 +417,7 @@ Sample Sequencer::sampleNow() const
     return sample;
 }
 
-qint64 Sequencer::nextInterval(bool stepStartedThisPass, qint64 sampleTick, double sampleSeconds)
+qint64 Sequencer::nextInterval(bool stepStartedThisPass, qint64 sampleTick, double sampleSeconds, bool countDown)
 {
     RunState &state = m_state;
     const double samplingMs = NumberText::lenient(m_parts.measureOptions.measTimeText());
@@ -424,7 +433,7 @@ qint64 Sequencer::nextInterval(bool stepStartedThisPass, qint64 sampleTick, doub
     // The battery profiles end when the load says so; their step time is no deadline.
     in.shortStepTimeRule = !(function && function->loadRun == FunctionCatalog::LoadRunTest::BatteryProfile);
     const PassTiming::Output out = m_timing.next(in);
-    if (out.countDown) {
+    if (out.countDown && countDown) {
         state.TStop = state.TStop - Fixed4::fromDoubleOrZero(samplingMs / 1000.0);
         Q_EMIT m_events.stepTimeLeftChanged(state.TStop);
     }

@@ -77,8 +77,9 @@ private:
     QCoro::Task<bool> supervise(const FunctionCatalog::Descriptor &function);
     QCoro::Task<> switchOff();
     void noteLoadOff(const OffConfirmer::Outcome &outcome);
-    // Sets the interval to the next pass; returns the tick it ends at.
-    qint64 nextInterval(bool stepStartedThisPass, qint64 sampleTick, double sampleSeconds);
+    // Sets the interval to the next pass; returns the tick it ends at. `countDown`: the pass takes
+    // its interval off the step time.
+    qint64 nextInterval(bool stepStartedThisPass, qint64 sampleTick, double sampleSeconds, bool countDown = true);
     // Ends the running step; only the first end in a pass counts.
     bool endStep(RunState::Pending pending, StepEnd end);
     LogRow sampleRow(const Sample &reading) const;

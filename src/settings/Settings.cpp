@@ -50,7 +50,7 @@ QString defaultIniPath() { return ProgramFolder::path() + QStringLiteral("/VORN.
 
 void LoadSettings(Settings &settings, MeasureOptions &options) { LoadSettings(settings, options, defaultIniPath()); }
 
-void LoadSettings(Settings &settings, MeasureOptions &options, const QString &iniPath)
+void LoadSettings(Settings &settings, MeasureOptions &options, const QString &iniPath, QStringList *problems)
 {
     settings.IniPath = iniPath;
     IniFile ini(iniPath);
@@ -60,11 +60,11 @@ void LoadSettings(Settings &settings, MeasureOptions &options, const QString &in
     if (settings.TestFileName.isEmpty())
         settings.TestFileName = defaultTestFileName;
 
-    settings.loadLink = LinkSettingsIni::read(ini, loadSection, LinkSettings());
+    settings.loadLink = LinkSettingsIni::read(ini, loadSection, LinkSettings(), problems);
     settings.DefaultPath = ini.value(loadSection, u"DefaultPath", ProgramFolder::path());
 
     settings.AFGEnable = IniNumber::readInt16(ini, generatorSection, u"AFGEnable", 0);
-    settings.generatorLink = LinkSettingsIni::read(ini, generatorSection, Settings::generatorDefaults());
+    settings.generatorLink = LinkSettingsIni::read(ini, generatorSection, Settings::generatorDefaults(), problems);
 
     settings.MeasureTime = measureTimeOf(ini.value(systemSection, u"MeasureTime", QStringLiteral("1000")));
     options.setMeasTimeText(settings.MeasureTime.toText());

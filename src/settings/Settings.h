@@ -4,6 +4,7 @@
 #include "model/Fixed4.h"
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 class MeasureOptions;
@@ -39,9 +40,10 @@ struct Settings
 QString defaultIniPath();
 
 // Reads every key into `settings` and the measure options, a missing key giving its default; the
-// file itself is never changed by reading.
+// file itself is never changed by reading. A value refused by name (a link's "LanPort") is said in
+// `problems`.
 void LoadSettings(Settings &settings, MeasureOptions &options);
-void LoadSettings(Settings &settings, MeasureOptions &options, const QString &iniPath);
+void LoadSettings(Settings &settings, MeasureOptions &options, const QString &iniPath, QStringList *problems = nullptr);
 
 // Takes the sampling interval, measure items and separator from the measure options into `settings`
 // and writes all of `settings` to the file. False when the file could not be written: the file is

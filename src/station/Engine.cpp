@@ -41,7 +41,10 @@ Engine::Engine(Clock &clock, const QString &iniPath, QObject *parent)
 
 void Engine::loadSettings()
 {
-    LoadSettings(m_settings, m_measureOptions, m_iniPath);
+    m_settingsProblems.clear();
+    LoadSettings(m_settings, m_measureOptions, m_iniPath, &m_settingsProblems);
+    for (const QString &problem : std::as_const(m_settingsProblems))
+        m_trace.TraceLine(problem);
     QStringList problems;
     const RatingTable local = RatingTable::load(QFileInfo(m_iniPath).absolutePath(), &problems);
     m_identification.setRatingTable(local);

@@ -55,6 +55,8 @@ public:
 
     // LoadSettings, then the rating table beside the settings file ahead of the built-in one.
     void loadSettings();
+    // The values the last loadSettings refused, each named with its key; also in the trace.
+    const QStringList &settingsProblems() const { return m_settingsProblems; }
     bool saveSettings();
     // Run: the settings saved (the sampling interval, measure items and separator in force now),
     // then the run started with them. A settings file that cannot be written does not stop the
@@ -85,6 +87,7 @@ private:
     std::unique_ptr<RunForwarder> m_forwarder;
     // What the lab's server is told of this station at each round; with the forwarder.
     std::unique_ptr<StationStateFeed> m_stationFeed;
+    QStringList m_settingsProblems;
     // Why the [Store] section's server is not used; empty when it is, or when none is named.
     QString m_serverProblem;
 };

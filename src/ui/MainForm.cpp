@@ -405,8 +405,11 @@ void MainForm::loadSettingsAndProgram()
     else
         m_list1->hide();
     m_engine.identification().requestIdentification();
+    QStringList messages = m_engine.settingsProblems();
     if (!loaded.message.isEmpty())
-        QTimer::singleShot(0, this, [this, text = loaded.message] { showMessage(text); });
+        messages.append(loaded.message);
+    for (const QString &text : std::as_const(messages))
+        QTimer::singleShot(0, this, [this, text] { showMessage(text); });
 }
 
 void MainForm::showLinkMessage(const QString &text)

@@ -116,6 +116,7 @@ MainWindow::MainWindow(Engine &engine, const QString &programFolder, QWidget *pa
     connect(&engine.identification(), &Identification::identified, this, &MainWindow::showIdentification);
     connect(&engine.recorder(), &RunRecorder::runStarted, this, [this] {
         showInBar(QString(), false);
+        m_testRestarted.clear();
         // The last run's summary and report would read as this run's.
         m_summary->clear();
         m_report->setEnabled(false);
@@ -129,11 +130,11 @@ MainWindow::MainWindow(Engine &engine, const QString &programFolder, QWidget *pa
             true);
     });
     connect(&engine.run().events(), &RunEvents::replyGap, this, [this](int step, double from, double to) {
-        showInBar(QStringLiteral("Step %1: no reply from the load at %2 for %3 s; it answers again.")
-                      .arg(step)
-                      .arg(m_engine.loadLink().address())
-                      .arg(to - from, 0, 'f', 1),
-            true);
+        const QString gap = QStringLiteral("Step %1: no reply from the load at %2 for %3 s; it answers again.")
+                                .arg(step)
+                                .arg(m_engine.loadLink().address())
+                                .arg(to - from, 0, 'f', 1);
+        showInBar(m_testRestarted.isEmpty() ? gap : gap + u' ' + std::exchange(m_testRestarted, {}), true);
     });
     connect(&engine.recorder(), &RunRecorder::loadOffChanged, this, [this](const RunRecord &record) {
         const LoadOff &off = record.loadOff;
@@ -143,6 +144,13 @@ MainWindow::MainWindow(Engine &engine, const QString &programFolder, QWidget *pa
                           .arg(off.since.msecsTo(off.confirmedAt) / 1000.0, 0, 'f', 1),
                 false);
     });
+    connect(&engine.run().events(), &RunEvents::loadTestRestarted, this,
+        [this](int step, const QString &function, double atSeconds) {
+            m_testRestarted = QStringLiteral("Step %1: the load's %2 test was started again at %3 s of the run, over a "
+                                             "reopened link: the first start may not have reached it.")
+                                  .arg(QString::number(step), function, QString::number(atSeconds, 'f', 1));
+            showInBar(m_testRestarted, true);
+        });
     connect(&engine.runSummary(), &RunSummary::finished, this, &MainWindow::showSummary);
     // Queued: a problem said as a run starts would otherwise be cleared by the bar's reset above.
     connect(

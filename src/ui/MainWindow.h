@@ -92,6 +92,8 @@ private:
     QLabel *m_bar = nullptr;
     LoadOffBar *m_loadOffBar = nullptr;
     std::function<bool(const QString &)> m_closeQuestion;
+    // That the load's own test was started again, said once more when the load answers again.
+    QString m_testRestarted;
     QPushButton *m_connectSetup = nullptr;
     RunsWindow *m_runs = nullptr;
     LabWindow *m_lab = nullptr;

@@ -132,6 +132,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("reply");
         QTest::newRow("one piece CR LF") << QList<QByteArray>{"12.5,2\r\n"} << "12.5,2";
         QTest::newRow("one piece LF") << QList<QByteArray>{"12.5,2\n"} << "12.5,2";
+        QTest::newRow("one piece CR") << QList<QByteArray>{"12.5,2\r"} << "12.5,2";
+        QTest::newRow("CR, after the point") << QList<QByteArray>{"12.", "5,2\r"} << "12.5,2";
+        QTest::newRow("two lines by CR, the last counts") << QList<QByteArray>{"9,9\r12.5,2\r"} << "12.5,2";
         QTest::newRow("after the point") << QList<QByteArray>{"12.", "5,2\r\n"} << "12.5,2";
         QTest::newRow("between CR and LF") << QList<QByteArray>{"12.5,2\r", "\n"} << "12.5,2";
         QTest::newRow("byte by byte") << QList<QByteArray>{"1", "2", ".", "5", ",", "2", "\r", "\n"} << "12.5,2";
@@ -149,6 +152,22 @@ private Q_SLOTS:
         QCOMPARE(lan.link.ReplyBuffer(), reply);
         QCOMPARE(lan.trace.lines().last(), reply);
         QCOMPARE(QCoro::waitFor(lan.link.LinkRead()), reply);
+    }
+
+    // A reply that runs past the longest line is cut: the question has no reply at once, not when
+    // (or if) the line ends, and the next question has its own.
+    void aLineTooLongIsNoReply()
+    {
+        Lan lan(SystemClock::instance());
+        // Ten megabytes of digits, and only then the line's end.
+        lan.peer.answer("MEAS:VC?", {QByteArray(10 * 1024 * 1024, '1'), "1,2\r\n"});
+        lan.peer.answer("name?", {"6312C\r\n"});
+        QCoro::waitFor(lan.link.LinkConnect());
+        QCOMPARE(QCoro::waitFor(lan.link.ask(QStringLiteral("MEAS:VC?"))), ErrRec);
+        QCOMPARE(lan.trace.lines().filter(QStringLiteral("A reply longer than 1024 bytes was cut off")).size(), 1);
+        QCOMPARE(lan.trace.lines().last(), QString());
+        // The end of the long line, which comes before the next reply, is no reply either.
+        QCOMPARE(QCoro::waitFor(lan.link.ask(QStringLiteral("name?"))), QStringLiteral("6312C"));
     }
 
     // What the wait costs in CPU is for the benchmarks; here, that it sleeps until the reply wakes it.
@@ -274,16 +293,21 @@ private Q_SLOTS:
         QTest::addColumn<bool>("deliveredToTheLink");
         QTest::addColumn<QByteArray>("unread");
         QTest::addColumn<QString>("traced");
-        QTest::newRow("waiting in the socket") << false << QByteArray("X\r\n") << "S, X\r\n";
-        QTest::newRow("a line end still missing") << true << QByteArray("12.") << "S, 12.";
+        QTest::addColumn<QList<QByteArray>>("answer");
+        QTest::newRow("waiting in the socket") << false << QByteArray("X\r\n") << "S, X\r\n"
+                                               << QList<QByteArray>{"5,2\r\n"};
+        // The line began before the question: the rest of it is no answer to it.
+        QTest::newRow("a line end still missing")
+            << true << QByteArray("12.") << "S, 12." << QList<QByteArray>{"7,1\r\n", "5,2\r\n"};
     }
     void unreadDataIsTracedBeforeTheNextCommand()
     {
         QFETCH(bool, deliveredToTheLink);
         QFETCH(QByteArray, unread);
         QFETCH(QString, traced);
+        QFETCH(QList<QByteArray>, answer);
         Lan lan(SystemClock::instance());
-        lan.peer.answer("MEAS:VC?", {"5,2\r\n"});
+        lan.peer.answer("MEAS:VC?", answer);
         QCoro::waitFor(lan.link.LinkConnect());
         lan.peer.pushNow(unread);
         // The bytes are in the link's socket: a turn of the event loop hands them to the link.

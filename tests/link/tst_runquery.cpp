@@ -83,6 +83,37 @@ private Q_SLOTS:
         QCOMPARE(peer.received(), QByteArray("REM\r\nname?\r\n"));
     }
 
+    // A LAN port with letters after it is refused by name, in every mode, and nothing is reached
+    // at the port its digits make, nor at the default one.
+    void aPortWithLettersIsRefusedByName_data()
+    {
+        QTest::addColumn<QStringList>("mode");
+        QTest::newRow("query") << QStringList{QStringLiteral("--query"), QStringLiteral("name?")};
+        QTest::newRow("identify") << QStringList{QStringLiteral("--identify")};
+        QTest::newRow("program") << QStringList{QStringLiteral("program.TSF")};
+    }
+    void aPortWithLettersIsRefusedByName()
+    {
+        QFETCH(QStringList, mode);
+        TcpPeer peer;
+        peer.answer("name?", {"6312C\r\n"});
+        const QByteArray port = QByteArray::number(peer.port()) + "abc";
+        const QString ini = writeSettings(
+            "ConnectMode=2\r\nLanIP1=127\r\nLanIP2=0\r\nLanIP3=0\r\nLanIP4=1\r\nLanPort=" + port + "\r\n");
+        QFile program(m_dir.filePath(QStringLiteral("program.TSF")));
+        QVERIFY(program.open(QIODevice::WriteOnly));
+        program.write("StepNo.,Function,Mode,SinkValue,VStop,TStop\r\n1,Rest,,,,1\r\n");
+        program.close();
+        if (mode.first() == u"program.TSF")
+            mode.first() = program.fileName();
+        const Outcome outcome = run(QStringList{QStringLiteral("--settings"), ini} + mode);
+        QCOMPARE(outcome.exitCode, 2);
+        const QByteArray said = "vornic-run: " + QFile::encodeName(ini) + ": [Load Option] LanPort=" + port
+            + " is not a port number (1 to 65535): no LAN connection is made until it is set right\n";
+        QVERIFY2(outcome.err.startsWith(said), outcome.err.constData());
+        QCOMPARE(peer.connections(), 0);
+    }
+
     void badArgumentsExitWithTwo_data()
     {
         QTest::addColumn<QStringList>("arguments");

@@ -108,6 +108,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("waitsOutTheTimeout");
         QTest::newRow("OK CR LF") << QList<QByteArray>{"OK\r\n"} << "OK" << false;
         QTest::newRow("OK LF") << QList<QByteArray>{"OK\n"} << "OK" << false;
+        QTest::newRow("OK CR") << QList<QByteArray>{"OK\r"} << "OK" << false;
+        QTest::newRow("split, CR") << QList<QByteArray>{"12.", "5,2\r"} << "12.5,2" << false;
+        QTest::newRow("lone CR") << QList<QByteArray>{"\r"} << ErrRec << false;
+        QTest::newRow("too long") << QList<QByteArray>{QByteArray(3000, '1')} << ErrRec << false;
         QTest::newRow("1 LF") << QList<QByteArray>{"1\n"} << "1" << false;
         QTest::newRow("split") << QList<QByteArray>{"12.", "5,2\r\n"} << "12.5,2" << false;
         QTest::newRow("lone LF") << QList<QByteArray>{"\n"} << ErrRec << false;

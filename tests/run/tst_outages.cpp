@@ -44,6 +44,7 @@ QByteArray fourSteps()
 struct Bench
 {
     QString name;
+    bool noRow = false;
     QTemporaryDir dir;
     std::unique_ptr<SimProcess> sim;
     QProcess runner;
@@ -262,16 +263,18 @@ private Q_SLOTS:
     {
         struct Case
         {
-            const char *name;
+            QString name;
             bool pty;
             QStringList faults;
             QByteArray program = fourSteps();
             // Whether the load can be proved off once the run is lost: not while it answers
             // nothing readable to the reading that proves it.
             bool provable = true;
+            // No reply the run could read: it has no row.
+            bool noRow = false;
         };
         const QByteArray longStep = ::longStep();
-        const QList<Case> cases{
+        QList<Case> cases{
             {"TCP, refused for 12 s", false, {"--fault", "outage=12:12000"}},
             {"pty, gone for 12 s", true, {"--fault", "outage=12:12000"}},
             {"TCP, closed before the step's off line", false, {"--fault", "outage=31:12000"}},
@@ -281,11 +284,21 @@ private Q_SLOTS:
                 false},
             {"pty, unreadable samples", true, {"--fault", "unusable-line=MEAS:VC?,unusable-after=20"}, longStep, false},
         };
+        // Replies that come but are no reading, from the first: none becomes a row.
+        const QList<std::pair<const char *, const char *>> unreadable{{"abc,def", "abc%2Cdef"},
+            {"nan,nan", "nan%2Cnan"}, {"inf,-inf", "inf%2C-inf"},
+            {"a line of a million digits", "1,unusable-repeat=1000000"}, {"a formula", "=cmd|' /C calc'!A0%2C1"}};
+        for (const auto &[what, reply] : unreadable)
+            for (const bool pty : {false, true})
+                cases.append({QStringLiteral("%1, %2").arg(pty ? "pty" : "TCP", what), pty,
+                    {"--fault", QStringLiteral("unusable-line=MEAS:VC?,unusable-reply=") + reply}, longStep, false,
+                    true});
         std::vector<std::unique_ptr<Bench>> benches;
         for (const Case &c : cases) {
             auto bench = std::make_unique<Bench>();
-            bench->name = QLatin1String(c.name);
-            QVERIFY2(bench->startSim(c.pty, c.faults), c.name);
+            bench->name = c.name;
+            bench->noRow = c.noRow;
+            QVERIFY2(bench->startSim(c.pty, c.faults), qPrintable(c.name));
             bench->startRunner(c.program, {"--trace"});
             benches.push_back(std::move(bench));
         }
@@ -305,6 +318,7 @@ private Q_SLOTS:
             const int silentMs = silence.hasMatch() ? silence.captured(1).toInt() : -1;
             qInfo("%s: lost after %d ms", qPrintable(bench->name), silentMs);
             // Not before the 10 s; that it is not later either is tst_recovery's, on the fake clock.
+            const qsizetype rows = TestFiles::linesAfterTheFirst(TestFiles::readBytes(bench->path("run.CSV")));
             if (bench->runner.exitCode() != (provable ? 2 : 3) || !last.contains(u": LOST,"))
                 failures.append(bench->name + QStringLiteral(": ") + last);
             else if (const QString unproved = provable ? checkOffProved(bench->received()) : QString();
@@ -314,6 +328,8 @@ private Q_SLOTS:
                 failures.append(bench->name + QStringLiteral(": no word of a load that may still be on"));
             else if (silentMs < 10000)
                 failures.append(bench->name + QStringLiteral(": lost after %1 ms").arg(silentMs));
+            else if (bench->noRow && rows != 0)
+                failures.append(bench->name + QStringLiteral(": %1 rows").arg(rows));
         }
         QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
     }
@@ -403,6 +419,71 @@ private Q_SLOTS:
         QVERIFY2(
             errors.contains(QStringLiteral("MAY STILL BE ON: it could not be told to switch off")), qPrintable(errors));
         QVERIFY2(bench.lastErrorLine().contains(u": STOPPED,"), qPrintable(errors));
+    }
+
+    // A load may end its replies by CR, LF or both: each ends a reply at once, over TCP and over a
+    // pseudo-terminal, so no pass waits out a time-out (which would overrun its interval) and no
+    // reply goes missing.
+    void everyLineEndEndsAReply_data()
+    {
+        QTest::addColumn<bool>("pty");
+        QTest::addColumn<QString>("end");
+        for (const bool pty : {false, true})
+            for (const char *end : {"cr", "lf", "crlf"})
+                QTest::addRow("%s, %s", pty ? "pty" : "TCP", end) << pty << QString::fromLatin1(end);
+    }
+    void everyLineEndEndsAReply()
+    {
+        QFETCH(bool, pty);
+        QFETCH(QString, end);
+        Bench bench;
+        QVERIFY(bench.startSim(pty, {"--fault", QStringLiteral("line-end=") + end}));
+        // Sampling well above a pass's cost, well below the serial reply's 1 s time-out.
+        TestFiles::writeBytes(bench.path("VORN.INI"),
+            TestFiles::readBytes(bench.path("VORN.INI")).replace("MeasureTime=100", "MeasureTime=500"));
+        bench.startRunner(
+            TestFiles::crlfLines({"header",
+                stepLine(1, "Discharge", {{2, "CC"}, {3, "1"}, {4, "0"}, {5, "3"}, {6, "0"}, {30, "0"}, {31, "0"}})}),
+            {"--trace"});
+        waitForEnd(bench.runner);
+        const QString errors = QString::fromLatin1(bench.runner.readAllStandardError());
+        QCOMPARE(bench.runner.exitCode(), 0);
+        QVERIFY2(errors.trimmed().section(u'\n', -1).contains(u": PASS,"), qPrintable(errors));
+        QVERIFY2(!errors.contains(QStringLiteral("No reply from the load")), qPrintable(errors));
+        const qsizetype passes = errors.count(QStringLiteral("timer1=>"));
+        const qsizetype overruns = errors.count(QStringLiteral("Interval=10\n"));
+        QVERIFY2(passes >= 6 && overruns * 2 < passes,
+            qPrintable(QStringLiteral("%1 of %2 passes overran").arg(overruns).arg(passes)));
+        // A row for every pass but the last, which finds the step's time over.
+        QCOMPARE(TestFiles::linesAfterTheFirst(TestFiles::readBytes(bench.path("run.CSV"))), passes - 1);
+    }
+
+    // The connection goes right after the load's OCP test was started, before anything showed that
+    // the start arrived: the new connection starts it again, and the run says so.
+    void aTestStartedAgainIsSaid_data()
+    {
+        QTest::addColumn<bool>("pty");
+        QTest::newRow("TCP") << false;
+        QTest::newRow("pty") << true;
+    }
+    void aTestStartedAgainIsSaid()
+    {
+        QFETCH(bool, pty);
+        Bench bench;
+        QVERIFY(bench.startSim(pty, {"--fault", "outage=1:2000,outage-line=START"}));
+        bench.startRunner(TestFiles::crlfLines(
+            {"header", stepLine(1, "OCP", {{8, "0"}, {9, "10"}, {10, "0.5"}, {11, "0.6"}, {12, "100"}, {13, "0"}})}));
+        waitForEnd(bench.runner);
+        const QString errors = QString::fromLatin1(bench.runner.readAllStandardError());
+        QCOMPARE(bench.runner.exitCode(), 0);
+        static const QRegularExpression said(QStringLiteral(
+            "step 1: the load's OCP test was started again at ([0-9.]+) s of the run, over a reopened link: the first "
+            "start may not have reached it"));
+        const QRegularExpressionMatch match = said.match(errors);
+        QVERIFY2(match.hasMatch(), qPrintable(errors));
+        QVERIFY(match.captured(1).toDouble() >= 2.0);
+        QCOMPARE(errors.count(said), 1);
+        QCOMPARE(bench.received().count(QStringLiteral("START")), 2);
     }
 
     // Another instrument at the load's address is found out by its name and sent nothing more.

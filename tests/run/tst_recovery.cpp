@@ -180,6 +180,61 @@ private Q_SLOTS:
         QVERIFY(gaps.size() <= 1);
     }
 
+    // A test the load runs by itself is started again over a new connection only while no answer
+    // showed that its start arrived, and the run says so each time, with the step and the moment.
+    void aTestStartedAgainIsSaid_data()
+    {
+        QTest::addColumn<Program>("program");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("occurrence");
+        QTest::addColumn<Drop>("how");
+        QTest::addColumn<int>("restarts");
+        const Program ocp{{QStringLiteral("OCP"), OcpCells}};
+        QTest::newRow("closed right after its start") << ocp << "START" << 1 << Drop::AfterLine << 1;
+        QTest::newRow("its start into a dead connection") << ocp << "START" << 1 << Drop::UnderLine << 1;
+        QTest::newRow("closed in the middle of its set-up") << ocp << "VTH 0.6" << 1 << Drop::AfterLine << 0;
+        QTest::newRow("closed after a sample") << ocp << "MEAS:VC?" << 1 << Drop::AfterReply << 0;
+        QTest::newRow("a plain step set up again")
+            << Program{plain("Discharge", "CC", "2", "10")} << "LOAD ON" << 1 << Drop::AfterLine << 0;
+    }
+    void aTestStartedAgainIsSaid()
+    {
+        QFETCH(Program, program);
+        QFETCH(QString, line);
+        QFETCH(int, occurrence);
+        QFETCH(Drop, how);
+        QFETCH(int, restarts);
+        RunBench bench;
+        addProgram(bench, program);
+        scriptTests(bench);
+        QSignalSpy restarted(&bench.run.events(), &RunEvents::loadTestRestarted);
+        qint64 droppedAt = -1;
+        arm(bench, line, occurrence, how, 2000, &droppedAt);
+        qint64 runStart = -1;
+        QObject::connect(&bench.run.events(), &RunEvents::runStarted, [&] { runStart = bench.clock.tickMs(); });
+        qint64 startedAt = -1;
+        QString lastLine;
+        QObject::connect(&bench.run.events(), &RunEvents::loadTestRestarted, [&] {
+            startedAt = bench.clock.tickMs();
+            lastLine = bench.load.sent().last();
+        });
+        QVERIFY(bench.start());
+        bench.runToEnd();
+
+        QCOMPARE(bench.ends, QList<RunResult>{RunResult::Pass});
+        QVERIFY(droppedAt >= 0);
+        QCOMPARE(restarted.size(), restarts);
+        QCOMPARE(bench.load.sent().count(QStringLiteral("START")) + bench.load.lost().count(QStringLiteral("START")),
+            program.first().function == u"OCP" ? 1 + restarts : 0);
+        if (restarts == 0)
+            return;
+        // Said once the start has gone out again.
+        QCOMPARE(lastLine, QStringLiteral("START"));
+        QCOMPARE(restarted.first().at(0).toInt(), 1);
+        QCOMPARE(restarted.first().at(1).toString(), QStringLiteral("OCP"));
+        QCOMPARE(restarted.first().at(2).toDouble(), double(startedAt - runStart) / 1000.0);
+    }
+
     // A load that does not come back is lost 10 s after the first line that went unanswered,
     // however the time is spent: new connections, questions, pauses and owed lines alike.
     void lostTenSecondsAfterTheFirstUnansweredLine_data()

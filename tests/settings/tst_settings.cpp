@@ -192,12 +192,19 @@ private Q_SLOTS:
         QTest::newRow("port 65535") << "AFG Option"
                                     << "LanPort"
                                     << "65535" << generatorPort << "65535";
+        // A port the file gets wrong is refused, never replaced by the default: 0 is no port.
         QTest::newRow("port 65536") << "AFG Option"
                                     << "LanPort"
-                                    << "65536" << generatorPort << "4001";
+                                    << "65536" << generatorPort << "0";
         QTest::newRow("port 0") << "Load Option"
                                 << "LanPort"
-                                << "0" << loadPort << "4001";
+                                << "0" << loadPort << "0";
+        QTest::newRow("port with trailing letters") << "Load Option"
+                                                    << "LanPort"
+                                                    << "4001abc" << loadPort << "0";
+        QTest::newRow("port 4001.4") << "Load Option"
+                                     << "LanPort"
+                                     << "4001.4" << loadPort << "4001";
         QTest::newRow("generator third part read") << "AFG Option"
                                                    << "LanIP3"
                                                    << "16" << generatorIp3 << "16";
@@ -387,12 +394,58 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("VORN.INI"));
-        TestFiles::writeBytes(path, "[Load Option]\r\nLanPort=99999\r\n");
+        TestFiles::writeBytes(path, "[Load Option]\r\nBaudRate=fast\r\n");
         Settings settings;
         MeasureOptions options;
         LoadSettings(settings, options, path);
         QVERIFY(SaveSettings(settings, options, path));
-        QVERIFY(TestFiles::readBytes(path).startsWith("[Load Option]\r\nLanPort=4001\r\n"));
+        QVERIFY(TestFiles::readBytes(path).startsWith("[Load Option]\r\nBaudRate=115200\r\n"));
+    }
+
+    // A LAN port that is not a port number is refused by name, for either link, and stays in the
+    // file as written until it is set right; a good one says nothing.
+    void lanPortRefusedByName_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("problems");
+        QTest::addColumn<qint32>("loadPort");
+        QTest::addColumn<qint32>("generatorPort");
+        const QString refused(
+            QStringLiteral("@: [%1] LanPort=%2 is not a port number (1 to 65535): no LAN connection is "
+                           "made until it is set right"));
+        QTest::newRow("trailing letters") << QByteArray("[Load Option]\r\nLanPort=4001abc\r\n")
+                                          << QStringList{refused.arg("Load Option", "4001abc")} << 0 << 4001;
+        QTest::newRow("empty") << QByteArray("[Load Option]\r\nLanPort=\r\n")
+                               << QStringList{refused.arg("Load Option", "")} << 0 << 4001;
+        QTest::newRow("generator's too large") << QByteArray("[AFG Option]\r\nLanPort=70000\r\n")
+                                               << QStringList{refused.arg("AFG Option", "70000")} << 4001 << 0;
+        QTest::newRow("both") << QByteArray("[Load Option]\r\nLanPort=5025 \r\n[AFG Option]\r\nLanPort=-1\r\n")
+                              << QStringList{refused.arg("AFG Option", "-1")} << 5025 << 0;
+        QTest::newRow("none given") << QByteArray("[Load Option]\r\nConnectMode=2\r\n") << QStringList{} << 4001
+                                    << 4001;
+    }
+    void lanPortRefusedByName()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, problems);
+        QFETCH(qint32, loadPort);
+        QFETCH(qint32, generatorPort);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("VORN.INI"));
+        TestFiles::writeBytes(path, file);
+        Settings settings;
+        MeasureOptions options;
+        QStringList said;
+        LoadSettings(settings, options, path, &said);
+        problems.replaceInStrings(QStringLiteral("@"), path);
+        QCOMPARE(said, problems);
+        QCOMPARE(settings.loadLink.LanPort, loadPort);
+        QCOMPARE(settings.generatorLink.LanPort, generatorPort);
+
+        QVERIFY(SaveSettings(settings, options, path));
+        QStringList again;
+        LoadSettings(settings, options, path, &again);
+        QCOMPARE(again, problems);
     }
 
     void linkKeysInTheDialogsOrder()

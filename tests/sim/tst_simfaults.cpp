@@ -221,6 +221,12 @@ private Q_SLOTS:
                                         << QList<QByteArray>{supplyIdle, "6312C", supplyIdle}
                                         << QByteArray("MEAS:VC?\nname?\nMEAS:VC?\n")
                                         << QList<QByteArray>{garbage, "6312C", garbage};
+        QTest::newRow("a reply of the test's choosing")
+            << "unusable-line=MEAS:VC?,unusable-reply=abc%2Cdef" << QByteArray("MEAS:VC?\nname?\n")
+            << QList<QByteArray>{"abc,def", "6312C"} << QByteArray("MEAS:VC?\n") << QList<QByteArray>{"abc,def"};
+        QTest::newRow("a reply many times over")
+            << "unusable-line=MEAS:VC?,unusable-reply=1%2C2;,unusable-repeat=3" << QByteArray("MEAS:VC?\n")
+            << QList<QByteArray>{"1,2;1,2;1,2;"} << QByteArray("name?\n") << QList<QByteArray>{"6312C"};
         QTest::newRow("line compared exactly")
             << "unusable-after=2,unusable-line=name?" << QByteArray("NAME?\nname?\nNAME?\n")
             << QList<QByteArray>{"6312C", "6312C", "6312C"} << QByteArray("name?\nMEAS:VC?\nname?\n")
@@ -251,6 +257,45 @@ private Q_SLOTS:
         QCOMPARE(second.replies(), secondReplies);
     }
 
+    // Every reply of the load ends as chosen; the default is CR LF.
+    void repliesEndAsChosen_data()
+    {
+        QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<QByteArray>("received");
+        QTest::newRow("default") << QStringList{} << QByteArray("6312C\r\n12.000,0.000\r\n");
+        QTest::newRow("CR LF") << QStringList{"--fault", "line-end=crlf"} << QByteArray("6312C\r\n12.000,0.000\r\n");
+        QTest::newRow("CR") << QStringList{"--fault", "line-end=cr"} << QByteArray("6312C\r12.000,0.000\r");
+        QTest::newRow("LF") << QStringList{"--fault", "line-end=lf"} << QByteArray("6312C\n12.000,0.000\n");
+    }
+    void repliesEndAsChosen()
+    {
+        QFETCH(QStringList, faults);
+        QFETCH(QByteArray, received);
+        SimProcess sim(QStringList{"--tcp", "0", "--source", "supply"} + faults);
+        QVERIFY(sim.waitForAnnouncements(1));
+        SimClient client;
+        QVERIFY(client.connectTcp(sim.port(QStringLiteral("load"))));
+        client.write("name?\nMEAS:VC?\n");
+        QTRY_COMPARE_WITH_TIMEOUT(client.arrivals().join(), received, patienceMs);
+    }
+
+    // A line the load takes without a reply can begin an outage: the link closes at once.
+    void outageAfterALineWithoutReply()
+    {
+        SimProcess sim({"--tcp", "0", "--source", "supply", "--fault", "outage=2:300,outage-line=START"});
+        QVERIFY(sim.waitForAnnouncements(1));
+        SimClient first;
+        QVERIFY(first.connectTcp(sim.port(QStringLiteral("load"))));
+        first.write("START\nname?\n");
+        QVERIFY(first.waitForReplies(1, patienceMs));
+        QVERIFY(!first.disconnected());
+        first.write("START\nname?\n");
+        QTRY_VERIFY_WITH_TIMEOUT(first.disconnected(), patienceMs);
+        QCOMPARE(first.replies(), QList<QByteArray>{"6312C"});
+        QTRY_COMPARE_WITH_TIMEOUT(
+            sim.announcements().mid(1), (QStringList{"load outage 300", "load listening"}), patienceMs);
+    }
+
     void badFaultIsRefused_data()
     {
         QTest::addColumn<QStringList>("faults");
@@ -274,6 +319,15 @@ private Q_SLOTS:
             << QStringList{"unusable-line=OCP?,unusable-after=0"} << "bad fault \"unusable-after=0\"";
         QTest::newRow("unusable-after alone")
             << QStringList{"unusable-after=2"} << "bad faults: unusable-after=N needs unusable-line=TEXT";
+        QTest::newRow("unusable reply alone") << QStringList{"unusable-reply=x"}
+                                              << "bad faults: unusable-reply=TEXT and unusable-repeat=N need "
+                                                 "unusable-line=TEXT";
+        QTest::newRow("unusable reply with a line end")
+            << QStringList{"unusable-line=X,unusable-reply=a%0Ab"} << "bad fault \"unusable-reply=a%0Ab\"";
+        QTest::newRow("unusable repeat of 0")
+            << QStringList{"unusable-line=X,unusable-repeat=0"} << "bad fault \"unusable-repeat=0\"";
+        QTest::newRow("unknown line end")
+            << QStringList{"line-end=crcr"} << "bad fault \"line-end=crcr\" (expected line-end=crlf, cr or lf)";
         QTest::newRow("unknown name") << QStringList{"outages=1:100"} << "bad fault \"outages=1:100\" (names: ";
     }
 

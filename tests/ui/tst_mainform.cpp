@@ -494,6 +494,25 @@ private Q_SLOTS:
                         "it was."});
     }
 
+    // A LAN port with letters after it is refused at start-up with the key and its value named,
+    // not taken for the port its digits make.
+    void aPortWithLettersIsRefusedByName()
+    {
+        Fixture f;
+        const QString ini = f.path("VORN.INI");
+        TestFiles::writeBytes(ini,
+            TestFiles::readBytes(ini).replace("LanPort=" + QByteArray::number(simulatorPort),
+                "LanPort=" + QByteArray::number(simulatorPort) + "abc"));
+        f.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!f.messages.isEmpty(), 30000);
+        QCOMPARE(f.messages.first(),
+            QStringLiteral("%1: [Load Option] LanPort=%2abc is not a port number (1 to 65535): no LAN connection is "
+                           "made until it is set right")
+                .arg(ini)
+                .arg(simulatorPort));
+        QCOMPARE(f.engine->settings().loadLink.LanPort, 0);
+    }
+
     // Closed with no steps, the window saves an empty program and starts again from it without a word.
     void emptyProgramLeftAtCloseIsNoRefusal()
     {

@@ -14,6 +14,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -140,6 +141,25 @@ private Q_SLOTS:
         QVERIFY(m_engine->run().isRunning());
         m_window->form()->stopRun();
         QTRY_VERIFY_WITH_TIMEOUT(!m_engine->run().isRunning(), 30000);
+    }
+
+    // The connection goes right after the load's OCP test was started: the test is started again
+    // over the new one, and the bar says so beside the gap, once the load answers again.
+    void aTestStartedAgainIsSaidInTheBar()
+    {
+        m_sim = std::make_unique<SimProcess>(QStringList{"--tcp", "0", "--fault", "outage=1:1500,outage-line=START"});
+        QVERIFY(m_sim->waitForAnnouncements(1));
+        openWindow(TestFiles::lanLoadSettings(m_sim->port(QStringLiteral("load"))));
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->form()->nameLabel()->text(), QStringLiteral("6312C"), 30000);
+        setOcpProgram();
+        QSignalSpy ended(&m_engine->run().events(), &RunEvents::runEnded);
+        m_window->form()->startRun();
+        static const QRegularExpression said(
+            QStringLiteral("it answers again\\. Step 1: the load's OCP test was started again at [0-9]+\\.[0-9] s of "
+                           "the run, over a reopened link: the first start may not have reached it\\.$"));
+        QTRY_VERIFY_WITH_TIMEOUT(said.match(m_window->barText()).hasMatch(), 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 60000);
+        QCOMPARE(ended.first().first().value<RunResult>(), RunResult::Pass);
     }
 
     // A load that goes away mid-run: at once the run says it is reconnecting, with how long, and

@@ -4,7 +4,8 @@
 // environment variable VORNIC_GPIB_STANDIN=HOST:PORT (read at each ibdev), for instance vornic-sim's
 // load port or a test's own server. ibwrt sends the bytes followed by LF (a GPIB write ends with
 // EOI, a line-based peer needs a line end); ibrd returns what the peer sends up to and including its
-// LF, at most the count asked for, or what came before the device's time-out. Only the calls the
+// line end (CR, LF or CR LF, where a real device asserts EOI), at most the count asked for, or what
+// came before the device's time-out. Only the calls the
 // program makes are here, with linux-gpib's signatures. With VORNIC_GPIB_STANDIN_LOG=FILE set, each
 // ibdev call is appended to FILE as "ibdev BOARD PAD SAD TIMO EOI EOS", so tests can check them.
 #include <arpa/inet.h>
@@ -39,7 +40,26 @@ struct Device
     int fd = -1;
     int timeoutMs = 1000;
     std::string received;
+    // The last message ended at a CR: an LF that comes next belongs to it.
+    bool afterCr = false;
 };
+
+// Where the first message in `received` ends (past its line end); npos while none has ended.
+size_t messageEnd(Device &device)
+{
+    std::string &received = device.received;
+    if (device.afterCr && !received.empty()) {
+        if (received.front() == '\n')
+            received.erase(0, 1);
+        device.afterCr = false;
+    }
+    const size_t end = received.find_first_of("\r\n");
+    if (end == std::string::npos)
+        return end;
+    if (received[end] == '\r' && end + 1 < received.size() && received[end + 1] == '\n')
+        return end + 2;
+    return end + 1;
+}
 
 std::mutex devicesMutex;
 std::map<int, Device> devices;
@@ -170,7 +190,7 @@ STANDIN_EXPORT int ibrd(int ud, void *buf, long count)
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(device->timeoutMs);
     std::string &received = device->received;
-    while (received.find('\n') == std::string::npos && long(received.size()) < count) {
+    while (messageEnd(*device) == std::string::npos && long(received.size()) < count) {
         const auto left
             = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
@@ -187,9 +207,10 @@ STANDIN_EXPORT int ibrd(int ud, void *buf, long count)
             break;
         received.append(chunk, size_t(n));
     }
-    const auto lineEnd = received.find('\n');
-    const bool whole = lineEnd != std::string::npos && long(lineEnd) < count;
-    const size_t take = whole ? lineEnd + 1 : std::min(received.size(), size_t(count > 0 ? count : 0));
+    const size_t end = messageEnd(*device);
+    const bool whole = end != std::string::npos && long(end) <= count;
+    const size_t take = whole ? end : std::min(received.size(), size_t(count > 0 ? count : 0));
+    device->afterCr = whole && received[end - 1] == '\r';
     std::memcpy(buf, received.data(), take);
     received.erase(0, take);
     if (whole || long(take) == count)
