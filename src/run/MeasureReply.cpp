@@ -33,3 +33,5 @@ std::optional<MeasureReply> MeasureReply::read(const QString &reply, const Bound
     measured.amps = *amps;
     return measured;
 }
+
+std::optional<MeasureReply> MeasureReply::read(const QString &reply) { return read(reply, Bounds()); }

@@ -37,4 +37,6 @@ struct MeasureReply
     double amps = 0;
 
     static std::optional<MeasureReply> read(const QString &reply, const Bounds &bounds);
+    // Within the bounds of a load whose rating is not known.
+    static std::optional<MeasureReply> read(const QString &reply);
 };

@@ -103,6 +103,23 @@ private Q_SLOTS:
         QCOMPARE(bounds.amps, amps);
         QCOMPARE(bounds.volts, MeasureReply::VoltageCeiling);
     }
+
+    // Without a rating, a reading is bounded by the largest there is.
+    void unratedBounds_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<bool>("reading");
+        QTest::newRow("4000 A") << "12,4000" << true;
+        QTest::newRow("above 4000 A") << "12,4000.1" << false;
+        QTest::newRow("above 1200 V") << "1201,1" << false;
+        QTest::newRow("not two numbers") << "12,5;1,0" << false;
+    }
+    void unratedBounds()
+    {
+        QFETCH(QString, reply);
+        QFETCH(bool, reading);
+        QCOMPARE(MeasureReply::read(reply).has_value(), reading);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMeasureReply)
