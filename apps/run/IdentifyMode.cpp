@@ -12,6 +12,8 @@ int runIdentify(const RunnerOptions &options)
 {
     Engine engine(SystemClock::instance(), options.settingsPath);
     engine.loadSettings();
+    for (const QString &problem : engine.ratingTableProblems())
+        Console::printLine(stderr, QStringLiteral("vornic-run: ") + problem);
     for (TransportLink *link : {&engine.loadLink(), &engine.generatorLink()})
         QObject::connect(link, &TransportLink::message,
             [](const QString &text) { Console::printLine(stderr, QStringLiteral("vornic-run: ") + text); });

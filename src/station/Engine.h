@@ -55,6 +55,15 @@ public:
 
     // LoadSettings, then the rating table beside the settings file ahead of the built-in one.
     void loadSettings();
+    // What the last loadSettings() left out of the lab's rating table, one line each naming the
+    // file and the line ("<file> line 3: ..."); empty when it read the table whole.
+    const QStringList &ratingTableProblems() const { return m_ratingTableProblems; }
+    // Why the program in the step table must not be sent to the load, one line per refused value
+    // ("Step 3, Load Value: ..."), judged against the ratings of the load identified last, and by
+    // each field's own rule alone while none is. A run refuses to start while there is any, and
+    // refuses again, before any step, when the load that answers its own identification is rated
+    // lower.
+    QStringList programRefusals() const;
     bool saveSettings();
     // Run: the settings saved (the sampling interval, measure items and separator in force now),
     // then the run started with them. A settings file that cannot be written does not stop the
@@ -87,4 +96,5 @@ private:
     std::unique_ptr<StationStateFeed> m_stationFeed;
     // Why the [Store] section's server is not used; empty when it is, or when none is named.
     QString m_serverProblem;
+    QStringList m_ratingTableProblems;
 };
