@@ -7,6 +7,16 @@
 
 #include <QFileInfo>
 
+namespace {
+
+// The heading and one line per refused value; empty when none is refused.
+QString refusalMessage(const QString &heading, const QStringList &refused)
+{
+    return refused.isEmpty() ? QString() : heading + u'\n' + refused.join(u'\n');
+}
+
+} // namespace
+
 Engine::Engine(Clock &clock, const QString &iniPath, QObject *parent)
     : QObject(parent),
       m_iniPath(iniPath.isEmpty() ? defaultIniPath() : iniPath),
@@ -28,18 +38,14 @@ Engine::Engine(Clock &clock, const QString &iniPath, QObject *parent)
     m_log.setPath(RunLogFile::defaultPath(ProgramFolder::path()));
     // Ahead of the log's own check, which makes the log file: a refused program leaves none.
     m_run.addStartCheck([this] {
-        const QStringList refused = programRefusals();
-        return refused.isEmpty() ? QString()
-                                 : QStringLiteral("The test cannot start: these values must not be sent to the load.\n")
-                + refused.join(u'\n');
+        return refusalMessage(
+            QStringLiteral("The test cannot start: these values must not be sent to the load."), programRefusals());
     });
     m_run.setLoadCheck([this] {
-        const QStringList refused = programRefusals();
-        return refused.isEmpty() ? QString()
-                                 : QStringLiteral("The test was not started: these values must not be sent to the "
-                                                  "load %1. Nothing was sent to it.\n")
-                                       .arg(m_identification.ModelName())
-                + refused.join(u'\n');
+        return refusalMessage(QStringLiteral("The test was not started: these values must not be sent to the load "
+                                             "%1. No step was sent to it.")
+                                  .arg(m_identification.ModelName()),
+            programRefusals());
     });
     m_log.bindTo(m_run);
     // A row goes into the CSV log once the store holds its sample: after a kill, the store holds

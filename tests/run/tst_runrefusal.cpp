@@ -138,7 +138,7 @@ private Q_SLOTS:
         QVERIFY2(outcome.errors.contains(sent.isEmpty()
                          ? "vornic-run: The test cannot start: these values must not be sent to the load.\n"
                          : "vornic-run: The test was not started: these values must not be sent to the load "
-                           "6312C. Nothing was sent to it.\n"),
+                           "6312C. No step was sent to it.\n"),
             outcome.errors.constData());
         QCOMPARE(outcome.sent, sent);
     }

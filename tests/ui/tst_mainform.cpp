@@ -672,8 +672,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("icon");
         QTest::newRow("pass") << "0"
                               << "Test Finished: PASS" << int(QMessageBox::Information);
-        // The load trips well below 99 A.
-        QTest::newRow("fail") << "99"
+        // The load trips well below 59 A; the limits are held to its rated 60 A.
+        QTest::newRow("fail") << "59"
                               << "Test Finished: FAIL (1 verdict failed)" << int(QMessageBox::Critical);
     }
     void finishedRunSaysItsResult()
@@ -689,7 +689,7 @@ private Q_SLOTS:
         f.program().setGridRowCount(3);
         const QMap<int, QString> cells{{StepColumns::StepNo, "1"}, {StepColumns::Function, "OCP"},
             {StepColumns::Start, "0"}, {StepColumns::EndValue, "10"}, {StepColumns::Increment, "0.5"},
-            {StepColumns::Vth, "0.6"}, {StepColumns::LimitHigh, "100"}, {StepColumns::LimitLow, limitLow}};
+            {StepColumns::Vth, "0.6"}, {StepColumns::LimitHigh, "60"}, {StepColumns::LimitLow, limitLow}};
         for (auto it = cells.begin(); it != cells.end(); ++it)
             f.program().setCell(1, it.key(), it.value());
         f.form->startRun();
