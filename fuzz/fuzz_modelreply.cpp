@@ -30,6 +30,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (model.has_value() != reply.contains(u',')
         || (model && (model->contains(u',') || !reply.contains(u',' + *model))))
         std::abort();
-    ModelCapabilities::offeredFunctions(model ? reply + QStringLiteral(" + ") + *model : reply, model.has_value());
+    ModelCapabilities::of(model ? reply + QStringLiteral(" + ") + *model : reply, model.has_value()).offeredFunctions();
     return 0;
 }
