@@ -23,11 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     } else if (rating.readable && !dashed && table.ratingFor(reply)) {
         std::abort();
     }
+    if (rating.voltage && !(*rating.voltage > 0 && std::isfinite(*rating.voltage)))
+        std::abort();
 
     const std::optional<QString> model = ModelReply::generatorModel(reply);
     if (model.has_value() != reply.contains(u',')
         || (model && (model->contains(u',') || !reply.contains(u',' + *model))))
         std::abort();
-    ModelCapabilities::offeredFunctions(model ? reply + QStringLiteral(" + ") + *model : reply, model.has_value());
+    ModelCapabilities::of(model ? reply + QStringLiteral(" + ") + *model : reply, model.has_value()).offeredFunctions();
     return 0;
 }

@@ -1,12 +1,14 @@
 // Any bytes as a rating table (before a NUL: the name it was read from): reading never crashes,
-// every entry kept is a sound rating with model numbers, and every problem names its source, its
-// line and, for a bad rating, the very text that was wrong.
+// every entry kept is a sound rating (its voltage and power, where given, above 0 and finite) with
+// model numbers, and every problem names its source, its line and, for a bad rating, the very text
+// that was wrong.
 
 #include "device/RatingTable.h"
 
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <cmath>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -26,13 +28,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const RatingTable::Entry &entry : table.entries()) {
         if (entry.rating < 1 || entry.rating > 100000 || entry.patterns.isEmpty())
             std::abort();
+        for (const std::optional<double> &rated : {entry.voltage, entry.power})
+            if (rated && !(*rated > 0 && std::isfinite(*rated)))
+                std::abort();
         for (const QString &pattern : entry.patterns)
             if (pattern.isEmpty() || pattern.contains(blanks) || pattern.contains(u'#'))
                 std::abort();
     }
     static const QRegularExpression problem(
         QStringLiteral("^ line ([0-9]+): (.*)$"), QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression badRating(QStringLiteral("^\"(.*)\" is not a rating in amperes \\(1 to 100000\\)$"),
+    static const QRegularExpression badRating(
+        QStringLiteral("^\"(.*)\" is not a rating in amperes \\(1 to 100000\\); the line is left out$"),
         QRegularExpression::DotMatchesEverythingOption);
     for (const QString &what : problems) {
         if (!what.startsWith(source))

@@ -12,7 +12,7 @@ int runIdentify(const RunnerOptions &options)
 {
     Engine engine(SystemClock::instance(), options.settingsPath);
     engine.loadSettings();
-    for (const QString &problem : engine.settingsProblems())
+    for (const QString &problem : engine.settingsProblems() + engine.ratingTableProblems())
         Console::printLine(stderr, QStringLiteral("vornic-run: ") + problem);
     for (TransportLink *link : {&engine.loadLink(), &engine.generatorLink()})
         QObject::connect(link, &TransportLink::message,

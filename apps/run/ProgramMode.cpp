@@ -90,7 +90,7 @@ int runProgram(const RunnerOptions &options)
     InterruptWatcher interrupts;
     Engine engine(SystemClock::instance(), options.settingsPath);
     engine.loadSettings();
-    for (const QString &problem : engine.settingsProblems())
+    for (const QString &problem : engine.settingsProblems() + engine.ratingTableProblems())
         Console::printLine(stderr, QStringLiteral("vornic-run: ") + problem);
     if (!QFileInfo(options.programPath).isFile()) {
         Console::printLine(stderr, QStringLiteral("vornic-run: %1: no such test step file").arg(options.programPath));

@@ -6,6 +6,7 @@
 
 #include "link/CancelToken.h"
 #include "link/WakeAwaiter.h"
+#include "model/NumberText.h"
 
 namespace {
 // How long one waiting for its turn sleeps before it looks again, should a wake be missed.
@@ -50,6 +51,7 @@ QCoro::Task<> Identification::identify(const CancelToken *cancel)
     const bool generatorEnabled = m_afgEnable && m_afgEnable() == 1;
 
     setNameLabel(ErrRec);
+    m_ratings.reset();
     co_await askInstruments(generatorEnabled);
     // A rating beside no model would be read as the silent load's.
     if (!loadAnswered())
@@ -94,8 +96,13 @@ bool Identification::rateModel()
     // No entry: the rating found before stays.
     if (rating.current)
         setRatedCurrent(*rating.current);
+    m_ratings.reset();
+    if (const std::optional<double> amps = rating.current ? NumberText::strict(*rating.current) : std::nullopt)
+        m_ratings = LoadRatings{*amps > 0 ? amps : std::nullopt, rating.voltage, rating.power};
     return rating.readable;
 }
+
+LoadRatings Identification::ratings() const { return loadAnswered() && m_ratings ? *m_ratings : LoadRatings(); }
 
 QStringList Identification::summaryLines() const
 {

@@ -4,12 +4,14 @@
 #include "device/RatingTable.h"
 #include "link/InstrumentLink.h"
 #include "link/Waker.h"
+#include "model/LoadRatings.h"
 
 #include <QCoro/QCoroTask>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
 #include <functional>
+#include <optional>
 
 class CancelToken;
 class InstrumentLink;
@@ -56,6 +58,10 @@ public:
     // The sequencer marks the shown model text while a Sequence Load runs.
     void setNameLabel(const QString &text);
     const QString &AMaxLabel() const { return m_aMaxLabel; }
+    // What the step judge holds a program to: the ratings the last identification found for the
+    // load that answered it; none when the load did not answer or its model has no rating (the
+    // rated current shown may then be an earlier model's).
+    LoadRatings ratings() const;
     // What the model allows, judged at the last identification.
     const ModelCapabilities &capabilities() const { return m_capabilities; }
     // The functions the step editor offers, in catalogue order.
@@ -100,6 +106,8 @@ private:
     QString m_ratedCurrent;
     QString m_nameLabel;
     QString m_aMaxLabel;
+    // The ratings found for the model that answered last; none when it has no entry.
+    std::optional<LoadRatings> m_ratings;
     QStringList m_offeredFunctions;
     ModelCapabilities m_capabilities;
 };

@@ -3,6 +3,7 @@
 #include "model/NumberText.h"
 
 #include <QStringList>
+#include <cmath>
 
 ModelReply::Rating ModelReply::rating(const QString &modelName, const RatingTable &table)
 {
@@ -11,10 +12,12 @@ ModelReply::Rating ModelReply::rating(const QString &modelName, const RatingTabl
         const QStringList fields = modelName.split(u'-');
         if (fields.size() < 4)
             return {false, std::nullopt};
-        return {true, NumberText::shortest(NumberText::lenient(fields.at(3)))};
+        const std::optional<double> volts = NumberText::leading(fields.at(2));
+        return {true, NumberText::shortest(NumberText::lenient(fields.at(3))),
+            volts && *volts > 0 && std::isfinite(*volts) ? volts : std::nullopt, std::nullopt};
     }
-    if (const std::optional<int> rating = table.ratingFor(modelName))
-        return {true, QString::number(*rating)};
+    if (const RatingTable::Entry *entry = table.entryFor(modelName))
+        return {true, QString::number(entry->rating), entry->voltage, entry->power};
     return {};
 }
 

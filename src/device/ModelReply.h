@@ -16,10 +16,13 @@ public:
         bool readable = true;
         // The rated current as the window shows it; nothing when the table has no entry for the name.
         std::optional<QString> current;
+        // The rated voltage and power, where the name or the entry gives them.
+        std::optional<double> voltage;
+        std::optional<double> power;
     };
 
-    // The rated current of the load's model: its fourth "-" field when the name carries the table's
-    // dash prefix, else the table's entry for it.
+    // The ratings of the load's model: its third and fourth "-" fields (voltage and current) when
+    // the name carries the table's dash prefix, else the table's entry for it.
     static Rating rating(const QString &modelName, const RatingTable &table);
     // The generator's model, the second "," field of its reply; nothing without one.
     static std::optional<QString> generatorModel(const QString &idnReply);

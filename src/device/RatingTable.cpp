@@ -1,5 +1,7 @@
 #include "device/RatingTable.h"
 
+#include "model/NumberText.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -8,6 +10,15 @@ namespace {
 
 // Generous, but keeps a mistyped rating from turning into a nonsense full scale.
 constexpr int MaxRating = 100000;
+constexpr double MaxVoltage = 100000;
+constexpr double MaxPower = 1e8;
+
+// A rated voltage or power: a number and its unit letter, with nothing between them.
+bool isRatingColumn(const QString &field)
+{
+    return field.size() >= 2 && (field.back() == u'V' || field.back() == u'W')
+        && (field.front().isDigit() || field.front() == u'.' || field.front() == u'-' || field.front() == u'+');
+}
 
 QString readText(const QString &path, bool *ok)
 {
@@ -25,7 +36,8 @@ RatingTable RatingTable::parse(const QString &text, const QString &source, QStri
     // for a place of its own.
     const auto report = [&](int line, const QString &what) {
         if (problems)
-            problems->append(QStringLiteral("%1 line %2: %3").arg(source, QString::number(line), what));
+            problems->append(
+                QStringLiteral("%1 line %2: %3; the line is left out").arg(source, QString::number(line), what));
     };
     static const QRegularExpression blanks(QStringLiteral("\\s+"));
     const QStringList lines = text.split(u'\n');
@@ -55,11 +67,34 @@ RatingTable RatingTable::parse(const QString &text, const QString &source, QStri
                     .arg(fields.first(), QString::number(MaxRating)));
             continue;
         }
-        if (fields.size() < 2) {
+        Entry entry{rating, std::nullopt, std::nullopt, {}};
+        qsizetype next = 1;
+        QString wrong;
+        for (; next < fields.size() && isRatingColumn(fields.at(next)) && wrong.isEmpty(); ++next) {
+            const QString &field = fields.at(next);
+            const bool volts = field.back() == u'V';
+            std::optional<double> &value = volts ? entry.voltage : entry.power;
+            const QString quantity = volts ? QStringLiteral("voltage") : QStringLiteral("power");
+            const double most = volts ? MaxVoltage : MaxPower;
+            const std::optional<double> number = NumberText::strict(field.chopped(1));
+            if (value)
+                wrong = QStringLiteral("the rated %1 is named twice").arg(quantity);
+            else if (!number || *number <= 0 || *number > most)
+                wrong = QStringLiteral("\"%1\" is not a rated %2 (above 0 up to %3 %4)")
+                            .arg(field, quantity, NumberText::shortest(most), QString(field.back()));
+            else
+                value = number;
+        }
+        if (!wrong.isEmpty()) {
+            report(lineNo, wrong);
+            continue;
+        }
+        if (next >= fields.size()) {
             report(lineNo, QStringLiteral("the rating %1 has no model number").arg(rating));
             continue;
         }
-        table.m_entries.append({rating, fields.mid(1)});
+        entry.patterns = fields.mid(next);
+        table.m_entries.append(entry);
     }
     return table;
 }
@@ -85,7 +120,7 @@ RatingTable RatingTable::load(const QString &folder, QStringList *problems)
     const QString text = readText(path, &ok);
     if (!ok) {
         if (problems)
-            problems->append(QStringLiteral("%1: cannot be read").arg(path));
+            problems->append(QStringLiteral("%1: cannot be read; only the built-in table is used").arg(path));
         return builtIn();
     }
     return parse(text, path, problems).followedBy(builtIn());
@@ -100,13 +135,19 @@ RatingTable RatingTable::followedBy(const RatingTable &later) const
     return joined;
 }
 
-std::optional<int> RatingTable::ratingFor(const QString &modelName) const
+const RatingTable::Entry *RatingTable::entryFor(const QString &modelName) const
 {
     for (const Entry &entry : m_entries) {
         for (const QString &pattern : entry.patterns) {
             if (modelName.contains(pattern, Qt::CaseSensitive))
-                return entry.rating;
+                return &entry;
         }
     }
-    return std::nullopt;
+    return nullptr;
+}
+
+std::optional<int> RatingTable::ratingFor(const QString &modelName) const
+{
+    const Entry *entry = entryFor(modelName);
+    return entry ? std::optional<int>(entry->rating) : std::nullopt;
 }

@@ -1,12 +1,11 @@
 #include "editor/StepEditor.h"
 
-#include "editor/EditorFieldTable.h"
 #include "editor/StepLoadBack.h"
 #include "editor/SubStepRules.h"
 #include "editor/SubStepTable.h"
 #include "editor/Twips.h"
+#include "model/EditorFieldTable.h"
 #include "model/FunctionCatalog.h"
-#include "model/NumberText.h"
 #include "model/TestProgram.h"
 
 #include <QAbstractItemView>
@@ -315,12 +314,6 @@ void StepEditor::relabelSequenceLevel()
         m_seqLoadType->currentText() == QLatin1String("CP") ? QStringLiteral("CP(W)") : QStringLiteral("CC(A)"));
 }
 
-void StepEditor::setRatedCurrent(const QString &ratingText)
-{
-    const std::optional<double> rating = NumberText::strict(ratingText);
-    m_ratedCurrent = rating && *rating > 0 ? rating : std::nullopt;
-}
-
 StepTableEdit::Outcome StepEditor::report(const StepTableEdit::Outcome &outcome)
 {
     if (!outcome.refusal.isEmpty() && m_message)
@@ -328,19 +321,16 @@ StepTableEdit::Outcome StepEditor::report(const StepTableEdit::Outcome &outcome)
     return outcome;
 }
 
-StepTableEdit::Outcome StepEditor::addStep()
-{
-    return report(StepTableEdit::add(*m_program, fields(), m_ratedCurrent));
-}
+StepTableEdit::Outcome StepEditor::addStep() { return report(StepTableEdit::add(*m_program, fields(), m_ratings)); }
 
 StepTableEdit::Outcome StepEditor::insertStep(int row)
 {
-    return report(StepTableEdit::insert(*m_program, row, fields(), m_ratedCurrent));
+    return report(StepTableEdit::insert(*m_program, row, fields(), m_ratings));
 }
 
 StepTableEdit::Outcome StepEditor::modifyStep(int row)
 {
-    return report(StepTableEdit::modify(*m_program, row, fields(), m_ratedCurrent));
+    return report(StepTableEdit::modify(*m_program, row, fields(), m_ratings));
 }
 
 StepTableEdit::Outcome StepEditor::removeStep(int row) { return StepTableEdit::remove(*m_program, row); }

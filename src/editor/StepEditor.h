@@ -1,12 +1,12 @@
 #pragma once
 
 #include "editor/StepTableEdit.h"
+#include "model/LoadRatings.h"
 #include "model/StepFields.h"
 
 #include <QHash>
 #include <QWidget>
 #include <functional>
-#include <optional>
 
 class QAbstractItemView;
 class QButtonGroup;
@@ -43,9 +43,9 @@ public:
     // As a pick from the list; a name that is not in the list chooses nothing and returns false.
     bool chooseFunction(const QString &name);
     QString chosenFunction() const;
-    // The identified load's rated current as the window shows it; Add, Insert and Modify refuse
-    // a current above it. A text that is no positive number (no load identified) checks none.
-    void setRatedCurrent(const QString &ratingText);
+    // The identified load's ratings; Add, Insert and Modify refuse a current, voltage or power
+    // above them. None (no load identified) holds each field to its own rule alone.
+    void setRatings(const LoadRatings &ratings) { m_ratings = ratings; }
 
     StepFields fields() const;
     QString fieldText(const QString &field) const;
@@ -106,7 +106,7 @@ private:
     TestProgram *m_program;
     QAbstractItemView *m_view = nullptr;
     MessageFunction m_message;
-    std::optional<double> m_ratedCurrent;
+    LoadRatings m_ratings;
     QComboBox *m_functionCombo;
     QComboBox *m_seqLoadType = nullptr;
     SubStepTable *m_rampGrid = nullptr;

@@ -1,7 +1,7 @@
 #include "editor/StepLoadBack.h"
 
-#include "editor/EditorFieldTable.h"
 #include "editor/SubStepRules.h"
+#include "model/EditorFieldTable.h"
 #include "model/FunctionCatalog.h"
 #include "model/PackedList.h"
 #include "model/StepColumns.h"

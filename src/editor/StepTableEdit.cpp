@@ -1,10 +1,12 @@
 #include "editor/StepTableEdit.h"
 
-#include "editor/EditorFieldTable.h"
-#include "editor/NumberFieldCheck.h"
+#include "model/EditorFieldTable.h"
 #include "model/StepColumns.h"
+#include "model/StepJudge.h"
 #include "model/StepRowBuilder.h"
 #include "model/TestProgram.h"
+
+#include <algorithm>
 
 namespace StepTableEdit {
 
@@ -16,14 +18,23 @@ Outcome refused(const QString &why) { return {false, why, -1}; }
 
 Outcome noFunction() { return refused(QString::fromLatin1(NoFunctionMessage)); }
 
-// Why the step's fields cannot be written, one line for each reason, naming each field as the
-// operator sees it; empty when they can.
-QString refusalOf(const StepFields &fields, std::optional<double> ratedCurrent)
+// Why the step's fields cannot be written as step `row`, whose cells are `before` now (blank for a
+// new row), one line for each reason, naming each field as the operator sees it; empty when they
+// can.
+QString refusalOf(int row, const QStringList &before, const StepFields &fields, const LoadRatings &ratings)
 {
-    QStringList lines = NumberFieldCheck::refusals(fields, ratedCurrent);
+    const QList<StepJudge::Refusal> judged
+        = StepJudge(ratings).judgeStep(row, typedRowCells(before, fields), StepJudge::Source::Editor);
+    QStringList lines = StepJudge::texts(judged);
     QStringList captions;
-    for (const QString &field : refusedFields(fields))
-        captions.append(u'"' + EditorFieldTable::captionOf(field) + u'"');
+    for (const QString &field : refusedFields(fields)) {
+        const QString caption = EditorFieldTable::captionOf(field).trimmed();
+        // A number typed with a decimal comma is said as such already.
+        const bool said = std::any_of(
+            judged.begin(), judged.end(), [&](const StepJudge::Refusal &refusal) { return refusal.field == caption; });
+        if (!said)
+            captions.append(u'"' + caption + u'"');
+    }
     if (!captions.isEmpty())
         lines.append(QStringLiteral("A step cannot hold \",\" (it separates the fields of a test step file): %1. "
                                     "Use \".\" as the decimal point.")
@@ -31,13 +42,15 @@ QString refusalOf(const StepFields &fields, std::optional<double> ratedCurrent)
     return lines.join(u'\n');
 }
 
+QStringList blankRow() { return QStringList(TestProgram::ColumnCount); }
+
 } // namespace
 
-Outcome add(TestProgram &program, const StepFields &fields, std::optional<double> ratedCurrent)
+Outcome add(TestProgram &program, const StepFields &fields, const LoadRatings &ratings)
 {
     if (fields.function.isEmpty())
         return noFunction();
-    if (const QString why = refusalOf(fields, ratedCurrent); !why.isEmpty())
+    if (const QString why = refusalOf(program.StepCount() + 1, blankRow(), fields, ratings); !why.isEmpty())
         return refused(why);
     program.setGridRowCount(program.gridRowCount() + 1);
     const int row = program.StepCount();
@@ -46,13 +59,13 @@ Outcome add(TestProgram &program, const StepFields &fields, std::optional<double
     return {true, {}, -1};
 }
 
-Outcome insert(TestProgram &program, int row, const StepFields &fields, std::optional<double> ratedCurrent)
+Outcome insert(TestProgram &program, int row, const StepFields &fields, const LoadRatings &ratings)
 {
     if (fields.function.isEmpty())
         return noFunction();
     if (!isStepRow(program, row))
         return {};
-    if (const QString why = refusalOf(fields, ratedCurrent); !why.isEmpty())
+    if (const QString why = refusalOf(row, blankRow(), fields, ratings); !why.isEmpty())
         return refused(why);
     program.insertGridRow(row);
     program.setCell(row, StepColumns::StepNo, QString::number(row));
@@ -61,13 +74,13 @@ Outcome insert(TestProgram &program, int row, const StepFields &fields, std::opt
     return {true, {}, program.StepCount()};
 }
 
-Outcome modify(TestProgram &program, int row, const StepFields &fields, std::optional<double> ratedCurrent)
+Outcome modify(TestProgram &program, int row, const StepFields &fields, const LoadRatings &ratings)
 {
     if (fields.function.isEmpty())
         return noFunction();
     if (!isStepRow(program, row))
         return {};
-    if (const QString why = refusalOf(fields, ratedCurrent); !why.isEmpty())
+    if (const QString why = refusalOf(row, program.rowCells(row), fields, ratings); !why.isEmpty())
         return refused(why);
     BuildStepRow(program, row, fields);
     return {true, {}, -1};

@@ -1,16 +1,18 @@
 #pragma once
 
+#include "model/EditorFieldTable.h"
+
 #include <QString>
 #include <QStringList>
 
 // The limits of the sub-step tables and the time limit a sequence implies, apart from any widget.
 namespace SubStepRules {
 
-inline constexpr int RampMinSteps = 1;
-inline constexpr int RampMaxSteps = 9;
-inline constexpr int SequenceMinSteps = 2;
-inline constexpr int SequenceMaxSteps = 16;
-inline constexpr int CycleLifeRows = 3;
+inline constexpr int RampMinSteps = EditorFieldTable::RampMinSteps;
+inline constexpr int RampMaxSteps = EditorFieldTable::RampMaxSteps;
+inline constexpr int SequenceMinSteps = EditorFieldTable::SequenceMinSteps;
+inline constexpr int SequenceMaxSteps = EditorFieldTable::SequenceMaxSteps;
+inline constexpr int CycleLifeRows = EditorFieldTable::CycleLifeRows;
 
 // The total-step text after its limits: above the maximum it becomes the maximum, below the
 // minimum the minimum; a text that is not a number (the empty text included) becomes the minimum.

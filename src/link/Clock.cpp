@@ -8,6 +8,10 @@
 
 namespace {
 bool cancelled(const CancelToken *cancel) { return cancel && cancel->isCancelled(); }
+
+// One suspension of a long wait: a timer counts at most this many milliseconds, and the wait
+// goes on in several.
+int pauseMs(double ms) { return int(std::clamp(ms, 0.0, double(std::numeric_limits<int>::max() - 1))); }
 } // namespace
 
 double Clock::secondsSinceMidnight() const
@@ -26,7 +30,7 @@ QCoro::Task<bool> Clock::waitMs(double ms, const CancelToken *cancel, const Wake
         const double waited = double(tickMs() - start);
         if (waited > ms)
             co_return true;
-        co_await pause(int(std::floor(ms - waited)) + 1, owner, cancel);
+        co_await pause(pauseMs(std::floor(ms - waited) + 1), owner, cancel);
     }
 }
 
@@ -39,7 +43,7 @@ QCoro::Task<bool> Clock::waitUntil(double ms, std::function<bool()> done, const 
         const double left = ms - double(tickMs() - start);
         if (cancelled(cancel) || left <= 0)
             co_return false;
-        co_await pause(int(std::ceil(left)), waker, cancel);
+        co_await pause(pauseMs(std::ceil(left)), waker, cancel);
     }
 }
 

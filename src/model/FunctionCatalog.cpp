@@ -52,9 +52,12 @@ std::array<Descriptor, Count> buildDescriptors()
         d[protection].loadRun = LoadRunTest::Protection;
         d[protection].exemptFromTimeExpiry = true;
     }
+    d[Rest].relations.timeRequired = true;
     d[Short].loadCommands = {C::ShortTest};
     d[Ocp].loadCommands = {C::OcpTest, C::TestStart};
     d[Opp].loadCommands = {C::OppTest, C::TestStart};
+    d[Ocp].relations.rampToStop = true;
+    d[Opp].relations.rampToStop = true;
     d[Dynamic].loadCommands = {C::DynamicLevels, C::LoadOn, C::DynamicOn};
     d[Normal].loadCommands = {C::NormalLevels, C::LoadOn};
     d[DynamicOff].loadCommands = {C::DynamicOff};
@@ -92,6 +95,7 @@ std::array<Descriptor, Count> buildDescriptors()
         d[generator].loadCommands = {C::ExternalInput};
     }
     d[SineWaveDynamic].generatorCommand = GeneratorCommand::Sine;
+    d[SineWaveDynamic].relations.swingAroundLevel = true;
     d[CcDynamicSweep].generatorCommand = GeneratorCommand::Pulse;
     return d;
 }

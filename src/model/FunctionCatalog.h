@@ -84,6 +84,19 @@ enum class LoadRunTest {
     SequenceLoad,
 };
 
+// How the step judge weighs a function's fields together, beyond each field's own rule.
+struct FieldRelations
+{
+    // OCP, OPP: the level ramps from Start up to its Stop, which lies above it, and the trip it
+    // finds is judged against IH (WH), which is not below IL (WL).
+    bool rampToStop = false;
+    // Rest: the step is its time, which must be set.
+    bool timeRequired = false;
+    // Sine Wave Dynamic: the current swings I_AC either side of I_DC, and its peak must be within
+    // the load's rated current.
+    bool swingAroundLevel = false;
+};
+
 // Everything the run needs to know of one function, in one place.
 struct Descriptor
 {
@@ -104,6 +117,7 @@ struct Descriptor
     bool lenientCells = false;
     // Its capacity stop is an energy (Wh).
     bool capacityInWh = false;
+    FieldRelations relations;
 };
 
 const Descriptor &descriptor(int index);

@@ -63,7 +63,8 @@ struct CellWrite
     QString source;
 };
 
-QList<CellWrite> cellWrites(const StepFields &fields)
+// `typed`: number fields as typed, not yet turned into the numbers they are written as.
+QList<CellWrite> cellWrites(const StepFields &fields, bool typed = false)
 {
     const int function = FunctionCatalog::indexOf(fields.function);
     QList<CellWrite> writes{{StepColumns::Function, fields.function, QStringLiteral("Function")}};
@@ -71,8 +72,9 @@ QList<CellWrite> cellWrites(const StepFields &fields)
         const QString text = fields.text(source.field);
         if (source.form == StepLayout::CellForm::Mode && text.isEmpty())
             continue;
-        const QString value
-            = source.form == StepLayout::CellForm::Number ? NumberText::shortest(NumberText::lenient(text)) : text;
+        const QString value = source.form == StepLayout::CellForm::Number && !typed
+            ? NumberText::shortest(NumberText::lenient(text))
+            : text;
         writes.append({source.column, value, source.field});
     }
     const QHash<int, QString> packed = packedCells(fields, function);
@@ -82,6 +84,15 @@ QList<CellWrite> cellWrites(const StepFields &fields)
 }
 
 } // namespace
+
+QStringList typedRowCells(const QStringList &row, const StepFields &fields)
+{
+    QStringList cells = row;
+    cells.resize(TestProgram::ColumnCount);
+    for (const CellWrite &write : cellWrites(fields, true))
+        cells[write.column] = write.value;
+    return cells;
+}
 
 QStringList refusedFields(const StepFields &fields)
 {

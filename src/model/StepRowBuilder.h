@@ -14,5 +14,10 @@ QString BuildStepRow(TestProgram &program, int row, const StepFields &fields);
 // name, the column's header for a packed sub-step list); none when the row can be built.
 QStringList refusedFields(const StepFields &fields);
 
+// The cells `row` (by column) would hold once built from the editor's fields, with the number
+// fields as typed rather than as the numbers they are written as: what the step judge weighs
+// before the row is built.
+QStringList typedRowCells(const QStringList &row, const StepFields &fields);
+
 // The packed cells a function writes from its sub-step table, by column.
 QHash<int, QString> packedCells(const StepFields &fields, int functionIndex);

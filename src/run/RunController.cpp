@@ -63,6 +63,7 @@ bool RunController::start(const RunOptions &options)
     auto *sequencer = new Sequencer({m_wiring.program, m_wiring.load, m_wiring.generator, m_wiring.clock,
                                         m_wiring.trace, m_errorTrail, m_wiring.identification, m_wiring.measureOptions},
         m_events, options, m_firstIntervalMs, this);
+    sequencer->setLoadCheck(m_loadCheck);
     m_sequencer = sequencer;
     Q_EMIT m_events.runStarted(options);
     // The body runs on by itself from here; runEnded says when it is over.

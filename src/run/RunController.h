@@ -44,6 +44,9 @@ public:
 
     // Each start asks `check` first, in the order added.
     void addStartCheck(StartCheck check) { m_startChecks.append(std::move(check)); }
+    // Each run asks `check` once its load has answered identification, before any step: the
+    // reason the program cannot run on that load, or "". The run then ends with nothing sent.
+    void setLoadCheck(StartCheck check) { m_loadCheck = std::move(check); }
 
     // Starts a run with the options in force now. False while a run is on, and, with a message,
     // when no step names a known function or a start check fails; nothing has started then.
@@ -82,6 +85,7 @@ private:
     RunEvents m_events;
     ErrorTrail m_errorTrail;
     QList<StartCheck> m_startChecks;
+    StartCheck m_loadCheck;
     Sequencer *m_sequencer = nullptr;
     OffKeeper m_offKeeper;
     // What the run's end found of its off lines.

@@ -95,6 +95,13 @@ QCoro::Task<> Sequencer::run()
             stop(Result::Error, QStringLiteral("No load answers at %1").arg(m_load.address()));
         }
     }
+    // The program is weighed again against the load that answered, before anything is sent to it.
+    if (!cancelled() && m_loadCheck) {
+        if (const QString refusal = m_loadCheck(); !refusal.isEmpty()) {
+            m_unreached = true;
+            stop(Result::Error, refusal);
+        }
+    }
     // Each interval ends at the tick it was counted to, not that many milliseconds after the
     // pass got round to waiting for it.
     qint64 dueTick = m_parts.clock.tickMs() + m_intervalMs;

@@ -15,6 +15,7 @@
 
 #include <QCoro/QCoroTask>
 #include <QObject>
+#include <functional>
 #include <optional>
 
 class Clock;
@@ -59,6 +60,10 @@ public:
     // Ends the run at once: every wait returns, the off lines go out, runEnded follows. The first
     // reason given is the one the run ends with.
     void stop(RunResult result, const QString &message = QString());
+
+    // Asked once the run's load has answered identification, before any step: why the program
+    // must not run on that load, or "". A refusal ends the run with nothing sent.
+    void setLoadCheck(std::function<QString()> check) { m_loadCheck = std::move(check); }
 
     // The interval the last pass set for the next one.
     int lastIntervalMs() const { return m_intervalMs; }
@@ -112,8 +117,10 @@ private:
     // The row of the step that is running; 0 between steps.
     int m_runningStep = 0;
     bool m_stepEndedThisPass = false;
-    // Identification had no answer: the run sent nothing, and sends nothing more.
+    // Identification had no answer, or the load check refused the program: the run sent nothing,
+    // and sends nothing more.
     bool m_unreached = false;
+    std::function<QString()> m_loadCheck;
     // What must go out before "LOAD OFF" for the function last switched on.
     QString m_offLine;
     RunResult m_result = RunResult::Pass;

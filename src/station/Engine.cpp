@@ -2,9 +2,20 @@
 
 #include "device/RatingTable.h"
 #include "model/NumberText.h"
+#include "model/StepJudge.h"
 #include "settings/ProgramFolder.h"
 
 #include <QFileInfo>
+
+namespace {
+
+// The heading and one line per refused value; empty when none is refused.
+QString refusalMessage(const QString &heading, const QStringList &refused)
+{
+    return refused.isEmpty() ? QString() : heading + u'\n' + refused.join(u'\n');
+}
+
+} // namespace
 
 Engine::Engine(Clock &clock, const QString &iniPath, QObject *parent)
     : QObject(parent),
@@ -25,6 +36,17 @@ Engine::Engine(Clock &clock, const QString &iniPath, QObject *parent)
     m_identification.setGeneratorLink(&m_generator);
     m_identification.setAFGEnable([this] { return int(m_settings.AFGEnable); });
     m_log.setPath(RunLogFile::defaultPath(ProgramFolder::path()));
+    // Ahead of the log's own check, which makes the log file: a refused program leaves none.
+    m_run.addStartCheck([this] {
+        return refusalMessage(
+            QStringLiteral("The test cannot start: these values must not be sent to the load."), programRefusals());
+    });
+    m_run.setLoadCheck([this] {
+        return refusalMessage(QStringLiteral("The test was not started: these values must not be sent to the load "
+                                             "%1. No step was sent to it.")
+                                  .arg(m_identification.ModelName()),
+            programRefusals());
+    });
     m_log.bindTo(m_run);
     // A row goes into the CSV log once the store holds its sample: after a kill, the store holds
     // every row the log holds, and the log lacks at most the store's last second.
@@ -48,8 +70,14 @@ void Engine::loadSettings()
     QStringList problems;
     const RatingTable local = RatingTable::load(QFileInfo(m_iniPath).absolutePath(), &problems);
     m_identification.setRatingTable(local);
+    m_ratingTableProblems = problems;
     for (const QString &problem : problems)
         m_trace.TraceLine(problem);
+}
+
+QStringList Engine::programRefusals() const
+{
+    return StepJudge::texts(StepJudge(m_identification.ratings()).judgeProgram(m_program));
 }
 
 bool Engine::saveSettings() { return SaveSettings(m_settings, m_measureOptions, m_iniPath); }

@@ -57,6 +57,15 @@ public:
     void loadSettings();
     // The values the last loadSettings refused, each named with its key; also in the trace.
     const QStringList &settingsProblems() const { return m_settingsProblems; }
+    // What the last loadSettings() left out of the lab's rating table, one line each naming the
+    // file and the line ("<file> line 3: ..."); empty when it read the table whole.
+    const QStringList &ratingTableProblems() const { return m_ratingTableProblems; }
+    // Why the program in the step table must not be sent to the load, one line per refused value
+    // ("Step 3, Load Value: ..."), judged against the ratings of the load identified last, and by
+    // each field's own rule alone while none is. A run refuses to start while there is any, and
+    // refuses again, before any step, when the load that answers its own identification is rated
+    // lower.
+    QStringList programRefusals() const;
     bool saveSettings();
     // Run: the settings saved (the sampling interval, measure items and separator in force now),
     // then the run started with them. A settings file that cannot be written does not stop the
@@ -90,4 +99,5 @@ private:
     QStringList m_settingsProblems;
     // Why the [Store] section's server is not used; empty when it is, or when none is named.
     QString m_serverProblem;
+    QStringList m_ratingTableProblems;
 };

@@ -146,7 +146,8 @@ MainForm::MainForm(Engine &engine, const QString &programFolder, QWidget *parent
     connect(&identification, &Identification::AMaxLabelChanged, m_aMaxLabel,
         [this](const QString &amps) { m_aMaxLabel->setText(amps.isEmpty() ? amps : amps + QStringLiteral(" A")); });
     connect(&identification, &Identification::offeredFunctionsChanged, m_editor, &StepEditor::setOfferedFunctions);
-    connect(&identification, &Identification::AMaxLabelChanged, m_editor, &StepEditor::setRatedCurrent);
+    connect(&identification, &Identification::identified, m_editor,
+        [this, &identification] { m_editor->setRatings(identification.ratings()); });
     connect(&m_engine.loadLink(), &TransportLink::message, this, &MainForm::showLinkMessage);
     connect(&m_engine.generatorLink(), &TransportLink::message, this, &MainForm::showLinkMessage);
     connect(&m_engine.identification(), &Identification::identified, this, [this] { m_lastLinkMessage.clear(); });
@@ -405,11 +406,25 @@ void MainForm::loadSettingsAndProgram()
     else
         m_list1->hide();
     m_engine.identification().requestIdentification();
-    QStringList messages = m_engine.settingsProblems();
+    QStringList said = m_engine.settingsProblems();
     if (!loaded.message.isEmpty())
-        messages.append(loaded.message);
-    for (const QString &text : std::as_const(messages))
-        QTimer::singleShot(0, this, [this, text] { showMessage(text); });
+        said.append(loaded.message);
+    if (const QStringList problems = m_engine.ratingTableProblems(); !problems.isEmpty())
+        said.append(QStringLiteral("The rating table has lines the program cannot read:\n") + problems.join(u'\n'));
+    if (const QString refused = refusedValuesNote(); !refused.isEmpty())
+        said.append(refused);
+    if (!said.isEmpty())
+        QTimer::singleShot(0, this, [this, text = said.join(QStringLiteral("\n\n"))] { showMessage(text); });
+}
+
+QString MainForm::refusedValuesNote() const
+{
+    const QStringList refused = m_engine.programRefusals();
+    if (refused.isEmpty())
+        return {};
+    return QStringLiteral("These values of the program must not be sent to the load; Run refuses the program until "
+                          "they are mended:\n")
+        + refused.join(u'\n');
 }
 
 void MainForm::showLinkMessage(const QString &text)
@@ -500,8 +515,13 @@ void MainForm::openProgram()
     m_program.SetupStepGrid();
     const TestStepFile::Result loaded = TestStepFile::LoadTestFile(m_program, chosen);
     m_text1->setText(QString::number(m_program.StepCount()));
+    QStringList said;
     if (!loaded.message.isEmpty())
-        showMessage(loaded.message);
+        said.append(loaded.message);
+    if (const QString refused = refusedValuesNote(); !refused.isEmpty())
+        said.append(refused);
+    if (!said.isEmpty())
+        showMessage(said.join(QStringLiteral("\n\n")));
 }
 
 void MainForm::saveProgram()

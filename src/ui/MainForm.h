@@ -109,6 +109,9 @@ private:
     // every line sent.
     void showLinkMessage(const QString &text);
     void showRunning(bool running);
+    // What the operator is told of a program just loaded whose values the step judge refuses;
+    // empty when it refuses none.
+    QString refusedValuesNote() const;
     void buildTopBand();
     // A short caption in the band's top margin over a read-only box, saying what it counts.
     // A small caption for a box, placed above it by placeResizable().

@@ -193,6 +193,45 @@ private Q_SLOTS:
         QCOMPARE(generator.connects(), afg);
     }
 
+    // What the step judge is given: the ratings found for the model that answered, and none where
+    // the shown rating is only an earlier model's.
+    void ratingsForTheJudge_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("labTable");
+        QTest::addColumn<double>("amps");
+        QTest::addColumn<double>("volts");
+        QTest::addColumn<double>("watts");
+        QTest::newRow("built-in entry: current alone") << "6312C"
+                                                       << "" << 60.0 << 0.0 << 0.0;
+        QTest::newRow("lab entry with voltage and power") << "6312C"
+                                                          << "60 80V 300W 6312C\n"
+                                                          << 60.0 << 80.0 << 300.0;
+        QTest::newRow("dash family: voltage and current") << "VRN-7000Q-100-250"
+                                                          << "" << 250.0 << 100.0 << 0.0;
+        QTest::newRow("unknown model keeps the shown rating only") << "9999Z"
+                                                                   << "" << 0.0 << 0.0 << 0.0;
+        QTest::newRow("silent load") << "ErrRec"
+                                     << "" << 0.0 << 0.0 << 0.0;
+    }
+    void ratingsForTheJudge()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, labTable);
+        QFETCH(double, amps);
+        QFETCH(double, volts);
+        QFETCH(double, watts);
+        FakeLink load;
+        load.queueReplies(QStringLiteral("name?"), {QStringLiteral("6324C"), name});
+        Identification identification(
+            load, RatingTable::parse(labTable, QStringLiteral("lab")).followedBy(RatingTable::builtIn()));
+        identification.identifyWhenFree();
+        QCOMPARE(identification.ratings().current, std::optional<double>(240));
+        identification.identifyWhenFree();
+        const auto known = [](double value) { return value > 0 ? std::optional<double>(value) : std::nullopt; };
+        QCOMPARE(identification.ratings(), (LoadRatings{known(amps), known(volts), known(watts)}));
+    }
+
     void summaryLines()
     {
         FakeLink load;

@@ -1,5 +1,6 @@
 #include "device/RatingTable.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -71,12 +72,18 @@ private Q_SLOTS:
         QTest::newRow("bad lines left out")
             << "60\nabc 6312C\n0 6312C\n-5 6312C\n+7 6312C\ndash\ndash A B\ndash QRX\ndash QRY\n80 6312C\n"
             << "6312C" << 80 << "QRX"
-            << QStringList{"t line 1: the rating 60 has no model number",
-                   "t line 2: \"abc\" is not a rating in amperes (1 to 100000)",
-                   "t line 3: \"0\" is not a rating in amperes (1 to 100000)",
-                   "t line 4: \"-5\" is not a rating in amperes (1 to 100000)",
-                   "t line 5: \"+7\" is not a rating in amperes (1 to 100000)", "t line 6: \"dash\" takes one prefix",
-                   "t line 7: \"dash\" takes one prefix", "t line 9: the dash prefix is named twice"};
+            << QStringList{"t line 1: the rating 60 has no model number; the line is left out",
+                   "t line 2: \"abc\" is not a rating in amperes (1 to 100000); the line is left out",
+                   "t line 3: \"0\" is not a rating in amperes (1 to 100000); the line is left out",
+                   "t line 4: \"-5\" is not a rating in amperes (1 to 100000); the line is left out",
+                   "t line 5: \"+7\" is not a rating in amperes (1 to 100000); the line is left out",
+                   "t line 6: \"dash\" takes one prefix; the line is left out",
+                   "t line 7: \"dash\" takes one prefix; the line is left out",
+                   "t line 9: the dash prefix is named twice; the line is left out"};
+        QTest::newRow("fractional rating") << "7.5 6312C\n"
+                                           << "6312C" << 0 << ""
+                                           << QStringList{"t line 1: \"7.5\" is not a rating in amperes (1 to 100000); "
+                                                          "the line is left out"};
     }
     void parsing()
     {
@@ -92,6 +99,68 @@ private Q_SLOTS:
         QCOMPARE(table.dashPrefix(), prefix);
     }
 
+    // The rated voltage and power are optional columns between the current and the model
+    // numbers; a table without them reads as before.
+    void optionalColumns_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<int>("rating");
+        QTest::addColumn<double>("voltage");
+        QTest::addColumn<double>("power");
+        QTest::addColumn<QStringList>("problems");
+        const QStringList none;
+        QTest::newRow("current alone, as before") << "60 6312C 6312A\n"
+                                                  << "6312A" << 60 << 0.0 << 0.0 << none;
+        QTest::newRow("voltage and power") << "60 80V 300W 6312C\n"
+                                           << "6312C" << 60 << 80.0 << 300.0 << none;
+        QTest::newRow("power first, decimals") << "60\t300.5W  80.5V\t6312C # bench 3\n"
+                                               << "6312C" << 60 << 80.5 << 300.5 << none;
+        QTest::newRow("voltage alone") << "60 150V 6312C\n"
+                                       << "6312C" << 60 << 150.0 << 0.0 << none;
+        QTest::newRow("power alone, the later of two lines") << "30 6303C\n60 600W 6312C\n"
+                                                             << "6312C" << 60 << 0.0 << 600.0 << none;
+        QTest::newRow("voltage of 0") << "60 0V 6312C\n"
+                                      << "6312C" << 0 << 0.0 << 0.0
+                                      << QStringList{"t line 1: \"0V\" is not a rated voltage (above 0 up to 100000 "
+                                                     "V); the line is left out"};
+        QTest::newRow("negative power") << "50 6312C\n60 -5W 6312C\n"
+                                        << "6312C" << 50 << 0.0 << 0.0
+                                        << QStringList{
+                                               "t line 2: \"-5W\" is not a rated power (above 0 up to 100000000 "
+                                               "W); the line is left out"};
+        QTest::newRow("decimal comma") << "60 80,5V 6312C\n"
+                                       << "6312C" << 0 << 0.0 << 0.0
+                                       << QStringList{"t line 1: \"80,5V\" is not a rated voltage (above 0 up to "
+                                                      "100000 V); the line is left out"};
+        QTest::newRow("voltage named twice") << "60 80V 90V 6312C\n"
+                                             << "6312C" << 0 << 0.0 << 0.0
+                                             << QStringList{"t line 1: the rated voltage is named twice; the line is "
+                                                            "left out"};
+        QTest::newRow("no model number after them") << "60 80V 300W\n"
+                                                    << "6312C" << 0 << 0.0 << 0.0
+                                                    << QStringList{"t line 1: the rating 60 has no model number; the "
+                                                                   "line is left out"};
+    }
+    void optionalColumns()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, model);
+        QFETCH(int, rating);
+        QFETCH(double, voltage);
+        QFETCH(double, power);
+        QFETCH(QStringList, problems);
+        QStringList found;
+        const RatingTable table = RatingTable::parse(text, QStringLiteral("t"), &found);
+        QCOMPARE(found, problems);
+        const RatingTable::Entry *entry = table.entryFor(model);
+        QCOMPARE(entry ? entry->rating : 0, rating);
+        QCOMPARE(entry ? entry->voltage.value_or(0) : 0, voltage);
+        QCOMPARE(entry ? entry->power.value_or(0) : 0, power);
+        if (entry)
+            QCOMPARE(entry->patterns.last(), model);
+    }
+
     void placeholdersStayAsWritten_data()
     {
         QTest::addColumn<QString>("source");
@@ -99,10 +168,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("problem");
         QTest::newRow("in the file name") << "%0"
                                           << "C"
-                                          << "%0 line 1: \"C\" is not a rating in amperes (1 to 100000)";
+                                          << "%0 line 1: \"C\" is not a rating in amperes (1 to 100000); the line "
+                                             "is left out";
         QTest::newRow("in the rating") << "t"
                                        << "%1 6312C"
-                                       << "t line 1: \"%1\" is not a rating in amperes (1 to 100000)";
+                                       << "t line 1: \"%1\" is not a rating in amperes (1 to 100000); the line "
+                                          "is left out";
     }
     void placeholdersStayAsWritten()
     {
@@ -145,6 +216,17 @@ private Q_SLOTS:
         QCOMPARE(problems, QStringList());
         QCOMPARE(table.ratingFor(model).value_or(0), rating);
         QCOMPARE(table.dashPrefix(), prefix);
+    }
+
+    void unreadableLabTableIsSaid()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(RatingTable::FileName));
+        QStringList problems;
+        const RatingTable table = RatingTable::load(dir.path(), &problems);
+        QCOMPARE(problems,
+            QStringList{dir.filePath(RatingTable::FileName) + ": cannot be read; only the built-in table is used"});
+        QCOMPARE(table.ratingFor(QStringLiteral("6312C")), std::optional<int>(60));
     }
 
     void withoutLabTable()

@@ -144,43 +144,67 @@ private Q_SLOTS:
         QVERIFY(!f.editor.addStep().acted);
         QCOMPARE(f.program.StepCount(), 0);
         QCOMPARE(f.messages.size(), 1);
-        QVERIFY2(f.messages.first().contains(": \"" + caption + "\". Use \".\" as the decimal point."),
-            qPrintable(f.messages.first()));
+        QCOMPARE(
+            f.messages.first(), "Step 1, " + caption + ": \"1,5\" is not a number; use \".\" as the decimal point.");
     }
 
-    // The rating the window shows is the one the editor judges currents by; the latest counts.
-    void currentsJudgedByTheShownRating_data()
+    // The ratings identification found last are the ones the editor judges by, on Add, Insert
+    // and Modify alike.
+    void valuesJudgedByTheIdentifiedRatings_data()
     {
-        QTest::addColumn<QStringList>("ratings");
+        QTest::addColumn<QList<LoadRatings>>("ratings");
+        QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("loadValue");
-        QTest::addColumn<QStringList>("messages");
-        const QStringList above{"Load Value: 999 A is more than the load's rated 60 A."};
-        QTest::newRow("rated 60 A") << QStringList{"60"} << "999" << above;
-        QTest::newRow("at the rating") << QStringList{"60"} << "60" << QStringList{};
-        QTest::newRow("no load identified") << QStringList{} << "999" << QStringList{};
-        QTest::newRow("load gone silent") << QStringList{"60", ""} << "999" << QStringList{};
-        QTest::newRow("another load") << QStringList{"1000", "60"} << "999" << above;
+        // The refusal with the step's number left to fill in.
+        QTest::addColumn<QString>("message");
+        const LoadRatings amps60{60.0, {}, {}};
+        const LoadRatings full{60.0, 80.0, 300.0};
+        const QString above = "Step %1, Load Value: 999 A is more than the load's rated 60 A.";
+        QTest::newRow("rated 60 A") << QList<LoadRatings>{amps60} << "CC"
+                                    << "999" << above;
+        QTest::newRow("at the rating") << QList<LoadRatings>{amps60} << "CC"
+                                       << "60" << QString();
+        QTest::newRow("no load identified") << QList<LoadRatings>{} << "CC"
+                                            << "999" << QString();
+        QTest::newRow("load gone silent") << QList<LoadRatings>{amps60, {}} << "CC"
+                                          << "999" << QString();
+        QTest::newRow("another load") << QList<LoadRatings>{{1000.0, {}, {}}, amps60} << "CC"
+                                      << "999" << above;
+        QTest::newRow("voltage above the rated voltage")
+            << QList<LoadRatings>{full} << "CV"
+            << "81" << QString("Step %1, Load Value: 81 V is more than the load's rated 80 V.");
+        QTest::newRow("power above the rated power")
+            << QList<LoadRatings>{full} << "CP"
+            << "301" << QString("Step %1, Load Value: 301 W is more than the load's rated 300 W.");
+        QTest::newRow("voltage, no voltage rating") << QList<LoadRatings>{amps60} << "CV"
+                                                    << "81" << QString();
+        QTest::newRow("negative level, no load") << QList<LoadRatings>{} << "CV"
+                                                 << "-1" << QString("Step %1, Load Value: -1 V cannot be negative.");
         QTest::newRow("decimal comma, no load")
-            << QStringList{} << "1,5"
-            << QStringList{"Load Value: \"1,5\" is not a number; use \".\" as the decimal point."};
+            << QList<LoadRatings>{} << "CC"
+            << "1,5" << QString("Step %1, Load Value: \"1,5\" is not a number; use \".\" as the decimal point.");
     }
-    void currentsJudgedByTheShownRating()
+    void valuesJudgedByTheIdentifiedRatings()
     {
-        QFETCH(QStringList, ratings);
+        QFETCH(QList<LoadRatings>, ratings);
+        QFETCH(QString, mode);
         QFETCH(QString, loadValue);
-        QFETCH(QStringList, messages);
+        QFETCH(QString, message);
         Fixture f;
-        for (const QString &rating : ratings)
-            f.editor.setRatedCurrent(rating);
+        for (const LoadRatings &rating : ratings)
+            f.editor.setRatings(rating);
         QVERIFY(f.editor.chooseFunction("Discharge"));
         QVERIFY(f.editor.addStep().acted);
+        f.editor.selectLoadMode("DiscLoadMode", int(QStringList{"CC", "CR", "CV", "CP"}.indexOf(mode)));
         f.editor.setFieldText("DiscSinkValueText", loadValue);
-        QCOMPARE(f.editor.modifyStep(1).acted, messages.isEmpty());
-        QCOMPARE(f.editor.insertStep(1).acted, messages.isEmpty());
-        QCOMPARE(f.editor.addStep().acted, messages.isEmpty());
-        QCOMPARE(f.messages, messages + messages + messages);
-        QCOMPARE(f.program.StepCount(), messages.isEmpty() ? 3 : 1);
-        QCOMPARE(f.program.cell(1, StepColumns::SinkValue), messages.isEmpty() ? loadValue : QStringLiteral("1"));
+        const bool accepted = message.isEmpty();
+        QCOMPARE(f.editor.modifyStep(1).acted, accepted);
+        QCOMPARE(f.editor.insertStep(1).acted, accepted);
+        QCOMPARE(f.editor.addStep().acted, accepted);
+        const QStringList said = accepted ? QStringList() : QStringList{message.arg(1), message.arg(1), message.arg(2)};
+        QCOMPARE(f.messages, said);
+        QCOMPARE(f.program.StepCount(), accepted ? 3 : 1);
+        QCOMPARE(f.program.cell(1, StepColumns::SinkValue), accepted ? loadValue : QStringLiteral("1"));
     }
 
     void buttonsActOnTheViewCursor()

@@ -1,4 +1,6 @@
 #include "editor/StepTableEdit.h"
+#include "model/EditorFieldTable.h"
+#include "model/FunctionCatalog.h"
 #include "model/StepColumns.h"
 #include "model/TestProgram.h"
 
@@ -6,14 +8,27 @@
 
 namespace {
 
+// The editor as it starts: every field of the function and of the stop frame at its default, the
+// load modes and the sequence type on "CC".
 StepFields step(const QString &function, const QString &sinkValue = QStringLiteral("1"))
 {
     StepFields fields;
     fields.function = function;
-    fields.texts = {{QStringLiteral("DiscLoadMode"), QStringLiteral("CC")},
-        {QStringLiteral("DiscSinkValueText"), sinkValue}, {QStringLiteral("DiscTStopText"), QStringLiteral("10")}};
+    const int index = FunctionCatalog::indexOf(function);
+    for (const QList<EditorFieldTable::Field> *frame :
+        {&EditorFieldTable::fieldsOf(index), &EditorFieldTable::stopFields()}) {
+        for (const EditorFieldTable::Field &field : *frame) {
+            const bool choice
+                = field.kind == EditorFieldTable::Kind::LoadMode || field.kind == EditorFieldTable::Kind::TypeCombo;
+            if (choice || field.kind == EditorFieldTable::Kind::Text)
+                fields.texts.insert(field.name, choice ? QStringLiteral("CC") : field.defaultText);
+        }
+    }
+    fields.texts.insert(QStringLiteral("DiscSinkValueText"), sinkValue);
     return fields;
 }
+
+LoadRatings ratedAmps(double amps) { return {amps > 0 ? std::optional<double>(amps) : std::nullopt, {}, {}}; }
 
 // A program of `count` Discharge steps whose load values are 1..count, so moves can be followed.
 void fill(TestProgram &program, int count)
@@ -154,20 +169,36 @@ private Q_SLOTS:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("refusal");
-        const QString textComma = "A step cannot hold \",\" (it separates the fields of a test step file): \"Start\". "
-                                  "Use \".\" as the decimal point.";
-        const QString numberComma = "Load Value: \"1,5\" is not a number; use \".\" as the decimal point.";
-        const QString aboveRating = "Load Value: 999 A is more than the load's rated 60 A.";
+        // Add writes the step after the two there, Insert and Modify step 1.
         for (const char *operation : {"add", "insert", "modify"}) {
-            QTest::addRow("%s, comma in a text field", operation) << operation << "OCP"
-                                                                  << "OCPStartText"
-                                                                  << "1,5" << textComma;
-            QTest::addRow("%s, decimal comma in a number field", operation) << operation << "Discharge"
-                                                                            << "DiscSinkValueText"
-                                                                            << "1,5" << numberComma;
-            QTest::addRow("%s, current above the rating", operation) << operation << "Discharge"
-                                                                     << "DiscSinkValueText"
-                                                                     << "999" << aboveRating;
+            const QString step = QStringLiteral("Step %1, ").arg(QLatin1String(operation) == u"add" ? 3 : 1);
+            QTest::addRow("%s, comma in a field written as typed", operation)
+                << operation << "OCP"
+                << "OCPStartText"
+                << "1,5" << step + "Start: \"1,5\" is not a number; use \".\" as the decimal point.";
+            QTest::addRow("%s, decimal comma in a number field", operation)
+                << operation << "Discharge"
+                << "DiscSinkValueText"
+                << "1,5" << step + "Load Value: \"1,5\" is not a number; use \".\" as the decimal point.";
+            QTest::addRow("%s, current above the rating", operation)
+                << operation << "Discharge"
+                << "DiscSinkValueText"
+                << "999" << step + "Load Value: 999 A is more than the load's rated 60 A.";
+            QTest::addRow("%s, negative level", operation) << operation << "Discharge"
+                                                           << "DiscSinkValueText"
+                                                           << "-1" << step + "Load Value: -1 A cannot be negative.";
+            QTest::addRow("%s, stable time beyond a timer", operation)
+                << operation << "Discharge"
+                << "StableTimeText"
+                << "1e300" << step + "Stable: 1e300 ms is more than 2147483647 ms.";
+            QTest::addRow("%s, OCP stop below its start", operation)
+                << operation << "OCP"
+                << "OCPStartText"
+                << "12" << step + "Stop: 10 A is not above the Start of 12 A.";
+            QTest::addRow("%s, sine peak above the rating", operation)
+                << operation << "Sine Wave Dynamic"
+                << "I_ACText"
+                << "41" << step + "I_AC: 41 A around I_DC 20 A reaches 61 A, more than the load's rated 60 A.";
         }
     }
     void refusedWhole()
@@ -181,7 +212,7 @@ private Q_SLOTS:
         fill(program, 2);
         StepFields fields = step(function);
         fields.texts.insert(field, text);
-        const double rated = 60;
+        const LoadRatings rated = ratedAmps(60);
         const auto outcome = operation == "add" ? StepTableEdit::add(program, fields, rated)
             : operation == "insert"             ? StepTableEdit::insert(program, 1, fields, rated)
                                                 : StepTableEdit::modify(program, 1, fields, rated);
@@ -191,6 +222,54 @@ private Q_SLOTS:
         QCOMPARE(column(program, StepColumns::Function), (QStringList{"Discharge", "Discharge"}));
         QCOMPARE(column(program, StepColumns::SinkValue), (QStringList{"1", "2"}));
         QCOMPARE(program.rowCells(3), QStringList(TestProgram::ColumnCount));
+    }
+
+    // The editor's defaults make a step of every function but the three with sub-step tables,
+    // whose total step starts below what they take.
+    void defaultsOfEveryFunction()
+    {
+        for (const QString &function : FunctionCatalog::names()) {
+            TestProgram program;
+            const auto outcome = StepTableEdit::add(program, step(function), ratedAmps(60));
+            const int index = FunctionCatalog::indexOf(function);
+            const bool table = index == FunctionCatalog::BatteryRamp || index == FunctionCatalog::SequenceLoad
+                || index == FunctionCatalog::BatteryCycleLife;
+            QVERIFY2(outcome.acted != table, qPrintable(function + ": " + outcome.refusal));
+        }
+        TestProgram program;
+        QCOMPARE(StepTableEdit::add(program, step("Battery RAMP"), ratedAmps(60)).refusal,
+            QStringLiteral("Step 1, Total Step: 0 is less than 1."));
+        QCOMPARE(StepTableEdit::add(program, step("Sequence Load"), ratedAmps(60)).refusal,
+            QStringLiteral("Step 1, Total Step: 0 is less than 2."));
+        QCOMPARE(StepTableEdit::add(program, step("Battery Cycle Life"), ratedAmps(60)).refusal,
+            QStringLiteral("Step 1, CCH: the table holds no sub-step."));
+    }
+
+    // The sub-step tables are judged value by value, each named by its row label and sub-step.
+    void subStepValuesJudged()
+    {
+        TestProgram program;
+        StepFields ramp = step(QStringLiteral("Battery RAMP"));
+        ramp.texts.insert(QStringLiteral("RampTotalStepText"), QStringLiteral("2"));
+        ramp.ramp.setCell(1, 1, QStringLiteral("1"));
+        ramp.ramp.setCell(1, 2, QStringLiteral("70"));
+        ramp.ramp.setCell(2, 1, QStringLiteral("10"));
+        auto outcome = StepTableEdit::add(program, ramp, ratedAmps(60));
+        QCOMPARE(outcome.refusal,
+            QStringLiteral("Step 1, CC(A) of sub-step 2: 70 A is more than the load's rated 60 A.\n"
+                           "Step 1, Time(s) of sub-step 2: enter a number."));
+        ramp.ramp.setCell(1, 2, QStringLiteral("60"));
+        ramp.ramp.setCell(2, 2, QStringLiteral("20"));
+        QVERIFY(StepTableEdit::add(program, ramp, ratedAmps(60)).acted);
+        QCOMPARE(program.cell(1, StepColumns::RampCc), QStringLiteral(";1;60"));
+
+        StepFields cycle = step(QStringLiteral("Battery Cycle Life"));
+        for (int column = 1; column <= 5; ++column)
+            cycle.cycleLife.setCell(1, column, QStringLiteral("2"));
+        cycle.cycleLife.setCell(1, 5, QStringLiteral("2.5"));
+        QCOMPARE(StepTableEdit::modify(program, 1, cycle, ratedAmps(60)).refusal,
+            QStringLiteral("Step 1, Cycle of sub-step 1: 2.5 is not a whole number."));
+        QCOMPARE(program.cell(1, StepColumns::Function), QStringLiteral("Battery RAMP"));
     }
 
     // Each number field is judged by what it holds and, for a current, by the load's rating; an
@@ -246,8 +325,8 @@ private Q_SLOTS:
         QTest::newRow("no mode selected") << "Discharge"
                                           << ""
                                           << "DiscSinkValueText"
-                                          << "999" << 60.0 << sink << ""
-                                          << "999";
+                                          << "999" << 60.0 << sink << "Load Mode: choose CC, CR, CV or CP."
+                                          << "";
         QTest::newRow("exponent form") << "Discharge"
                                        << "CC"
                                        << "DiscSinkValueText"
@@ -326,10 +405,17 @@ private Q_SLOTS:
         StepFields fields = step(function);
         for (const char *modeField : {"DiscLoadMode", "DynaLoadMode", "NormalLoadMode"})
             fields.texts.insert(modeField, mode);
+        if (function == u"Sequence Load") {
+            fields.texts.insert(QStringLiteral("SeqLoadTotalStepText"), QStringLiteral("2"));
+            for (int subStep : {1, 2}) {
+                fields.sequence.setCell(1, subStep, QStringLiteral("1"));
+                fields.sequence.setCell(2, subStep, QStringLiteral("100"));
+            }
+        }
         fields.texts.insert(field, text);
-        const auto outcome
-            = StepTableEdit::add(program, fields, rated > 0 ? std::optional<double>(rated) : std::nullopt);
-        QCOMPARE(outcome.refusal, refusal);
+        const auto outcome = StepTableEdit::add(program, fields, ratedAmps(rated));
+        // The step would be the first of the program.
+        QCOMPARE(outcome.refusal, refusal.isEmpty() ? refusal : QStringLiteral("Step 1, ") + refusal);
         QCOMPARE(outcome.acted, refusal.isEmpty());
         QCOMPARE(program.StepCount(), refusal.isEmpty() ? 1 : 0);
         QCOMPARE(program.cell(1, column), cell);
@@ -340,10 +426,10 @@ private Q_SLOTS:
         TestProgram program;
         StepFields fields = step(QStringLiteral("Discharge"), QStringLiteral("1,5"));
         fields.texts.insert(QStringLiteral("DiscIStopText"), QStringLiteral("80"));
-        const auto outcome = StepTableEdit::add(program, fields, 60);
+        const auto outcome = StepTableEdit::add(program, fields, ratedAmps(60));
         QCOMPARE(outcome.refusal,
-            QStringLiteral("Load Value: \"1,5\" is not a number; use \".\" as the decimal point.\n"
-                           "Current: 80 A is more than the load's rated 60 A."));
+            QStringLiteral("Step 1, Load Value: \"1,5\" is not a number; use \".\" as the decimal point.\n"
+                           "Step 1, Current: 80 A is more than the load's rated 60 A."));
     }
 };
 

@@ -237,20 +237,30 @@ private Q_SLOTS:
         QCOMPARE(sequence->cellText(1, 0), QStringLiteral("CC(A)"));
     }
 
-    void defaultsBuildStepsWithoutSubSteps()
+    // With the defaults ("0" total steps) a RAMP or Sequence Load step would hold no sub-step: the
+    // editor refuses it and says why, until the total step and the table give it some.
+    void defaultsWithoutSubStepsAreRefused()
     {
         TestProgram program;
         StepEditor editor(&program);
+        QStringList messages;
+        editor.setMessageFunction([&](const QString &text) { messages.append(text); });
         QVERIFY(editor.chooseFunction("Battery RAMP"));
         editor.rampGrid()->setCellText(1, 1, "5");
-        QVERIFY(editor.addStep().acted);
+        QVERIFY(!editor.addStep().acted);
         QVERIFY(editor.chooseFunction("Sequence Load"));
+        QVERIFY(!editor.addStep().acted);
+        QCOMPARE(
+            messages, (QStringList{"Step 1, Total Step: 0 is less than 1.", "Step 1, Total Step: 0 is less than 2."}));
+        QCOMPARE(program.StepCount(), 0);
+
+        QVERIFY(editor.chooseFunction("Battery RAMP"));
+        editor.setFieldText("RampTotalStepText", "1");
+        editor.rampGrid()->setCellText(2, 1, "10");
         QVERIFY(editor.addStep().acted);
-        for (int row : {1, 2}) {
-            QCOMPARE(program.cell(row, 23), QString());
-            QCOMPARE(program.cell(row, 24), QString());
-            QCOMPARE(program.cell(row, 25), QStringLiteral("0"));
-        }
+        QCOMPARE(program.cell(1, 23), QStringLiteral(";5"));
+        QCOMPARE(program.cell(1, 24), QStringLiteral(";10"));
+        QCOMPARE(program.cell(1, 25), QStringLiteral("1"));
     }
 };
 

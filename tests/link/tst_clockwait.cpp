@@ -46,6 +46,23 @@ class TestClockWait : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // A wait longer than a millisecond timer holds (a step's stable time of a month) goes on in
+    // several pauses, each one a timer can take.
+    void waitLongerThanATimerHolds()
+    {
+        FakeClock clock;
+        CancelToken cancel;
+        QList<int> pauses;
+        clock.onPause([&](int ms) {
+            pauses.append(ms);
+            if (ms < 0)
+                cancel.cancel();
+        });
+        QVERIFY(QCoro::waitFor(clock.waitMs(3e9, &cancel)));
+        QCOMPARE(pauses, (QList<int>{0, 2147483646, 852516355}));
+        QCOMPARE(clock.tickMs(), qint64(3000000001));
+    }
+
     void endsWhenTheConditionHolds()
     {
         WatchedClock clock;

@@ -37,7 +37,7 @@ QByteArray fourSteps()
         {"header", stepLine(1, "Discharge", {{2, "CC"}, {3, "2"}, {4, "0"}, {5, "3"}, {6, "0"}, {30, "0"}, {31, "0"}}),
             stepLine(2, "Rest", {{5, "2"}}),
             stepLine(3, "Discharge", {{2, "CR"}, {3, "5"}, {4, "0"}, {5, "3"}, {6, "0"}, {30, "0"}, {31, "0"}}),
-            stepLine(4, "OCP", {{8, "0"}, {9, "10"}, {10, "0.5"}, {11, "0.6"}, {12, "100"}, {13, "0"}})});
+            stepLine(4, "OCP", {{8, "0"}, {9, "10"}, {10, "0.5"}, {11, "0.6"}, {12, "60"}, {13, "0"}})});
 }
 
 // vornic-run against a vornic-sim of its own, over TCP or a pseudo-terminal.

@@ -41,6 +41,40 @@ private Q_SLOTS:
         QCOMPARE(TestFiles::readBytes(bench.logPath()), "the last run's log\r\n");
     }
 
+    // The load check is asked once identification has named the load; its refusal ends the run
+    // there, with nothing sent but the question: no step, no off line.
+    void loadCheckRefusalSendsNothingMore_data()
+    {
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("refused") << "Step 1, Load Value: 100 A is more than the load's rated 60 A.";
+        QTest::newRow("accepted") << "";
+    }
+    void loadCheckRefusalSendsNothingMore()
+    {
+        QFETCH(QString, refusal);
+        RunBench bench;
+        bench.addDischarge(QStringLiteral("100"));
+        QStringList askedOf;
+        bench.run.setLoadCheck([&] {
+            askedOf.append(bench.identification.ModelName());
+            return refusal;
+        });
+        bench.load.setReply(QStringLiteral("name?"), bench.nameLabel);
+        QVERIFY(bench.run.start({}));
+        bench.settle();
+        QCOMPARE(askedOf, QStringList{"6312C"});
+        QCOMPARE(bench.load.sent(), QStringList{"name?"});
+        QCOMPARE(bench.run.isRunning(), refusal.isEmpty());
+        if (refusal.isEmpty()) {
+            bench.pass();
+            QVERIFY(bench.load.sent().contains(QStringLiteral("CC:HIGH 100")));
+            return;
+        }
+        QCOMPARE(bench.ends, QList<RunResult>{RunResult::Error});
+        QCOMPARE(bench.messages, QStringList{refusal});
+        QCOMPARE(bench.finished, 0);
+    }
+
     void startTable_data()
     {
         QTest::addColumn<QString>("function");

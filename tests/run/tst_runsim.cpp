@@ -50,6 +50,7 @@ private Q_SLOTS:
         engine.setLogFilePath(dir.filePath(QStringLiteral("run.CSV")));
         engine.program().setGridRowCount(3);
         engine.program().setCell(1, 1, QStringLiteral("Rest"));
+        engine.program().setCell(1, StepColumns::TStop, QStringLiteral("1"));
         QSignalSpy notices(&engine, &Engine::notice);
         QVERIFY(engine.startRun(QStringLiteral("held")));
         QCOMPARE(engine.measureOptions().measTimeText(), held);

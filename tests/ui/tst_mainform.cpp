@@ -9,6 +9,7 @@
 #include "model/TestProgram.h"
 #include "results/ResultLog.h"
 #include "run/RunController.h"
+#include "run/RunRecorder.h"
 #include "settings/IniFile.h"
 #include "settings/MeasureOptions.h"
 #include "settings/Settings.h"
@@ -22,6 +23,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -31,6 +33,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -170,8 +173,68 @@ private Q_SLOTS:
         StepEditor *editor = f.form->stepEditor();
         editor->setFieldText("DiscSinkValueText", "999");
         QVERIFY(!editor->addStep().acted);
-        QCOMPARE(f.messages, QStringList{"Load Value: 999 A is more than the load's rated 60 A."});
+        QCOMPARE(f.messages, QStringList{"Step 1, Load Value: 999 A is more than the load's rated 60 A."});
         QCOMPARE(f.program().StepCount(), 0);
+    }
+
+    // A program whose values the step judge refuses is said so as it is loaded, and Run refuses
+    // it with the step and field named: no run starts and the load is sent nothing.
+    void runRefusesValuesTheLoadMustNotBeSent_data()
+    {
+        QTest::addColumn<QByteArray>("step");
+        QTest::addColumn<bool>("identified");
+        QTest::addColumn<QStringList>("refusals");
+        QTest::newRow("beyond any number sent, no load identified")
+            << QByteArray("1,Discharge,CC,1e308,0,2,0,,,,,,,,,,,,,,,,,,,,,,,,0,1e300") << false
+            << QStringList{"Step 1, Load Value: 1e308 A is more than 900000000000000 A.",
+                   "Step 1, Stable: 1e300 ms is more than 2147483647 ms."};
+        QTest::newRow("negative, no load identified")
+            << QByteArray("1,Discharge,CC,-1,0,2,0,,,,,,,,,,,,,,,,,,,,,,,,0,0") << false
+            << QStringList{"Step 1, Load Value: -1 A cannot be negative."};
+        QTest::newRow("above the identified load's rating")
+            << QByteArray("1,Discharge,CC,100,0,2,0,,,,,,,,,,,,,,,,,,,,,,,,0,0") << true
+            << QStringList{"Step 1, Load Value: 100 A is more than the load's rated 60 A."};
+    }
+    void runRefusesValuesTheLoadMustNotBeSent()
+    {
+        QFETCH(QByteArray, step);
+        QFETCH(bool, identified);
+        QFETCH(QStringList, refusals);
+        Fixture f;
+        TestFiles::writeBytes(f.path("TempTestFile.TSF"), headerLine + step + "\r\n");
+        f.start();
+        if (!identified) {
+            QTRY_COMPARE_WITH_TIMEOUT(f.messages.size(), 1, 30000);
+            QCOMPARE(f.messages.takeFirst(),
+                "These values of the program must not be sent to the load; Run refuses the program until they are "
+                "mended:\n"
+                    + refusals.join(u'\n'));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(f.form->aMaxLabel()->text(), QStringLiteral("60 A"), 30000);
+        QSignalSpy started(&f.engine->recorder(), &RunRecorder::runStarted);
+        f.form->startRun();
+        QTRY_COMPARE_WITH_TIMEOUT(f.messages.size(), 1, 30000);
+        QCOMPARE(f.messages.first(),
+            "The test cannot start: these values must not be sent to the load.\n" + refusals.join(u'\n'));
+        QVERIFY(!f.engine->run().isRunning());
+        QCOMPARE(started.size(), 0);
+        QCOMPARE(f.program().StepCount(), 1);
+    }
+
+    // Lines of the lab's rating table that cannot be read are said at start-up with the file and
+    // the line; the rest of the table counts.
+    void ratingTableProblemsAreSaid()
+    {
+        Fixture f;
+        TestFiles::writeBytes(f.path("rating-table.txt"), "60 6312C\n7.5 6312C\n-5 80V 6312C\n");
+        f.start();
+        QTRY_COMPARE_WITH_TIMEOUT(f.messages.size(), 1, 30000);
+        QCOMPARE(f.messages.first(),
+            QStringLiteral("The rating table has lines the program cannot read:\n"
+                           "%1 line 2: \"7.5\" is not a rating in amperes (1 to 100000); the line is left out\n"
+                           "%1 line 3: \"-5\" is not a rating in amperes (1 to 100000); the line is left out")
+                .arg(QFileInfo(f.path("rating-table.txt")).absoluteFilePath()));
+        QTRY_COMPARE_WITH_TIMEOUT(f.form->aMaxLabel()->text(), QStringLiteral("60 A"), 30000);
     }
 
     void startUpLoadsTheCurrentTestFile()
@@ -581,7 +644,7 @@ private Q_SLOTS:
         Fixture f;
         f.start();
         QVERIFY(f.form->stepEditor()->chooseFunction("Rest"));
-        f.form->stepEditor()->setFieldText("DiscTStopText", "0");
+        f.form->stepEditor()->setFieldText("DiscTStopText", "0.1");
         QVERIFY(f.form->stepEditor()->addStep().acted);
         auto *box = f.form->findChild<QLineEdit *>("MeasTimeText");
         box->setText("100");
@@ -628,8 +691,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("icon");
         QTest::newRow("pass") << "0"
                               << "Test Finished: PASS" << int(QMessageBox::Information);
-        // The load trips well below 99 A.
-        QTest::newRow("fail") << "99"
+        // The load trips well below 59 A; the limits are held to its rated 60 A.
+        QTest::newRow("fail") << "59"
                               << "Test Finished: FAIL (1 verdict failed)" << int(QMessageBox::Critical);
     }
     void finishedRunSaysItsResult()
@@ -645,7 +708,7 @@ private Q_SLOTS:
         f.program().setGridRowCount(3);
         const QMap<int, QString> cells{{StepColumns::StepNo, "1"}, {StepColumns::Function, "OCP"},
             {StepColumns::Start, "0"}, {StepColumns::EndValue, "10"}, {StepColumns::Increment, "0.5"},
-            {StepColumns::Vth, "0.6"}, {StepColumns::LimitHigh, "100"}, {StepColumns::LimitLow, limitLow}};
+            {StepColumns::Vth, "0.6"}, {StepColumns::LimitHigh, "60"}, {StepColumns::LimitLow, limitLow}};
         for (auto it = cells.begin(); it != cells.end(); ++it)
             f.program().setCell(1, it.key(), it.value());
         f.form->startRun();

@@ -47,7 +47,7 @@ class TestWindowLinks : public QObject
         program.setGridRowCount(3);
         const QMap<int, QString> cells{{StepColumns::StepNo, "1"}, {StepColumns::Function, "OCP"},
             {StepColumns::Start, "0"}, {StepColumns::EndValue, "10"}, {StepColumns::Increment, "0.5"},
-            {StepColumns::Vth, "0.6"}, {StepColumns::LimitHigh, "100"}, {StepColumns::LimitLow, "0"}};
+            {StepColumns::Vth, "0.6"}, {StepColumns::LimitHigh, "60"}, {StepColumns::LimitLow, "0"}};
         for (auto it = cells.begin(); it != cells.end(); ++it)
             program.setCell(1, it.key(), it.value());
     }
