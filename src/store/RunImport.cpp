@@ -143,7 +143,9 @@ std::optional<RunImport::Outcome> Import::run(QString *error)
         *error = known.lastError().text();
         return std::nullopt;
     }
-    if (known.value(0).toInt() > 0)
+    const bool stored = known.value(0).toInt() > 0;
+    known.finish();
+    if (stored)
         return RunImport::Outcome{RunImport::Kind::AlreadyStored, uuid, m_log.sampleCount(), 0};
     error->clear();
     const std::optional<RunLogMatch::Found> found = RunLogMatch::find(m_db, m_log, error);
@@ -316,11 +318,18 @@ std::optional<RunImport::Outcome> RunImport::into(const QString &storePath, cons
     db.setDatabaseName(storePath);
     // A window that runs a test holds the file for a commit at a time.
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    const auto walMode = [&db, error] {
+        QSqlQuery wal(db);
+        if (wal.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+            return true;
+        *error = wal.lastError().text();
+        return false;
+    };
     std::optional<Outcome> outcome;
     if (!db.open()) {
         *error = QStringLiteral("%1: %2").arg(storePath, db.lastError().text());
-    } else if (QSqlQuery wal(db); !wal.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
-        *error = QStringLiteral("%1: %2").arg(storePath, wal.lastError().text());
+    } else if (!walMode()) {
+        *error = QStringLiteral("%1: %2").arg(storePath, *error);
     } else if (StoreSchema::migrate(db, error) < 0) {
         *error = QStringLiteral("%1: %2").arg(storePath, *error);
     } else {

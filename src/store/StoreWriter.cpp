@@ -390,8 +390,10 @@ bool StoreWriter::writeStatementsAhead(std::deque<Item> &batch)
     // Statements alone that failed already fail again, unless the room for the end is given up.
     QString error;
     bool written = hasSamples && write(statements, &error);
-    if (!written && endsRun && releaseReserve())
+    if (!written && endsRun && releaseReserve()) {
         written = write(statements, &error);
+        retakeReserve();
+    }
     if (!written)
         return false;
     std::erase_if(batch, [](const Item &item) { return std::holds_alternative<Statement>(item); });
@@ -400,28 +402,47 @@ bool StoreWriter::writeStatementsAhead(std::deque<Item> &batch)
 
 void StoreWriter::keepReserve()
 {
-    if (m_reserveHeld)
-        return;
+    // Never the last of the disk's room, which the samples need.
+    if (m_reserveBytes < ReserveBytes && freeBytes() >= 2 * ReserveBytes)
+        allocateReserve(ReserveBytes);
+}
+
+void StoreWriter::retakeReserve()
+{
+    const qint64 left = std::min(ReserveBytes, freeBytes() / 4096 * 4096);
+    if (left > 0)
+        allocateReserve(left);
+}
+
+bool StoreWriter::allocateReserve(qint64 bytes)
+{
     const QByteArray path = QFile::encodeName(reservePath());
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
-        return;
+        return false;
     // Blocks the file really holds: a file only as long as the reserve gives no room back.
-    m_reserveHeld = ::posix_fallocate(fd, 0, ReserveBytes) == 0;
+    const bool allocated = ::posix_fallocate(fd, 0, bytes) == 0;
     ::close(fd);
-    if (!m_reserveHeld)
+    if (allocated)
+        m_reserveBytes = std::max(m_reserveBytes, bytes);
+    else if (m_reserveBytes == 0)
         ::unlink(path.constData());
+    return allocated;
+}
+
+qint64 StoreWriter::freeBytes() const
+{
+    struct statvfs disk = {};
+    const QByteArray folder = QFile::encodeName(QFileInfo(m_path).absolutePath());
+    return ::statvfs(folder.constData(), &disk) == 0 ? qint64(disk.f_bavail) * qint64(disk.f_frsize) : 0;
 }
 
 bool StoreWriter::releaseReserve()
 {
     // Given up only to a disk that is full, not to a file another writer holds.
-    struct statvfs disk = {};
-    const QByteArray folder = QFile::encodeName(QFileInfo(m_path).absolutePath());
-    if (!m_reserveHeld || ::statvfs(folder.constData(), &disk) != 0
-        || qint64(disk.f_bavail) * qint64(disk.f_frsize) >= ReserveBytes)
+    if (m_reserveBytes == 0 || freeBytes() >= ReserveBytes)
         return false;
-    m_reserveHeld = false;
+    m_reserveBytes = 0;
     return ::unlink(QFile::encodeName(reservePath()).constData()) == 0;
 }
 

@@ -51,8 +51,9 @@ public:
     // Later ones are counted as lacking instead.
     static constexpr qsizetype MaxQueuedSamples = 100000;
     // Room held on the store's disk for a run's end (its row, its steps, its kept chart of at most
-    // some 300 KB): a file of this size beside the store, given up when a full disk refuses a run's
-    // end, and taken again once every sample that waited is written.
+    // some 300 KB): a file of this size beside the store, taken while the disk has twice as much
+    // free, and given up when a full disk refuses a run's end. What that end leaves of it is held
+    // again at once, for the next run's end rather than for samples the CSV log holds anyway.
     static constexpr qint64 ReserveBytes = qint64(1) << 20;
 
     struct SampleRow
@@ -119,6 +120,11 @@ private:
     bool writeStatementsAhead(std::deque<Item> &batch);
     void keepReserve();
     bool releaseReserve();
+    // After a run's end went in with the reserve's room: what it left, up to ReserveBytes.
+    void retakeReserve();
+    // Makes the reserve file hold `bytes`; false (and no file) when the disk has no room for them.
+    bool allocateReserve(qint64 bytes);
+    qint64 freeBytes() const;
     bool open(QString *error);
     void close();
     bool removedSinceOpen() const;
@@ -153,6 +159,7 @@ private:
     QString m_openRun;
     // The run whose end the last batch written holds.
     QString m_endedRun;
-    bool m_reserveHeld = false;
+    // What the reserve file holds now.
+    qint64 m_reserveBytes = 0;
     std::thread m_thread;
 };
