@@ -45,10 +45,12 @@ std::optional<QStringList> cellsOf(const QString &text, const QString &settingsS
         const QStringList cells = text.split(separator);
         if (cells.size() == ResultLog::ColumnCount)
             return cells;
-        *why = QStringLiteral("%1 fields separated by \"%2\" where a row has %3")
-                   .arg(cells.size())
-                   .arg(separator)
-                   .arg(ResultLog::ColumnCount);
+        // The line's own separator tells best what is wrong with it.
+        if (why->isEmpty())
+            *why = QStringLiteral("%1 fields separated by \"%2\" where a row has %3")
+                       .arg(cells.size())
+                       .arg(separator)
+                       .arg(ResultLog::ColumnCount);
     }
     if (tried.isEmpty())
         *why = QStringLiteral("not a row of the log: it does not start with a row number and a step time");
