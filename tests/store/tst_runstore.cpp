@@ -17,6 +17,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QSysInfo>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
 #include <optional>
@@ -345,6 +346,71 @@ private Q_SLOTS:
             qPrintable(problems.first().first().toString()));
         QVERIFY(bench.log.rowsLogged() >= 30);
         QCOMPARE(bench.csvLines().size(), 1 + bench.log.rowsLogged());
+    }
+
+    // What became of the run's off lines is kept with its end, and a later try that finds the
+    // load off is kept over it, with when; the samples the run made go with its end.
+    void loadOffIsKept_data()
+    {
+        QTest::addColumn<int>("atEnd");
+        QTest::addColumn<bool>("confirmedLater");
+        QTest::addColumn<QString>("row");
+        const QString end = QStringLiteral("2026-12-07T12:00:05.000");
+        QTest::newRow("confirmed") << int(LoadOff::State::Confirmed) << false
+                                   << "CONFIRMED|TCP 127.0.0.1:5025||" + end + "|0.002";
+        QTest::newRow("not confirmed") << int(LoadOff::State::Unconfirmed) << false
+                                       << "UNCONFIRMED|TCP 127.0.0.1:5025|" + end + "||";
+        QTest::newRow("not confirmed, then confirmed")
+            << int(LoadOff::State::Unconfirmed) << true
+            << "CONFIRMED|TCP 127.0.0.1:5025|" + end + "|2026-12-07T12:01:35.250|0";
+        QTest::newRow("never reached the load") << int(LoadOff::State::None) << false << "||||";
+    }
+    void loadOffIsKept()
+    {
+        QFETCH(int, atEnd);
+        QFETCH(bool, confirmedLater);
+        QFETCH(QString, row);
+        RunEvents events;
+        FakeClock clock;
+        FakeLink load;
+        Identification identification(load);
+        RunRecorder recorder(events, clock, [] { return QStringLiteral("6312C"); });
+        QTemporaryDir dir;
+        RunStore store(recorder, identification, dir.filePath(QStringLiteral("VORN.INI")));
+        Q_EMIT events.runStarted(RunOptions());
+        Q_EMIT events.stepStarted(1, QStringLiteral("Discharge"));
+        for (int second = 1; second <= 4; ++second) {
+            clock.advance(1000);
+            Q_EMIT events.sample(Sample{double(second), 12.5, 2, 25, 0.0005 * second, 0.007 * second, 1});
+        }
+        clock.advance(1000);
+        Q_EMIT events.stepEnded(1, StepEnd::Time);
+        LoadOff off;
+        off.state = LoadOff::State(atEnd);
+        off.address = off.state == LoadOff::State::None ? QString() : QStringLiteral("TCP 127.0.0.1:5025");
+        if (off.state == LoadOff::State::Confirmed) {
+            off.confirmedAt = clock.now();
+            off.amps = 0.002;
+        } else if (off.unconfirmed()) {
+            off.since = clock.now();
+        }
+        Q_EMIT events.loadOffChanged(off);
+        Q_EMIT events.runEnded(RunResult::Pass, QString());
+        QVERIFY(store.waitForSamples(60000));
+        if (confirmedLater) {
+            clock.advance(90250);
+            off.state = LoadOff::State::Confirmed;
+            off.confirmedAt = clock.now();
+            off.amps = 0;
+            Q_EMIT events.loadOffChanged(off);
+            QVERIFY(store.waitForSamples(60000));
+        }
+        QCOMPARE(
+            rowsOf(store.path(),
+                "SELECT load_off, load_off_address, load_off_since, load_off_confirmed_at, load_off_amps FROM runs"),
+            QStringList{row});
+        QCOMPARE(rowsOf(store.path(), "SELECT result, ended, sample_count, (SELECT COUNT(*) FROM samples) FROM runs"),
+            QStringList{"PASS|2026-12-07T12:00:05.000|4|4"});
     }
 
     // A sample is handed to the writer's thread: what that costs a pass, and the log stays small
