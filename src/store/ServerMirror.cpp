@@ -454,7 +454,8 @@ bool ServerMirror::sendHeader(QSqlDatabase &server, const QString &uuid, bool wi
             upsert.addBindValue(
                 value.isNull() ? QVariant(QMetaType::fromType<QByteArray>()) : QVariant(value.toString().toUtf8()));
         else if (!withEnd && isEndField(name))
-            upsert.addBindValue(name == u"result" || name == u"message" ? QVariant(QString())
+            // "" rather than QString(), which the driver binds as NULL: the run has no result yet.
+            upsert.addBindValue(name == u"result" || name == u"message" ? QVariant(QStringLiteral(""))
                                                                         : QVariant(QMetaType::fromType<QString>()));
         else
             upsert.addBindValue(value.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(value.toString()));

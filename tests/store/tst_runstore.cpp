@@ -7,6 +7,7 @@
 #include "store/RunStore.h"
 #include "store/StoreSchema.h"
 #include "store/StoredRunChart.h"
+#include "store/StoredRunText.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -411,6 +412,66 @@ private Q_SLOTS:
             QStringList{row});
         QCOMPARE(rowsOf(store.path(), "SELECT result, ended, sample_count, (SELECT COUNT(*) FROM samples) FROM runs"),
             QStringList{"PASS|2026-12-07T12:00:05.000|4|4"});
+    }
+
+    // A file a bench of version 6 wrote is brought up when this version opens it: its runs read as
+    // before, owing nothing of their load, and the next run goes beside them with all this version
+    // keeps.
+    void aFileOfVersion6IsBroughtUp()
+    {
+        RunBench bench;
+        const QString iniPath = bench.dir.filePath(QStringLiteral("VORN.INI"));
+        const QString path = bench.dir.filePath(QStringLiteral("runs.sqlite"));
+        const QString earlier = QStringLiteral("e0000006-0000-4000-8000-000000000000");
+        QVERIFY(execOn(path,
+            {"CREATE TABLE runs (uuid TEXT PRIMARY KEY, program_name TEXT, program_text TEXT, model TEXT, "
+             "rated_current TEXT, settings_text TEXT, station TEXT, started TEXT, ended TEXT, result TEXT, message "
+             "TEXT)",
+                "CREATE TABLE steps (run_uuid TEXT NOT NULL REFERENCES runs(uuid), step INTEGER, function TEXT, "
+                "started "
+                "TEXT, seconds DOUBLE PRECISION, end_reason TEXT, verdict TEXT, value TEXT, ah DOUBLE PRECISION, wh "
+                "DOUBLE PRECISION, v DOUBLE PRECISION, i DOUBLE PRECISION)",
+                "CREATE INDEX steps_by_run ON steps (run_uuid)",
+                "CREATE TABLE samples (run_uuid TEXT NOT NULL REFERENCES runs(uuid), seq INTEGER NOT NULL, elapsed_s "
+                "DOUBLE PRECISION, v DOUBLE PRECISION, i DOUBLE PRECISION, w DOUBLE PRECISION, ah DOUBLE PRECISION, "
+                "wh DOUBLE PRECISION, step INTEGER, PRIMARY KEY (run_uuid, seq))",
+                "CREATE INDEX runs_by_start ON runs (started)",
+                "CREATE TABLE forward_state (run_uuid TEXT PRIMARY KEY, whole INTEGER NOT NULL DEFAULT 0, reason "
+                "TEXT, tries INTEGER NOT NULL DEFAULT 0, next_try TEXT)",
+                "CREATE TABLE run_charts (run_uuid TEXT PRIMARY KEY REFERENCES runs(uuid), format INTEGER NOT NULL, "
+                "chart BLOB NOT NULL)",
+                "CREATE TABLE schema_version (version INTEGER NOT NULL)",
+                "INSERT INTO schema_version VALUES (1), (2), (3), (4), (5), (6)",
+                "INSERT INTO runs VALUES ('" + earlier
+                    + "', 'cell.TSF', '', '6312C', '60', '', 'Bench 6', '2026-12-06T09:00:00.000', "
+                      "'2026-12-06T09:10:00.000', 'PASS', '')",
+                "INSERT INTO samples VALUES ('" + earlier + "', 1, 1, 12.5, 2, 25, 0.0005, 0.007, 1)"}));
+        {
+            RunStore store(bench.recorder, bench.identification, iniPath);
+            bench.addDischarge(QStringLiteral("2"), QStringLiteral("3"));
+            QVERIFY(bench.start());
+            bench.runToEnd();
+        }
+        QCOMPARE(rowsOf(path, "SELECT version FROM schema_version ORDER BY version"),
+            (QStringList{"1", "2", "3", "4", "5", "6"}));
+        QCOMPARE(rowsOf(path, "SELECT version FROM schema_additions"), QStringList{"7"});
+        RunArchive archive = RunArchive::local(path);
+        QString error;
+        QVERIFY2(archive.open(&error), qPrintable(error));
+        const QList<StoredRun> runs = archive.runs({}, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(runs.size(), 2);
+        const StoredRun &old = runs.at(1);
+        QCOMPARE(old.uuid, earlier);
+        QCOMPARE(old.sampleCount, qint64(1));
+        QVERIFY(!old.samplesMade);
+        QCOMPARE(old.missingSamples(), qint64(0));
+        QCOMPARE(old.loadOff.state, LoadOff::State::None);
+        QCOMPARE(StoredRunText::resultText(old), QStringLiteral("PASS"));
+        const StoredRun &added = runs.at(0);
+        QCOMPARE(added.result, QStringLiteral("PASS"));
+        QCOMPARE(added.samplesMade, std::optional<qint64>(added.sampleCount));
+        QVERIFY(added.sampleCount >= 3);
     }
 
     // A sample is handed to the writer's thread: what that costs a pass, and the log stays small
