@@ -15,9 +15,10 @@ const QString Pass = QStringLiteral("PASS");
 const QString Fail = QStringLiteral("FAIL");
 
 // The number, the separator and the step time that start every row; the separator again after it.
+// A separator is a few characters at most: a line of garbage costs a bounded look each.
 const QRegularExpression &rowStart()
 {
-    static const QRegularExpression start(QStringLiteral("^(\\d+)(\\D.*?)(-?\\d{2,}:\\d{2}:\\d{2})(?:\\2|$)"));
+    static const QRegularExpression start(QStringLiteral("^(\\d+)(\\D.{0,15}?)(-?\\d{2,}:\\d{2}:\\d{2})(?:\\2|$)"));
     return start;
 }
 
