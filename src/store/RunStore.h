@@ -55,7 +55,8 @@ public:
     void setLogPath(std::function<QString()> logPath) { m_logPath = std::move(logPath); }
 
 Q_SIGNALS:
-    // Why the store cannot keep this run as it goes, with the file's path.
+    // Why the store cannot keep this run as it goes, with the file's path; at the run's end, how
+    // many of its samples the store lacks and the CSV log that has them.
     void problem(const QString &text);
     // The store can be written again, or was made again.
     void notice(const QString &text);

@@ -167,9 +167,10 @@ void StoreWriter::loop()
         lock.unlock();
         const bool written = write(batch, &error);
         // What the file took ahead of the samples is out of the batch, which goes back to wait.
-        const bool ahead = !written && writeStatementsAhead(batch);
+        if (!written)
+            writeStatementsAhead(batch);
         lock.lock();
-        if (ahead && !m_endedRun.isEmpty())
+        if (!m_endedRun.isEmpty())
             m_endsWritten.insert(std::exchange(m_endedRun, QString()));
         if (written) {
             QString runUuid;
@@ -182,8 +183,6 @@ void StoreWriter::loop()
                     ++m_committedSamples[runUuid];
                 }
             }
-            if (!m_endedRun.isEmpty())
-                m_endsWritten.insert(std::exchange(m_endedRun, QString()));
             m_committedCount = through;
             m_lastError.clear();
             pauseMs = BatchIntervalMs;
@@ -373,7 +372,7 @@ bool StoreWriter::write(const std::deque<Item> &batch, QString *error)
     return true;
 }
 
-bool StoreWriter::writeStatementsAhead(std::deque<Item> &batch)
+void StoreWriter::writeStatementsAhead(std::deque<Item> &batch)
 {
     std::deque<Item> statements;
     bool hasSamples = false, endsRun = false;
@@ -386,7 +385,7 @@ bool StoreWriter::writeStatementsAhead(std::deque<Item> &batch)
         }
     }
     if (statements.empty())
-        return false;
+        return;
     // Statements alone that failed already fail again, unless the room for the end is given up.
     QString error;
     bool written = hasSamples && write(statements, &error);
@@ -394,10 +393,8 @@ bool StoreWriter::writeStatementsAhead(std::deque<Item> &batch)
         written = write(statements, &error);
         retakeReserve();
     }
-    if (!written)
-        return false;
-    std::erase_if(batch, [](const Item &item) { return std::holds_alternative<Statement>(item); });
-    return true;
+    if (written)
+        std::erase_if(batch, [](const Item &item) { return std::holds_alternative<Statement>(item); });
 }
 
 void StoreWriter::keepReserve()

@@ -117,7 +117,7 @@ private:
     bool write(const std::deque<Item> &batch, QString *error);
     // After `batch` failed whole: its statements alone, and for a run's end with the reserve's
     // room given up when the disk is full. The statements written are taken out of `batch`.
-    bool writeStatementsAhead(std::deque<Item> &batch);
+    void writeStatementsAhead(std::deque<Item> &batch);
     void keepReserve();
     bool releaseReserve();
     // After a run's end went in with the reserve's room: what it left, up to ReserveBytes.
