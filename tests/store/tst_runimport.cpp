@@ -108,6 +108,29 @@ private Q_SLOTS:
         QCOMPARE(said, QString(error).replace(QStringLiteral("%L"), m_log));
     }
 
+    // The row being written when the program or the machine stopped, without its line end, is
+    // left out, whatever it holds; the rows before it are read.
+    void aLastLineCutShort_data()
+    {
+        QTest::addColumn<QByteArray>("last");
+        QTest::newRow("a whole row") << QByteArray("3,00:00:03,12.5,2,25,0.1,0.2,2026/12/07 12:00:03,Discharge,");
+        QTest::newRow("part of a row") << QByteArray("3,00:00:03,12.5,2,2");
+    }
+    void aLastLineCutShort()
+    {
+        QFETCH(QByteArray, last);
+        TestFiles::writeBytes(m_log,
+            TestFiles::crlfLines({Header, "1,00:00:01,12.5,2,25,0.1,0.2,2026/12/07 12:00:01,Discharge,",
+                "2,00:00:02,12.5,2,25,0.1,0.2,2026/12/07 12:00:02,Discharge,"})
+                + last);
+        QString error;
+        const std::optional<RunLogReader::Log> log = RunLogReader::read(m_log, QStringLiteral(","), &error);
+        QVERIFY2(log, qPrintable(error));
+        QVERIFY(log->lastLineCut);
+        QCOMPARE(log->rows.size(), 2);
+        QCOMPARE(log->rows.last().line, 3);
+    }
+
     // A log that no stored run wrote becomes a run of its own: its steps numbered by the program's
     // rows when the program is given (a loop starts again from the top), else in the order they ran.
     void aLogOfNoRun_data()
