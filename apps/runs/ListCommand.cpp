@@ -4,6 +4,7 @@
 #include "RunsConsole.h"
 #include "RunsOptions.h"
 #include "TextTable.h"
+#include "store/StoredRunText.h"
 
 #include <QFileInfo>
 
@@ -38,7 +39,8 @@ int RunsCommands::list(const RunsOptions &options)
     TextTable table(headers, {6});
     for (const StoredRun &run : runs) {
         QStringList cells{run.started.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), run.uuid.left(8), run.station,
-            QFileInfo(run.programName).fileName(), run.model, run.resultText(), QString::number(run.sampleCount)};
+            QFileInfo(run.programName).fileName(), run.model, StoredRunText::resultText(run),
+            QString::number(run.sampleCount)};
         if (filter.waiting)
             cells.append(run.refusal.isEmpty() ? QStringLiteral("not sent yet")
                                                : QStringLiteral("refused: ") + run.refusal.simplified());

@@ -40,6 +40,17 @@ QString stateWord(const StationState &station)
     return QStringLiteral("IDLE");
 }
 
+// "NOT CONFIRMED since 09:40:00" while the last run's load may still be on, "confirmed 09:41:02"
+// once a later try found it off.
+QString loadOff(const LoadOff &off)
+{
+    if (off.unconfirmed())
+        return QStringLiteral("NOT CONFIRMED since %1").arg(off.since.toString(QStringLiteral("HH:mm:ss")));
+    if (off.confirmedLate())
+        return QStringLiteral("confirmed %1").arg(off.confirmedAt.toString(QStringLiteral("HH:mm:ss")));
+    return None;
+}
+
 QStringList cells(const StationState &station)
 {
     const bool running = station.activity == StationState::Activity::Running;
@@ -51,7 +62,7 @@ QStringList cells(const StationState &station)
         number(station.runAmpHours, 4), running ? duration(station.elapsedSeconds) : None,
         station.stepSecondsLeft ? QStringLiteral("%1 s").arg(*station.stepSecondsLeft, 0, 'f', 1) : None,
         station.estimatedEnd.isValid() ? station.estimatedEnd.toLocalTime().toString(QStringLiteral("HH:mm:ss")) : None,
-        station.lastResult.isEmpty() ? None : station.lastResult,
+        station.lastResult.isEmpty() ? None : station.lastResult, loadOff(station.loadOff),
         QStringLiteral("%1 s ago").arg(qint64(station.silentSeconds))};
 }
 
@@ -59,10 +70,10 @@ QStringList cells(const StationState &station)
 
 QString text(const QList<StationState> &stations)
 {
-    TextTable table(
-        {QStringLiteral("STATION"), QStringLiteral("STATE"), QStringLiteral("PROGRAM"), QStringLiteral("STEP"),
-            QStringLiteral("V"), QStringLiteral("I"), QStringLiteral("AH"), QStringLiteral("ELAPSED"),
-            QStringLiteral("LEFT"), QStringLiteral("ENDS"), QStringLiteral("LAST"), QStringLiteral("HEARD")},
+    TextTable table({QStringLiteral("STATION"), QStringLiteral("STATE"), QStringLiteral("PROGRAM"),
+                        QStringLiteral("STEP"), QStringLiteral("V"), QStringLiteral("I"), QStringLiteral("AH"),
+                        QStringLiteral("ELAPSED"), QStringLiteral("LEFT"), QStringLiteral("ENDS"),
+                        QStringLiteral("LAST"), QStringLiteral("LOAD OFF"), QStringLiteral("HEARD")},
         {4, 5, 6, 7, 8});
     for (const StationState &station : stations)
         table.addRow(cells(station));

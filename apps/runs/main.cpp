@@ -32,6 +32,7 @@ constexpr Command Commands[] = {
     {"export", &RunsCommands::exportRun},
     {"report", &RunsCommands::report, &always},
     {"forward", &RunsCommands::forward},
+    {"import", &RunsCommands::importLog},
     {"compare", &RunsCommands::compare, &drawsCurves},
     {"lab", &RunsCommands::lab},
 };

@@ -1,6 +1,7 @@
 #include "results/RunSummary.h"
 
 #include "model/WholeFile.h"
+#include "results/LoadOffText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -59,6 +60,7 @@ QJsonObject RunSummary::toJson(const RunRecord &run)
         {QStringLiteral("started"), isoText(run.startedAt)},
         {QStringLiteral("ended"), isoText(run.endedAt)},
         {QStringLiteral("message"), run.message},
+        {QStringLiteral("load_off"), LoadOffText::json(run.loadOff)},
         {QStringLiteral("totals"), totalsJson(run.totals)},
         {QStringLiteral("steps"), steps},
     };

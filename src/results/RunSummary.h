@@ -23,9 +23,10 @@ public:
     QString program() const { return record().options.programFile; }
     QDateTime started() const { return record().startedAt; }
 
-    // {"result", "program", "model", "started", "ended", "message", "totals": {"ah", "wh", "seconds"},
-    // "steps": [{"step", "function", "started", "end", "verdict", "value", "unit", "ah", "wh", "v",
-    // "i", "seconds"}]}
+    // {"result", "program", "model", "started", "ended", "message", "load_off": null or {"state",
+    // "address", "since", "confirmed_at", "amps"}, "totals": {"ah", "wh", "seconds"}, "steps":
+    // [{"step", "function", "started", "end", "verdict", "value", "unit", "ah", "wh", "v", "i",
+    // "seconds"}]}
     static QJsonObject toJson(const RunRecord &run);
     QJsonObject toJson() const { return toJson(record()); }
     // A plain text table for the operator, one line per step, then the run's totals and result.

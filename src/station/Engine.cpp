@@ -51,6 +51,7 @@ Engine::Engine(Clock &clock, const QString &iniPath, QObject *parent)
     // A row goes into the CSV log once the store holds its sample: after a kill, the store holds
     // every row the log holds, and the log lacks at most the store's last second.
     m_log.holdRowsUntilKept([this] { m_store.waitForSamples(RunStore::RunEndWaitMs); });
+    m_store.setLogPath([this] { return m_log.path(); });
     connect(&m_store, &RunStore::samplesKept, &m_log, &RunLogWriter::samplesKept);
     const StoreServer server = StoreServer::fromIni(m_iniPath, &m_serverProblem);
     if (server.isSet()) {

@@ -76,6 +76,12 @@ void ForwardState::markWhole(const QString &uuid)
     m_changed.insert(uuid);
 }
 
+void ForwardState::markNotWhole(const QString &uuid)
+{
+    if (m_whole.remove(uuid))
+        m_changed.insert(uuid);
+}
+
 bool ForwardState::save(QString *error)
 {
     if (m_changed.isEmpty() || !m_haveTable)

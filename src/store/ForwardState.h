@@ -40,6 +40,8 @@ public:
     const SetAside &refuse(const QString &uuid, const QString &reason, const QDateTime &now);
     // The server holds the run whole; a refusal it had is over.
     void markWhole(const QString &uuid);
+    // The run changed since the server held it whole (a later confirmation of its load, say).
+    void markNotWhole(const QString &uuid);
     // Writes what changed since the last load or save; false, with the reason, when the store
     // cannot take it now (what changed is kept here and written with the next save).
     bool save(QString *error);

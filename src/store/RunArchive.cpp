@@ -1,6 +1,7 @@
 #include "store/RunArchive.h"
 
 #include "results/ChartHistoryBytes.h"
+#include "results/LoadOffText.h"
 #include "store/SampleColumns.h"
 #include "store/StoreSchema.h"
 #include "store/StoredRunChart.h"
@@ -29,9 +30,23 @@ bool run(QSqlQuery &query, QString *error)
 }
 
 // The columns every reading of a run starts with, in the order runFrom() takes them.
-const QString RunColumns = QStringLiteral("r.uuid, r.program_name, r.model, r.rated_current, r.station, r.started, "
-                                          "r.ended, r.result, r.message");
-constexpr int RunColumnCount = 9;
+const QString RunColumns = QStringLiteral(
+    "r.uuid, r.program_name, r.model, r.rated_current, r.station, r.started, r.ended, r.result, r.message, "
+    "r.sample_count, r.log_path, r.imported_from, r.load_off, r.load_off_address, r.load_off_since, "
+    "r.load_off_confirmed_at, r.load_off_amps");
+constexpr int RunColumnCount = 17;
+
+LoadOff loadOffFrom(const QSqlQuery &query, int first)
+{
+    LoadOff off;
+    off.state = LoadOffText::stateFrom(query.value(first).toString());
+    off.address = query.value(first + 1).toString();
+    off.since = fromIso(query.value(first + 2));
+    off.confirmedAt = fromIso(query.value(first + 3));
+    if (!query.isNull(first + 4))
+        off.amps = query.value(first + 4).toDouble();
+    return off;
+}
 
 StoredRun runFrom(const QSqlQuery &query)
 {
@@ -45,6 +60,11 @@ StoredRun runFrom(const QSqlQuery &query)
     run.ended = fromIso(query.value(6));
     run.result = query.value(7).toString();
     run.message = query.value(8).toString();
+    if (!query.isNull(9))
+        run.samplesMade = query.value(9).toLongLong();
+    run.logPath = query.value(10).toString();
+    run.importedFrom = query.value(11).toString();
+    run.loadOff = loadOffFrom(query, 12);
     return run;
 }
 
@@ -317,7 +337,8 @@ std::optional<QList<StationState>> RunArchive::stations(QString *error) const
     query.setForwardOnly(true);
     if (!query.prepare(QStringLiteral("SELECT station, activity, run_uuid, program, step, steps, row, function, v, i, "
                                       "ah, elapsed_s, step_left_s, estimated_end, last_result, heard_at, "
-                                      "silent_seconds FROM stations_now ORDER BY station"))) {
+                                      "silent_seconds, load_off, load_off_address, load_off_since, "
+                                      "load_off_confirmed_at FROM stations_now ORDER BY station"))) {
         *error = query.lastError().text();
         return std::nullopt;
     }
@@ -350,6 +371,10 @@ std::optional<QList<StationState>> RunArchive::stations(QString *error) const
         state.lastResult = query.value(14).toString();
         state.heardAt = query.value(15).toDateTime();
         state.silentSeconds = query.value(16).toDouble();
+        state.loadOff.state = LoadOffText::stateFrom(query.value(17).toString());
+        state.loadOff.address = query.value(18).toString();
+        state.loadOff.since = fromIso(query.value(19));
+        state.loadOff.confirmedAt = fromIso(query.value(20));
         stations.append(state);
     }
     return stations;

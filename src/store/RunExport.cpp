@@ -2,6 +2,7 @@
 
 #include "model/LosslessText.h"
 #include "model/OutputFile.h"
+#include "results/LoadOffText.h"
 #include "results/RunSummary.h"
 #include "store/RunArchive.h"
 #include "store/SampleColumns.h"
@@ -53,6 +54,10 @@ QJsonObject runJson(const StoredRun &run)
         {QStringLiteral("ended"), isoText(run.ended)},
         {QStringLiteral("result"), run.result},
         {QStringLiteral("message"), run.message},
+        {QStringLiteral("load_off"), LoadOffText::json(run.loadOff)},
+        {QStringLiteral("sample_count"), run.samplesMade ? QJsonValue(*run.samplesMade) : QJsonValue()},
+        {QStringLiteral("log"), run.logPath},
+        {QStringLiteral("imported_from"), run.importedFrom},
         {QStringLiteral("settings"), run.settingsText},
         {QStringLiteral("totals"), run.totals ? RunSummary::totalsJson(*run.totals) : QJsonValue()},
         {QStringLiteral("steps"), steps},

@@ -19,8 +19,10 @@ public:
     // to `path` as OutputFile writes it ("-": standard output). An empty text on success, else the
     // path and the reason.
     static QString writeCsv(const RunArchive &archive, const StoredRun &run, const QString &path);
-    // The run's fields, its steps (with RunSummary::toJson's keys) and "samples": [[seq, elapsed,
-    // v, i, w, ah, wh, step], ...]. An empty text on success, else the path and the reason.
+    // The run's fields (its load's off state as RunSummary::toJson's "load_off", "sample_count" the
+    // samples the run made, null when not kept), its steps (with RunSummary::toJson's keys) and
+    // "samples": [[seq, elapsed, v, i, w, ah, wh, step], ...]. An empty text on success, else the
+    // path and the reason.
     static QString writeJson(const RunArchive &archive, const StoredRun &run, const QString &path);
 
     // The same onto an open device (standard output, say), which a failure may leave half written.

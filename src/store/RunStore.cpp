@@ -2,6 +2,7 @@
 
 #include "device/Identification.h"
 #include "results/ChartHistoryBytes.h"
+#include "results/LoadOffText.h"
 #include "settings/IniFile.h"
 
 #include <QDir>
@@ -13,10 +14,21 @@
 
 namespace {
 
-QString isoText(const QDateTime &when)
+QString isoText(const QDateTime &when) { return LoadOffText::timeText(when); }
+
+// A text, or NULL for none.
+QVariant textOrNull(const QString &text) { return text.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : text; }
+
+// load_off, load_off_address, load_off_since, load_off_confirmed_at, load_off_amps; NULL for what
+// is not known.
+QVariantList loadOffValues(const LoadOff &off)
 {
-    return when.isValid() ? when.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) : QString();
+    return {textOrNull(LoadOffText::stateText(off.state)), textOrNull(off.address), textOrNull(isoText(off.since)),
+        textOrNull(isoText(off.confirmedAt)), off.amps ? QVariant(*off.amps) : QVariant(QMetaType::fromType<double>())};
 }
+
+const QString SetLoadOff = QStringLiteral(
+    "load_off = ?, load_off_address = ?, load_off_since = ?, load_off_confirmed_at = ?, load_off_amps = ?");
 
 QString fileText(const QString &path)
 {
@@ -40,6 +52,7 @@ RunStore::RunStore(
     connect(&recorder, &RunRecorder::verdictAdded, this, &RunStore::onVerdict);
     connect(&recorder, &RunRecorder::stepEnded, &m_writer, &StoreWriter::commitSoon);
     connect(&recorder, &RunRecorder::runEnded, this, &RunStore::onRunEnded);
+    connect(&recorder, &RunRecorder::loadOffChanged, this, &RunStore::onLoadOffChanged);
     connect(&m_writer, &StoreWriter::committed, this, &RunStore::onCommitted);
     connect(&m_writer, &StoreWriter::writeFailed, this, &RunStore::onWriteFailed);
     connect(&m_writer, &StoreWriter::madeAgain, this, [this] {
@@ -68,15 +81,16 @@ void RunStore::onRunStarted()
     const RunRecord &run = m_recorder.record();
     m_uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
     m_seq = 0;
-    m_lacking = 0;
     m_identityKept = false;
     m_history.clear();
     const QString station = stationName(m_iniPath);
+    const QString logPath = m_logPath ? m_logPath() : QString();
+    m_runLogPath = logPath.isEmpty() ? QString() : QFileInfo(logPath).absoluteFilePath();
     StoreWriter::Statement insert{
         QStringLiteral("INSERT INTO runs (uuid, program_name, program_text, settings_text, "
-                       "station, started, result, message) VALUES (?, ?, ?, ?, ?, ?, '', '')"),
+                       "station, started, result, message, log_path) VALUES (?, ?, ?, ?, ?, ?, '', '', ?)"),
         {m_uuid, run.options.programFile, fileText(run.options.programFile), fileText(m_iniPath), station,
-            isoText(run.startedAt)},
+            isoText(run.startedAt), textOrNull(m_runLogPath)},
         m_uuid};
     m_writer.add(std::move(insert));
     // A file that fails from the start keeps no row of the log waiting.
@@ -100,9 +114,8 @@ void RunStore::onSample(const Sample &sample)
     if (m_uuid.isEmpty())
         return;
     m_history.add(sample);
-    const bool queued = m_writer.add(StoreWriter::SampleRow{m_uuid, ++m_seq, sample});
-    if (!queued)
-        ++m_lacking;
+    // One the queue has no room for is lacking from the store; the run's end counts it.
+    m_writer.add(StoreWriter::SampleRow{m_uuid, ++m_seq, sample});
 }
 
 void RunStore::onVerdict(const StepRecord &step) { m_history.verdict(step.row, *step.verdict); }
@@ -112,10 +125,14 @@ void RunStore::onRunEnded(const RunRecord &run)
     if (m_uuid.isEmpty())
         return;
     QList<StoreWriter::Statement> end;
-    end.append({QStringLiteral("UPDATE runs SET ended = ?, result = ?, message = ?, model = ?, rated_current = ? "
-                               "WHERE uuid = ?"),
-        {isoText(run.endedAt), run.resultText(), endMessage(run.message), run.model, m_identification.runRatedCurrent(),
-            m_uuid}});
+    QVariantList values{
+        isoText(run.endedAt), run.resultText(), run.message, run.model, m_identification.runRatedCurrent(), m_seq};
+    values += loadOffValues(run.loadOff);
+    values.append(m_uuid);
+    end.append({QStringLiteral("UPDATE runs SET ended = ?, result = ?, message = ?, model = ?, rated_current = ?, "
+                               "sample_count = ?, %1 WHERE uuid = ?")
+                    .arg(SetLoadOff),
+        values});
     for (const StepRecord &step : run.steps) {
         end.append({QStringLiteral("INSERT INTO steps (run_uuid, step, function, started, seconds, end_reason, "
                                    "verdict, value, ah, wh, v, i) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
@@ -136,21 +153,48 @@ void RunStore::onRunEnded(const RunRecord &run)
         const QString reason = m_writer.lastError();
         if (!reason.isEmpty()) {
             onWriteFailed(reason);
-            sayFailure();
+            sayLacking();
         }
     }
     Q_EMIT runEndKept();
 }
 
-QString RunStore::endMessage(const QString &message) const
+void RunStore::onLoadOffChanged(const RunRecord &run)
 {
-    if (m_lacking == 0)
-        return message;
-    const QString lacking = QStringLiteral("The store lacks %1 of this run's %2 samples: its file could not be written "
-                                           "while they came.")
-                                .arg(m_lacking)
-                                .arg(m_seq);
-    return message.isEmpty() ? lacking : message + u'\n' + lacking;
+    if (m_uuid.isEmpty())
+        return;
+    QVariantList values = loadOffValues(run.loadOff);
+    values.append(m_uuid);
+    m_writer.add(StoreWriter::Statement{QStringLiteral("UPDATE runs SET %1 WHERE uuid = ?").arg(SetLoadOff), values});
+    m_writer.commitSoon();
+}
+
+void RunStore::sayLacking()
+{
+    // What is said here says more than the failure would: it is not said after.
+    m_sayFailure.stop();
+    m_failureSaid = true;
+    const qint64 lacking = m_seq - m_writer.committedSamples(m_uuid);
+    if (lacking <= 0 && m_writer.runEndWritten(m_uuid))
+        return;
+    const QString store = QDir::toNativeSeparators(path());
+    const QString log = m_runLogPath.isEmpty() ? QStringLiteral("LOG.CSV") : QDir::toNativeSeparators(m_runLogPath);
+    const QString import = QStringLiteral("\"vornic-runs --store %1 import %2\"").arg(store, log);
+    if (m_writer.runEndWritten(m_uuid)) {
+        Q_EMIT problem(QStringLiteral("The run store %1 lacks %2 of this run's %3 samples: %4. The run's end is in it. "
+                                      "The CSV log %5 has them: %6 puts them in the store; they also go in by "
+                                      "themselves should the store be written again while the program runs.")
+                           .arg(store)
+                           .arg(lacking)
+                           .arg(m_seq)
+                           .arg(m_failure, log, import));
+        return;
+    }
+    const QString samples
+        = lacking > 0 ? QStringLiteral(" nor %1 of its %2 samples").arg(lacking).arg(m_seq) : QString();
+    Q_EMIT problem(QStringLiteral("The run store %1 could not keep this run's end%2: %3. The CSV log %4 has every "
+                                  "row: %5 puts the run in the store.")
+                       .arg(store, samples, m_failure, log, import));
 }
 
 void RunStore::onCommitted(const QString &runUuid, qint64 seq)

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 
 class Identification;
 
@@ -18,7 +19,9 @@ class Identification;
 // every row its log holds. At the run's end the store keeps the run's chart history beside its
 // samples, gathered as the live chart gathers it, so that a finished run is drawn without reading
 // its samples again. The store never stops a run: a file that cannot be written is said,
-// the run's samples wait in memory, and they go in once it can be written again.
+// the run's samples wait in memory, and they go in once it can be written again. The run's end
+// goes in ahead of samples that cannot, with the number of samples the run made, so that the
+// store knows what it lacks; the run's end says how many, and that the CSV log holds them.
 class RunStore : public QObject
 {
     Q_OBJECT
@@ -48,9 +51,12 @@ public:
     QString runUuid() const { return m_uuid; }
     // Waits, for at most `ms`, until every sample of the run so far is in the file; true when it is.
     bool waitForSamples(int ms);
+    // The path of the CSV log each run writes, asked at its start: the store keeps it with the run.
+    void setLogPath(std::function<QString()> logPath) { m_logPath = std::move(logPath); }
 
 Q_SIGNALS:
-    // Why the store cannot keep this run as it goes, with the file's path.
+    // Why the store cannot keep this run as it goes, with the file's path; at the run's end, how
+    // many of its samples the store lacks and the CSV log that has them.
     void problem(const QString &text);
     // The store can be written again, or was made again.
     void notice(const QString &text);
@@ -66,15 +72,19 @@ private:
     void onSample(const Sample &sample);
     void onVerdict(const StepRecord &step);
     void onRunEnded(const RunRecord &run);
+    void onLoadOffChanged(const RunRecord &run);
     void onCommitted(const QString &runUuid, qint64 seq);
     void onWriteFailed(const QString &reason);
     void onWrittenAgain();
     void sayFailure();
-    QString endMessage(const QString &message) const;
+    // At the run's end, while the file cannot be written: what the store lacks of the run.
+    void sayLacking();
 
     const RunRecorder &m_recorder;
     const Identification &m_identification;
     QString m_iniPath;
+    std::function<QString()> m_logPath;
+    QString m_runLogPath;
     StoreWriter m_writer;
     ChartHistory m_history;
     QTimer m_sayFailure;
@@ -84,5 +94,4 @@ private:
     bool m_failureSaid = false;
     bool m_identityKept = false;
     qint64 m_seq = 0;
-    qint64 m_lacking = 0;
 };

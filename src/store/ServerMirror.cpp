@@ -1,7 +1,7 @@
 #include "store/ServerMirror.h"
 
+#include "results/LoadOffText.h"
 #include "store/SampleColumns.h"
-
 #include "store/StoreSchema.h"
 
 #include <QFileInfo>
@@ -43,8 +43,27 @@ QString arrayNumber(const QVariant &value)
     return QString::number(number, 'g', 17);
 }
 
-const QString RunColumns = QStringLiteral("uuid, program_name, program_text, model, rated_current, settings_text, "
-                                          "station, started, ended, result, message");
+const QString RunColumns = QStringLiteral(
+    "uuid, program_name, program_text, model, rated_current, settings_text, station, started, ended, result, message, "
+    "sample_count, log_path, imported_from, load_off, load_off_address, load_off_since, load_off_confirmed_at, "
+    "load_off_amps");
+
+// The fields of a run's row that its end gives it, and that a later try to reach its load
+// (load_off...) or an import may change.
+bool isEndField(const QString &column)
+{
+    static const QStringList fields{QStringLiteral("ended"), QStringLiteral("result"), QStringLiteral("message"),
+        QStringLiteral("sample_count"), QStringLiteral("load_off"), QStringLiteral("load_off_address"),
+        QStringLiteral("load_off_since"), QStringLiteral("load_off_confirmed_at"), QStringLiteral("load_off_amps")};
+    return fields.contains(column);
+}
+
+// What of a run's row can change once it has ended, as one text that the bench and the server
+// make alike: a run whose text differs on the server is sent again.
+const QString EndSignature = QStringLiteral(
+    "COALESCE(r.ended, '') || '|' || COALESCE(r.result, '') || '|' || COALESCE(CAST(r.sample_count AS TEXT), '') || "
+    "'|' || COALESCE(r.imported_from, '') || '|' || COALESCE(r.load_off, '') || '|' || "
+    "COALESCE(r.load_off_confirmed_at, '')");
 
 // Errors that say the server, not the run, is the trouble: its connection, its resources, a lock
 // or a time limit, an administrator, the tables themselves. A run is tried again with the round.
@@ -62,12 +81,14 @@ bool isServerCondition(const QString &sqlState)
 // station look silent or alive.
 const QString StationStateUpsert = QStringLiteral(
     "INSERT INTO station_states (station, activity, run_uuid, program, step, steps, row, function, v, i, ah, "
-    "elapsed_s, step_left_s, estimated_end, last_result, heard_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-    "now() + make_interval(secs => ?), ?, now()) ON CONFLICT (station) DO UPDATE SET activity = EXCLUDED.activity, "
-    "run_uuid = EXCLUDED.run_uuid, program = EXCLUDED.program, step = EXCLUDED.step, steps = EXCLUDED.steps, row = "
-    "EXCLUDED.row, function = EXCLUDED.function, v = EXCLUDED.v, i = EXCLUDED.i, ah = EXCLUDED.ah, elapsed_s = "
-    "EXCLUDED.elapsed_s, step_left_s = EXCLUDED.step_left_s, estimated_end = EXCLUDED.estimated_end, last_result = "
-    "EXCLUDED.last_result, heard_at = EXCLUDED.heard_at");
+    "elapsed_s, step_left_s, estimated_end, last_result, load_off, load_off_address, load_off_since, "
+    "load_off_confirmed_at, heard_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, now() + make_interval(secs => "
+    "?), ?, ?, ?, ?, ?, now()) ON CONFLICT (station) DO UPDATE SET activity = EXCLUDED.activity, run_uuid = "
+    "EXCLUDED.run_uuid, program = EXCLUDED.program, step = EXCLUDED.step, steps = EXCLUDED.steps, row = EXCLUDED.row, "
+    "function = EXCLUDED.function, v = EXCLUDED.v, i = EXCLUDED.i, ah = EXCLUDED.ah, elapsed_s = EXCLUDED.elapsed_s, "
+    "step_left_s = EXCLUDED.step_left_s, estimated_end = EXCLUDED.estimated_end, last_result = EXCLUDED.last_result, "
+    "load_off = EXCLUDED.load_off, load_off_address = EXCLUDED.load_off_address, load_off_since = "
+    "EXCLUDED.load_off_since, load_off_confirmed_at = EXCLUDED.load_off_confirmed_at, heard_at = EXCLUDED.heard_at");
 
 // NULL for what the station does not know, and for every running field once its run is over.
 void bindStationState(QSqlQuery &query, const StationStateHolder::Snapshot &snapshot)
@@ -81,11 +102,13 @@ void bindStationState(QSqlQuery &query, const StationStateHolder::Snapshot &snap
     const auto number = [&](double value) { return running && std::isfinite(value) ? QVariant(value) : noNumber; };
     const auto seconds = [&](const std::optional<double> &value) { return value ? number(*value) : noNumber; };
     static const char *const Activities[] = {"IDLE", "RUNNING", "FINISHED"};
-    for (const QVariant &value : {QVariant(state.station),
-             QVariant(QString::fromLatin1(Activities[int(state.activity)])), text(state.runUuid), text(state.program),
-             count(state.step), count(state.steps), count(state.row), running ? text(state.function) : noText,
-             number(state.volts), number(state.amps), number(state.runAmpHours), number(state.elapsedSeconds),
-             seconds(state.stepSecondsLeft), seconds(snapshot.secondsToEnd), text(state.lastResult)})
+    for (const QVariant &value :
+        {QVariant(state.station), QVariant(QString::fromLatin1(Activities[int(state.activity)])), text(state.runUuid),
+            text(state.program), count(state.step), count(state.steps), count(state.row),
+            running ? text(state.function) : noText, number(state.volts), number(state.amps), number(state.runAmpHours),
+            number(state.elapsedSeconds), seconds(state.stepSecondsLeft), seconds(snapshot.secondsToEnd),
+            text(state.lastResult), text(LoadOffText::stateText(state.loadOff.state)), text(state.loadOff.address),
+            text(LoadOffText::timeText(state.loadOff.since)), text(LoadOffText::timeText(state.loadOff.confirmedAt))})
         query.addBindValue(value);
 }
 
@@ -173,6 +196,10 @@ ServerMirror::Outcome ServerMirror::forwardAll()
     if (!openLocal(&outcome.error))
         return outcome;
     QSqlDatabase local = QSqlDatabase::database(m_localConnection, false);
+    // A bench file its writer has not brought to this version yet lacks what a round reads: the
+    // round waits for it.
+    if (StoreSchema::version(local) < StoreSchema::latestVersion())
+        return outcome;
     QSqlQuery query(local);
     // Nothing was committed locally since everything was last found on the server: no need to ask it.
     if (!exec(query, QStringLiteral("PRAGMA data_version"), &outcome.error) || !query.next())
@@ -186,37 +213,36 @@ ServerMirror::Outcome ServerMirror::forwardAll()
     }
     if (!openServer(&outcome.error))
         return outcome;
-    // The result is read before the samples are counted: a run found ended has all its samples in.
+    // The end is read with the samples' count in one reading: a run whose end went in ahead of
+    // samples that could not be written is whole once they are there too.
     if (!exec(query,
             QStringLiteral("SELECT uuid, COALESCE(result, '') <> '', (SELECT MAX(seq) FROM samples s WHERE "
-                           "s.run_uuid = r.uuid) FROM runs r ORDER BY started"),
+                           "s.run_uuid = r.uuid), %1, COALESCE(imported_from, '') FROM runs r ORDER BY started")
+                .arg(EndSignature),
             &outcome.error))
         return outcome;
-    struct LocalRun
-    {
-        QString uuid;
-        bool ended;
-        qint64 lastSeq;
-    };
     QList<LocalRun> runs;
     while (query.next())
-        runs.append({query.value(0).toString(), query.value(1).toBool(), query.value(2).toLongLong()});
+        runs.append({query.value(0).toString(), query.value(1).toBool(), query.value(2).toLongLong(),
+            query.value(3).toString(), query.value(4).toString()});
     query.finish();
     m_state.load(local);
-    // What the server lacks: a run's end, or samples the bench holds. A run whose program was killed
-    // never ends, and lacks nothing once its samples are there.
+    // What the server lacks: a run's end or what changed of it since, or samples the bench holds.
+    // A run whose program was killed never ends, and lacks nothing once its samples are there.
     const auto lacking = [this](const LocalRun &run) {
         const auto known = m_known.constFind(run.uuid);
-        return known == m_known.cend() || !(known->complete || (!run.ended && known->sentSeq >= run.lastSeq));
+        return known == m_known.cend() || !(isWhole(run, *known) || (!run.ended && known->sentSeq >= run.lastSeq));
     };
     const QDateTime now = QDateTime::currentDateTimeUtc();
+    m_whole.clear();
     for (const LocalRun &run : runs) {
-        if (!m_known.value(run.uuid).complete) {
+        const auto known = m_known.constFind(run.uuid);
+        if (known == m_known.cend() || !isWhole(run, *known)) {
             const ForwardState::SetAside *aside = m_state.setAside(run.uuid);
             if (aside && !m_offerRefusedNow && aside->nextTry > now)
                 continue;
             Failure failure;
-            const RunOutcome sent = forwardRun(run.uuid, run.ended, run.lastSeq, &outcome, &failure);
+            const RunOutcome sent = forwardRun(run, &outcome, &failure);
             if (sent == RunOutcome::Failed) {
                 outcome.error = QStringLiteral("the lab server %1: %2").arg(m_server.describe(), failure.text);
                 break;
@@ -227,8 +253,12 @@ ServerMirror::Outcome ServerMirror::forwardAll()
                 continue;
             }
         }
-        if (m_known.value(run.uuid).complete)
+        if (const auto known = m_known.constFind(run.uuid); known != m_known.cend() && isWhole(run, *known)) {
+            m_whole.insert(run.uuid);
             m_state.markWhole(run.uuid);
+        } else {
+            m_state.markNotWhole(run.uuid);
+        }
     }
     outcome.runsWaiting = int(std::count_if(runs.cbegin(), runs.cend(), lacking));
     // A record that cannot be written now is kept here and written after a later round.
@@ -303,7 +333,8 @@ bool ServerMirror::serverProgress(const QString &uuid, Progress *progress, Failu
     QSqlQuery query(QSqlDatabase::database(m_serverConnection, false));
     if (!serverPrepare(query,
             QStringLiteral("SELECT COALESCE(result, '') <> '', (SELECT COALESCE(MAX(seq), 0) FROM samples WHERE "
-                           "run_uuid = ?) FROM runs WHERE uuid = ?"),
+                           "run_uuid = ?), %1, COALESCE(imported_from, '') FROM runs r WHERE uuid = ?")
+                .arg(EndSignature),
             failure))
         return false;
     query.addBindValue(uuid);
@@ -313,16 +344,24 @@ bool ServerMirror::serverProgress(const QString &uuid, Progress *progress, Failu
     *progress = {};
     if (query.next()) {
         progress->present = true;
-        progress->complete = query.value(0).toBool();
+        progress->ended = query.value(0).toBool();
         progress->sentSeq = query.value(1).toLongLong();
+        progress->endSignature = query.value(2).toString();
+        progress->importedFrom = query.value(3).toString();
     }
     m_known.insert(uuid, *progress);
     return true;
 }
 
-ServerMirror::RunOutcome ServerMirror::forwardRun(
-    const QString &uuid, bool ended, qint64 localLastSeq, Outcome *outcome, Failure *failure)
+bool ServerMirror::isWhole(const LocalRun &run, const Progress &progress)
 {
+    return run.ended && progress.present && progress.sentSeq >= run.lastSeq
+        && progress.endSignature == run.endSignature;
+}
+
+ServerMirror::RunOutcome ServerMirror::forwardRun(const LocalRun &run, Outcome *outcome, Failure *failure)
+{
+    const QString &uuid = run.uuid;
     const auto refusedOrFailed
         = [this, failure] { return refusesTheRun(*failure) ? RunOutcome::Refused : RunOutcome::Failed; };
     Progress progress;
@@ -330,11 +369,15 @@ ServerMirror::RunOutcome ServerMirror::forwardRun(
         return refusedOrFailed();
     // A run the server holds up to its last sample waits for more, or for its end; so does one
     // whose program was killed, without costing each round a transaction.
-    if (progress.complete || (!ended && progress.present && progress.sentSeq >= localLastSeq))
+    if (isWhole(run, progress) || (!run.ended && progress.present && progress.sentSeq >= run.lastSeq))
         return RunOutcome::Forwarded;
+    // An import may have filled in samples below the server's last one: all are offered again, and
+    // the server's key turns away those it has.
+    qint64 after = progress.importedFrom == run.importedFrom ? progress.sentSeq : 0;
     QSqlDatabase server = QSqlDatabase::database(m_serverConnection, false);
     // One transaction per batch: a server that goes away keeps whole batches, and the next round
-    // starts after the last of them. The end goes with the last batch.
+    // starts after the last of them. The end goes with the last batch, unless the server has
+    // one already.
     for (bool done = false; !done;) {
         if (stopping()) {
             failure->text = QStringLiteral("forwarding stopped with the program");
@@ -344,11 +387,11 @@ ServerMirror::RunOutcome ServerMirror::forwardRun(
             failed(server.lastError(), failure);
             return RunOutcome::Failed;
         }
-        qint64 last = progress.sentSeq, count = 0;
-        bool sent = sendHeader(server, uuid, false, failure)
-            && sendSamples(server, uuid, progress.sentSeq, &last, &count, failure);
-        done = count == 0 || last >= localLastSeq;
-        if (sent && done && ended)
+        qint64 last = after, count = 0;
+        bool sent = sendHeader(server, uuid, run.ended && progress.ended, failure)
+            && sendSamples(server, uuid, after, &last, &count, failure);
+        done = count == 0 || last >= run.lastSeq;
+        if (sent && done && run.ended)
             sent = sendSteps(server, uuid, failure) && sendChart(server, uuid, failure)
                 && sendHeader(server, uuid, true, failure);
         if (sent && !waitFor([&server] { return server.commit(); }))
@@ -360,13 +403,18 @@ ServerMirror::RunOutcome ServerMirror::forwardRun(
         if (!sent)
             return refusedOrFailed();
         progress.present = true;
-        progress.sentSeq = last;
-        progress.complete = done && ended;
+        progress.sentSeq = std::max(progress.sentSeq, last);
+        after = last;
+        if (done && run.ended) {
+            progress.ended = true;
+            progress.endSignature = run.endSignature;
+            progress.importedFrom = run.importedFrom;
+        }
         m_known.insert(uuid, progress);
         outcome->samplesSent += count;
     }
     ++outcome->runsTouched;
-    if (progress.complete)
+    if (isWhole(run, progress))
         ++outcome->runsCompleted;
     return RunOutcome::Forwarded;
 }
@@ -400,14 +448,15 @@ bool ServerMirror::sendHeader(QSqlDatabase &server, const QString &uuid, bool wi
         return false;
     for (int column = 0; column < columns; ++column) {
         const QString name = local.record().fieldName(column);
-        const bool endField = name == u"ended" || name == u"result" || name == u"message";
         QVariant value = local.value(column);
         if (name == u"program_text")
             // The server holds the program as bytes.
             upsert.addBindValue(
                 value.isNull() ? QVariant(QMetaType::fromType<QByteArray>()) : QVariant(value.toString().toUtf8()));
-        else if (!withEnd && endField)
-            upsert.addBindValue(name == u"ended" ? QVariant(QMetaType::fromType<QString>()) : QVariant(QString()));
+        else if (!withEnd && isEndField(name))
+            // "" rather than QString(), which the driver binds as NULL: the run has no result yet.
+            upsert.addBindValue(name == u"result" || name == u"message" ? QVariant(QStringLiteral(""))
+                                                                        : QVariant(QMetaType::fromType<QString>()));
         else
             upsert.addBindValue(value.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(value.toString()));
     }

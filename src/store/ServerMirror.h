@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QList>
 #include <QMetaType>
+#include <QSet>
 #include <QSqlQuery>
 #include <QString>
 #include <atomic>
@@ -58,8 +59,8 @@ public:
     // The station's state, stamped with the server's clock; false with `error` set when the server
     // cannot be reached or written.
     bool sendStationState(const StationStateHolder::Snapshot &snapshot, QString *error);
-    // The server was found to hold this run whole, end included, since the connection was made.
-    bool holdsWhole(const QString &uuid) const { return m_known.value(uuid).complete; }
+    // The last round found the server holding this run whole, end included, as the bench has it.
+    bool holdsWhole(const QString &uuid) const { return m_whole.contains(uuid); }
     // Why the server refused this run, when it did and the run waits to be offered again.
     QString refusal(const QString &uuid) const;
     // Runs the server refused are offered at every round, not after their pause: for a person who
@@ -72,11 +73,20 @@ public:
     const StoreServer &server() const { return m_server; }
 
 private:
+    // A run as the bench holds it, and how far the server's copy of it is.
+    struct LocalRun
+    {
+        QString uuid;
+        bool ended = false;
+        qint64 lastSeq = 0;
+        QString endSignature, importedFrom;
+    };
     struct Progress
     {
         bool present = false;
         qint64 sentSeq = 0;
-        bool complete = false;
+        bool ended = false;
+        QString endSignature, importedFrom;
     };
     // Why a step failed; `server` for a statement the server answered with an error of its own.
     struct Failure
@@ -106,7 +116,8 @@ private:
     static bool failed(const QSqlError &error, Failure *failure);
     bool refusesTheRun(const Failure &failure);
     bool serverProgress(const QString &uuid, Progress *progress, Failure *failure);
-    RunOutcome forwardRun(const QString &uuid, bool ended, qint64 localLastSeq, Outcome *outcome, Failure *failure);
+    static bool isWhole(const LocalRun &run, const Progress &progress);
+    RunOutcome forwardRun(const LocalRun &run, Outcome *outcome, Failure *failure);
     bool sendHeader(QSqlDatabase &server, const QString &uuid, bool withEnd, Failure *failure);
     bool sendSamples(
         QSqlDatabase &server, const QString &uuid, qint64 after, qint64 *last, qint64 *count, Failure *failure);
@@ -119,6 +130,7 @@ private:
     QString m_localConnection, m_serverConnection;
     // What the server is known to hold, since the connection was made.
     QHash<QString, Progress> m_known;
+    QSet<QString> m_whole;
     std::list<QSqlQuery> m_batchStatements;
     ForwardState m_state;
     ServerSocket m_socket;

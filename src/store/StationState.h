@@ -1,5 +1,7 @@
 #pragma once
 
+#include "run/LoadOff.h"
+
 #include <QDateTime>
 #include <QString>
 #include <cmath>
@@ -34,6 +36,9 @@ struct StationState
     QDateTime estimatedEnd;
     // How the last run ended ("PASS", "FAIL", ...); empty until one has.
     QString lastResult;
+    // Whether the last run's load obeyed its off lines: unconfirmed until a later try finds it
+    // off, and then when that was. None while a run goes on and before any has ended.
+    LoadOff loadOff;
     // The server's clock at the station's last round, and how long ago that was when read.
     QDateTime heardAt;
     double silentSeconds = 0;

@@ -21,6 +21,7 @@ StationStateFeed::StationStateFeed(const RunRecorder &recorder, const TestProgra
     connect(&recorder, &RunRecorder::sampleAdded, this, &StationStateFeed::onSample);
     connect(&recorder, &RunRecorder::stepTimeLeftChanged, this, &StationStateFeed::onStepTimeLeft);
     connect(&recorder, &RunRecorder::runEnded, this, &StationStateFeed::onRunEnded);
+    connect(&recorder, &RunRecorder::loadOffChanged, this, &StationStateFeed::onLoadOffChanged);
 }
 
 void StationStateFeed::onRunStarted()
@@ -52,6 +53,12 @@ void StationStateFeed::onStepTimeLeft()
 
 void StationStateFeed::onRunEnded()
 {
-    m_holder.runEnded(m_recorder.record().resultText());
+    m_holder.runEnded(m_recorder.record().resultText(), m_recorder.record().loadOff);
+    m_forwarder.forwardSoon();
+}
+
+void StationStateFeed::onLoadOffChanged()
+{
+    m_holder.loadOffChanged(m_recorder.record().loadOff);
     m_forwarder.forwardSoon();
 }

@@ -26,6 +26,7 @@ private:
     void onSample();
     void onStepTimeLeft();
     void onRunEnded();
+    void onLoadOffChanged();
 
     const RunRecorder &m_recorder;
     const TestProgram &m_program;

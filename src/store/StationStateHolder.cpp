@@ -44,7 +44,14 @@ void StationStateHolder::stepTimeLeft(std::optional<double> seconds)
     m_state.stepSecondsLeft = seconds;
 }
 
-void StationStateHolder::runEnded(const QString &result)
+void StationStateHolder::loadOffChanged(const LoadOff &loadOff)
+{
+    const std::lock_guard lock(m_mutex);
+    if (m_state.activity == StationState::Activity::Finished)
+        m_state.loadOff = loadOff;
+}
+
+void StationStateHolder::runEnded(const QString &result, const LoadOff &loadOff)
 {
     const std::lock_guard lock(m_mutex);
     StationState ended;
@@ -53,6 +60,7 @@ void StationStateHolder::runEnded(const QString &result)
     ended.runUuid = m_state.runUuid;
     ended.program = m_state.program;
     ended.lastResult = result;
+    ended.loadOff = loadOff;
     m_state = ended;
     m_laterSeconds.reset();
 }

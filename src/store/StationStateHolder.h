@@ -24,8 +24,11 @@ public:
     void stepStarted(int row, const QString &function, std::optional<double> laterSeconds);
     void sampled(double volts, double amps, double runAmpHours, double elapsedSeconds);
     void stepTimeLeft(std::optional<double> seconds);
-    // The running fields go; the run's UUID, its program and how it ended stay.
-    void runEnded(const QString &result);
+    // The running fields go; the run's UUID, its program, how it ended and what became of its off
+    // lines stay.
+    void runEnded(const QString &result, const LoadOff &loadOff);
+    // A later try found the load of the run that ended.
+    void loadOffChanged(const LoadOff &loadOff);
 
     Snapshot snapshot() const;
 

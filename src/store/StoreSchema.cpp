@@ -4,6 +4,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -108,13 +109,64 @@ bool toVersion6(QSqlDatabase &db, QString *error)
         error);
 }
 
+// What a run's store knows of its own end beyond its rows: the samples the run made (the store may
+// lack some, which its CSV log holds), the log, the log a run was imported from, and whether the
+// load obeyed the run's off lines, and when a later try found it off. What the lab's server knows
+// of each station's load the same way. Only columns that may be NULL, so that a bench of an
+// earlier version goes on writing the server without them.
+bool toVersion7(QSqlDatabase &db, QString *error)
+{
+    QStringList statements;
+    for (const char *column :
+        {"sample_count INTEGER", "log_path TEXT", "imported_from TEXT", "load_off TEXT", "load_off_address TEXT",
+            "load_off_since TEXT", "load_off_confirmed_at TEXT", "load_off_amps DOUBLE PRECISION"})
+        statements.append(QStringLiteral("ALTER TABLE runs ADD COLUMN %1").arg(QLatin1String(column)));
+    if (isServer(db)) {
+        for (const char *column :
+            {"load_off TEXT", "load_off_address TEXT", "load_off_since TEXT", "load_off_confirmed_at TEXT"})
+            statements.append(QStringLiteral("ALTER TABLE station_states ADD COLUMN %1").arg(QLatin1String(column)));
+        // The view's columns stay where they were, for the dashboards that read it; the new ones follow.
+        statements.append(QStringLiteral(
+            "CREATE OR REPLACE VIEW stations_now AS SELECT s.station, s.activity, s.run_uuid, s.program, s.step, "
+            "s.steps, s.row, s.function, s.v, s.i, s.ah, s.elapsed_s, s.step_left_s, s.estimated_end, s.last_result, "
+            "s.heard_at, EXTRACT(EPOCH FROM now() - s.heard_at)::DOUBLE PRECISION AS silent_seconds, s.activity <> "
+            "'FINISHED' AND now() - s.heard_at > INTERVAL '10 seconds' AS silent, s.load_off, s.load_off_address, "
+            "s.load_off_since, s.load_off_confirmed_at FROM station_states s"));
+    }
+    return execAll(db, statements, error);
+}
+
 // Any number the lab's other programs are unlikely to lock.
 constexpr qint64 MigrationLock = 0x766f726e6963;
 
-using Migration = bool (*)(QSqlDatabase &, QString *);
-// Index i leads from version i to version i + 1; a new version appends one function here.
-constexpr std::array<Migration, 6> Migrations{
-    &toVersion1, &toVersion2, &toVersion3, &toVersion4, &toVersion5, &toVersion6};
+struct Migration
+{
+    bool (*apply)(QSqlDatabase &, QString *);
+    // A program of an earlier version writes on past it (it only adds what may be NULL): it is
+    // recorded in schema_additions, which such a program does not read, rather than in
+    // schema_version, whose highest number stops any program that does not know it.
+    bool additive = false;
+};
+// Index i leads from version i to version i + 1; a new version appends one here.
+constexpr std::array<Migration, 7> Migrations{
+    {{&toVersion1}, {&toVersion2}, {&toVersion3}, {&toVersion4}, {&toVersion5}, {&toVersion6}, {&toVersion7, true}}};
+
+const QString VersionTable = QStringLiteral("schema_version");
+const QString AdditionTable = QStringLiteral("schema_additions");
+
+// The highest version recorded in `table`; 0 when there is no such table.
+int highestIn(QSqlDatabase &db, const QString &table, QString *error)
+{
+    if (!db.tables().contains(table))
+        return 0;
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT MAX(version) FROM %1").arg(table)) || !query.next()) {
+        if (error)
+            *error = query.lastError().text();
+        return -1;
+    }
+    return query.value(0).toInt();
+}
 
 } // namespace
 
@@ -122,15 +174,9 @@ int StoreSchema::latestVersion() { return int(Migrations.size()); }
 
 int StoreSchema::version(QSqlDatabase &db, QString *error)
 {
-    if (!db.tables().contains(QStringLiteral("schema_version")))
-        return 0;
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) || !query.next()) {
-        if (error)
-            *error = query.lastError().text();
-        return -1;
-    }
-    return query.value(0).toInt();
+    const int required = highestIn(db, VersionTable, error);
+    const int added = required < 0 ? -1 : highestIn(db, AdditionTable, error);
+    return added < 0 ? -1 : std::max(required, added);
 }
 
 int StoreSchema::migrate(QSqlDatabase &db, QString *error)
@@ -150,16 +196,20 @@ int StoreSchema::migrate(QSqlDatabase &db, QString *error)
 
 int StoreSchema::migrateUnlocked(QSqlDatabase &db, QString *error)
 {
-    if (!db.tables().contains(QStringLiteral("schema_version"))
-        && !execAll(
-            db, {QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)")}, error))
-        return -1;
+    for (const QString &table : {VersionTable, AdditionTable}) {
+        if (!db.tables().contains(table)
+            && !execAll(
+                db, {QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (version INTEGER NOT NULL)").arg(table)}, error))
+            return -1;
+    }
+    // Additions of a later version leave tables this program writes as it knows them.
+    const int required = highestIn(db, VersionTable, error);
     const int from = version(db, error);
-    if (from < 0)
+    if (required < 0 || from < 0)
         return -1;
-    if (from > latestVersion()) {
+    if (required > latestVersion()) {
         *error = QStringLiteral("the file is of a later version (%1) than this program knows (%2)")
-                     .arg(from)
+                     .arg(required)
                      .arg(latestVersion());
         return -1;
     }
@@ -169,10 +219,12 @@ int StoreSchema::migrateUnlocked(QSqlDatabase &db, QString *error)
             *error = db.lastError().text();
             return -1;
         }
+        const Migration &migration = Migrations[size_t(at)];
         QSqlQuery record(db);
-        record.prepare(QStringLiteral("INSERT INTO schema_version (version) VALUES (?)"));
+        record.prepare(QStringLiteral("INSERT INTO %1 (version) VALUES (?)")
+                           .arg(migration.additive ? AdditionTable : VersionTable));
         record.addBindValue(at + 1);
-        if (!Migrations[size_t(at)](db, error) || !record.exec()) {
+        if (!migration.apply(db, error) || !record.exec()) {
             if (error->isEmpty())
                 *error = record.lastError().text();
             db.rollback();
@@ -184,5 +236,5 @@ int StoreSchema::migrateUnlocked(QSqlDatabase &db, QString *error)
             return -1;
         }
     }
-    return latestVersion() - from;
+    return std::max(0, latestVersion() - from);
 }

@@ -3,13 +3,17 @@
 #include "store/StoreSchema.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
 #include <algorithm>
 #include <chrono>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace {
 
@@ -114,6 +118,18 @@ QString StoreWriter::lastError() const
     return m_lastError;
 }
 
+qint64 StoreWriter::committedSamples(const QString &runUuid) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_committedSamples.value(runUuid);
+}
+
+bool StoreWriter::runEndWritten(const QString &runUuid) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_endsWritten.contains(runUuid);
+}
+
 void StoreWriter::loop()
 {
     using namespace std::chrono;
@@ -150,7 +166,12 @@ void StoreWriter::loop()
         const qint64 through = m_queuedCount;
         lock.unlock();
         const bool written = write(batch, &error);
+        // What the file took ahead of the samples is out of the batch, which goes back to wait.
+        if (!written)
+            writeStatementsAhead(batch);
         lock.lock();
+        if (!m_endedRun.isEmpty())
+            m_endsWritten.insert(std::exchange(m_endedRun, QString()));
         if (written) {
             QString runUuid;
             qint64 seq = 0;
@@ -159,6 +180,7 @@ void StoreWriter::loop()
                     --m_queuedSamples;
                     runUuid = sample->runUuid;
                     seq = sample->seq;
+                    ++m_committedSamples[runUuid];
                 }
             }
             m_committedCount = through;
@@ -166,9 +188,13 @@ void StoreWriter::loop()
             pauseMs = BatchIntervalMs;
             retryMs = FirstRetryMs;
             failing = false;
+            const bool caughtUp = m_queue.empty();
             lock.unlock();
             m_done.notify_all();
             Q_EMIT committed(runUuid, seq);
+            // Room given up for a run's end is taken again once nothing waits for it.
+            if (caughtUp)
+                keepReserve();
             lock.lock();
             continue;
         }
@@ -219,6 +245,8 @@ bool StoreWriter::open(QString *error)
                 && run(query, QStringLiteral("PRAGMA cache_size=-256"), error) && StoreSchema::migrate(db, error) >= 0;
             if (opened)
                 opened = m_sampleInsert.prepare(db, error);
+            if (opened)
+                keepReserve();
             struct stat file = {};
             if (opened && ::stat(QFile::encodeName(m_path).constData(), &file) == 0) {
                 m_device = file.st_dev;
@@ -319,7 +347,7 @@ bool StoreWriter::write(const std::deque<Item> &batch, QString *error)
         *error = db.lastError().text();
         return false;
     }
-    QString openRun = m_openRun;
+    QString openRun = m_openRun, endedRun;
     for (const Item &item : batch) {
         const bool done = std::visit([&](const auto &each) { return execute(each, error); }, item);
         if (!done) {
@@ -330,7 +358,7 @@ bool StoreWriter::write(const std::deque<Item> &batch, QString *error)
             if (!statement->startsRun.isEmpty())
                 openRun = statement->startsRun;
             if (statement->endsRun)
-                openRun.clear();
+                endedRun = std::exchange(openRun, QString());
         }
     }
     if (!db.commit()) {
@@ -339,7 +367,80 @@ bool StoreWriter::write(const std::deque<Item> &batch, QString *error)
         return false;
     }
     m_openRun = openRun;
+    if (!endedRun.isEmpty())
+        m_endedRun = endedRun;
     return true;
+}
+
+void StoreWriter::writeStatementsAhead(std::deque<Item> &batch)
+{
+    std::deque<Item> statements;
+    bool hasSamples = false, endsRun = false;
+    for (const Item &item : batch) {
+        if (const Statement *statement = std::get_if<Statement>(&item)) {
+            statements.push_back(item);
+            endsRun = endsRun || statement->endsRun;
+        } else {
+            hasSamples = true;
+        }
+    }
+    if (statements.empty())
+        return;
+    // Statements alone that failed already fail again, unless the room for the end is given up.
+    QString error;
+    bool written = hasSamples && write(statements, &error);
+    if (!written && endsRun && releaseReserve()) {
+        written = write(statements, &error);
+        retakeReserve();
+    }
+    if (written)
+        std::erase_if(batch, [](const Item &item) { return std::holds_alternative<Statement>(item); });
+}
+
+void StoreWriter::keepReserve()
+{
+    // Never the last of the disk's room, which the samples need.
+    if (m_reserveBytes < ReserveBytes && freeBytes() >= 2 * ReserveBytes)
+        allocateReserve(ReserveBytes);
+}
+
+void StoreWriter::retakeReserve()
+{
+    const qint64 left = std::min(ReserveBytes, freeBytes() / 4096 * 4096);
+    if (left > 0)
+        allocateReserve(left);
+}
+
+bool StoreWriter::allocateReserve(qint64 bytes)
+{
+    const QByteArray path = QFile::encodeName(reservePath());
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    // Blocks the file really holds: a file only as long as the reserve gives no room back.
+    const bool allocated = ::posix_fallocate(fd, 0, bytes) == 0;
+    ::close(fd);
+    if (allocated)
+        m_reserveBytes = std::max(m_reserveBytes, bytes);
+    else if (m_reserveBytes == 0)
+        ::unlink(path.constData());
+    return allocated;
+}
+
+qint64 StoreWriter::freeBytes() const
+{
+    struct statvfs disk = {};
+    const QByteArray folder = QFile::encodeName(QFileInfo(m_path).absolutePath());
+    return ::statvfs(folder.constData(), &disk) == 0 ? qint64(disk.f_bavail) * qint64(disk.f_frsize) : 0;
+}
+
+bool StoreWriter::releaseReserve()
+{
+    // Given up only to a disk that is full, not to a file another writer holds.
+    if (m_reserveBytes == 0 || freeBytes() >= ReserveBytes)
+        return false;
+    m_reserveBytes = 0;
+    return ::unlink(QFile::encodeName(reservePath()).constData()) == 0;
 }
 
 bool StoreWriter::execute(const Statement &statement, QString *error)

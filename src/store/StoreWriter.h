@@ -3,7 +3,9 @@
 #include "run/Sample.h"
 #include "store/SampleInsert.h"
 
+#include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QVariantList>
 #include <condition_variable>
@@ -22,8 +24,11 @@ class QSqlQuery;
 // this thread, where no pass waits for it.
 //
 // A batch that cannot be written stays queued and is tried again, so a file held by another
-// writer for a moment, or a disk that fills and is freed, loses nothing. A file removed while the
-// program has it open is made again, with the open run copied over from the removed one.
+// writer for a moment, or a disk that fills and is freed, loses nothing. Its statements (a run's
+// start and end, a few pages) are then tried alone, ahead of its samples: a disk too full for the
+// samples may still take them, and for a run's end the writer gives up the room it holds on the
+// disk for it. A file removed while the program has it open is made again, with the open run
+// copied over from the removed one.
 class StoreWriter : public QObject
 {
     Q_OBJECT
@@ -45,6 +50,11 @@ public:
     // Samples held in memory while the file cannot be written: about 8 MB, three hours at 100 ms.
     // Later ones are counted as lacking instead.
     static constexpr qsizetype MaxQueuedSamples = 100000;
+    // Room held on the store's disk for a run's end (its row, its steps, its kept chart of at most
+    // some 300 KB): a file of this size beside the store, taken while the disk has twice as much
+    // free, and given up when a full disk refuses a run's end. What that end leaves of it is held
+    // again at once, for the next run's end rather than for samples the CSV log holds anyway.
+    static constexpr qint64 ReserveBytes = qint64(1) << 20;
 
     struct SampleRow
     {
@@ -69,6 +79,8 @@ public:
     static constexpr int FinalTryMs = 1000;
 
     QString path() const { return m_path; }
+    // The file that holds the room for a run's end: the store's name and "-reserve".
+    QString reservePath() const { return m_path + QStringLiteral("-reserve"); }
 
     // Queued for the next batch. The run's first statement opens the run (`runUuid` from then on).
     void add(Statement statement);
@@ -83,6 +95,10 @@ public:
     qsizetype queuedSamples() const;
     // Why the last batch failed; "" when it was written.
     QString lastError() const;
+    // The samples of `runUuid` in the file.
+    qint64 committedSamples(const QString &runUuid) const;
+    // Whether the statement that ends `runUuid` is in the file.
+    bool runEndWritten(const QString &runUuid) const;
 
 Q_SIGNALS:
     // From the writer's thread, after each batch: the highest sample number of `runUuid` in the
@@ -99,6 +115,16 @@ private:
     void loop();
     // Writes `batch` in one transaction; false leaves the file as it was.
     bool write(const std::deque<Item> &batch, QString *error);
+    // After `batch` failed whole: its statements alone, and for a run's end with the reserve's
+    // room given up when the disk is full. The statements written are taken out of `batch`.
+    void writeStatementsAhead(std::deque<Item> &batch);
+    void keepReserve();
+    bool releaseReserve();
+    // After a run's end went in with the reserve's room: what it left, up to ReserveBytes.
+    void retakeReserve();
+    // Makes the reserve file hold `bytes`; false (and no file) when the disk has no room for them.
+    bool allocateReserve(qint64 bytes);
+    qint64 freeBytes() const;
     bool open(QString *error);
     void close();
     bool removedSinceOpen() const;
@@ -118,6 +144,8 @@ private:
     bool m_soon = false;
     QString m_lastError;
     qint64 m_failures = 0;
+    QHash<QString, qint64> m_committedSamples;
+    QSet<QString> m_endsWritten;
     // The writer sleeps until something is queued.
     bool m_idle = true;
     bool m_quit = false;
@@ -129,5 +157,9 @@ private:
     dev_t m_device = 0;
     ino_t m_inode = 0;
     QString m_openRun;
+    // The run whose end the last batch written holds.
+    QString m_endedRun;
+    // What the reserve file holds now.
+    qint64 m_reserveBytes = 0;
     std::thread m_thread;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "run/LoadOff.h"
 #include "run/RunTotals.h"
 #include "run/Sample.h"
 #include "run/StepRecord.h"
@@ -7,6 +8,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <algorithm>
 #include <optional>
 
 // One run as a store keeps it: what the Runs list, the report and the exports read.
@@ -22,7 +24,15 @@ struct StoredRun
     // its program was killed).
     QString result;
     QString message;
+    // The samples the store holds.
     qint64 sampleCount = 0;
+    // The samples the run made, kept with its end; none for a run without a kept end or stored
+    // by an earlier version. The store lacks the difference, which the run's CSV log holds.
+    std::optional<qint64> samplesMade;
+    // The CSV log the run wrote; the log a run was imported from or completed with.
+    QString logPath, importedFrom;
+    // Whether the load obeyed the run's off lines (None for runs stored before this was kept).
+    LoadOff loadOff;
     // Why the lab server refused the run when it did, as its bench recorded it; only filled by
     // RunArchive::runs() from a bench's store.
     QString refusal;
@@ -38,6 +48,8 @@ struct StoredRun
 
     // The result as the operator reads it: "" becomes "UNFINISHED".
     QString resultText() const { return result.isEmpty() ? QStringLiteral("UNFINISHED") : result; }
+    // The samples the run made that the store lacks.
+    qint64 missingSamples() const { return samplesMade ? std::max<qint64>(0, *samplesMade - sampleCount) : 0; }
 };
 
 inline double StoredRun::secondsOf(const StoredRun &run)

@@ -1,5 +1,6 @@
 #include "store/StoredRunText.h"
 
+#include "results/LoadOffText.h"
 #include "results/RunSummary.h"
 #include "store/RunListModel.h"
 #include "store/StoredRun.h"
@@ -15,6 +16,16 @@ QString timeText(const QDateTime &when)
 
 } // namespace
 
+QString StoredRunText::resultText(const StoredRun &run)
+{
+    QStringList parts{run.resultText()};
+    if (const qint64 missing = run.missingSamples(); missing > 0)
+        parts.append(QStringLiteral("INCOMPLETE (%1 samples missing)").arg(missing));
+    if (const QString note = LoadOffText::note(run.loadOff); !note.isEmpty())
+        parts.append(note);
+    return parts.join(QStringLiteral(", "));
+}
+
 QString StoredRunText::toText(const StoredRun &run)
 {
     QString model = run.model.isEmpty() ? QStringLiteral("-") : run.model;
@@ -27,7 +38,20 @@ QString StoredRunText::toText(const StoredRun &run)
                            duration.isEmpty() ? QString() : QStringLiteral("  (%1)").arg(duration), run.resultText());
     if (!run.message.isEmpty())
         text += QStringLiteral("Message:  %1\n").arg(run.message);
-    text += QStringLiteral("Samples:  %L1\nRun:      %2\n\n").arg(run.sampleCount).arg(run.uuid);
+    if (const QString loadOff = LoadOffText::detail(run.loadOff); !loadOff.isEmpty())
+        text += QStringLiteral("Load off: %1\n").arg(loadOff);
+    text += QStringLiteral("Samples:  %L1").arg(run.sampleCount);
+    if (const qint64 missing = run.missingSamples(); missing > 0) {
+        text += QStringLiteral(" of %L1: INCOMPLETE (%2 samples missing)").arg(*run.samplesMade).arg(missing);
+        if (!run.logPath.isEmpty())
+            text += QStringLiteral("; the CSV log has them: vornic-runs import %1").arg(run.logPath);
+    }
+    text += u'\n';
+    if (!run.logPath.isEmpty())
+        text += QStringLiteral("Log:      %1\n").arg(run.logPath);
+    if (!run.importedFrom.isEmpty())
+        text += QStringLiteral("Imported: from %1\n").arg(run.importedFrom);
+    text += QStringLiteral("Run:      %1\n\n").arg(run.uuid);
     text += RunSummary::stepsText(run.steps);
     if (run.totals)
         text += RunSummary::totalsText(*run.totals);

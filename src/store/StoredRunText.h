@@ -10,4 +10,7 @@ class StoredRunText
 {
 public:
     static QString toText(const StoredRun &run);
+    // The result with what else the operator must know of the run's end, as `vornic-runs list`
+    // shows it: "PASS, INCOMPLETE (41 samples missing), load not confirmed off".
+    static QString resultText(const StoredRun &run);
 };

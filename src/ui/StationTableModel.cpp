@@ -2,6 +2,7 @@
 
 #include "model/FigureText.h"
 #include "report/ReportStyle.h"
+#include "results/LoadOffText.h"
 
 #include <QColor>
 #include <QFileInfo>
@@ -53,6 +54,16 @@ QString StationTableModel::stateText(const StationState &state)
         .arg(seconds < 60 ? QStringLiteral("%1 s").arg(seconds) : FigureText::words(seconds));
 }
 
+QString StationTableModel::loadOffText(const StationState &state)
+{
+    const LoadOff &off = state.loadOff;
+    if (off.unconfirmed())
+        return QStringLiteral("load not confirmed off since %1").arg(off.since.toString(QStringLiteral("HH:mm:ss")));
+    if (off.confirmedLate())
+        return QStringLiteral("confirmed off %1").arg(off.confirmedAt.toString(QStringLiteral("HH:mm:ss")));
+    return QString();
+}
+
 int StationTableModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_stations.size());
@@ -91,6 +102,8 @@ QString StationTableModel::text(const StationState &state, int column) const
             : QString();
     case LastResult:
         return state.lastResult;
+    case LoadOffState:
+        return loadOffText(state);
     case Heard:
         return state.heardAt.isValid() ? state.heardAt.toLocalTime().toString(QStringLiteral("HH:mm:ss")) : QString();
     default:
@@ -113,15 +126,19 @@ QVariant StationTableModel::data(const QModelIndex &index, int role) const
             return QStringLiteral("Not heard from since %1; a station is heard from every 2 s while it runs "
                                   "its program.")
                 .arg(state.heardAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        if (index.column() == LoadOffState && state.loadOff.state != LoadOff::State::None)
+            return LoadOffText::detail(state.loadOff);
         return {};
     case Qt::ForegroundRole:
         if (index.column() == LastResult)
             return ReportStyle::resultColor(state.lastResult);
-        if (index.column() == State && state.isSilent())
+        if ((index.column() == State && state.isSilent())
+            || (index.column() == LoadOffState && state.loadOff.unconfirmed()))
             return ReportStyle::Fail;
         return {};
     case Qt::BackgroundRole:
-        return state.isSilent() ? QVariant(SilentFill) : QVariant();
+        // A load that may still be on needs someone at the bench as much as a station gone quiet.
+        return state.isSilent() || state.loadOff.unconfirmed() ? QVariant(SilentFill) : QVariant();
     case Qt::TextAlignmentRole:
         return index.column() >= Volts && index.column() <= StepLeft ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                                                                      : QVariant();
@@ -135,7 +152,7 @@ QVariant StationTableModel::headerData(int section, Qt::Orientation orientation,
     static const QStringList headers{QStringLiteral("Station"), QStringLiteral("State"), QStringLiteral("Program"),
         QStringLiteral("Step"), QStringLiteral("V"), QStringLiteral("I"), QStringLiteral("Run Ah"),
         QStringLiteral("Elapsed"), QStringLiteral("Step left"), QStringLiteral("Ends at"),
-        QStringLiteral("Last result"), QStringLiteral("Heard")};
+        QStringLiteral("Last result"), QStringLiteral("Load off"), QStringLiteral("Heard")};
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
         return {};
     return headers.value(section);

@@ -6,8 +6,9 @@
 #include <QList>
 
 // The lab's stations as a table: one row per station with its state, program, step, readings,
-// time left, estimated end, last result and when it was last heard from. A silent station reads
-// "Silent (N s)" in the state column, whatever it last said it was doing.
+// time left, estimated end, last result, whether its last run's load was confirmed off and when it
+// was last heard from. A silent station reads "Silent (N s)" in the state column, whatever it last
+// said it was doing; one whose load may still be on is marked as a silent one is.
 class StationTableModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -25,6 +26,7 @@ public:
         StepLeft,
         Ends,
         LastResult,
+        LoadOffState,
         Heard,
         ColumnCount
     };
@@ -43,6 +45,9 @@ public:
     static QString stateWord(const StationState &state);
     // What the state column shows: "Silent (14 s)" for a silent station.
     static QString stateText(const StationState &state);
+    // "load not confirmed off since 09:40:00" until a later try finds the load off, then
+    // "confirmed off 09:41:02"; "" for a load its run confirmed off.
+    static QString loadOffText(const StationState &state);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;

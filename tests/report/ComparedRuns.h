@@ -28,7 +28,9 @@ inline QStringList statements()
 {
     const auto run = [](const QString &uuid, const char *day, const char *ended, const char *result,
                          const char *program, const char *station) {
-        return QStringLiteral("INSERT INTO runs VALUES ('%1', '%2', 'StepNo.,Function\r\n', '6312C', '60', '', '%3', "
+        return QStringLiteral("INSERT INTO runs (uuid, program_name, program_text, model, rated_current, "
+                              "settings_text, station, started, ended, result, message) VALUES ('%1', '%2', "
+                              "'StepNo.,Function\r\n', '6312C', '60', '', '%3', "
                               "'2026-05-%4T09:00:00.000', '2026-05-%4T%5.000', '%6', '')")
             .arg(uuid, QLatin1String(program), QLatin1String(station), QLatin1String(day), QLatin1String(ended),
                 QLatin1String(result));
@@ -73,7 +75,9 @@ inline QStringList statements()
         QStringLiteral("INSERT INTO samples VALUES ('%1', 1, 900, 3.8, 1, 0, 0, 0, 1), "
                        "('%1', 2, 1800, 3.1, 1, 0, 0, 0, 1)")
             .arg(D),
-        QStringLiteral("INSERT INTO runs VALUES ('%1', '/lab/programs/cell.TSF', '', '6312C', '60', '', 'Bench 4', "
+        QStringLiteral("INSERT INTO runs (uuid, program_name, program_text, model, rated_current, "
+                       "settings_text, station, started, ended, result, message) VALUES ('%1', "
+                       "'/lab/programs/cell.TSF', '', '6312C', '60', '', 'Bench 4', "
                        "'2026-05-05T09:00:00.000', NULL, '', '')")
             .arg(E),
     };

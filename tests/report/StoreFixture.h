@@ -33,7 +33,9 @@ inline QString run(const QString &uuid, const QString &started, const QString &r
     const QString &program = QStringLiteral("/lab/programs/cell.TSF"), const QString &model = QStringLiteral("6312C"),
     const QString &station = QStringLiteral("Bench 1"))
 {
-    return QStringLiteral("INSERT INTO runs VALUES ('%1', '%2', 'StepNo.,Function\r\n1,Discharge\r\n', '%3', '60', "
+    return QStringLiteral("INSERT INTO runs (uuid, program_name, program_text, model, rated_current, "
+                          "settings_text, station, started, ended, result, message) VALUES ('%1', '%2', "
+                          "'StepNo.,Function\r\n1,Discharge\r\n', '%3', '60', "
                           "'[System]\r\nMeasureTime=100\r\n', '%4', '%5', '%6', '%7', '%8')")
         .arg(uuid, program, model, station, started, result.isEmpty() ? QString() : started, result,
             result == u"FAIL" ? QStringLiteral("step 2 failed") : QString());

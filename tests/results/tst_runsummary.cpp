@@ -102,8 +102,8 @@ private Q_SLOTS:
         const QString path = bench.dir.filePath(QStringLiteral("run.json"));
         QCOMPARE(bench.summary.writeJson(path), QString());
         const QJsonObject json = QJsonDocument::fromJson(TestFiles::readBytes(path)).object();
-        QCOMPARE(
-            json.keys(), (QStringList{"ended", "message", "model", "program", "result", "started", "steps", "totals"}));
+        QCOMPARE(json.keys(),
+            (QStringList{"ended", "load_off", "message", "model", "program", "result", "started", "steps", "totals"}));
         QCOMPARE((QStringList{json["result"].toString(), json["program"].toString(), json["model"].toString(),
                      json["started"].toString()}),
             (QStringList{result, "t.TSF", "6312C", "2026-12-07T12:00:00.000"}));
@@ -143,6 +143,66 @@ private Q_SLOTS:
         QVERIFY(bench.start());
         QVERIFY(
             bench.summary.record().steps.isEmpty() && !bench.summary.isFinished() && bench.summary.result().isEmpty());
+    }
+
+    // What became of the run's off lines, as the summary file holds it byte for byte: null for a
+    // run that never reached the load.
+    void loadOffInTheJson_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<bool>("late");
+        QTest::addColumn<QByteArray>("json");
+        QTest::newRow("never reached the load")
+            << int(LoadOff::State::None) << false << QByteArray("    \"load_off\": null,\n");
+        QTest::newRow("confirmed") << int(LoadOff::State::Confirmed) << false
+                                   << QByteArray("    \"load_off\": {\n"
+                                                 "        \"address\": \"TCP 127.0.0.1:5025\",\n"
+                                                 "        \"amps\": 0.002,\n"
+                                                 "        \"confirmed_at\": \"2026-12-07T12:00:05.000\",\n"
+                                                 "        \"since\": \"\",\n"
+                                                 "        \"state\": \"CONFIRMED\"\n"
+                                                 "    },\n");
+        QTest::newRow("not confirmed") << int(LoadOff::State::Unconfirmed) << false
+                                       << QByteArray("    \"load_off\": {\n"
+                                                     "        \"address\": \"TCP 127.0.0.1:5025\",\n"
+                                                     "        \"amps\": null,\n"
+                                                     "        \"confirmed_at\": \"\",\n"
+                                                     "        \"since\": \"2026-12-07T12:00:05.000\",\n"
+                                                     "        \"state\": \"UNCONFIRMED\"\n"
+                                                     "    },\n");
+        QTest::newRow("not confirmed, then confirmed")
+            << int(LoadOff::State::Confirmed) << true
+            << QByteArray("    \"load_off\": {\n"
+                          "        \"address\": \"TCP 127.0.0.1:5025\",\n"
+                          "        \"amps\": 0,\n"
+                          "        \"confirmed_at\": \"2026-12-07T12:01:35.250\",\n"
+                          "        \"since\": \"2026-12-07T12:00:05.000\",\n"
+                          "        \"state\": \"CONFIRMED\"\n"
+                          "    },\n");
+    }
+    void loadOffInTheJson()
+    {
+        QFETCH(int, state);
+        QFETCH(bool, late);
+        QFETCH(QByteArray, json);
+        const QDateTime end(QDate(2026, 12, 7), QTime(12, 0, 5));
+        RunRecord run;
+        run.started = true;
+        run.result = RunResult::Pass;
+        run.startedAt = end.addSecs(-5);
+        run.endedAt = end;
+        run.loadOff.state = LoadOff::State(state);
+        if (run.loadOff.state != LoadOff::State::None)
+            run.loadOff.address = QStringLiteral("TCP 127.0.0.1:5025");
+        if (run.loadOff.unconfirmed() || late)
+            run.loadOff.since = end;
+        if (run.loadOff.state == LoadOff::State::Confirmed) {
+            run.loadOff.confirmedAt = late ? end.addMSecs(90250) : end;
+            run.loadOff.amps = late ? 0 : 0.002;
+        }
+        const QByteArray bytes = QJsonDocument(RunSummary::toJson(run)).toJson(QJsonDocument::Indented);
+        QVERIFY2(bytes.contains("    \"ended\": \"2026-12-07T12:00:05.000\",\n" + json + "    \"message\": \"\",\n"),
+            bytes.constData());
     }
 
     void summaryPathBesideTheLog()

@@ -14,6 +14,9 @@ namespace {
 const QString Failed = QStringLiteral("0bad0001-0000-4000-8000-000000000000");
 const QString Passed = QStringLiteral("0bad0002-0000-4000-8000-000000000000");
 const QString Open = QStringLiteral("7e570003-0000-4000-8000-000000000000");
+const QString Unconfirmed = QStringLiteral("10ad0001-0000-4000-8000-000000000000");
+const QString ConfirmedLate = QStringLiteral("10ad0002-0000-4000-8000-000000000000");
+const QString Incomplete = QStringLiteral("10ad0003-0000-4000-8000-000000000000");
 
 QStringList storeRows()
 {
@@ -26,6 +29,24 @@ QStringList storeRows()
                        "'FAIL', '11.9V', 0.0002, 0.0025, 12.4, 2)")
             .arg(Failed),
         StoreFixture::samples(Failed, 1, 3, 1),
+        // Its load not confirmed off at its end, and never since.
+        StoreFixture::run(Unconfirmed, QStringLiteral("2026-03-07T09:00:00.000"), QStringLiteral("PASS")),
+        QStringLiteral("UPDATE runs SET load_off = 'UNCONFIRMED', load_off_address = '127.0.0.1:5025', load_off_since "
+                       "= '2026-03-07T09:30:00.000' WHERE uuid = '%1'")
+            .arg(Unconfirmed),
+        // Not confirmed off at its end; a later try found the load off.
+        StoreFixture::run(ConfirmedLate, QStringLiteral("2026-03-08T09:00:00.000"), QStringLiteral("FAIL")),
+        QStringLiteral("UPDATE runs SET load_off = 'CONFIRMED', load_off_address = '127.0.0.1:5025', load_off_since = "
+                       "'2026-03-08T09:30:00.000', load_off_confirmed_at = '2026-03-08T09:41:02.000', load_off_amps = "
+                       "0.002 WHERE uuid = '%1'")
+            .arg(ConfirmedLate),
+        // Its store could take 19 of its 60 samples.
+        StoreFixture::run(Incomplete, QStringLiteral("2026-03-09T09:00:00.000"), QStringLiteral("PASS")),
+        QStringLiteral("UPDATE runs SET sample_count = 60, log_path = '/bench/TestLog/TEMPLOG.CSV', load_off = "
+                       "'CONFIRMED', load_off_since = NULL, load_off_confirmed_at = '2026-03-09T10:00:00.000', "
+                       "load_off_amps = 0 WHERE uuid = '%1'")
+            .arg(Incomplete),
+        StoreFixture::samples(Incomplete, 1, 19, 1),
     };
 }
 
@@ -41,6 +62,13 @@ private Q_SLOTS:
         QVERIFY(m_dir.isValid());
         StoreFixture::write(m_dir.filePath(QStringLiteral("runs.sqlite")), storeRows());
         TestFiles::writeBytes(m_dir.filePath(QStringLiteral("VORN.INI")), "[System]\r\nMeasureTime=100\r\n");
+        const QByteArray header = "No.,StepTime,V,I,W,AH,WH,TotalTime,Function Name,Result";
+        TestFiles::writeBytes(m_dir.filePath(QStringLiteral("good.CSV")),
+            TestFiles::crlfLines({header, "1\t00:00:01\t12.5\t2\t25\t0.0005\t0.007\t2026/03/10 10:00:01\tDischarge\t",
+                "2\t00:00:02\t12.4\t2\t24.8\t0.0011\t0.014\t2026/03/10 10:00:02\tDischarge\t"}));
+        TestFiles::writeBytes(m_dir.filePath(QStringLiteral("bad.CSV")),
+            TestFiles::crlfLines({header, "1\t00:00:01\t12.5\t2\t25\t0.0005\t0.007\t2026/03/10 10:00:01\tDischarge\t",
+                "2\t00:00:02\t12.4\t2\t24.8\t0.0011\t2026/03/10 10:00:02\tDischarge\t"}));
     }
 
     // "%D" stands for the folder of the settings and the store.
@@ -58,15 +86,45 @@ private Q_SLOTS:
                              const QString &file = {}, const QByteArray &fileStart = {}) {
             QTest::newRow(name) << settings + words << exitCode << said << file << fileStart;
         };
+        // A run whose store lacks samples says how many; a load not confirmed off is said until a
+        // later try finds it off, and then when.
         row("list: newest first", {"list"}, 0,
             "^STARTED +UUID +STATION +PROGRAM +MODEL +RESULT +SAMPLES\\n"
-            "2026-03-06 12:00:00  7e570003  Bench 1  cell\\.TSF  6312C  UNFINISHED        0\\n"
-            "2026-03-05 11:00:00  0bad0002  Bench 2  pack\\.TSF  6314C  PASS              0\\n"
-            "2026-03-04 10:00:00  0bad0001  Bench 1  cell\\.TSF  6312C  FAIL              3\\n$");
+            "2026-03-09 09:00:00  10ad0003  Bench 1  cell\\.TSF  6312C  PASS, INCOMPLETE \\(41 samples missing\\) "
+            "+19\\n"
+            "2026-03-08 09:00:00  10ad0002  Bench 1  cell\\.TSF  6312C  FAIL, load confirmed off 2026-03-08 09:41:02 "
+            "+0\\n"
+            "2026-03-07 09:00:00  10ad0001  Bench 1  cell\\.TSF  6312C  PASS, load not confirmed off +0\\n"
+            "2026-03-06 12:00:00  7e570003  Bench 1  cell\\.TSF  6312C  UNFINISHED +0\\n"
+            "2026-03-05 11:00:00  0bad0002  Bench 2  pack\\.TSF  6314C  PASS +0\\n"
+            "2026-03-04 10:00:00  0bad0001  Bench 1  cell\\.TSF  6312C  FAIL +3\\n$");
+        row("show: load not confirmed off", {"show", "10ad0001"}, 0,
+            "\\nResult: +PASS\\nLoad off: load not confirmed off since 2026-03-07 09:30:00 "
+            "\\(127\\.0\\.0\\.1:5025\\)\\n"
+            "Samples:  0\\nRun: ");
+        row("show: confirmed off later", {"show", "10ad0002"}, 0,
+            "\\nLoad off: confirmed off 2026-03-08 09:41:02, 0\\.002 A; load not confirmed off from 2026-03-08 "
+            "09:30:00 \\(127\\.0\\.0\\.1:5025\\)\\nSamples:  0\\n");
+        row("show: incomplete", {"show", "10ad0003"}, 0,
+            "\\nLoad off: confirmed off 2026-03-09 10:00:00, 0\\.000 A\\nSamples:  19 of 60: INCOMPLETE \\(41 "
+            "samples missing\\); the CSV log has them: vornic-runs import /bench/TestLog/TEMPLOG\\.CSV\\n"
+            "Log: +/bench/TestLog/TEMPLOG\\.CSV\\nRun: +10ad0003-");
+        row("import: no log", {"import"}, 2, "^vornic-runs: import takes one log file");
+        row("import: into the server", {"--server", "import", "%D/x.CSV"}, 2,
+            "^vornic-runs: import puts a log into a bench's store, which forwards it: leave out --server");
+        row("import: no such log", {"--store", "%D/imported.sqlite", "import", "%D/none.CSV"}, 1,
+            "^vornic-runs: [^\\n]*/none\\.CSV: ");
+        row("import: not a log", {"--store", "%D/imported.sqlite", "import", "%D/VORN.INI"}, 1,
+            "^vornic-runs: [^\\n]*/VORN\\.INI:1: not a run's log: its first line is not \"No\\.,StepTime,");
+        row("import: a row that is none", {"--store", "%D/imported.sqlite", "import", "%D/bad.CSV"}, 1,
+            "^vornic-runs: [^\\n]*/bad\\.CSV:3: 9 fields separated by \"\\t\" where a row has 10\\n$");
+        row("import: a log of no run", {"--store", "%D/imported.sqlite", "import", "%D/good.CSV"}, 0,
+            "^run [0-9a-f-]{36} made from [^\\n]*/good\\.CSV in [^\\n]*/imported\\.sqlite: 2 samples\\n$");
+        row("help: import", {"--help"}, 0, "\\n  import LOG\\.CSV \\[--program FILE\\]\\n");
         row("list: by result", {"list", "--result", "fail"}, 0, "\\n2026-03-04 [^\\n]*FAIL +3\\n$");
         row("list: unfinished", {"list", "--result", "UNFINISHED"}, 0, "\\n[^\\n]*7e570003[^\\n]*\\n$");
         row("list: by program and station", {"list", "--program", "CELL", "--station", "bench 1"}, 0,
-            "SAMPLES\\n[^\\n]*7e570003[^\\n]*\\n[^\\n]*0bad0001[^\\n]*\\n$");
+            "SAMPLES\\n([^\\n]*10ad000[^\\n]*\\n){3}[^\\n]*7e570003[^\\n]*\\n[^\\n]*0bad0001[^\\n]*\\n$");
         row("list: by model", {"list", "--model", "6314"}, 0, "SAMPLES\\n[^\\n]*0bad0002[^\\n]*\\n$");
         row("list: one day", {"list", "--from", "2026-03-05", "--to", "2026-03-05"}, 0,
             "SAMPLES\\n[^\\n]*0bad0002[^\\n]*\\n$");

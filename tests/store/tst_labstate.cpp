@@ -165,7 +165,7 @@ class TestLabState : public QObject
     }
 
     // A station heard 2 s ago in its second step, one last heard 14 s ago in a run after a failed
-    // one, and one whose run passed 30 s ago and which has gone since.
+    // one, and one whose run passed 30 s ago, its load not confirmed off, and which has gone since.
     QStringList seeded(const QStringList &then = {})
     {
         return QStringList{"DELETE FROM station_states",
@@ -174,8 +174,9 @@ class TestLabState : public QObject
                    "3, 2, 'Discharge', 3.7, 1, 0.25, 75, 12.5, now() - interval '2 s')",
                    "INSERT INTO station_states (station, activity, run_uuid, last_result, heard_at) VALUES "
                    "('Bench B', 'RUNNING', 'b', 'FAIL', now() - interval '14 s')",
-                   "INSERT INTO station_states (station, activity, run_uuid, last_result, heard_at) VALUES "
-                   "('Bench C', 'FINISHED', 'c', 'PASS', now() - interval '30 s')"}
+                   "INSERT INTO station_states (station, activity, run_uuid, last_result, load_off, "
+                   "load_off_address, load_off_since, heard_at) VALUES ('Bench C', 'FINISHED', 'c', 'PASS', "
+                   "'UNCONFIRMED', 'TCP 10.0.0.9:5025', '2026-12-07T10:01:05.000', now() - interval '30 s')"}
         + then;
     }
 
@@ -237,6 +238,10 @@ private Q_SLOTS:
         QVERIFY(b.activity == StationState::Activity::Running && b.isSilent() && std::isnan(b.volts));
         QCOMPARE(b.lastResult, QStringLiteral("FAIL"));
         QVERIFY(c.activity == StationState::Activity::Finished && !c.isSilent() && c.silentSeconds > 29);
+        QVERIFY(a.loadOff.state == LoadOff::State::None && b.loadOff.state == LoadOff::State::None);
+        QVERIFY(c.loadOff.unconfirmed());
+        QCOMPARE(c.loadOff.address, QStringLiteral("TCP 10.0.0.9:5025"));
+        QCOMPARE(c.loadOff.since, QDateTime(QDate(2026, 12, 7), QTime(10, 1, 5)));
 
         RunArchive bench = RunArchive::local(m_dir.filePath(QStringLiteral("runs.sqlite")));
         QVERIFY(bench.open(&error));
@@ -253,9 +258,9 @@ private Q_SLOTS:
         // Each line: the fragments one line of the output holds.
         QTest::newRow("a row per station, the silent one said so")
             << QStringList{"lab"} << true << 0
-            << QStringList{"STATION|STATE|PROGRAM|STEP|ELAPSED|LEFT|ENDS|LAST|HEARD",
+            << QStringList{"STATION|STATE|PROGRAM|STEP|ELAPSED|LEFT|ENDS|LAST|LOAD OFF|HEARD",
                    "Bench A|RUNNING|cell.TSF|2/3 Discharge|3.700|1.000|0.2500|0:01:15|12.5 s",
-                   "Bench B|SILENT 1|FAIL|s ago"};
+                   "Bench B|SILENT 1|FAIL|s ago", "Bench C|FINISHED|PASS  NOT CONFIRMED since 10:01:05  3"};
         QTest::newRow("no server named") << QStringList{"lab"} << false << 1
                                          << QStringList{"vornic-runs: |names no server"};
         QTest::newRow("no store to read")

@@ -36,6 +36,10 @@ QStringList storeRows()
                        "('%1', 4, 2.0005, -0.00004, 0, 0, 0.0001, 0.00125, 3)")
             .arg(Tiny),
         StoreFixture::samples(Long, 1, 5000, 1),
+        QStringLiteral("UPDATE runs SET sample_count = 5, log_path = '/bench/TestLog/TEMPLOG.CSV', imported_from = "
+                       "'/bench/TestLog/TEMPLOG.CSV', load_off = 'UNCONFIRMED', load_off_address = 'TCP "
+                       "10.0.0.7:5025', load_off_since = '2026-03-04T10:11:14.150' WHERE uuid = '%1'")
+            .arg(Tiny),
     };
 }
 
@@ -112,6 +116,14 @@ private Q_SLOTS:
         row(Tiny, "result", QStringLiteral("FAIL"));
         row(Tiny, "message", QStringLiteral("step 2 failed"));
         row(Tiny, "settings", QStringLiteral("[System]\r\nMeasureTime=100\r\n"));
+        row(Tiny, "sample_count", 5);
+        row(Tiny, "log", QStringLiteral("/bench/TestLog/TEMPLOG.CSV"));
+        row(Tiny, "imported_from", QStringLiteral("/bench/TestLog/TEMPLOG.CSV"));
+        row(Tiny, "load_off",
+            QJsonObject{{"state", "UNCONFIRMED"}, {"address", "TCP 10.0.0.7:5025"},
+                {"since", "2026-03-04T10:11:14.150"}, {"confirmed_at", ""}, {"amps", QJsonValue()}});
+        row(Empty, "sample_count", QJsonValue());
+        row(Empty, "load_off", QJsonValue());
         row(Tiny, "steps.1",
             QJsonObject{{"step", 2}, {"function", "Rest, then test"}, {"started", "2026-03-04T10:11:13.650"},
                 {"end", "load"}, {"verdict", "FAIL"}, {"value", "11.2V"}, {"unit", ""}, {"ah", 0.0001}, {"wh", 0.00125},

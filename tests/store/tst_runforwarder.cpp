@@ -1,5 +1,6 @@
 #include "PgCluster.h"
 #include "results/ChartHistoryBytes.h"
+#include "results/LoadOffText.h"
 #include "store/RunArchive.h"
 #include "store/ServerMirror.h"
 #include "store/StoreSchema.h"
@@ -21,8 +22,10 @@ QStringList rowsOfRun(QSqlDatabase db, const QString &uuid)
 {
     QStringList rows;
     const QStringList queries{
-        QStringLiteral("SELECT uuid, program_name, program_text, model, rated_current, settings_text, station, "
-                       "started, ended, result, message FROM runs WHERE uuid = ?"),
+        QStringLiteral(
+            "SELECT uuid, program_name, program_text, model, rated_current, settings_text, station, "
+            "started, ended, result, message, sample_count, log_path, imported_from, load_off, "
+            "load_off_address, load_off_since, load_off_confirmed_at, load_off_amps FROM runs WHERE uuid = ?"),
         QStringLiteral("SELECT step, function, started, seconds, end_reason, verdict, value, ah, wh, v, i FROM steps "
                        "WHERE run_uuid = ? ORDER BY step"),
         QStringLiteral("SELECT seq, elapsed_s, v, i, w, ah, wh, step FROM samples WHERE run_uuid = ? ORDER BY seq")};
@@ -36,6 +39,10 @@ QStringList rowsOfRun(QSqlDatabase db, const QString &uuid)
             QStringList cells;
             for (int column = 0; column < query.record().count(); ++column) {
                 const QVariant value = query.value(column);
+                if (value.isNull()) {
+                    cells.append(QStringLiteral("NULL"));
+                    continue;
+                }
                 // The server keeps the program as its UTF-8 bytes.
                 if (value.typeId() == QMetaType::QByteArray) {
                     cells.append(QString::fromUtf8(value.toByteArray()));
@@ -106,6 +113,12 @@ public:
         exec(QStringLiteral("UPDATE runs SET ended = '2026-12-07T10:01:05.000', result = 'PASS', message = 'done', "
                             "model = 'Model A', rated_current = '30' WHERE uuid = '%1'")
                  .arg(quoted(uuid)));
+    }
+
+    // `assignments` ("column = value, ...") on the run's row.
+    void set(const QString &uuid, const QString &assignments)
+    {
+        exec(QStringLiteral("UPDATE runs SET %1 WHERE uuid = '%2'").arg(assignments, quoted(uuid)));
     }
 
 private:
@@ -351,11 +364,17 @@ private Q_SLOTS:
             QVERIFY(query.exec(QStringLiteral("DROP VIEW stations_now, runs_per_day, capacity_per_program")));
             QVERIFY(query.exec(QStringLiteral("DROP TABLE station_states")));
             QVERIFY(query.exec(QStringLiteral("DELETE FROM schema_version WHERE version >= 4")));
+            QVERIFY(query.exec(QStringLiteral("DROP TABLE schema_additions")));
+            QVERIFY(query.exec(QStringLiteral("ALTER TABLE runs DROP COLUMN sample_count, DROP COLUMN log_path, DROP "
+                                              "COLUMN imported_from, DROP COLUMN "
+                                              "load_off, DROP COLUMN load_off_address, DROP COLUMN load_off_since, "
+                                              "DROP COLUMN load_off_confirmed_at, "
+                                              "DROP COLUMN load_off_amps")));
             query.prepare(QStringLiteral("INSERT INTO runs (uuid, program_text, result) VALUES (?, ?, 'PASS')"));
             query.addBindValue(uuid);
             query.addBindValue(QString::fromUtf8(program));
             QVERIFY2(query.exec(), qPrintable(query.lastError().text()));
-            QCOMPARE(StoreSchema::migrate(db, &error), 3);
+            QCOMPARE(StoreSchema::migrate(db, &error), 4);
             QVERIFY(query.exec(QStringLiteral("SELECT pg_typeof(program_text)::text, program_text FROM runs")));
             QVERIFY(query.next());
             QCOMPARE(query.value(0).toString(), QStringLiteral("bytea"));
@@ -470,6 +489,172 @@ private Q_SLOTS:
         QCOMPARE(serverRows(uuid), rowsOfRun(local.db(), uuid));
     }
 
+    // What became of a run's off lines reaches the server with the run's end; a later try that
+    // finds the load off reaches it as an update of the run it holds already, once.
+    void loadOffReachesTheServer_data()
+    {
+        QTest::addColumn<QString>("atEnd");
+        QTest::addColumn<QString>("later");
+        const QString address = QStringLiteral("load_off_address = 'TCP 127.0.0.1:5025', ");
+        QTest::newRow("confirmed") << "load_off = 'CONFIRMED', " + address
+                + "load_off_confirmed_at = '2026-12-07T10:01:05.000', load_off_amps = 0.002"
+                                   << QString();
+        QTest::newRow("not confirmed") << "load_off = 'UNCONFIRMED', " + address
+                + "load_off_since = '2026-12-07T10:01:05.000'"
+                                       << QString();
+        QTest::newRow("not confirmed, then confirmed")
+            << "load_off = 'UNCONFIRMED', " + address + "load_off_since = '2026-12-07T10:01:05.000'"
+            << "load_off = 'CONFIRMED', load_off_confirmed_at = '2026-12-07T10:02:35.250', load_off_amps = 0";
+    }
+    void loadOffReachesTheServer()
+    {
+        QFETCH(QString, atEnd);
+        QFETCH(QString, later);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
+        LocalStore local(path);
+        const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        local.begin(uuid);
+        local.samples(uuid, 5);
+        local.end(uuid);
+        local.set(uuid, QStringLiteral("sample_count = 5, ") + atEnd);
+        ServerMirror mirror(path, m_server);
+        ServerMirror::Outcome outcome = mirror.forwardAll();
+        QVERIFY2(outcome.error.isEmpty(), qPrintable(outcome.error));
+        QCOMPARE(outcome.runsCompleted, 1);
+        QCOMPARE(serverRows(uuid), rowsOfRun(local.db(), uuid));
+        QVERIFY(mirror.holdsWhole(uuid));
+        if (!later.isEmpty()) {
+            local.set(uuid, later);
+            outcome = mirror.forwardAll();
+            QVERIFY2(outcome.error.isEmpty(), qPrintable(outcome.error));
+            QCOMPARE(outcome.runsTouched, 1);
+            QCOMPARE(outcome.runsCompleted, 1);
+            QCOMPARE(outcome.samplesSent, qint64(0));
+            QCOMPARE(serverRows(uuid), rowsOfRun(local.db(), uuid));
+            QVERIFY2(serverRows(uuid).first().contains(QStringLiteral(
+                         "|CONFIRMED|TCP 127.0.0.1:5025|2026-12-07T10:01:05.000|2026-12-07T10:02:35.250|0")),
+                qPrintable(serverRows(uuid).first()));
+            // A bench that starts afresh finds the server up to date too.
+            ServerMirror fresh(path, m_server);
+            outcome = fresh.forwardAll();
+            QVERIFY2(outcome.error.isEmpty() && outcome.runsTouched == 0, qPrintable(outcome.error));
+            QVERIFY(fresh.holdsWhole(uuid));
+        }
+        outcome = mirror.forwardAll();
+        QVERIFY2(outcome.error.isEmpty(), qPrintable(outcome.error));
+        QCOMPARE(outcome.runsTouched, 0);
+        QCOMPARE(forwardState(local.db()), QStringList{uuid + QStringLiteral("|1||0|")});
+        QCOMPARE(waitingRuns(path), QStringList());
+    }
+
+    // A run whose end went in ahead of samples its store could not take goes with what the store
+    // has; the samples an import brings later follow it to the server.
+    void samplesThatCameLaterFollowTheRun()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
+        LocalStore local(path);
+        const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        local.begin(uuid);
+        local.samples(uuid, 19);
+        local.end(uuid);
+        local.set(uuid, QStringLiteral("sample_count = 60"));
+        ServerMirror mirror(path, m_server);
+        ServerMirror::Outcome outcome = mirror.forwardAll();
+        QVERIFY2(outcome.error.isEmpty(), qPrintable(outcome.error));
+        QCOMPARE(outcome.samplesSent, qint64(19));
+        local.samples(uuid, 41);
+        local.set(uuid, QStringLiteral("imported_from = '/bench/TestLog/TEMPLOG.CSV'"));
+        outcome = mirror.forwardAll();
+        QVERIFY2(outcome.error.isEmpty(), qPrintable(outcome.error));
+        QCOMPARE(outcome.runsCompleted, 1);
+        QCOMPARE(serverRows(uuid), rowsOfRun(local.db(), uuid));
+        QCOMPARE(serverRows(uuid).size(), 1 + 2 + 60);
+    }
+
+    // A bench of the version before goes on forwarding to a server this version brought up: the
+    // server's version for writing stays the one it knows, and its statements as it sends them
+    // still fit the tables.
+    void anEarlierBenchGoesOnWriting()
+    {
+        QVERIFY(onServer({}, QString()));
+        QSqlDatabase server = m_server.addConnection(QStringLiteral("earlier bench"));
+        QVERIFY(server.open());
+        {
+            QSqlQuery query(server);
+            QVERIFY(query.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) && query.next());
+            QCOMPARE(query.value(0).toInt(), 6);
+            query.prepare(QStringLiteral(
+                "INSERT INTO runs (uuid, program_name, program_text, model, rated_current, settings_text, station, "
+                "started, ended, result, message) VALUES (?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT (uuid) DO UPDATE SET "
+                "program_name = EXCLUDED.program_name,program_text = EXCLUDED.program_text,model = "
+                "EXCLUDED.model,rated_current = EXCLUDED.rated_current,settings_text = EXCLUDED.settings_text,station "
+                "= "
+                "EXCLUDED.station,started = EXCLUDED.started,ended = EXCLUDED.ended,result = EXCLUDED.result,message = "
+                "EXCLUDED.message"));
+            for (const QVariant &value : {QVariant(QStringLiteral("e0000001-0000-4000-8000-000000000000")),
+                     QVariant(QStringLiteral("cell.TSF")), QVariant(QByteArray("StepNo.,Function\r\n")),
+                     QVariant(QStringLiteral("6312C")), QVariant(QStringLiteral("60")), QVariant(QString()),
+                     QVariant(QStringLiteral("Bench 6")), QVariant(QStringLiteral("2026-12-07T09:00:00.000")),
+                     QVariant(QStringLiteral("2026-12-07T09:10:00.000")), QVariant(QStringLiteral("PASS")),
+                     QVariant(QString())})
+                query.addBindValue(value);
+            QVERIFY2(query.exec(), qPrintable(query.lastError().text()));
+            QVERIFY2(query.exec(QStringLiteral(
+                         "INSERT INTO station_states (station, activity, run_uuid, program, step, steps, row, "
+                         "function, v, i, ah, elapsed_s, step_left_s, estimated_end, last_result, heard_at) VALUES "
+                         "('Bench 6', 'FINISHED', 'e0000001-0000-4000-8000-000000000000', 'cell.TSF', NULL, NULL, "
+                         "NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, 'PASS', now()) ON CONFLICT (station) DO "
+                         "UPDATE SET activity = EXCLUDED.activity, heard_at = EXCLUDED.heard_at")),
+                qPrintable(query.lastError().text()));
+        }
+        server.close();
+        server = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("earlier bench"));
+        RunArchive archive = RunArchive::server(m_server);
+        QString error;
+        QVERIFY2(archive.open(&error), qPrintable(error));
+        const std::optional<StoredRun> run = archive.run(QStringLiteral("e0000001"), &error);
+        QVERIFY2(run, qPrintable(error));
+        QCOMPARE(run->result, QStringLiteral("PASS"));
+        QVERIFY(!run->samplesMade);
+        QCOMPARE(run->loadOff.state, LoadOff::State::None);
+        const std::optional<QList<StationState>> stations = archive.stations(&error);
+        QVERIFY2(stations, qPrintable(error));
+        QCOMPARE(stations->size(), 1);
+        QCOMPARE(stations->first().loadOff.state, LoadOff::State::None);
+    }
+
+    // Each round tells the server whether the station's last run left its load unconfirmed, until
+    // a later try confirms it off, and then when.
+    void theStationSaysItsLoadOff()
+    {
+        QTemporaryDir dir;
+        ServerMirror mirror(dir.filePath(QStringLiteral("runs.sqlite")), m_server);
+        StationStateHolder holder(QStringLiteral("Bench L"));
+        holder.runStarted(QStringLiteral("0000bbbb-0000-4000-8000-000000000001"), QStringLiteral("cell.TSF"), 2);
+        LoadOff off;
+        off.state = LoadOff::State::Unconfirmed;
+        off.address = QStringLiteral("TCP 127.0.0.1:5025");
+        off.since = QDateTime(QDate(2026, 12, 7), QTime(10, 1, 5));
+        holder.runEnded(QStringLiteral("PASS"), off);
+        QString error;
+        QVERIFY2(mirror.sendStationState(holder.snapshot(), &error), qPrintable(error));
+        QCOMPARE(stationLoadOff(QStringLiteral("Bench L")),
+            QStringLiteral("UNCONFIRMED|TCP 127.0.0.1:5025|2026-12-07T10:01:05.000|"));
+        off.state = LoadOff::State::Confirmed;
+        off.confirmedAt = off.since.addSecs(90);
+        holder.loadOffChanged(off);
+        QVERIFY2(mirror.sendStationState(holder.snapshot(), &error), qPrintable(error));
+        QCOMPARE(stationLoadOff(QStringLiteral("Bench L")),
+            QStringLiteral("CONFIRMED|TCP 127.0.0.1:5025|2026-12-07T10:01:05.000|2026-12-07T10:02:35.000"));
+        // A new run owes nothing yet.
+        holder.runStarted(QStringLiteral("0000bbbb-0000-4000-8000-000000000002"), QStringLiteral("cell.TSF"), 2);
+        QVERIFY2(mirror.sendStationState(holder.snapshot(), &error), qPrintable(error));
+        QCOMPARE(stationLoadOff(QStringLiteral("Bench L")), QStringLiteral("|||"));
+    }
+
     // Forwarding a long run's backlog, timed.
     void aHundredThousandSamples()
     {
@@ -500,6 +685,27 @@ private:
         }
         QSqlDatabase::removeDatabase(QStringLiteral("check"));
         return rows;
+    }
+
+    // load_off|address|since|confirmed at of the station as the lab's view reads it.
+    QString stationLoadOff(const QString &station)
+    {
+        RunArchive archive = RunArchive::server(m_server);
+        QString error;
+        if (!archive.open(&error))
+            return error;
+        const std::optional<QList<StationState>> stations = archive.stations(&error);
+        if (!stations)
+            return error;
+        for (const StationState &state : *stations) {
+            if (state.station != station)
+                continue;
+            const LoadOff &off = state.loadOff;
+            return QStringList{LoadOffText::stateText(off.state), off.address, LoadOffText::timeText(off.since),
+                LoadOffText::timeText(off.confirmedAt)}
+                .join(u'|');
+        }
+        return QStringLiteral("no station ") + station;
     }
 
     // The format and bytes of the run's chart on the server; none when it holds none.

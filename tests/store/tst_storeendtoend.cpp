@@ -2,10 +2,13 @@
 #include "ProcessEnd.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
+#include "TinyDisk.h"
 #include "results/ChartHistoryBytes.h"
 #include "store/RunArchive.h"
 #include "store/StoredRunChart.h"
 
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -169,6 +172,69 @@ private Q_SLOTS:
         QCOMPARE(lines.filter(QStringLiteral(" step 2 OCP ")).size(), 1);
         QCOMPARE(lines.filter(QStringLiteral("kind %1").arg(int(ChartHistory::Mark::Kind::Pass))).size(), 1);
         QCOMPARE(HistoryLines::of(*kept), lines);
+    }
+
+    // The disk under the store fills mid-run: vornic-run's run ends as it would, and its end says
+    // how many samples the store lacks and that the CSV log has them; the store lists the run as
+    // incomplete until the log, imported, gives it every row.
+    void aDiskThatFillsUnderTheStore()
+    {
+        TinyDisk disk(4096);
+        if (!disk.isMounted())
+            QSKIP("a tmpfs cannot be mounted here");
+        QTemporaryDir dir;
+        SimProcess sim({"--tcp", "0", "--source", "supply", "--speed", "10"});
+        QVERIFY(sim.waitForAnnouncements(1));
+        const QString ini = disk.filePath(QStringLiteral("VORN.INI"));
+        const QString store = disk.filePath(QStringLiteral("runs.sqlite"));
+        TestFiles::writeBytes(ini, TestFiles::lanLoadSettings(sim.port(QStringLiteral("load")), QStringLiteral("100")));
+        const QString program = dir.filePath(QStringLiteral("eight.TSF"));
+        TestFiles::writeBytes(
+            program, TestFiles::crlfLines({"header", "1,Discharge,CC,2,0,8,0,,,,,,,,,,,,,,,,,,,,,,,,0,0"}));
+        const QString csv = dir.filePath(QStringLiteral("run.CSV"));
+        QProcess runner;
+        runner.start(TestFiles::binary("vornic-run"), {"--settings", ini, "--log", csv, program});
+        QVERIFY(runner.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(csv).count('\n') > 10, 60000);
+        QVERIFY(QFileInfo::exists(store + QStringLiteral("-reserve")));
+        disk.fill();
+        QVERIFY(waitForEnd(runner));
+        const QString said = QString::fromUtf8(runner.readAllStandardError());
+        QVERIFY2(runner.exitCode() == 0, qPrintable(said));
+        const QList<QList<QByteArray>> rows = csvRows(csv);
+        const QRegularExpressionMatch lacks = QRegularExpression(
+            QStringLiteral("The run store %1 lacks (\\d+) of this run's %2 samples: [^\\n]*The run's "
+                           "end is in it\\. The CSV log %3 has them: \"vornic-runs --store %1 import "
+                           "%3\" puts them in the store")
+                .arg(QRegularExpression::escape(store))
+                .arg(rows.size())
+                .arg(QRegularExpression::escape(csv)))
+                                                  .match(said);
+        QVERIFY2(lacks.hasMatch(), qPrintable(said));
+        const qsizetype missing = lacks.captured(1).toLongLong();
+        QVERIFY(missing > 0 && missing < rows.size());
+
+        const QStringList storeArguments{QStringLiteral("--settings"), ini, QStringLiteral("--store"), store};
+        QString listed = outputOf(TestFiles::binary("vornic-runs"), storeArguments + QStringList{"list"});
+        QVERIFY2(listed.contains(QStringLiteral(" PASS, INCOMPLETE (%1 samples missing) ").arg(missing)),
+            qPrintable(listed));
+        QVERIFY(QFile::remove(disk.filePath(QStringLiteral(".filler"))));
+        const QString imported
+            = outputOf(TestFiles::binary("vornic-runs"), storeArguments + QStringList{"import", csv});
+        QVERIFY2(imported.contains(QStringLiteral(" samples added, %1 in all").arg(rows.size())), qPrintable(imported));
+        listed = outputOf(TestFiles::binary("vornic-runs"), storeArguments + QStringList{"list"});
+        QVERIFY2(!listed.contains(QStringLiteral("INCOMPLETE")), qPrintable(listed));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("filled"));
+            db.setDatabaseName(store);
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            QVERIFY(query.exec("SELECT COUNT(*) FROM samples") && query.next());
+            QCOMPARE(query.value(0).toLongLong(), qlonglong(rows.size()));
+            const QString differs = disagreement(db, rows, rows.size());
+            QVERIFY2(differs.isEmpty(), qPrintable(differs));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("filled"));
     }
 };
 

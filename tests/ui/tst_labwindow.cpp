@@ -2,9 +2,11 @@
 #include "ProcessEnd.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
+#include "report/ReportStyle.h"
 #include "ui/LabWindow.h"
 #include "ui/RunChart.h"
 
+#include <QColor>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -117,6 +119,42 @@ private Q_SLOTS:
         // Read again every 2 s: the next reading keeps the filter.
         QVERIFY(shown.wait(30000));
         QCOMPARE(column(window, StationTableModel::Station), QStringList{"Bench C"});
+    }
+
+    // A station whose last run left its load not confirmed off says so, in red on the silent
+    // stations' fill, until a later try confirms it; then when that was. A load its run confirmed
+    // off is not worth a word.
+    void aLoadNotConfirmedOffIsShown()
+    {
+        QCOMPARE(
+            onServer({"DELETE FROM station_states",
+                "INSERT INTO station_states (station, activity, last_result, load_off, load_off_address, "
+                "load_off_since, heard_at) VALUES ('Bench D', 'FINISHED', 'PASS', 'UNCONFIRMED', 'TCP "
+                "10.0.0.7:5025', '2026-12-07T10:01:05.000', now())",
+                "INSERT INTO station_states (station, activity, last_result, load_off, load_off_address, "
+                "load_off_since, load_off_confirmed_at, heard_at) VALUES ('Bench E', 'FINISHED', 'PASS', "
+                "'CONFIRMED', 'TCP 10.0.0.8:5025', '2026-12-07T10:01:05.000', '2026-12-07T10:02:35.000', now())",
+                "INSERT INTO station_states (station, activity, last_result, load_off, load_off_confirmed_at, "
+                "heard_at) VALUES ('Bench F', 'FINISHED', 'PASS', 'CONFIRMED', '2026-12-07T10:01:05.000', now())"}),
+            QString());
+        LabWindow window(m_ini);
+        QSignalSpy shown(&window, &LabWindow::stationsShown);
+        window.show();
+        QVERIFY(shown.wait(30000));
+        QCOMPARE(column(window, StationTableModel::LoadOffState),
+            QStringList({"load not confirmed off since 10:01:05", "confirmed off 10:02:35", ""}));
+        const QAbstractItemModel *model = window.table()->model();
+        const QModelIndex unconfirmed = model->index(0, StationTableModel::LoadOffState);
+        QCOMPARE(unconfirmed.data(Qt::ForegroundRole).value<QColor>(), QColor(ReportStyle::Fail));
+        QVERIFY(unconfirmed.data(Qt::BackgroundRole).isValid());
+        QCOMPARE(unconfirmed.data(Qt::ToolTipRole).toString(),
+            QStringLiteral("load not confirmed off since 2026-12-07 10:01:05 (TCP 10.0.0.7:5025)"));
+        QVERIFY(!model->index(1, StationTableModel::LoadOffState).data(Qt::BackgroundRole).isValid());
+        QCOMPARE(model->index(1, StationTableModel::LoadOffState).data(Qt::ToolTipRole).toString(),
+            QStringLiteral("confirmed off 2026-12-07 10:02:35; load not confirmed off from 2026-12-07 10:01:05 (TCP "
+                           "10.0.0.8:5025)"));
+        QCOMPARE(
+            model->headerData(StationTableModel::LoadOffState, Qt::Horizontal).toString(), QStringLiteral("Load off"));
     }
 
     // A station selected shows its run's chart and follows it while the station forwards it, to its
