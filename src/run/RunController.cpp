@@ -7,6 +7,8 @@
 #include "model/TestProgram.h"
 #include "run/Sequencer.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 // A program of no step the run knows would end at once, as a PASS that tested nothing.
@@ -30,7 +32,13 @@ RunController::RunController(const Wiring &wiring, QObject *parent)
     connect(&m_offKeeper, &OffKeeper::ended, this, &RunController::onKeeperEnded);
 }
 
-RunController::~RunController() = default;
+RunController::~RunController()
+{
+    // A try under way holds on to the link and to the keeper: it ends before they go.
+    m_offKeeper.lastTry();
+    while (m_offKeeper.isTrying())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
 
 void RunController::setFirstIntervalMs(int ms) { m_firstIntervalMs = std::max(ms, 1); }
 

@@ -472,7 +472,7 @@ private Q_SLOTS:
         Bench bench;
         QVERIFY(bench.startSim(pty, {"--fault", "outage=1:2000,outage-line=START"}));
         bench.startRunner(TestFiles::crlfLines(
-            {"header", stepLine(1, "OCP", {{8, "0"}, {9, "10"}, {10, "0.5"}, {11, "0.6"}, {12, "100"}, {13, "0"}})}));
+            {"header", stepLine(1, "OCP", {{8, "0"}, {9, "10"}, {10, "0.5"}, {11, "0.6"}, {12, "60"}, {13, "0"}})}));
         waitForEnd(bench.runner);
         const QString errors = QString::fromLatin1(bench.runner.readAllStandardError());
         QCOMPARE(bench.runner.exitCode(), 0);
