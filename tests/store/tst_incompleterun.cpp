@@ -1,5 +1,6 @@
 #include "ProcessEnd.h"
 #include "RunBench.h"
+#include "StoreRows.h"
 #include "TestFiles.h"
 #include "TinyDisk.h"
 #include "model/NumberText.h"
@@ -19,30 +20,6 @@
 #include <optional>
 
 namespace {
-
-// The rows of one query on a store, each row's columns joined by '|'.
-QStringList rowsOf(const QString &path, const QString &sql)
-{
-    QStringList rows;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (db.open()) {
-            QSqlQuery query(sql, db);
-            if (query.lastError().isValid())
-                rows.append(query.lastError().text());
-            while (query.next()) {
-                QStringList cells;
-                for (int column = 0; column < query.record().count(); ++column)
-                    cells.append(query.value(column).toString());
-                rows.append(cells.join(u'|'));
-            }
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("check"));
-    return rows;
-}
 
 struct Said
 {
@@ -93,7 +70,7 @@ private Q_SLOTS:
         for (int pass = 0; pass < 19; ++pass)
             bench.pass();
         QVERIFY(store.waitForSamples(60000));
-        QCOMPARE(rowsOf(storePath, "SELECT COUNT(*) FROM samples"), QStringList{"19"});
+        QCOMPARE(storeRows(storePath, "SELECT COUNT(*) FROM samples"), QStringList{"19"});
         disk.fill();
         bench.runToEnd();
         QCOMPARE(bench.ends, QList<RunResult>{RunResult::Pass});
@@ -112,9 +89,10 @@ private Q_SLOTS:
             qPrintable(said));
         // The program ends; what waits in memory is lost with it.
         running.reset();
-        QCOMPARE(rowsOf(storePath, "SELECT result, sample_count, log_path, (SELECT COUNT(*) FROM samples) FROM runs"),
+        QCOMPARE(
+            storeRows(storePath, "SELECT result, sample_count, log_path, (SELECT COUNT(*) FROM samples) FROM runs"),
             QStringList{QStringLiteral("PASS|%1|%2|19").arg(made).arg(bench.log.path())});
-        QCOMPARE(rowsOf(storePath, "SELECT COUNT(*) FROM steps"), QStringList{"1"});
+        QCOMPARE(storeRows(storePath, "SELECT COUNT(*) FROM steps"), QStringList{"1"});
 
         const QStringList storeArguments{QStringLiteral("--settings"), iniPath, QStringLiteral("--store"), storePath};
         Said list = runs(storeArguments + QStringList{QStringLiteral("list")});
@@ -130,7 +108,7 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(disk.filePath(QStringLiteral(".filler"))));
         Said imported = runs(storeArguments + QStringList{QStringLiteral("import"), bench.log.path()});
         QVERIFY2(imported.exitCode == 0, qPrintable(imported.err));
-        const QString uuid = rowsOf(storePath, "SELECT uuid FROM runs").value(0);
+        const QString uuid = storeRows(storePath, "SELECT uuid FROM runs").value(0);
         QCOMPARE(imported.out,
             QStringLiteral("run %1 in %2 completed from %3: %4 samples added, %5 in all\n")
                 .arg(uuid, storePath, bench.log.path())
@@ -139,19 +117,19 @@ private Q_SLOTS:
         list = runs(storeArguments + QStringList{QStringLiteral("list")});
         QVERIFY2(list.out.contains(QStringLiteral(" PASS  ")) && !list.out.contains(QStringLiteral("INCOMPLETE")),
             qPrintable(list.out));
-        QCOMPARE(rowsOf(storePath, "SELECT COUNT(*), MIN(seq), MAX(seq), MIN(step), MAX(step) FROM samples"),
+        QCOMPARE(storeRows(storePath, "SELECT COUNT(*), MIN(seq), MAX(seq), MIN(step), MAX(step) FROM samples"),
             QStringList{QStringLiteral("%1|1|%1|1|1").arg(made)});
-        QCOMPARE(rowsOf(storePath, "SELECT COUNT(*) FROM runs"), QStringList{"1"});
-        QCOMPARE(rowsOf(storePath, "SELECT imported_from FROM runs"), QStringList{bench.log.path()});
+        QCOMPARE(storeRows(storePath, "SELECT COUNT(*) FROM runs"), QStringList{"1"});
+        QCOMPARE(storeRows(storePath, "SELECT imported_from FROM runs"), QStringList{bench.log.path()});
 
         // Every row of the log is a sample in the store, field for field: the run's own V and I as
         // it read them, W, Ah and Wh to the last digit the log has, and its time to the log's second.
         const QList<QByteArray> lines = bench.csvLines();
         QCOMPARE(qint64(lines.size()), made + 1);
         const QDateTime started
-            = QDateTime::fromString(rowsOf(storePath, "SELECT started FROM runs").value(0), Qt::ISODateWithMs);
+            = QDateTime::fromString(storeRows(storePath, "SELECT started FROM runs").value(0), Qt::ISODateWithMs);
         const QStringList samples
-            = rowsOf(storePath, "SELECT seq, elapsed_s, v, i, w, ah, wh FROM samples ORDER BY seq");
+            = storeRows(storePath, "SELECT seq, elapsed_s, v, i, w, ah, wh FROM samples ORDER BY seq");
         QCOMPARE(qint64(samples.size()), made);
         for (qint64 seq = 1; seq <= made; ++seq) {
             QByteArray line = lines.at(seq);
@@ -174,7 +152,7 @@ private Q_SLOTS:
         imported = runs(storeArguments + QStringList{QStringLiteral("import"), bench.log.path()});
         QCOMPARE(imported.out,
             QStringLiteral("run %1 in %2 holds every row of %3 already\n").arg(uuid, storePath, bench.log.path()));
-        QCOMPARE(rowsOf(storePath, "SELECT COUNT(*) FROM samples"), QStringList{QString::number(made)});
+        QCOMPARE(storeRows(storePath, "SELECT COUNT(*) FROM samples"), QStringList{QString::number(made)});
     }
 
     // A disk full from before the run: not even its end goes in, and the run's end says so. The log
@@ -205,7 +183,7 @@ private Q_SLOTS:
             QVERIFY2(
                 said.contains(QStringLiteral("The CSV log %1 has every row").arg(bench.log.path())), qPrintable(said));
         }
-        QCOMPARE(rowsOf(storePath, "SELECT COUNT(*) FROM runs"), QStringList{"0"});
+        QCOMPARE(storeRows(storePath, "SELECT COUNT(*) FROM runs"), QStringList{"0"});
         QVERIFY(QFile::remove(disk.filePath(QStringLiteral(".filler"))));
         const Said imported = runs({QStringLiteral("--settings"), iniPath, QStringLiteral("--store"), storePath,
             QStringLiteral("import"), bench.log.path()});
@@ -213,7 +191,7 @@ private Q_SLOTS:
         QVERIFY2(
             imported.out.startsWith(QStringLiteral("run ")) && imported.out.contains(QStringLiteral(" made from ")),
             qPrintable(imported.out));
-        QCOMPARE(rowsOf(storePath, "SELECT result, sample_count, (SELECT COUNT(*) FROM samples) FROM runs"),
+        QCOMPARE(storeRows(storePath, "SELECT result, sample_count, (SELECT COUNT(*) FROM samples) FROM runs"),
             QStringList{QStringLiteral("PASS|%1|%1").arg(bench.record().samples)});
     }
 };

@@ -1,4 +1,5 @@
 #include "StoreFixture.h"
+#include "StoreRows.h"
 #include "TestFiles.h"
 #include "store/RunImport.h"
 
@@ -9,28 +10,6 @@
 #include <QTest>
 
 namespace {
-
-QStringList rowsOf(const QString &path, const QString &sql)
-{
-    QStringList rows;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
-        db.setDatabaseName(path);
-        if (db.open()) {
-            QSqlQuery query(sql, db);
-            if (query.lastError().isValid())
-                rows.append(query.lastError().text());
-            while (query.next()) {
-                QStringList cells;
-                for (int column = 0; column < query.record().count(); ++column)
-                    cells.append(query.value(column).toString());
-                rows.append(cells.join(u'|'));
-            }
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("check"));
-    return rows;
-}
 
 const QByteArray Header = "No.,StepTime,V,I,W,AH,WH,TotalTime,Function Name,Result";
 
@@ -159,20 +138,20 @@ private Q_SLOTS:
         const QString programText = withProgram ? QString::fromUtf8(TestFiles::readBytes(m_program)) : QString();
         const QStringList run{outcome->uuid, program, programText, "", "Bench 9", "2026-12-07T12:00:00.000",
             "2026-12-07T12:00:05.000", result, "4", m_log, "", ""};
-        QCOMPARE(rowsOf(m_store,
+        QCOMPARE(storeRows(m_store,
                      "SELECT uuid, program_name, program_text, model, station, started, ended, result, sample_count, "
                      "imported_from, log_path, load_off FROM runs"),
             QStringList{run.join(u'|')});
-        QVERIFY2(rowsOf(m_store, "SELECT message FROM runs")
+        QVERIFY2(storeRows(m_store, "SELECT message FROM runs")
                      .value(0)
                      .startsWith(QStringLiteral("Imported from %1: the log tells neither").arg(m_log)),
-            qPrintable(rowsOf(m_store, "SELECT message FROM runs").value(0)));
+            qPrintable(storeRows(m_store, "SELECT message FROM runs").value(0)));
         // Each sample row, its time from the first step's start; what the log leaves empty, NULL.
-        QCOMPARE(rowsOf(m_store, "SELECT seq, elapsed_s, v, i, w, ah, wh, step FROM samples ORDER BY seq"),
+        QCOMPARE(storeRows(m_store, "SELECT seq, elapsed_s, v, i, w, ah, wh, step FROM samples ORDER BY seq"),
             (QStringList{"1|1|12.5|2|25|0.00055556|0.00694444|" + stepRows.at(0),
                 "2|2|12.49|2|24.98|0.00111111|0.01388889|" + stepRows.at(0),
                 "3|3|12.4|0.5|6.2|0.00013889|0.00172222|" + stepRows.at(1), "4|5|12.6|||||" + stepRows.at(2)}));
-        QCOMPARE(rowsOf(m_store,
+        QCOMPARE(storeRows(m_store,
                      "SELECT step, function, started, seconds, end_reason, verdict, value, ah, wh, v, i FROM steps "
                      "ORDER BY started"),
             (QStringList{stepRows.at(0) + "|Discharge|2026-12-07T12:00:00.000|2||||0.00111111|0.01388889|12.49|2",
@@ -190,7 +169,7 @@ private Q_SLOTS:
         QVERIFY(again);
         QCOMPARE(again->kind, RunImport::Kind::AlreadyStored);
         QCOMPARE(again->uuid, first->uuid);
-        QCOMPARE(rowsOf(m_store, "SELECT COUNT(*) FROM runs"), QStringList{"1"});
+        QCOMPARE(storeRows(m_store, "SELECT COUNT(*) FROM runs"), QStringList{"1"});
         const std::optional<RunImport::Outcome> elsewhere = importInto(m_dir->filePath(QStringLiteral("other.sqlite")));
         QVERIFY(elsewhere && elsewhere->kind == RunImport::Kind::Created);
         QCOMPARE(elsewhere->uuid, first->uuid);
@@ -215,7 +194,7 @@ private Q_SLOTS:
         QVERIFY2(error.isEmpty(), qPrintable(error));
         QVERIFY(!RunImport::into(m_store, source, &error));
         QCOMPARE(error, QStringLiteral("%1:4: the step \"OCP\" is not in the program %2").arg(m_log, m_program));
-        QCOMPARE(rowsOf(m_store, "SELECT COUNT(*) FROM runs"), QStringList{"0"});
+        QCOMPARE(storeRows(m_store, "SELECT COUNT(*) FROM runs"), QStringList{"0"});
     }
 
     // The run that wrote the log is found by its start and its samples, and completed: the rows
@@ -275,25 +254,26 @@ private Q_SLOTS:
         QCOMPARE(outcome->kind, completed ? RunImport::Kind::Completed : RunImport::Kind::Created);
         QCOMPARE(outcome->uuid == uuid, completed);
         if (!completed) {
-            QCOMPARE(rowsOf(m_store, "SELECT COUNT(*) FROM samples WHERE run_uuid = '" + uuid + "'"), QStringList{"2"});
+            QCOMPARE(
+                storeRows(m_store, "SELECT COUNT(*) FROM samples WHERE run_uuid = '" + uuid + "'"), QStringList{"2"});
             return;
         }
         QCOMPARE(outcome->samplesAdded, qint64(2));
-        QCOMPARE(rowsOf(m_store, "SELECT COUNT(*) FROM runs"), QStringList{"1"});
+        QCOMPARE(storeRows(m_store, "SELECT COUNT(*) FROM runs"), QStringList{"1"});
         // The stored samples as they were; the log's rows after them in their steps, never before
         // the sample ahead of them.
         const QString firstTwo = QStringLiteral("1|%1|12.5|1\n2|%2|12.49|1")
                                      .arg(elapsed("2026-12-07T12:00:01.100"), elapsed("2026-12-07T12:00:02.100"));
-        QCOMPARE(rowsOf(m_store, "SELECT seq, elapsed_s, v, step FROM samples ORDER BY seq").join(u'\n'),
+        QCOMPARE(storeRows(m_store, "SELECT seq, elapsed_s, v, step FROM samples ORDER BY seq").join(u'\n'),
             firstTwo
                 + QStringLiteral("\n3|%1|12.4|2\n4|%2|12.6|1")
                       .arg(elapsed("2026-12-07T12:00:03.000"), elapsed("2026-12-07T12:00:05.000")));
-        QCOMPARE(rowsOf(m_store, "SELECT sample_count, imported_from, log_path FROM runs"),
+        QCOMPARE(storeRows(m_store, "SELECT sample_count, imported_from, log_path FROM runs"),
             QStringList{"4|" + m_log + "|/bench/TEMPLOG.CSV"});
         // A run whose end the store had kept keeps it; one whose end it lost takes the log's.
-        QCOMPARE(rowsOf(m_store, "SELECT ended, result FROM runs"),
+        QCOMPARE(storeRows(m_store, "SELECT ended, result FROM runs"),
             QStringList{ended ? "2026-12-07T12:00:05.500|PASS" : "2026-12-07T12:00:05.000|PASS"});
-        QCOMPARE(rowsOf(m_store, "SELECT COUNT(*) FROM steps"), QStringList{"3"});
+        QCOMPARE(storeRows(m_store, "SELECT COUNT(*) FROM steps"), QStringList{"3"});
     }
 
 private:

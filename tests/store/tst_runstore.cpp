@@ -1,5 +1,6 @@
 #include "HistoryLines.h"
 #include "RunBench.h"
+#include "StoreRows.h"
 #include "TestFiles.h"
 #include "TinyDisk.h"
 #include "results/ChartHistoryBytes.h"
@@ -24,27 +25,6 @@
 #include <optional>
 
 namespace {
-
-// The rows of one query on the store's file, each row's columns joined by '|'.
-QStringList rowsOf(const QString &path, const QString &sql)
-{
-    QStringList rows;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
-        db.setDatabaseName(path);
-        if (db.open()) {
-            QSqlQuery query(sql, db);
-            while (query.next()) {
-                QStringList cells;
-                for (int column = 0; column < query.record().count(); ++column)
-                    cells.append(query.value(column).toString());
-                rows.append(cells.join(u'|'));
-            }
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("check"));
-    return rows;
-}
 
 // Each statement on the store's file, the `?` in it bound to `value`.
 bool execOn(const QString &path, const QStringList &statements, const QVariant &value = {})
@@ -156,21 +136,21 @@ private Q_SLOTS:
         QVERIFY(!QUuid::fromString(store.runUuid()).isNull());
         const QString path = bench.dir.filePath(QStringLiteral("runs.sqlite"));
         // Version 7 only adds columns that may be NULL: a program of version 6 writes on past it.
-        QCOMPARE(rowsOf(path, "SELECT version FROM schema_version ORDER BY version"),
+        QCOMPARE(storeRows(path, "SELECT version FROM schema_version ORDER BY version"),
             (QStringList{"1", "2", "3", "4", "5", "6"}));
-        QCOMPARE(rowsOf(path, "SELECT version FROM schema_additions ORDER BY version"), (QStringList{"7"}));
+        QCOMPARE(storeRows(path, "SELECT version FROM schema_additions ORDER BY version"), (QStringList{"7"}));
         // Only the lab's server knows stations.
-        QCOMPARE(
-            rowsOf(path, "SELECT name FROM sqlite_master WHERE name LIKE 'station%' OR type = 'view'"), QStringList());
+        QCOMPARE(storeRows(path, "SELECT name FROM sqlite_master WHERE name LIKE 'station%' OR type = 'view'"),
+            QStringList());
         const QStringList run{
             store.runUuid(), program, "a test step file", "6312C", QString::fromUtf8(ini), station, "PASS"};
         QCOMPARE(
-            rowsOf(path, "SELECT uuid, program_name, program_text, model, settings_text, station, result FROM runs"),
+            storeRows(path, "SELECT uuid, program_name, program_text, model, settings_text, station, result FROM runs"),
             QStringList{run.join(u'|')});
-        QCOMPARE(rowsOf(path, "SELECT step, function, end_reason FROM steps ORDER BY rowid"), steps);
+        QCOMPARE(storeRows(path, "SELECT step, function, end_reason FROM steps ORDER BY rowid"), steps);
         QVERIFY(sent.size() > 2);
-        QCOMPARE(rowsOf(path, "SELECT elapsed_s, v, i, w, ah, wh, step FROM samples ORDER BY seq"), sent);
-        QCOMPARE(rowsOf(path, "SELECT COUNT(*), MIN(seq), MAX(seq) FROM samples"),
+        QCOMPARE(storeRows(path, "SELECT elapsed_s, v, i, w, ah, wh, step FROM samples ORDER BY seq"), sent);
+        QCOMPARE(storeRows(path, "SELECT COUNT(*), MIN(seq), MAX(seq) FROM samples"),
             QStringList{QStringLiteral("%1|1|%1").arg(sent.size())});
 
         // Reopened: nothing is migrated again, and the next run goes beside the first.
@@ -187,8 +167,9 @@ private Q_SLOTS:
         QSqlDatabase::removeDatabase(QStringLiteral("reopen"));
         QVERIFY(bench.start(options));
         bench.runToEnd();
-        QCOMPARE(rowsOf(path, "SELECT COUNT(*) FROM runs").value(0), QStringLiteral("2"));
-        QCOMPARE(rowsOf(path, "SELECT (SELECT COUNT(*) FROM schema_version) + (SELECT COUNT(*) FROM schema_additions)"),
+        QCOMPARE(storeRows(path, "SELECT COUNT(*) FROM runs").value(0), QStringLiteral("2"));
+        QCOMPARE(
+            storeRows(path, "SELECT (SELECT COUNT(*) FROM schema_version) + (SELECT COUNT(*) FROM schema_additions)"),
             QStringList{QString::number(StoreSchema::latestVersion())});
     }
 
@@ -270,7 +251,7 @@ private Q_SLOTS:
         RunArchive archive = RunArchive::local(path);
         QString error;
         QVERIFY2(archive.open(&error), qPrintable(error));
-        QCOMPARE(rowsOf(path,
+        QCOMPARE(storeRows(path,
                      "SELECT MAX(version) FROM (SELECT version FROM schema_version UNION ALL SELECT version "
                      "FROM schema_additions)"),
             QStringList{QString::number(StoreSchema::latestVersion())});
@@ -414,10 +395,11 @@ private Q_SLOTS:
             QVERIFY(store.waitForSamples(60000));
         }
         QCOMPARE(
-            rowsOf(store.path(),
+            storeRows(store.path(),
                 "SELECT load_off, load_off_address, load_off_since, load_off_confirmed_at, load_off_amps FROM runs"),
             QStringList{row});
-        QCOMPARE(rowsOf(store.path(), "SELECT result, ended, sample_count, (SELECT COUNT(*) FROM samples) FROM runs"),
+        QCOMPARE(
+            storeRows(store.path(), "SELECT result, ended, sample_count, (SELECT COUNT(*) FROM samples) FROM runs"),
             QStringList{"PASS|2026-12-07T12:00:05.000|4|4"});
     }
 
@@ -459,9 +441,9 @@ private Q_SLOTS:
             QVERIFY(bench.start());
             bench.runToEnd();
         }
-        QCOMPARE(rowsOf(path, "SELECT version FROM schema_version ORDER BY version"),
+        QCOMPARE(storeRows(path, "SELECT version FROM schema_version ORDER BY version"),
             (QStringList{"1", "2", "3", "4", "5", "6"}));
-        QCOMPARE(rowsOf(path, "SELECT version FROM schema_additions"), QStringList{"7"});
+        QCOMPARE(storeRows(path, "SELECT version FROM schema_additions"), QStringList{"7"});
         RunArchive archive = RunArchive::local(path);
         QString error;
         QVERIFY2(archive.open(&error), qPrintable(error));
@@ -498,7 +480,7 @@ private Q_SLOTS:
         const qint64 ns = timer.nsecsElapsed();
         qInfo("%d samples handed over, %.2f us each", Count, double(ns) / Count / 1000.0);
         QVERIFY(store.waitForSamples(60000));
-        QCOMPARE(rowsOf(store.path(), "SELECT COUNT(*), MAX(seq) FROM samples"), QStringList{"20000|20000"});
+        QCOMPARE(storeRows(store.path(), "SELECT COUNT(*), MAX(seq) FROM samples"), QStringList{"20000|20000"});
         // SQLite folds the log back every thousand pages, on the writer's thread.
         QVERIFY(QFileInfo(store.path() + "-wal").size() < 8 * 1024 * 1024);
     }
@@ -547,8 +529,8 @@ private Q_SLOTS:
         }
         QSqlDatabase::removeDatabase(QStringLiteral("locker"));
         bench.runToEnd();
-        QTRY_COMPARE_WITH_TIMEOUT(rowsOf(store.path(), "SELECT result FROM runs"), QStringList{"PASS"}, 60000);
-        QCOMPARE(rowsOf(store.path(), "SELECT COUNT(*), MIN(seq), MAX(seq) FROM samples"),
+        QTRY_COMPARE_WITH_TIMEOUT(storeRows(store.path(), "SELECT result FROM runs"), QStringList{"PASS"}, 60000);
+        QCOMPARE(storeRows(store.path(), "SELECT COUNT(*), MIN(seq), MAX(seq) FROM samples"),
             QStringList{QStringLiteral("%1|1|%1").arg(samples)});
         QCOMPARE(bench.csvLines().size(), 1 + samples);
         if (pastTheRun)
@@ -579,10 +561,10 @@ private Q_SLOTS:
         for (const QString &suffix : removed)
             QVERIFY(QFile::remove(store.path() + suffix));
         bench.runToEnd();
-        QCOMPARE(rowsOf(store.path(), "SELECT uuid, result FROM runs"), QStringList{store.runUuid() + "|PASS"});
-        QCOMPARE(rowsOf(store.path(), "SELECT COUNT(*), MIN(seq), MAX(seq) FROM samples"),
+        QCOMPARE(storeRows(store.path(), "SELECT uuid, result FROM runs"), QStringList{store.runUuid() + "|PASS"});
+        QCOMPARE(storeRows(store.path(), "SELECT COUNT(*), MIN(seq), MAX(seq) FROM samples"),
             QStringList{QStringLiteral("%1|1|%1").arg(samples)});
-        QCOMPARE(rowsOf(store.path(), "SELECT COUNT(*) FROM steps"), QStringList{"1"});
+        QCOMPARE(storeRows(store.path(), "SELECT COUNT(*) FROM steps"), QStringList{"1"});
         QTRY_COMPARE(notices.count(), 1);
         QVERIFY(!QFileInfo::exists(store.path() + ".rescue"));
     }

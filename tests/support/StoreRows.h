@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStringList>
+#include <QVariant>
+
+// The rows of one query on a store's file, each row's columns joined by '|'; a query that fails
+// gives its error as the one row. The file is opened read-only, beside the store's own connection.
+inline QStringList storeRows(const QString &path, const QString &sql)
+{
+    QStringList rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (db.open()) {
+            QSqlQuery query(sql, db);
+            if (query.lastError().isValid())
+                rows.append(query.lastError().text());
+            while (query.next()) {
+                QStringList cells;
+                for (int column = 0; column < query.record().count(); ++column)
+                    cells.append(query.value(column).toString());
+                rows.append(cells.join(u'|'));
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+    return rows;
+}
