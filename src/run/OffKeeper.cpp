@@ -26,7 +26,6 @@ void OffKeeper::keepTrying(
     m_trying = true;
     m_last = false;
     m_woken = false;
-    m_tries = 0;
     tryUntilConfirmed();
 }
 
@@ -52,7 +51,6 @@ QCoro::Task<> OffKeeper::tryUntilConfirmed()
             co_await m_clock.waitUntil(
                 pauseMs, [this] { return m_woken; }, &m_wake);
         m_woken = false;
-        ++m_tries;
         // Each try's failure is said once, in tried(), not by the link at every reopen.
         m_load.holdMessages(true);
         const OffConfirmer::Outcome outcome = co_await m_confirmer.reopenAndConfirm(ReopenLimitMs);

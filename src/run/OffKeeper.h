@@ -1,6 +1,5 @@
 #pragma once
 
-#include "link/CancelToken.h"
 #include "link/Waker.h"
 #include "run/LoadOff.h"
 #include "run/OffConfirmer.h"
@@ -29,13 +28,12 @@ public:
 
     OffKeeper(InstrumentLink &load, Clock &clock, TraceList &trace, RunEvents &events, QObject *parent = nullptr);
 
-    // Starts trying for the run that ended with `off` unconfirmed; `confirmer` says what to send.
+    // Starts trying for the run that ended with `off` unconfirmed: `offLines` go to the load named
+    // `expectedModel`, whose reading is judged against `ratedCurrent`.
     void keepTrying(
         const LoadOff &off, const QStringList &offLines, const QString &expectedModel, const QString &ratedCurrent);
     bool isTrying() const { return m_trying; }
     const LoadOff &loadOff() const { return m_off; }
-    // The tries so far, and when the next one is due (a tick; none while a try is under way).
-    int tries() const { return m_tries; }
     // The pause before the next try ends now.
     void tryNow();
     // One more try at once (or the one under way), then no more; ended() follows.
@@ -61,5 +59,4 @@ private:
     bool m_woken = false;
     bool m_last = false;
     bool m_trying = false;
-    int m_tries = 0;
 };

@@ -35,20 +35,20 @@ LoadOffBar::LoadOffBar(const RunRecorder &recorder, OffKeeper &keeper, QWidget *
     layout->addWidget(m_text, 1);
     layout->addWidget(m_tryNow);
     connect(m_tryNow, &QPushButton::clicked, &m_keeper, &OffKeeper::tryNow);
-    connect(&m_recorder, &RunRecorder::changed, this, &LoadOffBar::update);
+    connect(&m_recorder, &RunRecorder::changed, this, &LoadOffBar::refresh);
     connect(&m_keeper, &OffKeeper::tried, this, [this](const QString &why) {
         m_lastWhy = why;
-        update();
+        refresh();
     });
-    connect(&m_keeper, &OffKeeper::ended, this, &LoadOffBar::update);
+    connect(&m_keeper, &OffKeeper::ended, this, &LoadOffBar::refresh);
     m_seconds.setInterval(1000);
-    connect(&m_seconds, &QTimer::timeout, this, &LoadOffBar::update);
-    update();
+    connect(&m_seconds, &QTimer::timeout, this, &LoadOffBar::refresh);
+    refresh();
 }
 
 QString LoadOffBar::text() const { return isHidden() ? QString() : m_text->text(); }
 
-void LoadOffBar::update()
+void LoadOffBar::refresh()
 {
     const LoadOff &off = m_recorder.record().loadOff;
     const bool show = off.unconfirmed();

@@ -22,7 +22,7 @@ public:
     QPushButton *tryNowButton() const { return m_tryNow; }
 
 private:
-    void update();
+    void refresh();
 
     const RunRecorder &m_recorder;
     OffKeeper &m_keeper;

@@ -64,11 +64,6 @@ struct RunBench : RunParts
             run.stop();
             settle();
         }
-        // The tries to switch off a load that may still be on would outlive the link they use.
-        OffKeeper &keeper = run.offKeeper();
-        keeper.lastTry();
-        while (keeper.isTrying())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
 
     QString logPath() const { return dir.filePath(QStringLiteral("TestLog/TEMPLOG.CSV")); }
