@@ -212,7 +212,13 @@ int runProgram(const RunnerOptions &options)
             .arg(recorder.record().failVerdicts)
             .arg(QString::number(recorder.record().totals.ampHours, 'f', 6),
                 QString::number(recorder.record().totals.wattHours, 'f', 6), engine.log().path()));
-    if (RunForwarder *forwarder = engine.forwarder()) {
+    if (!engine.runStore().isWritable()) {
+        // Nothing waits to be sent: the store never took the run.
+        Console::printLine(stderr,
+            QStringLiteral("vornic-run: THIS RUN IS NOT IN THE RUN STORE %1 (%2); its CSV log %3 holds every row, "
+                           "and \"vornic-runs import\" brings it in once the store can be written")
+                .arg(engine.runStore().path(), engine.runStore().failure(), engine.log().path()));
+    } else if (RunForwarder *forwarder = engine.forwarder()) {
         const QString why = forwarder->finish(engine.runStore().runUuid());
         if (!why.isEmpty())
             Console::printLine(stderr,

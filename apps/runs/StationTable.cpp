@@ -58,7 +58,7 @@ QStringList cells(const StationState &station)
     const QString step = running && station.step > 0
         ? QStringLiteral("%1/%2 %3").arg(station.step).arg(station.steps).arg(station.function)
         : None;
-    return {station.station, stateWord(station), program, step, number(station.volts, 3), number(station.amps, 3),
+    return {station.label(), stateWord(station), program, step, number(station.volts, 3), number(station.amps, 3),
         number(station.runAmpHours, 4), running ? duration(station.elapsedSeconds) : None,
         station.stepSecondsLeft ? QStringLiteral("%1 s").arg(*station.stepSecondsLeft, 0, 'f', 1) : None,
         station.estimatedEnd.isValid() ? station.estimatedEnd.toLocalTime().toString(QStringLiteral("HH:mm:ss")) : None,

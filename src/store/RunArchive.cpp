@@ -2,6 +2,7 @@
 
 #include "results/ChartHistoryBytes.h"
 #include "results/LoadOffText.h"
+#include "settings/IniFile.h"
 #include "store/SampleColumns.h"
 #include "store/StoreSchema.h"
 #include "store/StoredRunChart.h"
@@ -326,7 +327,17 @@ std::optional<ChartHistory> RunArchive::keptChart(const QString &uuid) const
     return ChartHistoryBytes::read(query.value(1).toByteArray());
 }
 
-std::optional<QList<StationState>> RunArchive::stations(QString *error) const
+int RunArchive::stationsShownForDays(const QString &iniPath)
+{
+    bool ok = false;
+    const int days
+        = IniFile::ReadIniString(iniPath, QStringLiteral("Store"), QStringLiteral("StationsShownForDays"), QString())
+              .trimmed()
+              .toInt(&ok);
+    return ok && days > 0 ? days : StationsShownForDays;
+}
+
+std::optional<QList<StationState>> RunArchive::stations(QString *error, int shownForDays) const
 {
     if (m_driver == Sqlite) {
         *error
@@ -338,10 +349,13 @@ std::optional<QList<StationState>> RunArchive::stations(QString *error) const
     if (!query.prepare(QStringLiteral("SELECT station, activity, run_uuid, program, step, steps, row, function, v, i, "
                                       "ah, elapsed_s, step_left_s, estimated_end, last_result, heard_at, "
                                       "silent_seconds, load_off, load_off_address, load_off_since, "
-                                      "load_off_confirmed_at FROM stations_now ORDER BY station"))) {
+                                      "load_off_confirmed_at, station_id, COUNT(*) OVER (PARTITION BY station) > 1 "
+                                      "FROM stations_now WHERE "
+                                      "heard_at > now() - make_interval(days => ?) ORDER BY station, station_id"))) {
         *error = query.lastError().text();
         return std::nullopt;
     }
+    query.addBindValue(shownForDays);
     if (!::run(query, error))
         return std::nullopt;
     const auto number = [&query](int column) {
@@ -375,6 +389,8 @@ std::optional<QList<StationState>> RunArchive::stations(QString *error) const
         state.loadOff.address = query.value(18).toString();
         state.loadOff.since = fromIso(query.value(19));
         state.loadOff.confirmedAt = fromIso(query.value(20));
+        state.stationId = query.value(21).toString();
+        state.nameShared = query.value(22).toBool();
         stations.append(state);
     }
     return stations;

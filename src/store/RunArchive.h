@@ -62,9 +62,15 @@ public:
     bool forEachSample(
         const QString &uuid, const std::function<bool(const StoredSample &)> &each, QString *error) const;
 
-    // Every station the lab's server has heard of, by name, with how long ago it last did by the
-    // server's clock. A bench's file knows no station but its own: it answers with an error.
-    std::optional<QList<StationState>> stations(QString *error) const;
+    // Every station the lab's server has heard of within the last `shownForDays` days, by name,
+    // with how long ago it last did by the server's clock. A bench's file knows no station but its
+    // own: it answers with an error.
+    std::optional<QList<StationState>> stations(QString *error, int shownForDays = StationsShownForDays) const;
+    // A station gone for this long has most likely been taken down: it leaves the lab's lists,
+    // and stays in the server's tables.
+    static constexpr int StationsShownForDays = 7;
+    // `[Store] StationsShownForDays` of the settings file: whole days from 1 on, else the default.
+    static int stationsShownForDays(const QString &iniPath);
 
 private:
     RunArchive(QString driver, QString path, StoreServer server);

@@ -1,15 +1,18 @@
 #include "store/RunForwarder.h"
 
 #include "store/ForwardWorker.h"
+#include "store/StationIdentity.h"
 
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QThread>
 
 RunForwarder::RunForwarder(
     const QString &sqlitePath, const StoreServer &server, const QString &station, QObject *parent)
     : QObject(parent),
       m_server(server),
-      m_stationState(std::make_shared<StationStateHolder>(station)),
+      m_stationState(
+          std::make_shared<StationStateHolder>(station, StationIdentity::of(QFileInfo(sqlitePath).absolutePath()))),
       m_thread(new QThread),
       m_worker(new ForwardWorker(sqlitePath, server, m_stationState))
 {

@@ -47,6 +47,8 @@ public:
     QString path() const { return m_writer.path(); }
     // False from a failed write until a write succeeds again.
     bool isWritable() const { return !m_failing; }
+    // Why the file cannot be written, while it cannot.
+    QString failure() const { return m_failing ? m_failure : QString(); }
     // The run being stored, or the last one; empty when none was.
     QString runUuid() const { return m_uuid; }
     // Waits, for at most `ms`, until every sample of the run so far is in the file; true when it is.

@@ -78,12 +78,13 @@ bool isServerCondition(const QString &sqlState)
 }
 
 // The server's clock stamps the round and the program's end, so that a bench's clock never makes a
-// station look silent or alive.
+// station look silent or alive. A station is its id; its name may change with the settings.
 const QString StationStateUpsert = QStringLiteral(
-    "INSERT INTO station_states (station, activity, run_uuid, program, step, steps, row, function, v, i, ah, "
+    "INSERT INTO stations (station_id, station, activity, run_uuid, program, step, steps, row, function, v, i, ah, "
     "elapsed_s, step_left_s, estimated_end, last_result, load_off, load_off_address, load_off_since, "
-    "load_off_confirmed_at, heard_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, now() + make_interval(secs => "
-    "?), ?, ?, ?, ?, ?, now()) ON CONFLICT (station) DO UPDATE SET activity = EXCLUDED.activity, run_uuid = "
+    "load_off_confirmed_at, heard_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, now() + make_interval(secs "
+    "=> ?), ?, ?, ?, ?, ?, now()) ON CONFLICT (station_id) DO UPDATE SET station = EXCLUDED.station, activity = "
+    "EXCLUDED.activity, run_uuid = "
     "EXCLUDED.run_uuid, program = EXCLUDED.program, step = EXCLUDED.step, steps = EXCLUDED.steps, row = EXCLUDED.row, "
     "function = EXCLUDED.function, v = EXCLUDED.v, i = EXCLUDED.i, ah = EXCLUDED.ah, elapsed_s = EXCLUDED.elapsed_s, "
     "step_left_s = EXCLUDED.step_left_s, estimated_end = EXCLUDED.estimated_end, last_result = EXCLUDED.last_result, "
@@ -102,15 +103,21 @@ void bindStationState(QSqlQuery &query, const StationStateHolder::Snapshot &snap
     const auto number = [&](double value) { return running && std::isfinite(value) ? QVariant(value) : noNumber; };
     const auto seconds = [&](const std::optional<double> &value) { return value ? number(*value) : noNumber; };
     static const char *const Activities[] = {"IDLE", "RUNNING", "FINISHED"};
-    for (const QVariant &value :
-        {QVariant(state.station), QVariant(QString::fromLatin1(Activities[int(state.activity)])), text(state.runUuid),
-            text(state.program), count(state.step), count(state.steps), count(state.row),
-            running ? text(state.function) : noText, number(state.volts), number(state.amps), number(state.runAmpHours),
-            number(state.elapsedSeconds), seconds(state.stepSecondsLeft), seconds(snapshot.secondsToEnd),
-            text(state.lastResult), text(LoadOffText::stateText(state.loadOff.state)), text(state.loadOff.address),
-            text(LoadOffText::timeText(state.loadOff.since)), text(LoadOffText::timeText(state.loadOff.confirmedAt))})
+    for (const QVariant &value : {QVariant(state.stationId), QVariant(state.station),
+             QVariant(QString::fromLatin1(Activities[int(state.activity)])), text(state.runUuid), text(state.program),
+             count(state.step), count(state.steps), count(state.row), running ? text(state.function) : noText,
+             number(state.volts), number(state.amps), number(state.runAmpHours), number(state.elapsedSeconds),
+             seconds(state.stepSecondsLeft), seconds(snapshot.secondsToEnd), text(state.lastResult),
+             text(LoadOffText::stateText(state.loadOff.state)), text(state.loadOff.address),
+             text(LoadOffText::timeText(state.loadOff.since)), text(LoadOffText::timeText(state.loadOff.confirmedAt))})
         query.addBindValue(value);
 }
+
+// What a bench wrote of itself by its name alone, before it kept an id: gone once it has not been
+// heard from that way for a while, or it would stand beside the station it became. A bench of an
+// earlier version that has the same name still writes there every round and stays.
+const QString StationByNameRetire
+    = QStringLiteral("DELETE FROM station_states WHERE station = ? AND heard_at < now() - INTERVAL '1 minute'");
 
 } // namespace
 
@@ -284,8 +291,12 @@ bool ServerMirror::sendStationState(const StationStateHolder::Snapshot &snapshot
     Failure failure;
     if (serverPrepare(query, StationStateUpsert, &failure)) {
         bindStationState(query, snapshot);
-        if (serverExec(query, &failure))
-            return true;
+        QSqlQuery retire(QSqlDatabase::database(m_serverConnection, false));
+        if (serverExec(query, &failure) && serverPrepare(retire, StationByNameRetire, &failure)) {
+            retire.addBindValue(snapshot.state.station);
+            if (serverExec(retire, &failure))
+                return true;
+        }
     }
     *error = QStringLiteral("the lab server %1: %2").arg(m_server.describe(), failure.text);
     dropServer();

@@ -17,6 +17,11 @@ struct StationState
     enum class Activity { Idle, Running, Finished };
 
     QString station;
+    // The station's own id (StationIdentity); empty for a station of a bench before version 1.3,
+    // which the lab's server knows by its name only.
+    QString stationId;
+    // Another station of the lab has the same name.
+    bool nameShared = false;
     Activity activity = Activity::Idle;
     // The run going on, or the last one; empty when the station has run none since it started.
     QString runUuid;
@@ -45,5 +50,13 @@ struct StationState
 
     // A station whose run has ended may well have gone (vornic-run ends with its run): only one that
     // went quiet while it ran or stood ready is silent.
+    // What tells this station apart from every other one of the lab.
+    QString key() const { return stationId.isEmpty() ? station : stationId; }
+    // The name, with the start of the id where another station has that name too.
+    QString label() const
+    {
+        return nameShared && !stationId.isEmpty() ? QStringLiteral("%1 [%2]").arg(station, stationId.left(8)) : station;
+    }
+
     bool isSilent() const { return activity != Activity::Finished && silentSeconds > SilentAfterSeconds; }
 };

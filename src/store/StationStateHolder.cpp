@@ -2,7 +2,11 @@
 
 #include <algorithm>
 
-StationStateHolder::StationStateHolder(const QString &station) { m_state.station = station; }
+StationStateHolder::StationStateHolder(const QString &station, const QString &stationId)
+{
+    m_state.station = station;
+    m_state.stationId = stationId;
+}
 
 void StationStateHolder::runStarted(const QString &uuid, const QString &program, int steps)
 {
@@ -10,6 +14,7 @@ void StationStateHolder::runStarted(const QString &uuid, const QString &program,
     const StationState before = m_state;
     m_state = StationState();
     m_state.station = before.station;
+    m_state.stationId = before.stationId;
     m_state.lastResult = before.lastResult;
     m_state.activity = StationState::Activity::Running;
     m_state.runUuid = uuid;
@@ -56,6 +61,7 @@ void StationStateHolder::runEnded(const QString &result, const LoadOff &loadOff)
     const std::lock_guard lock(m_mutex);
     StationState ended;
     ended.station = m_state.station;
+    ended.stationId = m_state.stationId;
     ended.activity = StationState::Activity::Finished;
     ended.runUuid = m_state.runUuid;
     ended.program = m_state.program;

@@ -17,7 +17,7 @@ public:
         std::optional<double> secondsToEnd;
     };
 
-    explicit StationStateHolder(const QString &station);
+    StationStateHolder(const QString &station, const QString &stationId);
 
     void runStarted(const QString &uuid, const QString &program, int steps);
     // `laterSeconds`: the steps after this one together, when this one and they all end on time.

@@ -4,6 +4,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QVersionNumber>
 #include <algorithm>
 #include <array>
 
@@ -136,6 +137,42 @@ bool toVersion7(QSqlDatabase &db, QString *error)
     return execAll(db, statements, error);
 }
 
+// Stations are told apart by an id each bench keeps in its data folder, its name only a label: two
+// benches given one name both show. Benches of version 1.2 still write `station_states` by name; the
+// view every reader uses shows both tables' stations, and says which names are shared. A station's
+// programs are counted by the program file's name, wherever each bench keeps its copy. From here on
+// the server records the oldest program version that may still write to it.
+bool toVersion8(QSqlDatabase &db, QString *error)
+{
+    QStringList statements{QStringLiteral("CREATE TABLE schema_writers (oldest_version TEXT NOT NULL)")};
+    if (isServer(db)) {
+        statements.append(QStringLiteral(
+            "CREATE TABLE stations (station_id TEXT PRIMARY KEY, station TEXT NOT NULL, activity TEXT NOT NULL, "
+            "run_uuid TEXT, program TEXT, step INTEGER, steps INTEGER, row INTEGER, function TEXT, v DOUBLE PRECISION, "
+            "i DOUBLE PRECISION, ah DOUBLE PRECISION, elapsed_s DOUBLE PRECISION, step_left_s DOUBLE PRECISION, "
+            "estimated_end TIMESTAMPTZ, last_result TEXT, heard_at TIMESTAMPTZ NOT NULL, load_off TEXT, "
+            "load_off_address TEXT, load_off_since TEXT, load_off_confirmed_at TEXT)"));
+        // The columns stay where earlier versions of the view had them; the new ones follow.
+        statements.append(QStringLiteral(
+            "CREATE OR REPLACE VIEW stations_now AS SELECT s.station, s.activity, s.run_uuid, s.program, s.step, "
+            "s.steps, s.row, s.function, s.v, s.i, s.ah, s.elapsed_s, s.step_left_s, s.estimated_end, s.last_result, "
+            "s.heard_at, EXTRACT(EPOCH FROM now() - s.heard_at)::DOUBLE PRECISION AS silent_seconds, s.activity <> "
+            "'FINISHED' AND now() - s.heard_at > INTERVAL '10 seconds' AS silent, s.load_off, s.load_off_address, "
+            "s.load_off_since, s.load_off_confirmed_at, s.station_id, COUNT(*) OVER (PARTITION BY s.station) > 1 AS "
+            "name_shared FROM (SELECT station_id, station, activity, run_uuid, program, step, steps, row, function, v, "
+            "i, ah, elapsed_s, step_left_s, estimated_end, last_result, heard_at, load_off, load_off_address, "
+            "load_off_since, load_off_confirmed_at FROM stations UNION ALL SELECT NULL, station, activity, run_uuid, "
+            "program, step, steps, row, function, v, i, ah, elapsed_s, step_left_s, estimated_end, last_result, "
+            "heard_at, load_off, load_off_address, load_off_since, load_off_confirmed_at FROM station_states) s"));
+        statements.append(QStringLiteral(
+            "CREATE OR REPLACE VIEW capacity_per_program AS SELECT regexp_replace(r.program_name, '^.*[/\\\\]', '') "
+            "AS program, COUNT(*) AS runs, AVG(t.ah) AS mean_ah, MIN(t.ah) AS min_ah, MAX(t.ah) AS max_ah FROM runs r "
+            "JOIN (SELECT run_uuid, SUM(ah) AS ah FROM steps GROUP BY run_uuid) t ON t.run_uuid = r.uuid WHERE "
+            "COALESCE(r.result, '') <> '' GROUP BY 1"));
+    }
+    return execAll(db, statements, error);
+}
+
 // Any number the lab's other programs are unlikely to lock.
 constexpr qint64 MigrationLock = 0x766f726e6963;
 
@@ -146,13 +183,19 @@ struct Migration
     // recorded in schema_additions, which such a program does not read, rather than in
     // schema_version, whose highest number stops any program that does not know it.
     bool additive = false;
+    // The oldest program version that may still write the tables once this migration is applied,
+    // when it raises it: a migration that changes what a column means names the version it comes
+    // with. Recorded in schema_writers, which programs from version 1.3 on check instead of the
+    // versions they know.
+    const char *oldestWriter = nullptr;
 };
 // Index i leads from version i to version i + 1; a new version appends one here.
-constexpr std::array<Migration, 7> Migrations{
-    {{&toVersion1}, {&toVersion2}, {&toVersion3}, {&toVersion4}, {&toVersion5}, {&toVersion6}, {&toVersion7, true}}};
+constexpr std::array<Migration, 8> Migrations{{{&toVersion1}, {&toVersion2}, {&toVersion3}, {&toVersion4},
+    {&toVersion5}, {&toVersion6}, {&toVersion7, true}, {&toVersion8, true, "1.2"}}};
 
 const QString VersionTable = QStringLiteral("schema_version");
 const QString AdditionTable = QStringLiteral("schema_additions");
+const QString WriterTable = QStringLiteral("schema_writers");
 
 // The highest version recorded in `table`; 0 when there is no such table.
 int highestIn(QSqlDatabase &db, const QString &table, QString *error)
@@ -207,8 +250,20 @@ int StoreSchema::migrateUnlocked(QSqlDatabase &db, QString *error)
     const int from = version(db, error);
     if (required < 0 || from < 0)
         return -1;
-    if (required > latestVersion()) {
-        *error = QStringLiteral("the file is of a later version (%1) than this program knows (%2)")
+    const std::optional<QVersionNumber> oldest = oldestWriter(db, error);
+    if (!oldest)
+        return -1;
+    if (*oldest > programVersion()) {
+        *error = QStringLiteral("it was brought up to date by version %1 of this program, and this bench's version "
+                                "(%2) may no longer write to it: install version %1 or later on this bench")
+                     .arg(oldest->toString(), programVersion().toString());
+        return -1;
+    }
+    // Tables from before the rule of the oldest writer: only their version number says whether
+    // this program knows them.
+    if (required > latestVersion() && oldest->isNull()) {
+        *error = QStringLiteral("it was written by a later version of this program (table version %1; this "
+                                "version knows %2): install the version of this program its other writers use")
                      .arg(required)
                      .arg(latestVersion());
         return -1;
@@ -224,7 +279,16 @@ int StoreSchema::migrateUnlocked(QSqlDatabase &db, QString *error)
         record.prepare(QStringLiteral("INSERT INTO %1 (version) VALUES (?)")
                            .arg(migration.additive ? AdditionTable : VersionTable));
         record.addBindValue(at + 1);
-        if (!migration.apply(db, error) || !record.exec()) {
+        bool applied = migration.apply(db, error) && record.exec();
+        if (applied && migration.oldestWriter) {
+            QSqlQuery writers(db);
+            writers.prepare(QStringLiteral("INSERT INTO %1 (oldest_version) VALUES (?)").arg(WriterTable));
+            writers.addBindValue(QString::fromLatin1(migration.oldestWriter));
+            applied = writers.exec();
+            if (!applied)
+                *error = writers.lastError().text();
+        }
+        if (!applied) {
             if (error->isEmpty())
                 *error = record.lastError().text();
             db.rollback();
@@ -237,4 +301,21 @@ int StoreSchema::migrateUnlocked(QSqlDatabase &db, QString *error)
         }
     }
     return std::max(0, latestVersion() - from);
+}
+
+QVersionNumber StoreSchema::programVersion() { return QVersionNumber::fromString(QStringLiteral(VORNIC_VERSION)); }
+
+std::optional<QVersionNumber> StoreSchema::oldestWriter(QSqlDatabase &db, QString *error)
+{
+    QVersionNumber oldest;
+    if (!db.tables().contains(WriterTable))
+        return oldest;
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT oldest_version FROM %1").arg(WriterTable))) {
+        *error = query.lastError().text();
+        return std::nullopt;
+    }
+    while (query.next())
+        oldest = std::max(oldest, QVersionNumber::fromString(query.value(0).toString()));
+    return oldest;
 }

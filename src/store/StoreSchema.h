@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QVersionNumber>
+#include <optional>
 
 class QSqlDatabase;
 
@@ -10,7 +12,9 @@ class QSqlDatabase;
 //
 // Table schema_version numbers the migrations a program must know to write the tables; table
 // schema_additions those that only add what a program of an earlier version may leave NULL. So a
-// bench of an earlier version goes on forwarding to a server that a later one brought up.
+// bench of an earlier version goes on forwarding to a server that a later one brought up. Table
+// schema_writers names the oldest program version that may still write the tables: a program
+// writes to tables of a later version than it knows as long as it is not older than that.
 class StoreSchema
 {
 public:
@@ -22,6 +26,11 @@ public:
     // the new version number; refuses a database that needs a later program to write it. The
     // number applied, or -1 with `error` set.
     static int migrate(QSqlDatabase &db, QString *error);
+    // This program's version, which schema_writers is checked against.
+    static QVersionNumber programVersion();
+    // The oldest program version the database lets write to it; a null version for a database
+    // from before that rule. Nothing, with `error` set, when it cannot be read.
+    static std::optional<QVersionNumber> oldestWriter(QSqlDatabase &db, QString *error);
 
 private:
     static int migrateUnlocked(QSqlDatabase &db, QString *error);

@@ -16,7 +16,9 @@
 #include <QVBoxLayout>
 
 LabWindow::LabWindow(const QString &iniPath, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_server(StoreServer::fromIni(iniPath, &m_serverProblem))
+    : QWidget(parent, Qt::Window),
+      m_server(StoreServer::fromIni(iniPath, &m_serverProblem)),
+      m_stationDays(RunArchive::stationsShownForDays(iniPath))
 {
     setObjectName(QStringLiteral("LabWindow"));
     setWindowTitle(QStringLiteral("Lab"));
@@ -103,7 +105,7 @@ void LabWindow::setStatus(const QString &text, bool trouble)
     m_status->setStyleSheet(trouble ? QStringLiteral("color: #c62828;") : QString());
 }
 
-void LabWindow::read() { m_readTicket = m_reader->readStations(); }
+void LabWindow::read() { m_readTicket = m_reader->readStations(m_stationDays); }
 
 void LabWindow::onStations(quint64 ticket, const QList<StationState> &stations, const QString &error)
 {
@@ -149,7 +151,7 @@ void LabWindow::showFiltered()
     m_model.setStations(shown);
     // The selection follows its station, wherever its row is now.
     const int row = int(std::find_if(shown.begin(), shown.end(), [this](const StationState &each) {
-        return each.station == m_openStation;
+        return each.key() == m_openStation;
     }) - shown.begin());
     if (row < shown.size() && m_table->currentIndex().row() != row)
         m_table->selectRow(row);
@@ -161,12 +163,13 @@ void LabWindow::openSelected()
     if (!current.isValid() || !m_loader)
         return;
     const StationState &state = m_model.stationAt(current.row());
-    m_openStation = state.station;
+    m_openStation = state.key();
+    m_openLabel = state.label();
     if (state.runUuid.isEmpty()) {
         m_openRun.clear();
         m_chart->history().clear();
         m_chart->refresh();
-        m_chartTitle->setText(QStringLiteral("%1 has run nothing since it started.").arg(state.station));
+        m_chartTitle->setText(QStringLiteral("%1 has run nothing since it started.").arg(m_openLabel));
         return;
     }
     // A running run is read at every reading, as it is forwarded, and once more when it has ended;
@@ -188,7 +191,7 @@ void LabWindow::onLoaded(quint64 ticket, const StoredRun &run, const ChartHistor
         return;
     }
     m_chartTitle->setText(QStringLiteral("%1 — %2, %3")
-                              .arg(m_openStation, QFileInfo(run.programName).fileName(),
+                              .arg(m_openLabel, QFileInfo(run.programName).fileName(),
                                   run.result.isEmpty() ? QStringLiteral("running") : run.result));
     m_chart->history() = history;
     if (m_chart->isFollowing())

@@ -57,13 +57,15 @@ private:
     // Before the server, which says into it why the settings name none.
     QString m_serverProblem;
     StoreServer m_server;
+    int m_stationDays;
     std::unique_ptr<RunArchiveThread> m_reader, m_loader;
     QList<StationState> m_all;
     StationTableModel m_model;
     QTimer m_readAgain;
     quint64 m_readTicket = 0, m_loadTicket = 0;
     // The station selected, and the run of it the chart shows.
-    QString m_openStation, m_openRun;
+    // The followed station by its key, and as its row names it.
+    QString m_openStation, m_openLabel, m_openRun;
     bool m_openRunning = false;
     QLineEdit *m_station = nullptr;
     QComboBox *m_state = nullptr;

@@ -122,17 +122,17 @@ quint64 RunArchiveThread::readForComparison(const QStringList &uuids)
     return ticket;
 }
 
-quint64 RunArchiveThread::readStations()
+quint64 RunArchiveThread::readStations(int shownForDays)
 {
     const quint64 ticket = nextTicket();
     m_latestList = ticket;
-    post([this, ticket] {
+    post([this, ticket, shownForDays] {
         if (m_latestList != ticket)
             return;
         QString error;
         std::optional<QList<StationState>> stations;
         if (const RunArchive *archive = opened(&error))
-            stations = archive->stations(&error);
+            stations = archive->stations(&error, shownForDays);
         dropAfter(error);
         if (m_latestList == ticket)
             Q_EMIT stationsRead(ticket, stations.value_or(QList<StationState>()), error);

@@ -38,7 +38,8 @@ public:
     // A later read makes an earlier one stale, as loads do.
     quint64 readForComparison(const QStringList &uuids);
     // Every station as the lab's server last heard of it. A later read makes an earlier one stale.
-    quint64 readStations();
+    // Stations heard from within the last `shownForDays` days.
+    quint64 readStations(int shownForDays);
 
 Q_SIGNALS:
     void listed(quint64 ticket, const QList<StoredRun> &runs, const QString &error);

@@ -18,7 +18,7 @@ void StationTableModel::setStations(const QList<StationState> &stations)
 {
     const bool sameRows = stations.size() == m_stations.size()
         && std::equal(stations.begin(), stations.end(), m_stations.begin(),
-            [](const StationState &a, const StationState &b) { return a.station == b.station; });
+            [](const StationState &a, const StationState &b) { return a.key() == b.key(); });
     if (!sameRows) {
         beginResetModel();
         m_stations = stations;
@@ -76,7 +76,7 @@ QString StationTableModel::text(const StationState &state, int column) const
     const bool running = state.activity == StationState::Activity::Running;
     switch (column) {
     case Station:
-        return state.station;
+        return state.label();
     case State:
         return stateText(state);
     case Program:
@@ -122,6 +122,11 @@ QVariant StationTableModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole:
         if (index.column() == Program)
             return state.program;
+        if (index.column() == Station && state.nameShared)
+            return QStringLiteral("Another station of the lab is called %1 too: give each bench a name of its own "
+                                  "([Store] Station in its settings). This one's id is %2.")
+                .arg(state.station,
+                    state.stationId.isEmpty() ? QStringLiteral("unknown (an earlier version)") : state.stationId);
         if (index.column() == State && state.isSilent())
             return QStringLiteral("Not heard from since %1; a station is heard from every 2 s while it runs "
                                   "its program.")
@@ -132,6 +137,8 @@ QVariant StationTableModel::data(const QModelIndex &index, int role) const
     case Qt::ForegroundRole:
         if (index.column() == LastResult)
             return ReportStyle::resultColor(state.lastResult);
+        if (index.column() == Station && state.nameShared)
+            return ReportStyle::Other;
         if ((index.column() == State && state.isSilent())
             || (index.column() == LoadOffState && state.loadOff.unconfirmed()))
             return ReportStyle::Fail;

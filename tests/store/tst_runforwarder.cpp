@@ -362,7 +362,7 @@ private Q_SLOTS:
                                               "convert_from(program_text, 'UTF8')")));
             QVERIFY(query.exec(QStringLiteral("DROP TABLE run_charts")));
             QVERIFY(query.exec(QStringLiteral("DROP VIEW stations_now, runs_per_day, capacity_per_program")));
-            QVERIFY(query.exec(QStringLiteral("DROP TABLE station_states")));
+            QVERIFY(query.exec(QStringLiteral("DROP TABLE station_states, stations, schema_writers")));
             QVERIFY(query.exec(QStringLiteral("DELETE FROM schema_version WHERE version >= 4")));
             QVERIFY(query.exec(QStringLiteral("DROP TABLE schema_additions")));
             QVERIFY(query.exec(QStringLiteral("ALTER TABLE runs DROP COLUMN sample_count, DROP COLUMN log_path, DROP "
@@ -374,7 +374,7 @@ private Q_SLOTS:
             query.addBindValue(uuid);
             query.addBindValue(QString::fromUtf8(program));
             QVERIFY2(query.exec(), qPrintable(query.lastError().text()));
-            QCOMPARE(StoreSchema::migrate(db, &error), 4);
+            QCOMPARE(StoreSchema::migrate(db, &error), 5);
             QVERIFY(query.exec(QStringLiteral("SELECT pg_typeof(program_text)::text, program_text FROM runs")));
             QVERIFY(query.next());
             QCOMPARE(query.value(0).toString(), QStringLiteral("bytea"));
@@ -632,7 +632,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         ServerMirror mirror(dir.filePath(QStringLiteral("runs.sqlite")), m_server);
-        StationStateHolder holder(QStringLiteral("Bench L"));
+        StationStateHolder holder(QStringLiteral("Bench L"), QStringLiteral("0f000000-0000-4000-8000-000000000001"));
         holder.runStarted(QStringLiteral("0000bbbb-0000-4000-8000-000000000001"), QStringLiteral("cell.TSF"), 2);
         LoadOff off;
         off.state = LoadOff::State::Unconfirmed;

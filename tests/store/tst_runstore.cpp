@@ -135,10 +135,12 @@ private Q_SLOTS:
         QCOMPARE(problems.count(), 0);
         QVERIFY(!QUuid::fromString(store.runUuid()).isNull());
         const QString path = bench.dir.filePath(QStringLiteral("runs.sqlite"));
-        // Version 7 only adds columns that may be NULL: a program of version 6 writes on past it.
+        // Versions 7 and 8 only add what may be NULL: a program that knows version 6 writes on past
+        // them, and from version 8 on the file names the oldest program version that may.
         QCOMPARE(storeRows(path, "SELECT version FROM schema_version ORDER BY version"),
             (QStringList{"1", "2", "3", "4", "5", "6"}));
-        QCOMPARE(storeRows(path, "SELECT version FROM schema_additions ORDER BY version"), (QStringList{"7"}));
+        QCOMPARE(storeRows(path, "SELECT version FROM schema_additions ORDER BY version"), (QStringList{"7", "8"}));
+        QCOMPARE(storeRows(path, "SELECT oldest_version FROM schema_writers"), QStringList{"1.2"});
         // Only the lab's server knows stations.
         QCOMPARE(storeRows(path, "SELECT name FROM sqlite_master WHERE name LIKE 'station%' OR type = 'view'"),
             QStringList());
@@ -443,7 +445,7 @@ private Q_SLOTS:
         }
         QCOMPARE(storeRows(path, "SELECT version FROM schema_version ORDER BY version"),
             (QStringList{"1", "2", "3", "4", "5", "6"}));
-        QCOMPARE(storeRows(path, "SELECT version FROM schema_additions"), QStringList{"7"});
+        QCOMPARE(storeRows(path, "SELECT version FROM schema_additions ORDER BY version"), (QStringList{"7", "8"}));
         RunArchive archive = RunArchive::local(path);
         QString error;
         QVERIFY2(archive.open(&error), qPrintable(error));

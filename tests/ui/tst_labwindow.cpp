@@ -88,7 +88,7 @@ private Q_SLOTS:
     // each said as such, the silent one in red with how long, and the filters pick them.
     void stationsAreShownAndFiltered()
     {
-        QCOMPARE(onServer({"DELETE FROM station_states",
+        QCOMPARE(onServer({"DELETE FROM station_states", "DELETE FROM stations",
                      "INSERT INTO station_states (station, activity, run_uuid, program, step, steps, row, function, "
                      "v, i, ah, elapsed_s, step_left_s, heard_at) VALUES ('Bench A', 'RUNNING', 'a', "
                      "'/p/cell.TSF', 2, 3, 2, 'Discharge', 3.7, 1, 0.25, 75, 12.5, now())",
@@ -127,7 +127,7 @@ private Q_SLOTS:
     void aLoadNotConfirmedOffIsShown()
     {
         QCOMPARE(
-            onServer({"DELETE FROM station_states",
+            onServer({"DELETE FROM station_states", "DELETE FROM stations",
                 "INSERT INTO station_states (station, activity, last_result, load_off, load_off_address, "
                 "load_off_since, heard_at) VALUES ('Bench D', 'FINISHED', 'PASS', 'UNCONFIRMED', 'TCP "
                 "10.0.0.7:5025', '2026-12-07T10:01:05.000', now())",
@@ -161,7 +161,7 @@ private Q_SLOTS:
     // result.
     void aRunningStationIsFollowed()
     {
-        QCOMPARE(onServer({"DELETE FROM station_states"}), QString());
+        QCOMPARE(onServer({"DELETE FROM station_states", "DELETE FROM stations"}), QString());
         SimProcess sim({"--tcp", "0", "--source", "supply"});
         QVERIFY(sim.waitForAnnouncements(1));
         QProcess runner;
