@@ -3,6 +3,7 @@
 #include "results/ChartHistoryBytes.h"
 #include "results/LoadOffText.h"
 #include "settings/IniFile.h"
+#include "store/PgNoticeSink.h"
 #include "store/SampleColumns.h"
 #include "store/StoreSchema.h"
 #include "store/StoredRunChart.h"
@@ -138,9 +139,12 @@ bool RunArchive::open(QString *error)
     } else {
         db = m_server.addConnection(m_connection);
     }
-    if (!db.isOpen() && !db.open()) {
-        *error = QStringLiteral("%1: %2").arg(describe(), db.lastError().text().trimmed());
-        return false;
+    if (!db.isOpen()) {
+        if (!db.open()) {
+            *error = QStringLiteral("%1: %2").arg(describe(), db.lastError().text().trimmed());
+            return false;
+        }
+        PgNoticeSink::quiet(db);
     }
     if (StoreSchema::migrate(db, error) < 0) {
         *error = QStringLiteral("%1: %2").arg(describe(), *error);

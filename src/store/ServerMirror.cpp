@@ -1,6 +1,9 @@
 #include "store/ServerMirror.h"
 
 #include "results/LoadOffText.h"
+#include "store/PgCopyRows.h"
+#include "store/PgParams.h"
+#include "store/PgSchemaTarget.h"
 #include "store/SampleColumns.h"
 #include "store/StoreSchema.h"
 
@@ -30,17 +33,6 @@ bool exec(QSqlQuery &query, const QString &sql, QString *error)
         return true;
     *error = query.lastError().text().trimmed();
     return false;
-}
-
-// A number as an element of an array literal; the server takes no NaN or infinity there, and a
-// sample that has none is better kept as NULL than refused with its whole batch.
-QString arrayNumber(const QVariant &value)
-{
-    bool ok = false;
-    const double number = value.toDouble(&ok);
-    if (value.isNull() || !ok || !std::isfinite(number))
-        return QStringLiteral("NULL");
-    return QString::number(number, 'g', 17);
 }
 
 const QString RunColumns = QStringLiteral(
@@ -82,8 +74,9 @@ bool isServerCondition(const QString &sqlState)
 const QString StationStateUpsert = QStringLiteral(
     "INSERT INTO stations (station_id, station, activity, run_uuid, program, step, steps, row, function, v, i, ah, "
     "elapsed_s, step_left_s, estimated_end, last_result, load_off, load_off_address, load_off_since, "
-    "load_off_confirmed_at, heard_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, now() + make_interval(secs "
-    "=> ?), ?, ?, ?, ?, ?, now()) ON CONFLICT (station_id) DO UPDATE SET station = EXCLUDED.station, activity = "
+    "load_off_confirmed_at, heard_at) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, now() + "
+    "make_interval(secs => $15), $16, $17, $18, $19, $20, now()) ON CONFLICT (station_id) DO UPDATE SET station = "
+    "EXCLUDED.station, activity = "
     "EXCLUDED.activity, run_uuid = "
     "EXCLUDED.run_uuid, program = EXCLUDED.program, step = EXCLUDED.step, steps = EXCLUDED.steps, row = EXCLUDED.row, "
     "function = EXCLUDED.function, v = EXCLUDED.v, i = EXCLUDED.i, ah = EXCLUDED.ah, elapsed_s = EXCLUDED.elapsed_s, "
@@ -92,32 +85,68 @@ const QString StationStateUpsert = QStringLiteral(
     "EXCLUDED.load_off_since, load_off_confirmed_at = EXCLUDED.load_off_confirmed_at, heard_at = EXCLUDED.heard_at");
 
 // NULL for what the station does not know, and for every running field once its run is over.
-void bindStationState(QSqlQuery &query, const StationStateHolder::Snapshot &snapshot)
+PgParams stationStateParams(const StationStateHolder::Snapshot &snapshot)
 {
     const StationState &state = snapshot.state;
     const bool running = state.activity == StationState::Activity::Running;
-    const QVariant noNumber(QMetaType(QMetaType::Double)), noCount(QMetaType(QMetaType::Int)),
-        noText(QMetaType(QMetaType::QString));
-    const auto text = [&](const QString &value) { return value.isEmpty() ? noText : QVariant(value); };
-    const auto count = [&](int value) { return running && value > 0 ? QVariant(value) : noCount; };
-    const auto number = [&](double value) { return running && std::isfinite(value) ? QVariant(value) : noNumber; };
-    const auto seconds = [&](const std::optional<double> &value) { return value ? number(*value) : noNumber; };
+    PgParams params;
+    const auto text = [&](const QString &value) {
+        if (value.isEmpty())
+            params.null();
+        else
+            params.text(value);
+    };
+    const auto count = [&](int value) {
+        if (running && value > 0)
+            params.int4(value);
+        else
+            params.null();
+    };
+    const auto number = [&](double value) {
+        if (running && std::isfinite(value))
+            params.float8(value);
+        else
+            params.null();
+    };
+    const auto seconds = [&](const std::optional<double> &value) { number(value.value_or(qQNaN())); };
     static const char *const Activities[] = {"IDLE", "RUNNING", "FINISHED"};
-    for (const QVariant &value : {QVariant(state.stationId), QVariant(state.station),
-             QVariant(QString::fromLatin1(Activities[int(state.activity)])), text(state.runUuid), text(state.program),
-             count(state.step), count(state.steps), count(state.row), running ? text(state.function) : noText,
-             number(state.volts), number(state.amps), number(state.runAmpHours), number(state.elapsedSeconds),
-             seconds(state.stepSecondsLeft), seconds(snapshot.secondsToEnd), text(state.lastResult),
-             text(LoadOffText::stateText(state.loadOff.state)), text(state.loadOff.address),
-             text(LoadOffText::timeText(state.loadOff.since)), text(LoadOffText::timeText(state.loadOff.confirmedAt))})
-        query.addBindValue(value);
+    params.text(state.stationId).text(state.station).text(QString::fromLatin1(Activities[int(state.activity)]));
+    text(state.runUuid);
+    text(state.program);
+    count(state.step);
+    count(state.steps);
+    count(state.row);
+    text(running ? state.function : QString());
+    number(state.volts);
+    number(state.amps);
+    number(state.runAmpHours);
+    number(state.elapsedSeconds);
+    seconds(state.stepSecondsLeft);
+    seconds(snapshot.secondsToEnd);
+    text(state.lastResult);
+    text(LoadOffText::stateText(state.loadOff.state));
+    text(state.loadOff.address);
+    text(LoadOffText::timeText(state.loadOff.since));
+    text(LoadOffText::timeText(state.loadOff.confirmedAt));
+    return params;
+}
+
+// The server's reason on one line of a length a list of runs can show: a reason may quote a whole
+// value (a settings file, say), which says nothing more about why.
+QString oneLine(const QString &text)
+{
+    constexpr int Longest = 160;
+    QString line = text.section(u'\n', 0, 0).trimmed();
+    if (line.size() > Longest)
+        line = line.left(Longest - 1) + QChar(0x2026);
+    return line;
 }
 
 // What a bench wrote of itself by its name alone, before it kept an id: gone once it has not been
 // heard from that way for a while, or it would stand beside the station it became. A bench of an
 // earlier version that has the same name still writes there every round and stays.
 const QString StationByNameRetire
-    = QStringLiteral("DELETE FROM station_states WHERE station = ? AND heard_at < now() - INTERVAL '1 minute'");
+    = QStringLiteral("DELETE FROM station_states WHERE station = $1 AND heard_at < now() - INTERVAL '1 minute'");
 
 } // namespace
 
@@ -126,7 +155,6 @@ ServerMirror::ServerMirror(QString sqlitePath, StoreServer server)
 {
     const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
     m_localConnection = QStringLiteral("MirrorLocal-") + id;
-    m_serverConnection = QStringLiteral("MirrorServer-") + id;
 }
 
 ServerMirror::~ServerMirror()
@@ -157,22 +185,28 @@ bool ServerMirror::openLocal(QString *error)
 
 bool ServerMirror::openServer(QString *error)
 {
-    if (QSqlDatabase::contains(m_serverConnection) && QSqlDatabase::database(m_serverConnection, false).isOpen())
+    if (m_pg.isOpen())
         return true;
     dropServer();
-    {
-        QSqlDatabase db = m_server.addConnection(m_serverConnection);
-        QString why;
-        if (!db.open()) {
-            *error = QStringLiteral("the lab server %1 cannot be reached: %2")
-                         .arg(m_server.describe(), db.lastError().text().trimmed());
-        } else {
-            m_socket.hold(db);
-            if (waitFor([&db, &why] { return StoreSchema::migrate(db, &why) >= 0; }))
-                return true;
-            *error = QStringLiteral("the lab server %1 cannot take runs: %2").arg(m_server.describe(), why);
-        }
+    if (!m_pg.open(m_server.connectionOptions())) {
+        *error = QStringLiteral("the lab server %1 cannot be reached: %2")
+                     .arg(m_server.describe(), oneLine(m_pg.errorText()));
+        dropServer();
+        return false;
     }
+    m_socket.hold(m_pg.socket());
+    QString why;
+    PgSchemaTarget target(m_pg);
+    // Samples are copied into a table of the session's own, which each commit empties, and go on
+    // from there past those the server has: a copy has no way of its own to skip them.
+    const QString batchTable
+        = QStringLiteral("CREATE TEMPORARY TABLE sample_batch (run_uuid TEXT, seq INTEGER, %1 DOUBLE PRECISION, step "
+                         "INTEGER) ON COMMIT DELETE ROWS")
+              .arg(QString::fromLatin1(SampleColumns::names())
+                       .replace(QStringLiteral(", "), QStringLiteral(" DOUBLE PRECISION, ")));
+    if (waitFor([&] { return StoreSchema::migrate(target, &why) >= 0 && target.exec(batchTable, &why); }))
+        return true;
+    *error = QStringLiteral("the lab server %1 cannot take runs: %2").arg(m_server.describe(), oneLine(why));
     dropServer();
     return false;
 }
@@ -181,12 +215,8 @@ void ServerMirror::dropServer()
 {
     m_known.clear();
     m_settledVersion = -1;
-    m_batchStatements.clear();
     m_socket.release();
-    if (!QSqlDatabase::contains(m_serverConnection))
-        return;
-    QSqlDatabase::database(m_serverConnection, false).close();
-    QSqlDatabase::removeDatabase(m_serverConnection);
+    m_pg.close();
 }
 
 QString ServerMirror::refusal(const QString &uuid) const
@@ -230,8 +260,9 @@ ServerMirror::Outcome ServerMirror::forwardAll()
         return outcome;
     QList<LocalRun> runs;
     while (query.next())
+        // As the server holds them: its text has no NUL.
         runs.append({query.value(0).toString(), query.value(1).toBool(), query.value(2).toLongLong(),
-            query.value(3).toString(), query.value(4).toString()});
+            PgParams::withoutNul(query.value(3).toString()), PgParams::withoutNul(query.value(4).toString())});
     query.finish();
     m_state.load(local);
     // What the server lacks: a run's end or what changed of it since, or samples the bench holds.
@@ -287,38 +318,29 @@ bool ServerMirror::sendStationState(const StationStateHolder::Snapshot &snapshot
     }
     if (!openServer(error))
         return false;
-    QSqlQuery query(QSqlDatabase::database(m_serverConnection, false));
     Failure failure;
-    if (serverPrepare(query, StationStateUpsert, &failure)) {
-        bindStationState(query, snapshot);
-        QSqlQuery retire(QSqlDatabase::database(m_serverConnection, false));
-        if (serverExec(query, &failure) && serverPrepare(retire, StationByNameRetire, &failure)) {
-            retire.addBindValue(snapshot.state.station);
-            if (serverExec(retire, &failure))
-                return true;
-        }
-    }
+    if (serverExec(StationStateUpsert, stationStateParams(snapshot), &failure)
+        && serverExec(StationByNameRetire, PgParams().text(snapshot.state.station), &failure))
+        return true;
     *error = QStringLiteral("the lab server %1: %2").arg(m_server.describe(), failure.text);
     dropServer();
     return false;
 }
 
-QSqlQuery &ServerMirror::batchStatement(QSqlDatabase &server) { return m_batchStatements.emplace_back(server); }
-
-bool ServerMirror::serverExec(QSqlQuery &query, Failure *failure)
+bool ServerMirror::serverExec(const QString &sql, const PgParams &params, Failure *failure, PgResult *answer)
 {
-    return waitFor([&query] { return query.exec(); }) || failed(query.lastError(), failure);
+    PgResult result = waitFor([&] { return m_pg.exec(sql, params); });
+    if (!result.ok())
+        return failed(result, failure);
+    if (answer)
+        *answer = std::move(result);
+    return true;
 }
 
-bool ServerMirror::serverPrepare(QSqlQuery &query, const QString &sql, Failure *failure)
+bool ServerMirror::failed(const PgResult &result, Failure *failure)
 {
-    return waitFor([&] { return query.prepare(sql); }) || failed(query.lastError(), failure);
-}
-
-bool ServerMirror::failed(const QSqlError &error, Failure *failure)
-{
-    failure->text = error.text().trimmed();
-    failure->sqlState = error.nativeErrorCode();
+    failure->text = oneLine(result.error());
+    failure->sqlState = result.sqlState();
     failure->server = true;
     return false;
 }
@@ -328,11 +350,9 @@ bool ServerMirror::refusesTheRun(const Failure &failure)
     if (!failure.server || isServerCondition(failure.sqlState))
         return false;
     // The statement was refused: the server answers, unless the connection went with it.
-    QSqlDatabase server = QSqlDatabase::database(m_serverConnection, false);
-    if (ServerSocket::isBroken(server))
+    if (m_pg.isBroken())
         return false;
-    QSqlQuery probe(server);
-    return waitFor([&probe] { return probe.exec(QStringLiteral("SELECT 1")); });
+    return waitFor([this] { return m_pg.exec(QStringLiteral("SELECT 1")); }).ok();
 }
 
 bool ServerMirror::serverProgress(const QString &uuid, Progress *progress, Failure *failure)
@@ -341,24 +361,19 @@ bool ServerMirror::serverProgress(const QString &uuid, Progress *progress, Failu
         *progress = *known;
         return true;
     }
-    QSqlQuery query(QSqlDatabase::database(m_serverConnection, false));
-    if (!serverPrepare(query,
-            QStringLiteral("SELECT COALESCE(result, '') <> '', (SELECT COALESCE(MAX(seq), 0) FROM samples WHERE "
-                           "run_uuid = ?), %1, COALESCE(imported_from, '') FROM runs r WHERE uuid = ?")
-                .arg(EndSignature),
-            failure))
-        return false;
-    query.addBindValue(uuid);
-    query.addBindValue(uuid);
-    if (!serverExec(query, failure))
+    PgResult answer;
+    if (!serverExec(QStringLiteral("SELECT COALESCE(result, '') <> '', (SELECT COALESCE(MAX(seq), 0) FROM samples "
+                                   "WHERE run_uuid = $1), %1, COALESCE(imported_from, '') FROM runs r WHERE uuid = $1")
+                        .arg(EndSignature),
+            PgParams().text(uuid), failure, &answer))
         return false;
     *progress = {};
-    if (query.next()) {
+    if (answer.rows() > 0) {
         progress->present = true;
-        progress->ended = query.value(0).toBool();
-        progress->sentSeq = query.value(1).toLongLong();
-        progress->endSignature = query.value(2).toString();
-        progress->importedFrom = query.value(3).toString();
+        progress->ended = answer.boolean(0, 0);
+        progress->sentSeq = answer.int64(0, 1);
+        progress->endSignature = answer.text(0, 2);
+        progress->importedFrom = answer.text(0, 3);
     }
     m_known.insert(uuid, *progress);
     return true;
@@ -385,7 +400,6 @@ ServerMirror::RunOutcome ServerMirror::forwardRun(const LocalRun &run, Outcome *
     // An import may have filled in samples below the server's last one: all are offered again, and
     // the server's key turns away those it has.
     qint64 after = progress.importedFrom == run.importedFrom ? progress.sentSeq : 0;
-    QSqlDatabase server = QSqlDatabase::database(m_serverConnection, false);
     // One transaction per batch: a server that goes away keeps whole batches, and the next round
     // starts after the last of them. The end goes with the last batch, unless the server has
     // one already.
@@ -394,23 +408,20 @@ ServerMirror::RunOutcome ServerMirror::forwardRun(const LocalRun &run, Outcome *
             failure->text = QStringLiteral("forwarding stopped with the program");
             return RunOutcome::Failed;
         }
-        if (!waitFor([&server] { return server.transaction(); })) {
-            failed(server.lastError(), failure);
+        if (!waitFor([&] { return m_pg.begin(&failure->text); })) {
+            failure->server = false;
             return RunOutcome::Failed;
         }
         qint64 last = after, count = 0;
-        bool sent = sendHeader(server, uuid, run.ended && progress.ended, failure)
-            && sendSamples(server, uuid, after, &last, &count, failure);
+        bool sent = sendHeader(uuid, run.ended && progress.ended, failure)
+            && sendSamples(uuid, after, &last, &count, failure);
         done = count == 0 || last >= run.lastSeq;
         if (sent && done && run.ended)
-            sent = sendSteps(server, uuid, failure) && sendChart(server, uuid, failure)
-                && sendHeader(server, uuid, true, failure);
-        if (sent && !waitFor([&server] { return server.commit(); }))
-            sent = failed(server.lastError(), failure);
+            sent = sendSteps(uuid, failure) && sendChart(uuid, failure) && sendHeader(uuid, true, failure);
+        if (sent)
+            sent = serverExec(QStringLiteral("COMMIT"), PgParams(), failure);
         if (!sent)
-            waitFor([&server] { return server.rollback(); });
-        // Freed once the transaction is over: a statement freed in a failed transaction is not.
-        m_batchStatements.clear();
+            waitFor([this] { return m_pg.rollback(); });
         if (!sent)
             return refusedOrFailed();
         progress.present = true;
@@ -430,7 +441,7 @@ ServerMirror::RunOutcome ServerMirror::forwardRun(const LocalRun &run, Outcome *
     return RunOutcome::Forwarded;
 }
 
-bool ServerMirror::sendHeader(QSqlDatabase &server, const QString &uuid, bool withEnd, Failure *failure)
+bool ServerMirror::sendHeader(const QString &uuid, bool withEnd, Failure *failure)
 {
     QSqlQuery local(QSqlDatabase::database(m_localConnection, false));
     local.prepare(QStringLiteral("SELECT %1 FROM runs WHERE uuid = ?").arg(RunColumns));
@@ -445,37 +456,28 @@ bool ServerMirror::sendHeader(QSqlDatabase &server, const QString &uuid, bool wi
     // is whole there.
     const int columns = local.record().count();
     QStringList marks, updates;
+    PgParams params;
     for (int column = 0; column < columns; ++column) {
-        marks.append(QStringLiteral("?"));
+        marks.append(QStringLiteral("$%1").arg(column + 1));
         const QString name = local.record().fieldName(column);
         if (column > 0)
             updates.append(QStringLiteral("%1 = EXCLUDED.%1").arg(name));
-    }
-    QSqlQuery &upsert = batchStatement(server);
-    if (!serverPrepare(upsert,
-            QStringLiteral("INSERT INTO runs (%1) VALUES (%2) ON CONFLICT (uuid) DO UPDATE SET %3")
-                .arg(RunColumns, marks.join(u','), updates.join(u',')),
-            failure))
-        return false;
-    for (int column = 0; column < columns; ++column) {
-        const QString name = local.record().fieldName(column);
-        QVariant value = local.value(column);
+        const QVariant value = local.value(column);
         if (name == u"program_text")
-            // The server holds the program as bytes.
-            upsert.addBindValue(
-                value.isNull() ? QVariant(QMetaType::fromType<QByteArray>()) : QVariant(value.toString().toUtf8()));
+            // The server holds the program as bytes, a NUL as well.
+            value.isNull() ? params.null() : params.bytes(value.toString().toUtf8());
         else if (!withEnd && isEndField(name))
-            // "" rather than QString(), which the driver binds as NULL: the run has no result yet.
-            upsert.addBindValue(name == u"result" || name == u"message" ? QVariant(QStringLiteral(""))
-                                                                        : QVariant(QMetaType::fromType<QString>()));
+            // The run has no result yet.
+            name == u"result" || name == u"message" ? params.text(QString()) : params.null();
         else
-            upsert.addBindValue(value.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(value.toString()));
+            params.value(value);
     }
-    return serverExec(upsert, failure);
+    return serverExec(QStringLiteral("INSERT INTO runs (%1) VALUES (%2) ON CONFLICT (uuid) DO UPDATE SET %3")
+                          .arg(RunColumns, marks.join(u','), updates.join(u',')),
+        params, failure);
 }
 
-bool ServerMirror::sendSamples(
-    QSqlDatabase &server, const QString &uuid, qint64 after, qint64 *last, qint64 *count, Failure *failure)
+bool ServerMirror::sendSamples(const QString &uuid, qint64 after, qint64 *last, qint64 *count, Failure *failure)
 {
     QSqlQuery local(QSqlDatabase::database(m_localConnection, false));
     local.setForwardOnly(true);
@@ -489,52 +491,47 @@ bool ServerMirror::sendSamples(
     local.addBindValue(after);
     if (!exec(local, &failure->text))
         return false;
-    // One statement per batch, its columns bound as arrays: the server reads an array far faster
-    // than it plans thousands of VALUES rows, and a round trip per sample would make a long run's
-    // forwarding slow.
-    std::array<QString, FigureCount + 2> columns;
-    for (QString &column : columns) {
-        column.reserve(SamplesPerBatch * 20);
-        column += u'{';
-    }
+    // The batch goes in the server's binary copy format: no number is written out as text and read
+    // back, and no statement is planned per sample.
+    PgCopyRows rows(SamplesPerBatch * (FigureCount * 12 + 60));
     *count = 0;
     while (local.next()) {
-        if (*count > 0) {
-            for (QString &column : columns)
-                column += u',';
-        }
         *last = local.value(0).toLongLong();
-        columns[0] += QString::number(*last);
-        for (int column = 1; column <= FigureCount; ++column)
-            columns[size_t(column)] += arrayNumber(local.value(column));
-        columns[FigureCount + 1] += QString::number(local.value(FigureCount + 1).toInt());
+        rows.startRow(qint16(FigureCount + 3));
+        rows.text(uuid);
+        rows.int4(qint32(*last));
+        for (int column = 1; column <= FigureCount; ++column) {
+            bool ok = false;
+            const QVariant value = local.value(column);
+            const double number = value.toDouble(&ok);
+            // A figure the load did not give (NaN, infinity) is kept as NULL, as the bench's readers expect.
+            if (value.isNull() || !ok || !std::isfinite(number))
+                rows.null();
+            else
+                rows.float8(number);
+        }
+        rows.int4(local.value(FigureCount + 1).toInt());
         ++*count;
     }
     if (*count == 0)
         return true;
-    QSqlQuery &insert = batchStatement(server);
-    QString arrays = QStringLiteral("?::bigint[]");
-    for (int column = 0; column < FigureCount; ++column)
-        arrays += QStringLiteral(", ?::float8[]");
-    if (!serverPrepare(insert,
-            QStringLiteral("INSERT INTO samples (run_uuid, seq, %1, step) SELECT ?::text, * FROM unnest(%2, "
-                           "?::integer[]) ON CONFLICT (run_uuid, seq) DO NOTHING")
-                .arg(figures, arrays),
-            failure))
-        return false;
-    insert.addBindValue(uuid);
-    for (QString &column : columns)
-        insert.addBindValue(column + u'}');
-    return serverExec(insert, failure);
+    const QString columns = QStringLiteral("run_uuid, seq, %1, step").arg(figures);
+    PgResult copied = waitFor([&] {
+        return m_pg.copyIn(
+            QStringLiteral("COPY sample_batch (%1) FROM STDIN (FORMAT binary)").arg(columns), rows.finished());
+    });
+    if (!copied.ok())
+        return failed(copied, failure);
+    // The samples' key turns away those the server has already: an import offers them all again.
+    return serverExec(QStringLiteral("INSERT INTO samples (%1) SELECT %1 FROM sample_batch ON CONFLICT (run_uuid, "
+                                     "seq) DO NOTHING")
+                          .arg(columns),
+        PgParams(), failure);
 }
 
-bool ServerMirror::sendSteps(QSqlDatabase &server, const QString &uuid, Failure *failure)
+bool ServerMirror::sendSteps(const QString &uuid, Failure *failure)
 {
-    QSqlQuery &remove = batchStatement(server);
-    if (!serverPrepare(remove, QStringLiteral("DELETE FROM steps WHERE run_uuid = ?"), failure))
-        return false;
-    remove.addBindValue(uuid);
-    if (!serverExec(remove, failure))
+    if (!serverExec(QStringLiteral("DELETE FROM steps WHERE run_uuid = $1"), PgParams().text(uuid), failure))
         return false;
     QSqlQuery local(QSqlDatabase::database(m_localConnection, false));
     const QString columns
@@ -543,20 +540,19 @@ bool ServerMirror::sendSteps(QSqlDatabase &server, const QString &uuid, Failure 
     local.addBindValue(uuid);
     if (!exec(local, &failure->text))
         return false;
-    QSqlQuery &insert = batchStatement(server);
-    if (!serverPrepare(
-            insert, QStringLiteral("INSERT INTO steps (%1) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)").arg(columns), failure))
-        return false;
+    const QString insert
+        = QStringLiteral("INSERT INTO steps (%1) VALUES ($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,$12)").arg(columns);
     while (local.next()) {
+        PgParams params;
         for (int column = 0; column < 12; ++column)
-            insert.addBindValue(local.value(column));
-        if (!serverExec(insert, failure))
+            params.value(local.value(column));
+        if (!serverExec(insert, params, failure))
             return false;
     }
     return true;
 }
 
-bool ServerMirror::sendChart(QSqlDatabase &server, const QString &uuid, Failure *failure)
+bool ServerMirror::sendChart(const QString &uuid, Failure *failure)
 {
     QSqlDatabase localDb = QSqlDatabase::database(m_localConnection, false);
     // A bench file of an earlier version, which this program has not written to yet, has no table
@@ -570,14 +566,7 @@ bool ServerMirror::sendChart(QSqlDatabase &server, const QString &uuid, Failure 
         return false;
     if (!local.next())
         return true;
-    QSqlQuery &upsert = batchStatement(server);
-    if (!serverPrepare(upsert,
-            QStringLiteral("INSERT INTO run_charts (run_uuid, format, chart) VALUES (?, ?, ?) ON CONFLICT (run_uuid) "
-                           "DO UPDATE SET format = EXCLUDED.format, chart = EXCLUDED.chart"),
-            failure))
-        return false;
-    upsert.addBindValue(uuid);
-    upsert.addBindValue(local.value(0).toInt());
-    upsert.addBindValue(local.value(1).toByteArray());
-    return serverExec(upsert, failure);
+    return serverExec(QStringLiteral("INSERT INTO run_charts (run_uuid, format, chart) VALUES ($1, $2, $3) ON CONFLICT "
+                                     "(run_uuid) DO UPDATE SET format = EXCLUDED.format, chart = EXCLUDED.chart"),
+        PgParams().text(uuid).int4(local.value(0).toInt()).bytes(local.value(1).toByteArray()), failure);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/ForwardState.h"
+#include "store/PgConnection.h"
 #include "store/ServerSocket.h"
 #include "store/StationStateHolder.h"
 #include "store/StoreServer.h"
@@ -9,13 +10,10 @@
 #include <QList>
 #include <QMetaType>
 #include <QSet>
-#include <QSqlQuery>
 #include <QString>
 #include <atomic>
-#include <list>
 
-class QSqlDatabase;
-class QSqlError;
+class PgParams;
 
 // Brings the lab's server up to the bench's own store: every run, its samples and, once it has
 // ended, its steps, its kept chart and its result. Each round asks the server how far each run got,
@@ -102,36 +100,35 @@ private:
     void dropServer();
     bool stopping() const { return m_stop && *m_stop; }
     // A call that waits for the server, which the socket's watchdog may cut.
-    template <typename Call> bool waitFor(Call call)
+    template <typename Call> auto waitFor(Call call)
     {
         m_socket.callStarted();
-        const bool done = call();
+        auto done = call();
         m_socket.callEnded();
         return done;
     }
-    // A statement of the batch's transaction, kept until the transaction is over.
-    QSqlQuery &batchStatement(QSqlDatabase &server);
-    bool serverExec(QSqlQuery &query, Failure *failure);
-    bool serverPrepare(QSqlQuery &query, const QString &sql, Failure *failure);
-    static bool failed(const QSqlError &error, Failure *failure);
+    // False with `failure` set when the server refuses the statement or cannot be reached; its
+    // rows in `answer` when one is wanted.
+    bool serverExec(const QString &sql, const PgParams &params, Failure *failure, PgResult *answer = nullptr);
+    static bool failed(const PgResult &result, Failure *failure);
     bool refusesTheRun(const Failure &failure);
     bool serverProgress(const QString &uuid, Progress *progress, Failure *failure);
     static bool isWhole(const LocalRun &run, const Progress &progress);
     RunOutcome forwardRun(const LocalRun &run, Outcome *outcome, Failure *failure);
-    bool sendHeader(QSqlDatabase &server, const QString &uuid, bool withEnd, Failure *failure);
-    bool sendSamples(
-        QSqlDatabase &server, const QString &uuid, qint64 after, qint64 *last, qint64 *count, Failure *failure);
-    bool sendSteps(QSqlDatabase &server, const QString &uuid, Failure *failure);
+    bool sendHeader(const QString &uuid, bool withEnd, Failure *failure);
+    bool sendSamples(const QString &uuid, qint64 after, qint64 *last, qint64 *count, Failure *failure);
+    bool sendSteps(const QString &uuid, Failure *failure);
     // The chart history the bench kept at the run's end, when it kept one.
-    bool sendChart(QSqlDatabase &server, const QString &uuid, Failure *failure);
+    bool sendChart(const QString &uuid, Failure *failure);
 
     QString m_sqlitePath;
     StoreServer m_server;
-    QString m_localConnection, m_serverConnection;
+    QString m_localConnection;
+    // The lab server's connection, through libpq itself: every value goes apart from the statement.
+    PgConnection m_pg;
     // What the server is known to hold, since the connection was made.
     QHash<QString, Progress> m_known;
     QSet<QString> m_whole;
-    std::list<QSqlQuery> m_batchStatements;
     ForwardState m_state;
     ServerSocket m_socket;
     // The local file's change counter at the last round that left nothing waiting.

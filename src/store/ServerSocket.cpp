@@ -1,33 +1,13 @@
 #include "store/ServerSocket.h"
 
-#include <QSqlDatabase>
-#include <QSqlDriver>
-#include <QVariant>
 #include <fcntl.h>
-#include <libpq-fe.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace {
-
-PGconn *connectionOf(QSqlDatabase &db)
-{
-    // QPSQL names the type by the struct behind libpq's typedef.
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid()
-        || (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
-        return nullptr;
-    return *static_cast<PGconn *const *>(handle.constData());
-}
-
-} // namespace
-
 ServerSocket::~ServerSocket() { release(); }
 
-void ServerSocket::hold(QSqlDatabase &db)
+void ServerSocket::hold(int socket)
 {
-    PGconn *connection = connectionOf(db);
-    const int socket = connection ? PQsocket(connection) : -1;
     const std::lock_guard lock(m_mutex);
     if (m_fd >= 0)
         ::close(m_fd);
@@ -72,12 +52,6 @@ bool ServerSocket::cutIfWaitingLongerThan(qint64 limitMs)
     shutDownLocked();
     m_call.invalidate();
     return true;
-}
-
-bool ServerSocket::isBroken(QSqlDatabase &db)
-{
-    PGconn *connection = connectionOf(db);
-    return !connection || PQstatus(connection) != CONNECTION_OK;
 }
 
 void ServerSocket::shutDownLocked()

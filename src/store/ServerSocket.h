@@ -3,8 +3,6 @@
 #include <QElapsedTimer>
 #include <mutex>
 
-class QSqlDatabase;
-
 // The socket under a lab server connection, which another thread may cut. A server that stopped
 // answering (a frozen network whose kernel still acknowledges, a server process that hangs) holds
 // a libpq call for ever: no time limit of the server's own can fire there, and the keepalives only
@@ -19,8 +17,9 @@ public:
     ServerSocket(const ServerSocket &) = delete;
     ServerSocket &operator=(const ServerSocket &) = delete;
 
-    // Takes a duplicate of the open connection's socket; a cut asked for already applies at once.
-    void hold(QSqlDatabase &db);
+    // Takes a duplicate of the open connection's socket (-1 for none); a cut asked for already
+    // applies at once.
+    void hold(int socket);
     // Before the connection closes.
     void release();
     // Around each call that waits for the server, on the connection's thread.
@@ -31,8 +30,6 @@ public:
     void cut(bool forGood = false);
     // Cuts the connection when a call has waited for longer than `limitMs`; true when it did.
     bool cutIfWaitingLongerThan(qint64 limitMs);
-    // libpq finds the connection itself broken (not just a statement refused).
-    static bool isBroken(QSqlDatabase &db);
 
 private:
     void shutDownLocked();

@@ -1,8 +1,8 @@
 #include "store/StoreSchema.h"
 
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
+#include "store/SchemaTarget.h"
+#include "store/SqlSchemaTarget.h"
+
 #include <QStringList>
 #include <QVersionNumber>
 #include <algorithm>
@@ -10,19 +10,16 @@
 
 namespace {
 
-bool execAll(QSqlDatabase &db, const QStringList &statements, QString *error)
+bool execAll(SchemaTarget &db, const QStringList &statements, QString *error)
 {
-    QSqlQuery query(db);
     for (const QString &statement : statements) {
-        if (!query.exec(statement)) {
-            *error = query.lastError().text();
+        if (!db.exec(statement, error))
             return false;
-        }
     }
     return true;
 }
 
-bool toVersion1(QSqlDatabase &db, QString *error)
+bool toVersion1(SchemaTarget &db, QString *error)
 {
     // Times are local ISO text to the millisecond, as the CSV log and the summary write them.
     return execAll(db,
@@ -40,10 +37,10 @@ bool toVersion1(QSqlDatabase &db, QString *error)
         error);
 }
 
-bool isServer(QSqlDatabase &db) { return db.driverName() == QLatin1String("QPSQL"); }
+bool isServer(SchemaTarget &db) { return db.isServer(); }
 
 // Lists and their day filters read runs by their start.
-bool toVersion2(QSqlDatabase &db, QString *error)
+bool toVersion2(SchemaTarget &db, QString *error)
 {
     return execAll(db, {QStringLiteral("CREATE INDEX runs_by_start ON runs (started)")}, error);
 }
@@ -51,7 +48,7 @@ bool toVersion2(QSqlDatabase &db, QString *error)
 // A bench's record of what its lab server holds: the runs found there whole, and the runs it
 // refused, with its reason, how often it did, and when the run is offered again. The server
 // keeps no such record of its own.
-bool toVersion3(QSqlDatabase &db, QString *error)
+bool toVersion3(SchemaTarget &db, QString *error)
 {
     if (isServer(db))
         return true;
@@ -63,7 +60,7 @@ bool toVersion3(QSqlDatabase &db, QString *error)
 
 // PostgreSQL text holds no NUL character, which a program file may well have (padding after a
 // power loss): the server keeps the program as its UTF-8 bytes. SQLite's text holds it as it is.
-bool toVersion4(QSqlDatabase &db, QString *error)
+bool toVersion4(SchemaTarget &db, QString *error)
 {
     if (!isServer(db))
         return true;
@@ -76,7 +73,7 @@ bool toVersion4(QSqlDatabase &db, QString *error)
 // A finished run's chart history, kept at its end so that the run is drawn and compared without
 // reading its samples again. `format` is ChartHistoryBytes::Format of the bytes; the server keeps
 // them as bytea.
-bool toVersion5(QSqlDatabase &db, QString *error)
+bool toVersion5(SchemaTarget &db, QString *error)
 {
     return execAll(db,
         {QStringLiteral("CREATE TABLE run_charts (run_uuid TEXT PRIMARY KEY REFERENCES runs(uuid), "
@@ -87,7 +84,7 @@ bool toVersion5(QSqlDatabase &db, QString *error)
 
 // What every station last told the lab's server of itself, stamped with the server's clock, and
 // the views a lab's own dashboard reads. A bench knows only itself: its file is left as it is.
-bool toVersion6(QSqlDatabase &db, QString *error)
+bool toVersion6(SchemaTarget &db, QString *error)
 {
     if (!isServer(db))
         return true;
@@ -115,7 +112,7 @@ bool toVersion6(QSqlDatabase &db, QString *error)
 // load obeyed the run's off lines, and when a later try found it off. What the lab's server knows
 // of each station's load the same way. Only columns that may be NULL, so that a bench of an
 // earlier version goes on writing the server without them.
-bool toVersion7(QSqlDatabase &db, QString *error)
+bool toVersion7(SchemaTarget &db, QString *error)
 {
     QStringList statements;
     for (const char *column :
@@ -142,7 +139,7 @@ bool toVersion7(QSqlDatabase &db, QString *error)
 // view every reader uses shows both tables' stations, and says which names are shared. A station's
 // programs are counted by the program file's name, wherever each bench keeps its copy. From here on
 // the server records the oldest program version that may still write to it.
-bool toVersion8(QSqlDatabase &db, QString *error)
+bool toVersion8(SchemaTarget &db, QString *error)
 {
     QStringList statements{QStringLiteral("CREATE TABLE schema_writers (oldest_version TEXT NOT NULL)")};
     if (isServer(db)) {
@@ -178,7 +175,7 @@ constexpr qint64 MigrationLock = 0x766f726e6963;
 
 struct Migration
 {
-    bool (*apply)(QSqlDatabase &, QString *);
+    bool (*apply)(SchemaTarget &, QString *);
     // A program of an earlier version writes on past it (it only adds what may be NULL): it is
     // recorded in schema_additions, which such a program does not read, rather than in
     // schema_version, whose highest number stops any program that does not know it.
@@ -198,17 +195,18 @@ const QString AdditionTable = QStringLiteral("schema_additions");
 const QString WriterTable = QStringLiteral("schema_writers");
 
 // The highest version recorded in `table`; 0 when there is no such table.
-int highestIn(QSqlDatabase &db, const QString &table, QString *error)
+int highestIn(SchemaTarget &db, const QString &table, QString *error)
 {
-    if (!db.tables().contains(table))
+    if (!db.hasTable(table))
         return 0;
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT MAX(version) FROM %1").arg(table)) || !query.next()) {
+    int highest = 0;
+    QString why;
+    if (!db.number(QStringLiteral("SELECT MAX(version) FROM %1").arg(table), &highest, &why)) {
         if (error)
-            *error = query.lastError().text();
+            *error = why;
         return -1;
     }
-    return query.value(0).toInt();
+    return highest;
 }
 
 } // namespace
@@ -217,12 +215,24 @@ int StoreSchema::latestVersion() { return int(Migrations.size()); }
 
 int StoreSchema::version(QSqlDatabase &db, QString *error)
 {
+    SqlSchemaTarget target(db);
+    return version(target, error);
+}
+
+int StoreSchema::migrate(QSqlDatabase &db, QString *error)
+{
+    SqlSchemaTarget target(db);
+    return migrate(target, error);
+}
+
+int StoreSchema::version(SchemaTarget &db, QString *error)
+{
     const int required = highestIn(db, VersionTable, error);
     const int added = required < 0 ? -1 : highestIn(db, AdditionTable, error);
     return added < 0 ? -1 : std::max(required, added);
 }
 
-int StoreSchema::migrate(QSqlDatabase &db, QString *error)
+int StoreSchema::migrate(SchemaTarget &db, QString *error)
 {
     error->clear();
     // Stations meeting a new server at once would each create the tables: one at a time. The lock
@@ -237,10 +247,10 @@ int StoreSchema::migrate(QSqlDatabase &db, QString *error)
     return applied;
 }
 
-int StoreSchema::migrateUnlocked(QSqlDatabase &db, QString *error)
+int StoreSchema::migrateUnlocked(SchemaTarget &db, QString *error)
 {
     for (const QString &table : {VersionTable, AdditionTable}) {
-        if (!db.tables().contains(table)
+        if (!db.hasTable(table)
             && !execAll(
                 db, {QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (version INTEGER NOT NULL)").arg(table)}, error))
             return -1;
@@ -270,32 +280,18 @@ int StoreSchema::migrateUnlocked(QSqlDatabase &db, QString *error)
     }
     for (int at = from; at < latestVersion(); ++at) {
         // A migration cut short leaves the file at the version before it, to be tried again.
-        if (!db.transaction()) {
-            *error = db.lastError().text();
+        if (!db.begin(error))
             return -1;
-        }
         const Migration &migration = Migrations[size_t(at)];
-        QSqlQuery record(db);
-        record.prepare(QStringLiteral("INSERT INTO %1 (version) VALUES (?)")
-                           .arg(migration.additive ? AdditionTable : VersionTable));
-        record.addBindValue(at + 1);
-        bool applied = migration.apply(db, error) && record.exec();
-        if (applied && migration.oldestWriter) {
-            QSqlQuery writers(db);
-            writers.prepare(QStringLiteral("INSERT INTO %1 (oldest_version) VALUES (?)").arg(WriterTable));
-            writers.addBindValue(QString::fromLatin1(migration.oldestWriter));
-            applied = writers.exec();
-            if (!applied)
-                *error = writers.lastError().text();
-        }
-        if (!applied) {
-            if (error->isEmpty())
-                *error = record.lastError().text();
-            db.rollback();
-            return -1;
-        }
-        if (!db.commit()) {
-            *error = db.lastError().text();
+        const QString record = QStringLiteral("INSERT INTO %1 (version) VALUES (%2)")
+                                   .arg(migration.additive ? AdditionTable : VersionTable)
+                                   .arg(at + 1);
+        // The version text is this program's own constant.
+        const QString writers = migration.oldestWriter ? QStringLiteral("INSERT INTO %1 (oldest_version) VALUES ('%2')")
+                                                             .arg(WriterTable, QLatin1String(migration.oldestWriter))
+                                                       : QString();
+        if (!migration.apply(db, error) || !db.exec(record, error) || (!writers.isEmpty() && !db.exec(writers, error))
+            || !db.commit(error)) {
             db.rollback();
             return -1;
         }
@@ -305,17 +301,15 @@ int StoreSchema::migrateUnlocked(QSqlDatabase &db, QString *error)
 
 QVersionNumber StoreSchema::programVersion() { return QVersionNumber::fromString(QStringLiteral(VORNIC_VERSION)); }
 
-std::optional<QVersionNumber> StoreSchema::oldestWriter(QSqlDatabase &db, QString *error)
+std::optional<QVersionNumber> StoreSchema::oldestWriter(SchemaTarget &db, QString *error)
 {
     QVersionNumber oldest;
-    if (!db.tables().contains(WriterTable))
+    if (!db.hasTable(WriterTable))
         return oldest;
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT oldest_version FROM %1").arg(WriterTable))) {
-        *error = query.lastError().text();
+    QStringList versions;
+    if (!db.texts(QStringLiteral("SELECT oldest_version FROM %1").arg(WriterTable), &versions, error))
         return std::nullopt;
-    }
-    while (query.next())
-        oldest = std::max(oldest, QVersionNumber::fromString(query.value(0).toString()));
+    for (const QString &version : versions)
+        oldest = std::max(oldest, QVersionNumber::fromString(version));
     return oldest;
 }

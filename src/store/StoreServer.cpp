@@ -46,6 +46,28 @@ QString StoreServer::describe() const
     return QStringLiteral("%1%2:%3/%4").arg(user.isEmpty() ? QString() : user + u'@', host).arg(port).arg(database);
 }
 
+QList<QPair<QString, QString>> StoreServer::connectionOptions() const
+{
+    // A network that goes away without a word is found by the kernel: an idle connection that
+    // waits for an answer is probed after 10 s and given up after three probes 3 s apart, and data
+    // the server has not acknowledged for 15 s ends the connection. The statement and lock limits
+    // go with the session, so that a server that is there but busy answers within them too.
+    QList<QPair<QString, QString>> options{{QStringLiteral("host"), host},
+        {QStringLiteral("port"), QString::number(port)}, {QStringLiteral("dbname"), database},
+        {QStringLiteral("connect_timeout"), QString::number(connectTimeoutSeconds)},
+        {QStringLiteral("keepalives"), QStringLiteral("1")}, {QStringLiteral("keepalives_idle"), QStringLiteral("10")},
+        {QStringLiteral("keepalives_interval"), QStringLiteral("3")},
+        {QStringLiteral("keepalives_count"), QStringLiteral("3")},
+        {QStringLiteral("tcp_user_timeout"), QStringLiteral("15000")},
+        {QStringLiteral("options"),
+            QStringLiteral("-c statement_timeout=%1 -c lock_timeout=%2").arg(statementTimeoutMs).arg(lockTimeoutMs)}};
+    if (!user.isEmpty())
+        options.append({QStringLiteral("user"), user});
+    if (!sslMode.isEmpty())
+        options.append({QStringLiteral("sslmode"), sslMode});
+    return options;
+}
+
 QSqlDatabase StoreServer::addConnection(const QString &connection) const
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(Driver, connection);
@@ -53,18 +75,19 @@ QSqlDatabase StoreServer::addConnection(const QString &connection) const
     db.setPort(port);
     db.setDatabaseName(database);
     db.setUserName(user);
-    // A network that goes away without a word is found by the kernel: an idle connection that
-    // waits for an answer is probed after 10 s and given up after three probes 3 s apart, and data
-    // the server has not acknowledged for 15 s ends the connection. The statement and lock limits
-    // go with the session, so that a server that is there but busy answers within them too.
-    QStringList options{QStringLiteral("connect_timeout=%1").arg(connectTimeoutSeconds), QStringLiteral("keepalives=1"),
-        QStringLiteral("keepalives_idle=10"), QStringLiteral("keepalives_interval=3"),
-        QStringLiteral("keepalives_count=3"), QStringLiteral("tcp_user_timeout=15000"),
-        QStringLiteral("options='-c statement_timeout=%1 -c lock_timeout=%2'")
-            .arg(statementTimeoutMs)
-            .arg(lockTimeoutMs)};
-    if (!sslMode.isEmpty())
-        options.append(QStringLiteral("sslmode=") + sslMode);
+    // Qt's driver joins its options into a connection string: each value is quoted as libpq reads
+    // quotes there, so that none can end early and add an option of its own. The driver splits the
+    // options at ';', which a value therefore cannot hold.
+    static const QStringList ownFields{
+        QStringLiteral("host"), QStringLiteral("port"), QStringLiteral("dbname"), QStringLiteral("user")};
+    QStringList options;
+    for (const auto &[keyword, value] : connectionOptions()) {
+        if (ownFields.contains(keyword) || value.contains(u';'))
+            continue;
+        QString quoted = value;
+        quoted.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
+        options.append(QStringLiteral("%1='%2'").arg(keyword, quoted));
+    }
     db.setConnectOptions(options.join(u';'));
     return db;
 }

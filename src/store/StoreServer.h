@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 
 class QSqlDatabase;
@@ -33,6 +35,8 @@ struct StoreServer
     bool isSet() const { return !host.isEmpty(); }
     // "user@host:port/database", for messages.
     QString describe() const;
+    // The keyword and value pairs libpq opens a connection to this server with, each value whole.
+    QList<QPair<QString, QString>> connectionOptions() const;
     // Adds a connection named `connection` for this server, not yet opened.
     QSqlDatabase addConnection(const QString &connection) const;
 };

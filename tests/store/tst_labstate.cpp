@@ -307,6 +307,31 @@ private Q_SLOTS:
         QCOMPARE(runs.exitCode(), 0);
     }
 
+    // A server that goes down under the watch tells its sessions so in a warning: the screen says
+    // the server could not be read, in its own words, and the warning shows nowhere raw.
+    void labWatchKeepsTheServersNoticesOff()
+    {
+        QCOMPARE(onServer(seeded()), QString());
+        QProcess runs;
+        runs.start(TestFiles::binary("vornic-runs"), {"--settings", labSettings(), "lab", "--watch"});
+        QByteArray printed;
+        QTRY_VERIFY_WITH_TIMEOUT((printed += runs.readAllStandardOutput()).contains("Bench B"), 60000);
+        QVERIFY2(m_cluster.stop(true), qPrintable(m_cluster.problem()));
+        QVERIFY2(m_cluster.start(), qPrintable(m_cluster.problem()));
+        // The window's connection went with the server too: the next reading makes a new one.
+        m_lab.reset();
+        printed.clear();
+        // The reading that finds the connection gone, then one on a new connection.
+        QTRY_VERIFY_WITH_TIMEOUT((printed += runs.readAllStandardOutput()).contains("vornic-runs: ")
+                && printed.mid(printed.lastIndexOf("vornic-runs: ")).contains("Bench B"),
+            60000);
+        ::kill(pid_t(runs.processId()), SIGTERM);
+        QVERIFY(waitForEnd(runs));
+        printed += runs.readAllStandardOutput();
+        const QByteArray errors = runs.readAllStandardError();
+        QVERIFY2(!errors.contains("WARNING") && !printed.contains("WARNING"), (errors + printed).constData());
+    }
+
     // Eight stations, one killed mid-run and one whose run fails: each round of each reaches the
     // server, and the lab sees every start, step and end by the next round the station makes.
     void eightStations()

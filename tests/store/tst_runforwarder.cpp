@@ -6,6 +6,7 @@
 #include "store/StoreSchema.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -13,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -252,6 +255,14 @@ private Q_SLOTS:
         QTest::newRow("a check refuses its steps")
             << QStringList{"ALTER TABLE steps ADD CONSTRAINT refuse_run CHECK (run_uuid <> '%1')"}
             << QStringList{"ALTER TABLE steps DROP CONSTRAINT refuse_run"} << QStringLiteral("refuse_run");
+        QTest::newRow("a refusal that quotes the settings file")
+            << QStringList{"CREATE FUNCTION refuse_run() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF NEW.uuid = "
+                           "'%1' THEN RAISE EXCEPTION 'settings not wanted: %', repeat(NEW.settings_text, 50); END "
+                           "IF; RETURN NEW; END $$",
+                   "CREATE TRIGGER refuse_run BEFORE INSERT OR UPDATE ON runs FOR EACH ROW EXECUTE FUNCTION "
+                   "refuse_run()"}
+            << QStringList{"DROP TRIGGER refuse_run ON runs", "DROP FUNCTION refuse_run()"}
+            << QStringLiteral("settings not wanted: [Store]");
     }
     void aRefusedRunHoldsNoOtherBack()
     {
@@ -275,6 +286,9 @@ private Q_SLOTS:
         QCOMPARE(outcome.refused.size(), 1);
         QCOMPARE(outcome.refused.first().uuid, refused);
         QVERIFY2(outcome.refused.first().reason.contains(reason), qPrintable(outcome.refused.first().reason));
+        // One line a list of runs can show, never a value the server quoted whole.
+        QVERIFY2(!outcome.refused.first().reason.contains(u'\n') && outcome.refused.first().reason.size() <= 160,
+            qPrintable(outcome.refused.first().reason));
         QVERIFY(mirror.refusal(refused).contains(reason));
         QCOMPARE(outcome.runsCompleted, 1);
         QCOMPARE(outcome.runsWaiting, 1);
@@ -335,6 +349,78 @@ private Q_SLOTS:
         const std::optional<StoredRun> run = archive.run(uuid, &error);
         QVERIFY2(run, qPrintable(error));
         QCOMPARE(run->programText.toUtf8(), program.toUtf8());
+    }
+
+    // Text of any characters reaches the server as the bench holds it, and holds back neither the
+    // bench's other runs nor another bench's. PostgreSQL's text cannot hold a NUL: there it is
+    // U+FFFD, the mark of a character that could not be kept; the program keeps it as bytes.
+    void oddTextTravelsWhole_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("onServer");
+        const QString nul(QChar(0)), kept(QChar(QChar::ReplacementCharacter));
+        const QString settings = QStringLiteral("[Store]\r\n; copied from %1the old bench\r\nHost=x\r\n");
+        QTest::newRow("a NUL in a settings comment")
+            << QStringLiteral("settings_text") << settings.arg(nul) << settings.arg(kept);
+        QTest::newRow("a NUL in the program name")
+            << QStringLiteral("program_name") << QStringLiteral("/bench/cell%1.TSF").arg(nul)
+            << QStringLiteral("/bench/cell%1.TSF").arg(kept);
+        QTest::newRow("a NUL in the program text")
+            << QStringLiteral("program_text") << QStringLiteral("1,Discharge\r\n%1%1%1").arg(nul)
+            << QStringLiteral("1,Discharge\r\n%1%1%1").arg(nul);
+        QTest::newRow("a NUL in the message")
+            << QStringLiteral("message") << QStringLiteral("done%1").arg(nul) << QStringLiteral("done%1").arg(kept);
+        QTest::newRow("a NUL in the station")
+            << QStringLiteral("station") << QStringLiteral("Bench%1N").arg(nul) << QStringLiteral("Bench%1N").arg(kept);
+        const QString quotes = QStringLiteral("it's \"quoted\" \\ \\' \\x00 $$ $1 ? :name %1 E'\\n'");
+        QTest::newRow("quotes and backslashes") << QStringLiteral("settings_text") << quotes << quotes;
+        const QString injection = QStringLiteral("'; DROP TABLE runs; --");
+        QTest::newRow("a statement in a name") << QStringLiteral("program_name") << injection << injection;
+        const QString script = QStringLiteral("Прогон 试验 ✓ 🔋");
+        QTest::newRow("non-Latin text") << QStringLiteral("message") << script << script;
+    }
+    void oddTextTravelsWhole()
+    {
+        QFETCH(QString, column);
+        QFETCH(QString, value);
+        QFETCH(QString, onServer);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("runs.sqlite")),
+                      otherPath = dir.filePath(QStringLiteral("other.sqlite"));
+        LocalStore local(path), otherBench(otherPath);
+        const QString odd = QUuid::createUuid().toString(QUuid::WithoutBraces),
+                      plain = QUuid::createUuid().toString(QUuid::WithoutBraces),
+                      other = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        for (const QString &uuid : {odd, plain}) {
+            local.begin(uuid);
+            local.samples(uuid, 10);
+            local.end(uuid);
+        }
+        otherBench.begin(other);
+        otherBench.samples(other, 10);
+        otherBench.end(other);
+        QSqlQuery set(local.db());
+        set.prepare(QStringLiteral("UPDATE runs SET %1 = ? WHERE uuid = ?").arg(column));
+        set.addBindValue(value);
+        set.addBindValue(odd);
+        QVERIFY2(set.exec(), qPrintable(set.lastError().text()));
+
+        for (const QString &bench : {path, otherPath}) {
+            ServerMirror mirror(bench, m_server);
+            const ServerMirror::Outcome outcome = mirror.forwardAll();
+            QVERIFY2(outcome.error.isEmpty(), qPrintable(outcome.error));
+            QVERIFY2(outcome.refused.isEmpty(), qPrintable(outcome.refused.value(0).reason));
+            QCOMPARE(outcome.runsWaiting, 0);
+        }
+        QStringList expected = rowsOfRun(local.db(), odd);
+        expected.replaceInStrings(value, onServer);
+        QCOMPARE(serverRows(odd), expected);
+        QCOMPARE(serverRows(plain), rowsOfRun(local.db(), plain));
+        QCOMPARE(serverRows(other), rowsOfRun(otherBench.db(), other));
+        // A second round finds the run whole: nothing goes again.
+        ServerMirror again(path, m_server);
+        QCOMPARE(again.forwardAll().runsTouched, 0);
     }
 
     // A server whose program column is still text keeps each program's bytes.
@@ -653,6 +739,48 @@ private Q_SLOTS:
         holder.runStarted(QStringLiteral("0000bbbb-0000-4000-8000-000000000002"), QStringLiteral("cell.TSF"), 2);
         QVERIFY2(mirror.sendStationState(holder.snapshot(), &error), qPrintable(error));
         QCOMPARE(stationLoadOff(QStringLiteral("Bench L")), QStringLiteral("|||"));
+    }
+
+    // A station whose name holds a NUL is still heard: its state is written, with U+FFFD there.
+    void aStationWithANulInItsNameIsHeard()
+    {
+        QTemporaryDir dir;
+        ServerMirror mirror(dir.filePath(QStringLiteral("runs.sqlite")), m_server);
+        StationStateHolder holder(QStringLiteral("Bench") + QChar(0) + QStringLiteral("N"),
+            QStringLiteral("0f000000-0000-4000-8000-000000000003"));
+        holder.runStarted(QStringLiteral("0000bbbb-0000-4000-8000-000000000003"), QStringLiteral("it's.TSF"), 2);
+        QString error;
+        QVERIFY2(mirror.sendStationState(holder.snapshot(), &error), qPrintable(error));
+        QCOMPARE(stationLoadOff(QStringLiteral("Bench\uFFFDN")), QStringLiteral("|||"));
+    }
+
+    // A server that went down under the connection says so in a notice; the forwarder makes its own
+    // message of the lost connection, and the notice never reaches the program's stderr.
+    void theServersNoticesStayOffStderr()
+    {
+        QTemporaryDir dir;
+        ServerMirror mirror(dir.filePath(QStringLiteral("runs.sqlite")), m_server);
+        StationStateHolder holder(QStringLiteral("Bench W"), QStringLiteral("0f000000-0000-4000-8000-000000000004"));
+        QString error;
+        QVERIFY2(mirror.sendStationState(holder.snapshot(), &error), qPrintable(error));
+        QVERIFY2(m_cluster.stop(true), qPrintable(m_cluster.problem()));
+        QVERIFY2(m_cluster.start(), qPrintable(m_cluster.problem()));
+        const QString errFile = dir.filePath(QStringLiteral("stderr"));
+        fflush(stderr);
+        const int savedErr = ::dup(STDERR_FILENO);
+        const int file = ::open(QFile::encodeName(errFile).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(file, STDERR_FILENO);
+        const bool firstSent = mirror.sendStationState(holder.snapshot(), &error);
+        const bool sent = firstSent || mirror.sendStationState(holder.snapshot(), &error);
+        fflush(stderr);
+        ::dup2(savedErr, STDERR_FILENO);
+        ::close(savedErr);
+        ::close(file);
+        QVERIFY2(sent, qPrintable(error));
+        QFile written(errFile);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QByteArray text = written.readAll();
+        QVERIFY2(!text.contains("WARNING") && !text.contains("FATAL"), text.constData());
     }
 
     // Forwarding a long run's backlog, timed.

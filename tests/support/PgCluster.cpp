@@ -90,11 +90,12 @@ bool PgCluster::start()
     return m_running;
 }
 
-bool PgCluster::stop()
+bool PgCluster::stop(bool immediately)
 {
     const bool stopped
         = run({m_bin + QStringLiteral("/pg_ctl"), QStringLiteral("-D"), m_dir.filePath(QStringLiteral("data")),
-            QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")});
+            QStringLiteral("-m"), immediately ? QStringLiteral("immediate") : QStringLiteral("fast"),
+            QStringLiteral("-w"), QStringLiteral("stop")});
     m_running = m_running && !stopped;
     return stopped;
 }

@@ -23,7 +23,8 @@ public:
     QString problem() const { return m_problem; }
     quint16 port() const { return m_port; }
     bool start();
-    bool stop();
+    // `immediately`: as a server that crashed, its sessions told so with a warning.
+    bool stop(bool immediately = false);
     // The [Store] section a station's settings file needs for this server.
     QByteArray storeSettings() const;
     // This server as a store names it.
