@@ -1,6 +1,7 @@
 #include "store/ServerMirror.h"
 
 #include "results/LoadOffText.h"
+#include "settings/IniSecrets.h"
 #include "store/SampleColumns.h"
 #include "store/StoreSchema.h"
 
@@ -453,6 +454,10 @@ bool ServerMirror::sendHeader(QSqlDatabase &server, const QString &uuid, bool wi
             // The server holds the program as bytes.
             upsert.addBindValue(
                 value.isNull() ? QVariant(QMetaType::fromType<QByteArray>()) : QVariant(value.toString().toUtf8()));
+        else if (name == u"settings_text")
+            // Runs stored by earlier versions still hold the secrets of their settings file.
+            upsert.addBindValue(value.isNull() ? QVariant(QMetaType::fromType<QString>())
+                                               : QVariant(IniSecrets::withSecretsBlanked(value.toString())));
         else if (!withEnd && isEndField(name))
             // "" rather than QString(), which the driver binds as NULL: the run has no result yet.
             upsert.addBindValue(name == u"result" || name == u"message" ? QVariant(QStringLiteral(""))
