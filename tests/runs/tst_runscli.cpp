@@ -354,8 +354,9 @@ private Q_SLOTS:
         QFETCH(QByteArray, line);
         QFETCH(QString, said);
         const QString ini = m_dir.filePath(QStringLiteral("option.INI"));
+        // The line goes ahead of the defaults: the first of a key counts.
         TestFiles::writeBytes(
-            ini, TestFiles::crlfLines({"[Store]", "Host=127.0.0.1", "User=nobody", "Database=nowhere", line}));
+            ini, TestFiles::crlfLines({"[Store]", "Host=127.0.0.1", line, "User=nobody", "Database=nowhere"}));
         QProcess process;
         process.start(TestFiles::binary("vornic-runs"),
             {QStringLiteral("--settings"), ini, QStringLiteral("--server"), QStringLiteral("list")});
