@@ -3,6 +3,7 @@
 #include "results/ChartHistoryBytes.h"
 #include "results/LoadOffText.h"
 #include "settings/IniFile.h"
+#include "settings/IniSecrets.h"
 #include "store/PgNoticeSink.h"
 #include "store/SampleColumns.h"
 #include "store/StoreSchema.h"
@@ -239,7 +240,8 @@ std::optional<StoredRun> RunArchive::run(const QString &uuidOrPrefix, QString *e
     const QVariant program = query.value(RunColumnCount);
     run.programText
         = program.typeId() == QMetaType::QByteArray ? QString::fromUtf8(program.toByteArray()) : program.toString();
-    run.settingsText = query.value(RunColumnCount + 1).toString();
+    // Runs stored before secrets were blanked at the source still hold them.
+    run.settingsText = IniSecrets::withSecretsBlanked(query.value(RunColumnCount + 1).toString());
     if (query.next()) {
         *error = QStringLiteral("\"%1\" names more than one run; give more of the UUID").arg(uuidOrPrefix);
         return std::nullopt;

@@ -3,7 +3,9 @@
 #include "device/Identification.h"
 #include "results/ChartHistoryBytes.h"
 #include "results/LoadOffText.h"
+#include "settings/ControlCharacter.h"
 #include "settings/IniFile.h"
+#include "settings/IniSecrets.h"
 
 #include <QDir>
 #include <QFile>
@@ -71,7 +73,8 @@ QString RunStore::stationName(const QString &iniPath)
 {
     const QString station
         = IniFile::ReadIniString(iniPath, QStringLiteral("Store"), QStringLiteral("Station"), QString());
-    return station.isEmpty() ? QSysInfo::machineHostName() : station;
+    // A control character would fail every write of the station's state on the lab's server.
+    return station.isEmpty() || ControlCharacter::firstIn(station) ? QSysInfo::machineHostName() : station;
 }
 
 bool RunStore::waitForSamples(int ms) { return m_writer.waitForCommit(ms); }
@@ -89,8 +92,9 @@ void RunStore::onRunStarted()
     StoreWriter::Statement insert{
         QStringLiteral("INSERT INTO runs (uuid, program_name, program_text, settings_text, "
                        "station, started, result, message, log_path) VALUES (?, ?, ?, ?, ?, ?, '', '', ?)"),
-        {m_uuid, run.options.programFile, fileText(run.options.programFile), fileText(m_iniPath), station,
-            isoText(run.startedAt), textOrNull(m_runLogPath)},
+        {m_uuid, run.options.programFile, fileText(run.options.programFile),
+            IniSecrets::withSecretsBlanked(fileText(m_iniPath)), station, isoText(run.startedAt),
+            textOrNull(m_runLogPath)},
         m_uuid};
     m_writer.add(std::move(insert));
     // A file that fails from the start keeps no row of the log waiting.

@@ -41,7 +41,7 @@ public:
     ~RunStore() override;
 
     // The station's name as runs and the lab's server know it: [Store] Station= of the settings
-    // file `iniPath`, or the machine's host name.
+    // file `iniPath`, or the machine's host name when that is empty or holds a control character.
     static QString stationName(const QString &iniPath);
 
     QString path() const { return m_writer.path(); }

@@ -1,6 +1,7 @@
 #include "store/ServerMirror.h"
 
 #include "results/LoadOffText.h"
+#include "settings/IniSecrets.h"
 #include "store/PgCopyRows.h"
 #include "store/PgParams.h"
 #include "store/PgSchemaTarget.h"
@@ -466,6 +467,9 @@ bool ServerMirror::sendHeader(const QString &uuid, bool withEnd, Failure *failur
         if (name == u"program_text")
             // The server holds the program as bytes, a NUL as well.
             value.isNull() ? params.null() : params.bytes(value.toString().toUtf8());
+        else if (name == u"settings_text")
+            // Runs stored by earlier versions still hold the secrets of their settings file.
+            value.isNull() ? params.null() : params.text(IniSecrets::withSecretsBlanked(value.toString()));
         else if (!withEnd && isEndField(name))
             // The run has no result yet.
             name == u"result" || name == u"message" ? params.text(QString()) : params.null();

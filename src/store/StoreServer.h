@@ -28,9 +28,12 @@ struct StoreServer
     // of an administrator's): runs are not worth queueing behind it, the next round tries again.
     int lockTimeoutMs = 3000;
 
-    // The server the file names. A Port that is not a whole number from 1 to 65535 names no server
-    // to use: the section's Host is dropped and `problem` says which key is wrong, for the caller to
-    // report. An absent or empty Port is 5432.
+    // The server the file names. A value that cannot be meant names no server to use: a Port that
+    // is not a whole number from 1 to 65535, a Host, Database or User with a control character or
+    // another connection option pasted in, an SslMode that is not one of libpq's, a Password in the
+    // file at all. The section's Host is then dropped and `problem` names the file, the key and what
+    // is wrong, one line each, for the caller to report. A Station with a control character only
+    // gives way to the host name, and `problem` says so. An absent or empty Port is 5432.
     static StoreServer fromIni(const QString &iniPath, QString *problem);
     bool isSet() const { return !host.isEmpty(); }
     // "user@host:port/database", for messages.

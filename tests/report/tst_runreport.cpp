@@ -1,4 +1,5 @@
 #include "ProcessEnd.h"
+#include "SecretSettings.h"
 #include "StoreFixture.h"
 #include "report/RunReport.h"
 #include "store/RunArchive.h"
@@ -132,6 +133,28 @@ private Q_SLOTS:
             QVERIFY2(heading.hasMatch() && heading.capturedStart() < firstRow.capturedStart(), qPrintable(page));
         }
         QVERIFY(tablePages >= 2);
+    }
+
+    // A run stored before secrets were blanked at the source still holds them: its report does not.
+    void secretsAreLeftOut()
+    {
+        const QString store = m_dir.filePath(QStringLiteral("secrets.sqlite"));
+        StoreFixture::write(store,
+            {StoreFixture::run(Uuid, QStringLiteral("2026-03-06T08:00:00.000"), QStringLiteral("PASS")),
+                QStringLiteral("UPDATE runs SET settings_text = '%1'").arg(SecretSettings::Text)});
+        RunArchive archive = RunArchive::local(store);
+        QString error;
+        QVERIFY2(archive.open(&error), qPrintable(error));
+        const std::optional<StoredRun> run = archive.run(Uuid, &error);
+        QVERIFY2(run, qPrintable(error));
+        const QString pdf = m_dir.filePath(QStringLiteral("secrets.pdf"));
+        QCOMPARE(RunReport::write(archive, *run, pdf), QString());
+        const QString text
+            = outputOf(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        QVERIFY2(!text.contains(SecretSettings::Secret), qPrintable(text));
+        for (const char *kept :
+            {"PassCount=3", "Passes=12", "Station=Bench 7", "\\d\\s+Password=[ \\t]*\\n", "\\d\\s+ApiToken=[ \\t]*\\n"})
+            QVERIFY2(QRegularExpression(QString::fromLatin1(kept)).match(text).hasMatch(), kept);
     }
 
 private:

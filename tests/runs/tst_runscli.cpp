@@ -1,9 +1,13 @@
 #include "OutputTarget.h"
 #include "ProcessEnd.h"
+#include "SecretSettings.h"
 #include "StoreFixture.h"
 #include "TestFiles.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -322,6 +326,75 @@ private Q_SLOTS:
         const QString err = QString::fromUtf8(process.readAllStandardError());
         QVERIFY2(process.exitCode() == 1, qPrintable(err));
         QVERIFY2(QRegularExpression(said, QRegularExpression::MultilineOption).match(err).hasMatch(), qPrintable(err));
+    }
+
+    // A value of the [Store] section that would reach libpq as another option, or a password in the
+    // file, is named and the server is not used; a sound SslMode goes on to the server, which here
+    // is one nobody runs.
+    void storeConnectionValue_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("said");
+        const QString refused = QStringLiteral("^vornic-runs: [^\\n]*/option\\.INI: \\[Store\\] %1[^\\n]*; the lab "
+                                               "server is not used$");
+        QTest::newRow("SslMode with another option")
+            << QByteArray("SslMode=disable dbname=postgres")
+            << refused.arg("SslMode=disable dbname=postgres is not one of disable, allow, prefer, require");
+        QTest::newRow("Database with another option")
+            << QByteArray("Database=nowhere dbname=postgres") << refused.arg("Database=nowhere dbname=postgres holds");
+        QTest::newRow("User with a NUL") << QByteArray("User=nobody") + QByteArray(1, '\0') + "x"
+                                         << refused.arg("User holds a control character \\(U\\+0000\\)");
+        QTest::newRow("Password") << QByteArray("Password=hunter2")
+                                  << refused.arg("Password is not read from the settings file: [^\\n]*~/\\.pgpass");
+        QTest::newRow("SslMode disable: the server is tried") << QByteArray(
+            "SslMode=disable") << QStringLiteral("^vornic-runs: [^\\n]*nobody@127\\.0\\.0\\.1:5432/nowhere");
+    }
+    void storeConnectionValue()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, said);
+        const QString ini = m_dir.filePath(QStringLiteral("option.INI"));
+        // The line goes ahead of the defaults: the first of a key counts.
+        TestFiles::writeBytes(
+            ini, TestFiles::crlfLines({"[Store]", "Host=127.0.0.1", line, "User=nobody", "Database=nowhere"}));
+        QProcess process;
+        process.start(TestFiles::binary("vornic-runs"),
+            {QStringLiteral("--settings"), ini, QStringLiteral("--server"), QStringLiteral("list")});
+        QVERIFY(waitForEnd(process));
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(process.exitCode() == 1, qPrintable(err));
+        QVERIFY2(QRegularExpression(said, QRegularExpression::MultilineOption).match(err).hasMatch(), qPrintable(err));
+    }
+
+    // A run stored before secrets were blanked at the source still holds them; what vornic-runs
+    // shows or writes of it does not.
+    void secretsLeaveNoStoredRun_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("show") << QStringList{"show", "5ec0"};
+        QTest::newRow("export json") << QStringList{"export", "5ec0", "--json", "-"};
+        QTest::newRow("export csv") << QStringList{"export", "5ec0", "--csv", "-"};
+    }
+    void secretsLeaveNoStoredRun()
+    {
+        QFETCH(QStringList, arguments);
+        const QString uuid = QStringLiteral("5ec00001-0000-4000-8000-000000000000");
+        const QString store = m_dir.filePath(QStringLiteral("secrets.sqlite"));
+        if (!QFileInfo::exists(store))
+            StoreFixture::write(store,
+                {StoreFixture::run(uuid, QStringLiteral("2026-03-04T10:00:00.000"), QStringLiteral("PASS")),
+                    QStringLiteral("UPDATE runs SET settings_text = '%1'").arg(SecretSettings::Text)});
+        QProcess process;
+        process.start(TestFiles::binary("vornic-runs"), QStringList{QStringLiteral("--store"), store} + arguments);
+        QVERIFY(waitForEnd(process));
+        const QString out = QString::fromUtf8(process.readAllStandardOutput());
+        QVERIFY2(process.exitCode() == 0, qPrintable(out + process.readAllStandardError()));
+        QVERIFY2(!out.contains(SecretSettings::Secret), qPrintable(out));
+        // The rest of the text stays as it was: the comments, the look-alikes, every line end.
+        const QByteArray blanked
+            = QJsonDocument(QJsonArray{SecretSettings::Blanked}).toJson(QJsonDocument::Compact).chopped(1).mid(1);
+        if (arguments.contains(u"--json"))
+            QVERIFY2(out.toUtf8().contains("\"settings\": " + blanked), qPrintable(out));
     }
 
     // "%T" stands for the FIFO or the device node. Each is written as it is and stays what it was:

@@ -1,4 +1,5 @@
 #include "PgCluster.h"
+#include "SecretSettings.h"
 #include "results/ChartHistoryBytes.h"
 #include "results/LoadOffText.h"
 #include "store/RunArchive.h"
@@ -421,6 +422,27 @@ private Q_SLOTS:
         // A second round finds the run whole: nothing goes again.
         ServerMirror again(path, m_server);
         QCOMPARE(again.forwardAll().runsTouched, 0);
+    }
+
+    // A run stored before secrets were blanked at the source still holds them in the bench's file;
+    // the lab's server, which everyone who reads the lab's database reads, never gets them.
+    void secretsStayOnTheBench()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
+        LocalStore local(path);
+        const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        local.begin(uuid);
+        local.set(uuid, QStringLiteral("settings_text = '%1'").arg(SecretSettings::Text));
+        local.samples(uuid, 3);
+        local.end(uuid);
+        ServerMirror mirror(path, m_server);
+        const ServerMirror::Outcome outcome = mirror.forwardAll();
+        QVERIFY2(outcome.error.isEmpty() && outcome.refused.isEmpty(), qPrintable(outcome.error));
+        QCOMPARE(outcome.runsCompleted, 1);
+        const QStringList onServer = serverRows(uuid);
+        QVERIFY2(!onServer.join(u'\n').contains(SecretSettings::Secret), qPrintable(onServer.join(u'\n')));
+        QVERIFY2(onServer.value(0).contains(SecretSettings::Blanked), qPrintable(onServer.value(0)));
     }
 
     // A server whose program column is still text keeps each program's bytes.

@@ -1,5 +1,6 @@
 #include "HistoryLines.h"
 #include "RunBench.h"
+#include "SecretSettings.h"
 #include "StoreRows.h"
 #include "TestFiles.h"
 #include "TinyDisk.h"
@@ -102,11 +103,20 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("ini");
         QTest::addColumn<QString>("station");
         QTest::addColumn<QStringList>("steps");
-        QTest::newRow("one step, host name") << QStringList{"3"} << QByteArray("[System]\r\nMeasureTime=1000\r\n")
-                                             << QSysInfo::machineHostName() << QStringList{"1|Discharge|time"};
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("one step, host name")
+            << QStringList{"3"} << QByteArray("[System]\r\nMeasureTime=1000\r\n") << QSysInfo::machineHostName()
+            << QStringList{"1|Discharge|time"} << "[System]\r\nMeasureTime=1000\r\n";
         QTest::newRow("two steps, station named")
             << QStringList{"2", "4"} << QByteArray("[Store]\r\nStation=Bench 7\r\n") << "Bench 7"
-            << QStringList{"1|Discharge|time", "2|Discharge|time"};
+            << QStringList{"1|Discharge|time", "2|Discharge|time"} << "[Store]\r\nStation=Bench 7\r\n";
+        QTest::newRow("secrets blanked") << QStringList{"3"} << SecretSettings::Text.toUtf8() << "Bench 7"
+                                         << QStringList{"1|Discharge|time"} << SecretSettings::Blanked;
+        // A NUL would fail every write of the station's state on the lab's server.
+        QTest::newRow("station with a NUL: host name")
+            << QStringList{"3"} << QByteArray("[Store]\r\nStation=Bench") + QByteArray(1, '\0') + "7\r\n"
+            << QSysInfo::machineHostName() << QStringList{"1|Discharge|time"}
+            << QStringLiteral("[Store]\r\nStation=Bench") + QChar(0) + "7\r\n";
     }
     void runIsStored()
     {
@@ -114,6 +124,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, ini);
         QFETCH(QString, station);
         QFETCH(QStringList, steps);
+        QFETCH(QString, kept);
         RunBench bench;
         const QString iniPath = bench.dir.filePath(QStringLiteral("VORN.INI"));
         TestFiles::writeBytes(iniPath, ini);
@@ -144,8 +155,7 @@ private Q_SLOTS:
         // Only the lab's server knows stations.
         QCOMPARE(storeRows(path, "SELECT name FROM sqlite_master WHERE name LIKE 'station%' OR type = 'view'"),
             QStringList());
-        const QStringList run{
-            store.runUuid(), program, "a test step file", "6312C", QString::fromUtf8(ini), station, "PASS"};
+        const QStringList run{store.runUuid(), program, "a test step file", "6312C", kept, station, "PASS"};
         QCOMPARE(
             storeRows(path, "SELECT uuid, program_name, program_text, model, settings_text, station, result FROM runs"),
             QStringList{run.join(u'|')});
