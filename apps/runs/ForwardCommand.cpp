@@ -1,14 +1,18 @@
 #include "RunsCommands.h"
 #include "RunsConsole.h"
 #include "RunsOptions.h"
+#include "store/KeptStationState.h"
 #include "store/RunArchive.h"
+#include "store/RunStore.h"
 #include "store/ServerMirror.h"
 
 #include <QFileInfo>
 
 // Sends what the lab's server lacks of this bench's runs now, rather than with the next run: after
 // the server was down, or for runs stored before it was named. Runs the server refused before are
-// offered now too.
+// offered now too. So is the station's state, when the server may lack it: the finished state the
+// bench's last run kept, or idle for a bench that kept none; never a run in progress, as the
+// process that ran it may be long gone.
 int RunsCommands::forward(const RunsOptions &options)
 {
     if (!options.arguments.isEmpty())
@@ -30,6 +34,19 @@ int RunsCommands::forward(const RunsOptions &options)
             return RunsConsole::fail(error);
     }
     ServerMirror mirror(options.storePath, lab);
+    KeptStationState kept(options.storePath);
+    bool keptSent = false;
+    const std::optional<StationState> finished = kept.read(&keptSent);
+    if (!keptSent) {
+        StationStateHolder state(RunStore::stationName(options.settingsPath));
+        if (finished)
+            state.restoreFinished(*finished);
+        QString error;
+        if (!mirror.sendStationState(state.snapshot(), &error))
+            return RunsConsole::fail(error);
+        if (finished)
+            kept.markSent(*finished);
+    }
     mirror.setOfferRefusedNow(true);
     const ServerMirror::Outcome outcome = mirror.forwardAll();
     if (!outcome.error.isEmpty())
