@@ -5,11 +5,13 @@
 #include "store/StoreServer.h"
 
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <memory>
 
 namespace {
@@ -85,33 +87,68 @@ private Q_SLOTS:
             QSKIP(qPrintable(m_cluster.problem()));
     }
 
-    // The server goes away in the middle of eight runs and comes back: each run reaches it whole
-    // and once, the runs themselves untouched.
+    // The server is locked, frozen and killed in the middle of eight runs, and comes back each
+    // time: with no command typed, each run reaches it whole and once by the time its runner has
+    // ended, the runs themselves untouched; each station's state is its run's end; and no running
+    // station ever read as silent.
     void eightStationsAndAServerThatGoesAway()
     {
         constexpr int Stations = 8;
         std::vector<std::unique_ptr<Station>> stations;
         for (int n = 0; n < Stations; ++n) {
             stations.push_back(std::make_unique<Station>());
-            prepare(
-                *stations.back(), m_cluster.storeSettings() + "Station=Bench " + QByteArray::number(n + 1) + "\r\n", 8);
+            prepare(*stations.back(), m_cluster.storeSettings() + "Station=Bench " + QByteArray::number(n + 1) + "\r\n",
+                24);
         }
-        QTest::qWait(3000);
+        const auto onLab = [&] { return server().addConnection(QStringLiteral("lab")); };
+        QStringList silent;
+        // Every station heard from within 10 s while it runs, whenever the server can say.
+        const auto look = [&] {
+            QSqlDatabase watch = QSqlDatabase::database(QStringLiteral("watch"), false);
+            if (!watch.isValid())
+                watch = server().addConnection(QStringLiteral("watch"));
+            if (!watch.isOpen() && !watch.open())
+                return true;
+            QSqlQuery query(watch);
+            if (!query.exec(QStringLiteral("SELECT station, round(silent_seconds) FROM stations_now WHERE silent")))
+                watch.close();
+            while (query.next())
+                silent.append(query.value(0).toString() + u' ' + query.value(1).toString());
+            return true;
+        };
+        const auto cleanUp = qScopeGuard([] { QSqlDatabase::removeDatabase(QStringLiteral("watch")); });
+        QTRY_VERIFY_WITH_TIMEOUT(look() && runsIn(QStringLiteral("lab"), onLab).size() == Stations, 120000);
+        // The first station's log as the clock: a row every 100 ms.
+        const QString clockLog = stations.front()->dir.filePath(QStringLiteral("run.CSV"));
+        const auto rows = [&] { return TestFiles::readBytes(clockLog).count('\n'); };
+        const auto forSeconds = [&](int seconds) {
+            const qsizetype from = rows();
+            return QTest::qWaitFor([&] { return look() && rows() >= from + 10 * seconds; }, 60000);
+        };
+        {
+            QSqlDatabase locker = server().addConnection(QStringLiteral("locker"));
+            QVERIFY2(locker.open() && locker.transaction(), qPrintable(locker.lastError().text()));
+            QSqlQuery lock(locker);
+            QVERIFY2(lock.exec(QStringLiteral("LOCK TABLE samples IN ACCESS EXCLUSIVE MODE")),
+                qPrintable(lock.lastError().text()));
+            // Longer than the forwarding's lock wait.
+            QVERIFY(forSeconds(4));
+            QVERIFY(locker.rollback());
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+        QVERIFY(m_cluster.signalAll(SIGSTOP));
+        const bool frozenTwoSeconds = forSeconds(2);
+        QVERIFY(m_cluster.signalAll(SIGCONT));
+        QVERIFY(frozenTwoSeconds);
         QVERIFY2(m_cluster.stop(), qPrintable(m_cluster.problem()));
-        QTest::qWait(2000);
+        QVERIFY(forSeconds(2));
         QVERIFY2(m_cluster.start(), qPrintable(m_cluster.problem()));
         for (auto &station : stations) {
-            QVERIFY(waitForEnd(station->runner));
+            QVERIFY(QTest::qWaitFor([&] { return look() && station->runner.state() == QProcess::NotRunning; }, 120000));
             QVERIFY2(station->runner.exitStatus() == QProcess::NormalExit && station->runner.exitCode() == 0,
                 station->runner.readAllStandardError().constData());
         }
-        // What the stations could not send before they ended goes now.
-        for (auto &station : stations) {
-            QProcess forward;
-            forward.start(TestFiles::binary("vornic-runs"), {"--settings", station->ini(), "forward"});
-            QVERIFY(waitForEnd(forward));
-            QVERIFY2(forward.exitCode() == 0, forward.readAllStandardError().constData());
-        }
+        QVERIFY2(silent.isEmpty(), qPrintable(silent.join(u", ")));
         QStringList local;
         for (auto &station : stations)
             local += runsIn(QStringLiteral("local"), [&] {
@@ -122,13 +159,29 @@ private Q_SLOTS:
         local.sort();
         QCOMPARE(local.size(), Stations);
         for (const QString &run : local) {
-            // PASS, some 80 samples numbered without a gap, its one step.
+            // PASS, some 240 samples numbered without a gap, its one step.
             const QStringList cells = run.split(u'|');
             QCOMPARE(cells.at(1), QStringLiteral("PASS"));
-            QVERIFY2(cells.at(2).toInt() > 40 && cells.at(2) == cells.at(3), qPrintable(run));
+            QVERIFY2(cells.at(2).toInt() > 120 && cells.at(2) == cells.at(3), qPrintable(run));
             QCOMPARE(cells.at(4), QStringLiteral("1"));
         }
-        QCOMPARE(runsIn(QStringLiteral("lab"), [&] { return server().addConnection(QStringLiteral("lab")); }), local);
+        QCOMPARE(runsIn(QStringLiteral("lab"), onLab), local);
+        QStringList states;
+        {
+            QSqlDatabase lab = onLab();
+            QVERIFY2(lab.open(), qPrintable(lab.lastError().text()));
+            QSqlQuery query(lab);
+            QVERIFY(query.exec(QStringLiteral("SELECT activity, last_result, run_uuid FROM station_states")));
+            while (query.next())
+                states.append(
+                    query.value(0).toString() + u' ' + query.value(1).toString() + u' ' + query.value(2).toString());
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("lab"));
+        states.sort();
+        QStringList ended;
+        for (const QString &run : std::as_const(local))
+            ended.append(QStringLiteral("FINISHED PASS ") + run.section(u'|', 0, 0));
+        QCOMPARE(states, ended);
     }
 
     // A station whose server cannot be reached runs as it would without one, and says so.

@@ -24,6 +24,9 @@ public:
     quint16 port() const { return m_port; }
     bool start();
     bool stop();
+    // SIGSTOP or SIGCONT to the server and every process of it: a server that stops answering
+    // while its connections stay open, and that answers again.
+    bool signalAll(int signal);
     // The [Store] section a station's settings file needs for this server.
     QByteArray storeSettings() const;
     // This server as a store names it.
