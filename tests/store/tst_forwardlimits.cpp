@@ -239,6 +239,39 @@ private Q_SLOTS:
         QVERIFY2(exitCode == 0 && !waiting.contains(uuid), waiting.constData());
     }
 
+    // A run whose program was killed never ends: once the server holds every sample of it, the
+    // bench no longer lists it as waiting, as "vornic-runs forward" says.
+    void aKilledRunIsNotWaitingOnceTheServerHoldsIt()
+    {
+        QTemporaryDir dir;
+        SimProcess sim({"--tcp", "0", "--source", "supply", "--speed", "10"});
+        QVERIFY(sim.waitForAnnouncements(1));
+        const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
+        const QString store = dir.filePath(QStringLiteral("runs.sqlite"));
+        const QString log = dir.filePath(QStringLiteral("run.CSV"));
+        TestFiles::writeBytes(ini,
+            TestFiles::lanLoadSettings(sim.port(QStringLiteral("load")), QStringLiteral("100"))
+                + m_cluster.storeSettings());
+        const QString program = dir.filePath(QStringLiteral("discharge.TSF"));
+        TestFiles::writeBytes(
+            program, TestFiles::crlfLines({"header", "1,Discharge,CC,2,0,60,0" + QByteArray(24, ',') + "0,0"}));
+        QProcess runner;
+        runner.start(TestFiles::binary("vornic-run"), {"--settings", ini, "--log", log, program});
+        QVERIFY(runner.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(log).count('\n') > 30, 60000);
+        QVERIFY(signalRunning(runner, SIGKILL));
+        QVERIFY(waitForEnd(runner));
+        int exitCode = -1;
+        const QByteArray forwarded = runTool({"--settings", ini, "forward"}, &exitCode);
+        QVERIFY2(exitCode == 0 && forwarded.contains("the server holds every run"), forwarded.constData());
+        const QStringList local = runsOf(m_server, store);
+        QCOMPARE(local.size(), 1);
+        QCOMPARE(local.first().section(u'|', 1, 1), QString());
+        QVERIFY2(runsOf(m_server).contains(local.first()), qPrintable(local.first()));
+        const QByteArray waiting = runTool({"--settings", ini, "list", "--waiting"}, &exitCode);
+        QVERIFY2(exitCode == 0 && !waiting.contains(local.first().left(8).toLatin1()), waiting.constData());
+    }
+
 private:
     PgCluster m_cluster;
     StoreServer m_server;
