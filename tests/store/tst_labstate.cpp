@@ -350,7 +350,7 @@ private Q_SLOTS:
         forwarder->stationState().runEnded(QStringLiteral("FAIL"), LoadOff());
         forwarder->sendStateSoon();
         QTRY_VERIFY_WITH_TIMEOUT(problems.size() == 1, 60000);
-        QVERIFY2(problems.first().first().toString().contains(QStringLiteral("cannot be reached")),
+        QVERIFY2(problems.first().first().toString().contains(QStringLiteral("Runs are kept on this bench")),
             qPrintable(problems.first().first().toString()));
         bool sent = true;
         QTRY_VERIFY_WITH_TIMEOUT(KeptStationState(store).read(&sent).has_value(), 60000);
@@ -389,7 +389,7 @@ private Q_SLOTS:
             QString());
         QSqlDatabase locker = server().addConnection(QStringLiteral("locker"));
         const auto cleanUp = qScopeGuard([&] {
-            locker.rollback();
+            locker.close();
             locker = QSqlDatabase();
             QSqlDatabase::removeDatabase(QStringLiteral("locker"));
         });
