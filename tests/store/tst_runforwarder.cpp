@@ -631,6 +631,38 @@ private Q_SLOTS:
         QCOMPARE(waitingRuns(path), QStringList());
     }
 
+    // A run with no end (its program killed, or still running) is not waiting once the server holds
+    // every sample the bench has of it; samples kept after that round, or its end, make it wait
+    // again until the server has them.
+    void aRunWithNoEndWaitsOnlyForWhatTheServerLacks()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
+        LocalStore local(path);
+        const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        local.begin(uuid);
+        local.samples(uuid, 5);
+        QCOMPARE(waitingRuns(path), QStringList{uuid + u'|'});
+        ServerMirror mirror(path, m_server);
+        ServerMirror::Outcome outcome = mirror.forwardAll();
+        QVERIFY2(outcome.error.isEmpty() && outcome.runsWaiting == 0, qPrintable(outcome.error));
+        QVERIFY(!mirror.holdsWhole(uuid));
+        QCOMPARE(forwardState(local.db()), QStringList{uuid + QStringLiteral("|2||5|")});
+        QCOMPARE(waitingRuns(path), QStringList());
+        local.samples(uuid, 3);
+        QCOMPARE(waitingRuns(path), QStringList{uuid + u'|'});
+        outcome = mirror.forwardAll();
+        QVERIFY2(outcome.error.isEmpty() && outcome.samplesSent == 3, qPrintable(outcome.error));
+        QCOMPARE(forwardState(local.db()), QStringList{uuid + QStringLiteral("|2||8|")});
+        QCOMPARE(waitingRuns(path), QStringList());
+        local.end(uuid);
+        QCOMPARE(waitingRuns(path), QStringList{uuid + u'|'});
+        outcome = mirror.forwardAll();
+        QVERIFY2(outcome.error.isEmpty() && outcome.runsCompleted == 1, qPrintable(outcome.error));
+        QCOMPARE(forwardState(local.db()), QStringList{uuid + QStringLiteral("|1||0|")});
+        QCOMPARE(waitingRuns(path), QStringList());
+    }
+
     // A run whose end went in ahead of samples its store could not take goes with what the store
     // has; the samples an import brings later follow it to the server.
     void samplesThatCameLaterFollowTheRun()
