@@ -10,6 +10,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -58,6 +59,42 @@ QStringList runsIn(QSqlDatabase db)
             query.value(3).toString(), query.value(4).toString()}
                         .join(u'|'));
     return runs;
+}
+
+// Every row of every run a store holds, each value as text (numbers to their last bit, bytes in
+// hex), ordered alike on the bench and on the server.
+QStringList everyRow(QSqlDatabase db)
+{
+    const QStringList queries{QStringLiteral("SELECT uuid, program_name, program_text, model, rated_current, "
+                                             "settings_text, station, started, ended, result, message, sample_count, "
+                                             "log_path, imported_from, load_off, load_off_address, load_off_since, "
+                                             "load_off_confirmed_at, load_off_amps FROM runs ORDER BY uuid"),
+        QStringLiteral("SELECT run_uuid, step, function, started, seconds, end_reason, verdict, value, ah, wh, v, i "
+                       "FROM steps ORDER BY run_uuid, step"),
+        QStringLiteral("SELECT run_uuid, seq, elapsed_s, v, i, w, ah, wh, step FROM samples ORDER BY run_uuid, seq"),
+        QStringLiteral("SELECT run_uuid, format, chart FROM run_charts ORDER BY run_uuid")};
+    QStringList rows;
+    for (const QString &sql : queries) {
+        QSqlQuery query(db);
+        if (!query.exec(sql))
+            return {query.lastError().text()};
+        while (query.next()) {
+            QStringList cells;
+            for (int column = 0; column < query.record().count(); ++column) {
+                const QVariant value = query.value(column);
+                if (value.isNull())
+                    cells.append(QStringLiteral("NULL"));
+                else if (value.typeId() == QMetaType::QByteArray)
+                    cells.append(QString::fromLatin1(value.toByteArray().toHex()));
+                else if (value.typeId() == QMetaType::Double)
+                    cells.append(QString::number(value.toDouble(), 'g', 17));
+                else
+                    cells.append(value.toString());
+            }
+            rows.append(cells.join(u'|'));
+        }
+    }
+    return rows;
 }
 
 QStringList runsIn(const QString &connection, const std::function<QSqlDatabase()> &make)
@@ -173,6 +210,28 @@ private Q_SLOTS:
             QCOMPARE(cells.at(4), QStringLiteral("1"));
         }
         QCOMPARE(runsIn(QStringLiteral("lab"), onLab), local);
+        // Bit for bit.
+        QStringList benches;
+        for (auto &station : stations) {
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("local"));
+                db.setDatabaseName(station->store());
+                QVERIFY2(db.open(), qPrintable(db.lastError().text()));
+                benches += everyRow(db);
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("local"));
+        }
+        benches.sort();
+        QStringList lab;
+        {
+            QSqlDatabase db = onLab();
+            QVERIFY2(db.open(), qPrintable(db.lastError().text()));
+            lab = everyRow(db);
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("lab"));
+        lab.sort();
+        QCOMPARE(lab.size(), benches.size());
+        QCOMPARE(lab, benches);
         QStringList states;
         {
             QSqlDatabase lab = onLab();
