@@ -46,13 +46,8 @@ void StationHeartbeat::beat()
     // Kept before it is sent: a send that hangs until the program is ended leaves it on the bench.
     m_kept->keep(snapshot.state);
     QString error;
-    if (m_mirror->sendStationState(snapshot, &error)) {
-        m_failures = 0;
-        if (finished)
-            m_kept->markSent(snapshot.state);
-    } else {
-        ++m_failures;
-    }
+    if (m_mirror->sendStationState(snapshot, &error) && finished)
+        m_kept->markSent(snapshot.state);
     Q_EMIT beaten(error, finished);
     if (m_timer && !m_stopping)
         m_timer->start(BeatIntervalMs);

@@ -36,8 +36,6 @@ public:
     void stop();
     // Any thread: a call that has waited for the server past every limit is cut.
     void cutStuckCall(qint64 limitMs);
-    // Any thread: beats that failed since the last that went.
-    int failures() const { return m_failures; }
 
 Q_SIGNALS:
     // After each beat: "" when the server took the state, else why not; `finished` when the
@@ -52,5 +50,4 @@ private:
     std::shared_ptr<KeptStationState> m_kept;
     QTimer *m_timer = nullptr;
     std::atomic_bool m_stopping = false;
-    std::atomic_int m_failures = 0;
 };
