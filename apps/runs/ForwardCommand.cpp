@@ -37,14 +37,13 @@ int RunsCommands::forward(const RunsOptions &options)
     KeptStationState kept(options.storePath);
     bool keptSent = false;
     const std::optional<StationState> finished = kept.read(&keptSent);
+    // A state the server refuses holds no run back: the runs go, then the refusal is said.
+    QString stateError;
     if (!keptSent) {
         StationStateHolder state(RunStore::stationName(options.settingsPath));
         if (finished)
             state.restoreFinished(*finished);
-        QString error;
-        if (!mirror.sendStationState(state.snapshot(), &error))
-            return RunsConsole::fail(error);
-        if (finished)
+        if (mirror.sendStationState(state.snapshot(), &stateError) && finished)
             kept.markSent(*finished);
     }
     mirror.setOfferRefusedNow(true);
@@ -57,11 +56,13 @@ int RunsCommands::forward(const RunsOptions &options)
                            .arg(outcome.samplesSent));
     if (outcome.refused.isEmpty()) {
         RunsConsole::print(QStringLiteral("; the server holds every run of %1\n").arg(options.storePath));
-        return RunsConsole::Done;
+        return stateError.isEmpty() ? RunsConsole::Done : RunsConsole::fail(stateError);
     }
     RunsConsole::print(QStringLiteral("\n"));
     for (const ServerMirror::Refusal &refused : outcome.refused)
         RunsConsole::fail(QStringLiteral("the server refused run %1: %2").arg(refused.uuid, refused.reason));
+    if (!stateError.isEmpty())
+        RunsConsole::fail(stateError);
     return RunsConsole::fail(QStringLiteral("%1 run(s) refused; they stay on this bench and are offered again later")
                                  .arg(outcome.refused.size()));
 }

@@ -382,6 +382,43 @@ private Q_SLOTS:
                 qPrintable(problems.last().first().toString()));
     }
 
+    // A server that refuses the station's state still takes its runs from vornic-runs forward,
+    // which then says why the state did not go, and keeps it to be sent again.
+    void forwardSendsTheRunsWhenTheStateIsRefused()
+    {
+        QTemporaryDir bench;
+        const QString store = bench.filePath(QStringLiteral("runs.sqlite"));
+        const QString ini = bench.filePath(QStringLiteral("VORN.INI"));
+        ComparedRuns::writeBench(store);
+        TestFiles::writeBytes(ini, m_cluster.storeSettings() + "Station=Refused bench\r\n");
+        StationState finished;
+        finished.activity = StationState::Activity::Finished;
+        finished.runUuid = QStringLiteral("refused-state");
+        finished.lastResult = QStringLiteral("PASS");
+        QCOMPARE(KeptStationState(store).keep(finished), QString());
+        QCOMPARE(onServer({"DELETE FROM steps", "DELETE FROM run_charts", "DELETE FROM samples", "DELETE FROM runs",
+                     "CREATE FUNCTION refuse_state() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION "
+                     "'no state from %', NEW.station; END $$",
+                     "CREATE TRIGGER refuse_state BEFORE INSERT OR UPDATE ON station_states FOR EACH ROW WHEN "
+                     "(NEW.station = 'Refused bench') EXECUTE FUNCTION refuse_state()"}),
+            QString());
+        const auto dropTrigger = qScopeGuard([&] {
+            onServer({"DROP TRIGGER refuse_state ON station_states", "DROP FUNCTION refuse_state"});
+        });
+        QProcess runs;
+        runs.start(TestFiles::binary("vornic-runs"), {"--settings", ini, "forward"});
+        QVERIFY(waitForEnd(runs));
+        const QByteArray output = runs.readAllStandardOutput() + runs.readAllStandardError();
+        QVERIFY2(runs.exitCode() == 1 && output.contains("the server holds every run")
+                && output.contains("no state from Refused bench"),
+            output.constData());
+        QList<QStringList> count;
+        QCOMPARE(onServer({"SELECT COUNT(*) FROM runs"}, &count), QString());
+        QCOMPARE(count, QList<QStringList>{{QStringLiteral("5")}});
+        bool sent = true;
+        QVERIFY(KeptStationState(store).read(&sent) && !sent);
+    }
+
     // A station whose run's samples another session keeps locked for 30 s goes on being heard: its
     // state never waits for its runs.
     void aStationWhoseSamplesAreLockedIsNeverSilent()
