@@ -1,14 +1,19 @@
 #include "RunsCommands.h"
 #include "RunsConsole.h"
 #include "RunsOptions.h"
+#include "store/KeptStationState.h"
 #include "store/RunArchive.h"
+#include "store/RunStore.h"
 #include "store/ServerMirror.h"
+#include "store/StationIdentity.h"
 
 #include <QFileInfo>
 
 // Sends what the lab's server lacks of this bench's runs now, rather than with the next run: after
 // the server was down, or for runs stored before it was named. Runs the server refused before are
-// offered now too.
+// offered now too. So is the station's state, when the server may lack it: the finished state the
+// bench's last run kept, or idle for a bench that kept none; never a run in progress, as the
+// process that ran it may be long gone.
 int RunsCommands::forward(const RunsOptions &options)
 {
     if (!options.arguments.isEmpty())
@@ -30,6 +35,19 @@ int RunsCommands::forward(const RunsOptions &options)
             return RunsConsole::fail(error);
     }
     ServerMirror mirror(options.storePath, lab);
+    KeptStationState kept(options.storePath);
+    bool keptSent = false;
+    const std::optional<StationState> finished = kept.read(&keptSent);
+    // A state the server refuses holds no run back: the runs go, then the refusal is said.
+    QString stateError;
+    if (!keptSent) {
+        StationStateHolder state(RunStore::stationName(options.settingsPath),
+            StationIdentity::of(QFileInfo(options.storePath).absolutePath()));
+        if (finished)
+            state.restoreFinished(*finished);
+        if (mirror.sendStationState(state.snapshot(), &stateError) && finished)
+            kept.markSent(*finished);
+    }
     mirror.setOfferRefusedNow(true);
     const ServerMirror::Outcome outcome = mirror.forwardAll();
     if (!outcome.error.isEmpty())
@@ -40,11 +58,13 @@ int RunsCommands::forward(const RunsOptions &options)
                            .arg(outcome.samplesSent));
     if (outcome.refused.isEmpty()) {
         RunsConsole::print(QStringLiteral("; the server holds every run of %1\n").arg(options.storePath));
-        return RunsConsole::Done;
+        return stateError.isEmpty() ? RunsConsole::Done : RunsConsole::fail(stateError);
     }
     RunsConsole::print(QStringLiteral("\n"));
     for (const ServerMirror::Refusal &refused : outcome.refused)
         RunsConsole::fail(QStringLiteral("the server refused run %1: %2").arg(refused.uuid, refused.reason));
+    if (!stateError.isEmpty())
+        RunsConsole::fail(stateError);
     return RunsConsole::fail(QStringLiteral("%1 run(s) refused; they stay on this bench and are offered again later")
                                  .arg(outcome.refused.size()));
 }

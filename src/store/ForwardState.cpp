@@ -28,11 +28,16 @@ void ForwardState::load(QSqlDatabase &local)
     // What this bench changed and could not write yet stays as it is.
     const QHash<QString, SetAside> unsavedSetAside = m_setAside;
     const QSet<QString> unsavedWhole = m_whole;
+    const QHash<QString, qint64> unsavedCaughtUp = m_caughtUp;
     m_setAside.clear();
     m_whole.clear();
+    m_caughtUp.clear();
     while (query.next()) {
         const QString uuid = query.value(0).toString();
-        if (query.value(1).toInt() != 0)
+        const int held = query.value(1).toInt();
+        if (held == CaughtUp)
+            m_caughtUp.insert(uuid, query.value(3).toLongLong());
+        else if (held != NotHeld)
             m_whole.insert(uuid);
         else if (query.value(3).toInt() > 0)
             m_setAside.insert(uuid,
@@ -42,8 +47,11 @@ void ForwardState::load(QSqlDatabase &local)
     for (const QString &uuid : std::as_const(m_changed)) {
         m_setAside.remove(uuid);
         m_whole.remove(uuid);
+        m_caughtUp.remove(uuid);
         if (unsavedWhole.contains(uuid))
             m_whole.insert(uuid);
+        else if (unsavedCaughtUp.contains(uuid))
+            m_caughtUp.insert(uuid, unsavedCaughtUp.value(uuid));
         else if (unsavedSetAside.contains(uuid))
             m_setAside.insert(uuid, unsavedSetAside.value(uuid));
     }
@@ -63,6 +71,7 @@ const ForwardState::SetAside &ForwardState::refuse(const QString &uuid, const QS
     const qint64 pause = std::min(FirstPauseSeconds << std::min(run.tries - 1, 20), LongestPauseSeconds);
     run.nextTry = now.addSecs(pause);
     m_whole.remove(uuid);
+    m_caughtUp.remove(uuid);
     m_changed.insert(uuid);
     return run;
 }
@@ -72,13 +81,24 @@ void ForwardState::markWhole(const QString &uuid)
     if (m_whole.contains(uuid))
         return;
     m_whole.insert(uuid);
+    m_caughtUp.remove(uuid);
+    m_setAside.remove(uuid);
+    m_changed.insert(uuid);
+}
+
+void ForwardState::markCaughtUp(const QString &uuid, qint64 lastSeq)
+{
+    if (m_caughtUp.value(uuid, -1) == lastSeq)
+        return;
+    m_caughtUp.insert(uuid, lastSeq);
+    m_whole.remove(uuid);
     m_setAside.remove(uuid);
     m_changed.insert(uuid);
 }
 
 void ForwardState::markNotWhole(const QString &uuid)
 {
-    if (m_whole.remove(uuid))
+    if (m_whole.remove(uuid) | m_caughtUp.remove(uuid))
         m_changed.insert(uuid);
 }
 
@@ -98,10 +118,11 @@ bool ForwardState::save(QString *error)
                                  "VALUES (?, ?, ?, ?, ?)"));
     for (const QString &uuid : std::as_const(m_changed)) {
         const SetAside *run = setAside(uuid);
+        const auto caughtUp = m_caughtUp.constFind(uuid);
         write.addBindValue(uuid);
-        write.addBindValue(isWhole(uuid) ? 1 : 0);
+        write.addBindValue(isWhole(uuid) ? Whole : caughtUp != m_caughtUp.cend() ? CaughtUp : NotHeld);
         write.addBindValue(run ? run->reason : QVariant(QMetaType::fromType<QString>()));
-        write.addBindValue(run ? run->tries : 0);
+        write.addBindValue(run ? run->tries : caughtUp != m_caughtUp.cend() ? *caughtUp : 0);
         write.addBindValue(run ? run->nextTry.toString(Qt::ISODateWithMs) : QVariant(QMetaType::fromType<QString>()));
         if (!write.exec()) {
             *error = write.lastError().text();

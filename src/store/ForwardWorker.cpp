@@ -2,11 +2,8 @@
 
 #include <QTimer>
 
-ForwardWorker::ForwardWorker(
-    const QString &sqlitePath, const StoreServer &server, std::shared_ptr<const StationStateHolder> stationState)
-    : m_server(server),
-      m_mirror(std::make_unique<ServerMirror>(sqlitePath, server)),
-      m_stationState(std::move(stationState))
+ForwardWorker::ForwardWorker(const QString &sqlitePath, const StoreServer &server)
+    : m_server(server), m_mirror(std::make_unique<ServerMirror>(sqlitePath, server))
 {
     m_mirror->setStopFlag(&m_stopping);
 }
@@ -27,10 +24,20 @@ void ForwardWorker::forwardSoon()
         m_timer->start(0);
 }
 
-QString ForwardWorker::answer(const QString &uuid, bool again)
+void ForwardWorker::serverAnswered()
 {
-    if (again)
-        round();
+    if (m_pauseMs <= RoundIntervalMs)
+        return;
+    m_pauseMs = RoundIntervalMs;
+    if (m_timer && m_timer->isActive() && m_timer->remainingTime() > RoundIntervalMs)
+        m_timer->start(RoundIntervalMs);
+}
+
+QString ForwardWorker::answer(const QString &uuid)
+{
+    // Whatever the last round met: the server may well be back, and this is the run's last chance
+    // to go without anyone typing.
+    round();
     QString why;
     if (m_mirror->holdsWhole(uuid))
         why.clear();
@@ -54,13 +61,7 @@ void ForwardWorker::round()
 {
     if (m_stopping)
         return;
-    // The state first: a backlog of samples never holds back what the lab sees of the station.
-    QString stateError;
-    if (m_stationState)
-        m_mirror->sendStationState(m_stationState->snapshot(), &stateError);
-    m_last = stateError.isEmpty() ? m_mirror->forwardAll() : ServerMirror::Outcome{};
-    if (!stateError.isEmpty())
-        m_last.error = stateError;
+    m_last = m_mirror->forwardAll();
     report(m_last);
     // A server that fails is asked less often, up to a pause that still brings a bench's runs in
     // soon after it is back.
@@ -72,13 +73,7 @@ void ForwardWorker::round()
 void ForwardWorker::report(const ServerMirror::Outcome &outcome)
 {
     const bool failed = !outcome.error.isEmpty();
-    if (failed && !m_lastFailed)
-        Q_EMIT problem(QStringLiteral("%1. Runs are kept on this bench and sent when the server can be reached.")
-                           .arg(outcome.error));
-    else if (!failed && m_lastFailed)
-        Q_EMIT problem(QStringLiteral("The lab server %1 can be reached again; the runs kept meanwhile are sent.")
-                           .arg(m_server.describe()));
-    m_lastFailed = failed;
+    Q_EMIT tried(outcome.error);
     for (const ServerMirror::Refusal &refused : outcome.refused) {
         const QString told = refused.uuid + u' ' + refused.reason;
         if (m_refusalsTold.contains(told))

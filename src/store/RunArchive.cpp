@@ -166,7 +166,9 @@ QList<StoredRun> RunArchive::runs(const Filter &filter, QString *error) const
     QVariantList values;
     if (filter.waiting && local)
         sql += QStringLiteral(
-            " AND NOT EXISTS (SELECT 1 FROM forward_state f WHERE f.run_uuid = r.uuid AND f.whole = 1)");
+            " AND NOT EXISTS (SELECT 1 FROM forward_state f WHERE f.run_uuid = r.uuid AND (f.whole = 1 OR (f.whole = 2 "
+            "AND COALESCE(r.result, '') = '' AND f.tries >= (SELECT COALESCE(MAX(s.seq), 0) FROM samples s WHERE "
+            "s.run_uuid = r.uuid))))");
     const auto contains = [&](const char *column, const QString &text) {
         if (text.isEmpty())
             return;

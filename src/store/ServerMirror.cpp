@@ -292,9 +292,12 @@ ServerMirror::Outcome ServerMirror::forwardAll()
                 continue;
             }
         }
-        if (const auto known = m_known.constFind(run.uuid); known != m_known.cend() && isWhole(run, *known)) {
+        const auto held = m_known.constFind(run.uuid);
+        if (held != m_known.cend() && isWhole(run, *held)) {
             m_whole.insert(run.uuid);
             m_state.markWhole(run.uuid);
+        } else if (held != m_known.cend() && !run.ended && held->sentSeq >= run.lastSeq) {
+            m_state.markCaughtUp(run.uuid, run.lastSeq);
         } else {
             m_state.markNotWhole(run.uuid);
         }

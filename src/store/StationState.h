@@ -11,7 +11,7 @@
 // One station as the lab's server last heard of it: what it runs now, or how its last run ended.
 struct StationState
 {
-    // A station not heard from for longer than this is taken for silent: its rounds come every 2 s.
+    // A station not heard from for longer than this is taken for silent: its heartbeat comes every 2 s.
     static constexpr double SilentAfterSeconds = 10;
 
     enum class Activity { Idle, Running, Finished };

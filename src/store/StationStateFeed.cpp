@@ -28,7 +28,7 @@ void StationStateFeed::onRunStarted()
 {
     // The store names the run as it hears of its start, ahead of this.
     m_holder.runStarted(m_store.runUuid(), m_recorder.record().options.programFile, m_program.StepCount());
-    m_forwarder.forwardSoon();
+    m_forwarder.sendStateSoon();
 }
 
 void StationStateFeed::onStepStarted(int row, const QString &function)
@@ -36,7 +36,7 @@ void StationStateFeed::onStepStarted(int row, const QString &function)
     const std::optional<double> later
         = ProgramTimes::stepSeconds(m_program, row) ? ProgramTimes::secondsAfter(m_program, row) : std::nullopt;
     m_holder.stepStarted(row, function, later);
-    m_forwarder.forwardSoon();
+    m_forwarder.sendStateSoon();
 }
 
 void StationStateFeed::onSample()
@@ -54,11 +54,11 @@ void StationStateFeed::onStepTimeLeft()
 void StationStateFeed::onRunEnded()
 {
     m_holder.runEnded(m_recorder.record().resultText(), m_recorder.record().loadOff);
-    m_forwarder.forwardSoon();
+    m_forwarder.sendStateSoon();
 }
 
 void StationStateFeed::onLoadOffChanged()
 {
     m_holder.loadOffChanged(m_recorder.record().loadOff);
-    m_forwarder.forwardSoon();
+    m_forwarder.sendStateSoon();
 }

@@ -10,8 +10,8 @@ class RunRecorder;
 class RunStore;
 class TestProgram;
 
-// Keeps the station's state that each forwarding round sends to the lab's server, from the run's
-// record as it goes; a step's start and a run's end are sent at once rather than at the next round.
+// Keeps the station's state that the heartbeat sends to the lab's server, from the run's
+// record as it goes; a step's start and a run's end are sent at once rather than at the next beat.
 class StationStateFeed : public QObject
 {
     Q_OBJECT

@@ -71,6 +71,18 @@ void StationStateHolder::runEnded(const QString &result, const LoadOff &loadOff)
     m_laterSeconds.reset();
 }
 
+void StationStateHolder::restoreFinished(const StationState &finished)
+{
+    const std::lock_guard lock(m_mutex);
+    if (m_state.activity != StationState::Activity::Idle || !m_state.runUuid.isEmpty())
+        return;
+    const QString station = m_state.station, stationId = m_state.stationId;
+    m_state = finished;
+    m_state.station = station;
+    m_state.stationId = stationId;
+    m_state.activity = StationState::Activity::Finished;
+}
+
 StationStateHolder::Snapshot StationStateHolder::snapshot() const
 {
     const std::lock_guard lock(m_mutex);

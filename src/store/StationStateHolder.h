@@ -29,6 +29,9 @@ public:
     void runEnded(const QString &result, const LoadOff &loadOff);
     // A later try found the load of the run that ended.
     void loadOffChanged(const LoadOff &loadOff);
+    // The finished state a process before this one kept on the bench, while this one has run
+    // nothing: the lab goes on seeing how the station's last run ended.
+    void restoreFinished(const StationState &finished);
 
     Snapshot snapshot() const;
 

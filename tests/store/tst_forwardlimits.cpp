@@ -191,6 +191,87 @@ private Q_SLOTS:
         QVERIFY2(!waiting.contains(uuid.left(8).toLatin1()), waiting.constData());
     }
 
+    // The server stops for 10 s in the middle of a run and is back 10 s before its end: by the time
+    // the runner has ended the server holds the run whole, with no command typed, and the bench
+    // knows it; "vornic-runs forward" then has nothing to send, and the bench still knows it.
+    void aRunGoesWholeAfterAShortOutage()
+    {
+        QTemporaryDir dir;
+        SimProcess sim({"--tcp", "0", "--source", "supply", "--speed", "10"});
+        QVERIFY(sim.waitForAnnouncements(1));
+        const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
+        const QString store = dir.filePath(QStringLiteral("runs.sqlite"));
+        const QString log = dir.filePath(QStringLiteral("run.CSV"));
+        TestFiles::writeBytes(ini,
+            TestFiles::lanLoadSettings(sim.port(QStringLiteral("load")), QStringLiteral("100"))
+                + m_cluster.storeSettings());
+        const QString program = dir.filePath(QStringLiteral("discharge.TSF"));
+        TestFiles::writeBytes(
+            program, TestFiles::crlfLines({"header", "1,Discharge,CC,2,0,28,0" + QByteArray(24, ',') + "0,0"}));
+        const QStringList before = runsOf(m_server);
+        QProcess runner;
+        QByteArray errors;
+        connect(&runner, &QProcess::readyReadStandardError, this, [&] { errors += runner.readAllStandardError(); });
+        runner.start(TestFiles::binary("vornic-run"), {"--settings", ini, "--log", log, program});
+        QVERIFY(runner.waitForStarted());
+        // The run's log as the clock: a row every 100 ms.
+        const auto rows = [&] { return TestFiles::readBytes(log).count('\n'); };
+        QTRY_VERIFY_WITH_TIMEOUT(runsOf(m_server).size() == before.size() + 1 && rows() > 60, 60000);
+        QVERIFY2(m_cluster.stop(), qPrintable(m_cluster.problem()));
+        const auto restart = qScopeGuard([&] { m_cluster.start(); });
+        const qsizetype stoppedAt = rows();
+        QTRY_VERIFY_WITH_TIMEOUT(rows() >= stoppedAt + 100, 60000);
+        QVERIFY2(m_cluster.start(), qPrintable(m_cluster.problem()));
+        QVERIFY(waitForEnd(runner));
+        errors += runner.readAllStandardError();
+        QVERIFY2(runner.exitCode() == 0 && !errors.contains("this run waits in"), errors.constData());
+        const QStringList local = runsOf(m_server, store);
+        QCOMPARE(local.size(), 1);
+        QVERIFY2(local.first().section(u'|', 2, 2).toInt() > 200, qPrintable(local.first()));
+        QVERIFY2(runsOf(m_server).contains(local.first()), qPrintable(local.first()));
+        const QByteArray uuid = local.first().section(u'|', 0, 0).left(8).toLatin1();
+        int exitCode = -1;
+        QByteArray waiting = runTool({"--settings", ini, "list", "--waiting"}, &exitCode);
+        QVERIFY2(exitCode == 0 && !waiting.contains(uuid), waiting.constData());
+        const QByteArray forwarded = runTool({"--settings", ini, "forward"}, &exitCode);
+        QVERIFY2(exitCode == 0 && forwarded.contains("0 run(s) brought up to date"), forwarded.constData());
+        waiting = runTool({"--settings", ini, "list", "--waiting"}, &exitCode);
+        QVERIFY2(exitCode == 0 && !waiting.contains(uuid), waiting.constData());
+    }
+
+    // A run whose program was killed never ends: once the server holds every sample of it, the
+    // bench no longer lists it as waiting, as "vornic-runs forward" says.
+    void aKilledRunIsNotWaitingOnceTheServerHoldsIt()
+    {
+        QTemporaryDir dir;
+        SimProcess sim({"--tcp", "0", "--source", "supply", "--speed", "10"});
+        QVERIFY(sim.waitForAnnouncements(1));
+        const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
+        const QString store = dir.filePath(QStringLiteral("runs.sqlite"));
+        const QString log = dir.filePath(QStringLiteral("run.CSV"));
+        TestFiles::writeBytes(ini,
+            TestFiles::lanLoadSettings(sim.port(QStringLiteral("load")), QStringLiteral("100"))
+                + m_cluster.storeSettings());
+        const QString program = dir.filePath(QStringLiteral("discharge.TSF"));
+        TestFiles::writeBytes(
+            program, TestFiles::crlfLines({"header", "1,Discharge,CC,2,0,60,0" + QByteArray(24, ',') + "0,0"}));
+        QProcess runner;
+        runner.start(TestFiles::binary("vornic-run"), {"--settings", ini, "--log", log, program});
+        QVERIFY(runner.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(TestFiles::readBytes(log).count('\n') > 30, 60000);
+        QVERIFY(signalRunning(runner, SIGKILL));
+        QVERIFY(waitForEnd(runner));
+        int exitCode = -1;
+        const QByteArray forwarded = runTool({"--settings", ini, "forward"}, &exitCode);
+        QVERIFY2(exitCode == 0 && forwarded.contains("the server holds every run"), forwarded.constData());
+        const QStringList local = runsOf(m_server, store);
+        QCOMPARE(local.size(), 1);
+        QCOMPARE(local.first().section(u'|', 1, 1), QString());
+        QVERIFY2(runsOf(m_server).contains(local.first()), qPrintable(local.first()));
+        const QByteArray waiting = runTool({"--settings", ini, "list", "--waiting"}, &exitCode);
+        QVERIFY2(exitCode == 0 && !waiting.contains(local.first().left(8).toLatin1()), waiting.constData());
+    }
+
 private:
     PgCluster m_cluster;
     StoreServer m_server;

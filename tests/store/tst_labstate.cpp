@@ -3,10 +3,15 @@
 #include "ProcessEnd.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
+#include "store/KeptStationState.h"
 #include "store/RunArchive.h"
+#include "store/RunForwarder.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QHash>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -180,6 +185,17 @@ class TestLabState : public QObject
         + then;
     }
 
+    // "ACTIVITY RESULT" of `station` on the server; "" when the server cannot say.
+    QString stateOf(const QString &station)
+    {
+        QList<QStringList> rows;
+        const QString error = onServer({QStringLiteral("SELECT activity || ' ' || COALESCE(last_result, '') FROM "
+                                                       "stations_now WHERE station = '%1'")
+                                               .arg(station)},
+            &rows);
+        return error.isEmpty() && rows.size() == 1 ? rows.first().first() : QString();
+    }
+
     QString labSettings()
     {
         const QString ini = m_dir.filePath(QStringLiteral("LAB.INI"));
@@ -330,6 +346,153 @@ private Q_SLOTS:
         printed += runs.readAllStandardOutput();
         const QByteArray errors = runs.readAllStandardError();
         QVERIFY2(!errors.contains("WARNING") && !printed.contains("WARNING"), (errors + printed).constData());
+    }
+
+    // A station whose run ends while the server is away: its result reaches the server once it is
+    // back, through the forwarder still running, the next one on the bench, or vornic-runs forward,
+    // with no one telling it to.
+    void aFinishedStationShowsItsResultOnceTheServerIsBack_data()
+    {
+        QTest::addColumn<QString>("through");
+        QTest::newRow("the window's forwarder") << QStringLiteral("window");
+        QTest::newRow("the next forwarder on the bench") << QStringLiteral("next");
+        QTest::newRow("vornic-runs forward") << QStringLiteral("forward");
+    }
+    void aFinishedStationShowsItsResultOnceTheServerIsBack()
+    {
+        QFETCH(QString, through);
+        QTemporaryDir bench;
+        const QString station = QStringLiteral("Ending ") + through;
+        const QString store = bench.filePath(QStringLiteral("runs.sqlite"));
+        const QString ini = bench.filePath(QStringLiteral("VORN.INI"));
+        TestFiles::writeBytes(ini, m_cluster.storeSettings() + "Station=" + station.toUtf8() + "\r\n");
+        auto forwarder = std::make_unique<RunForwarder>(store, server(), station);
+        QSignalSpy problems(forwarder.get(), &RunForwarder::problem);
+        forwarder->stationState().runStarted(QStringLiteral("ending-") + through, QStringLiteral("/p/short.TSF"), 3);
+        forwarder->sendStateSoon();
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(station), QStringLiteral("RUNNING "), 60000);
+        QVERIFY2(m_cluster.stop(), qPrintable(m_cluster.problem()));
+        const auto restart = qScopeGuard([&] {
+            m_cluster.start();
+            m_lab.reset();
+        });
+        forwarder->stationState().runEnded(QStringLiteral("FAIL"), LoadOff());
+        forwarder->sendStateSoon();
+        QTRY_VERIFY_WITH_TIMEOUT(problems.size() == 1, 60000);
+        QVERIFY2(problems.first().first().toString().contains(QStringLiteral("Runs are kept on this bench")),
+            qPrintable(problems.first().first().toString()));
+        bool sent = true;
+        QTRY_VERIFY_WITH_TIMEOUT(KeptStationState(store).read(&sent).has_value(), 60000);
+        QCOMPARE(KeptStationState(store).read()->lastResult, QStringLiteral("FAIL"));
+        QVERIFY(!sent);
+        if (through != u"window")
+            forwarder.reset();
+        QVERIFY2(m_cluster.start(), qPrintable(m_cluster.problem()));
+        // The lab's reader kept its connection to the server that went away.
+        m_lab.reset();
+        if (through == u"next")
+            forwarder = std::make_unique<RunForwarder>(store, server(), station);
+        if (through == u"forward") {
+            QProcess runs;
+            runs.start(TestFiles::binary("vornic-runs"), {"--settings", ini, "forward"});
+            QVERIFY(waitForEnd(runs));
+            QVERIFY2(runs.exitCode() == 0, runs.readAllStandardError().constData());
+            QCOMPARE(stateOf(station), QStringLiteral("FINISHED FAIL"));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(station), QStringLiteral("FINISHED FAIL"), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(KeptStationState(store).read(&sent) && sent, 60000);
+        if (through == u"window")
+            QTRY_VERIFY_WITH_TIMEOUT(problems.size() == 2, 60000);
+        if (through == u"window")
+            QVERIFY2(problems.last().first().toString().contains(QStringLiteral("can be reached again")),
+                qPrintable(problems.last().first().toString()));
+    }
+
+    // A server that refuses the station's state still takes its runs from vornic-runs forward,
+    // which then says why the state did not go, and keeps it to be sent again.
+    void forwardSendsTheRunsWhenTheStateIsRefused()
+    {
+        QTemporaryDir bench;
+        const QString store = bench.filePath(QStringLiteral("runs.sqlite"));
+        const QString ini = bench.filePath(QStringLiteral("VORN.INI"));
+        ComparedRuns::writeBench(store);
+        TestFiles::writeBytes(ini, m_cluster.storeSettings() + "Station=Refused bench\r\n");
+        StationState finished;
+        finished.activity = StationState::Activity::Finished;
+        finished.runUuid = QStringLiteral("refused-state");
+        finished.lastResult = QStringLiteral("PASS");
+        QCOMPARE(KeptStationState(store).keep(finished), QString());
+        QCOMPARE(onServer({"DELETE FROM steps", "DELETE FROM run_charts", "DELETE FROM samples", "DELETE FROM runs",
+                     "CREATE FUNCTION refuse_state() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION "
+                     "'no state from %', NEW.station; END $$",
+                     "CREATE TRIGGER refuse_state BEFORE INSERT OR UPDATE ON stations FOR EACH ROW WHEN "
+                     "(NEW.station = 'Refused bench') EXECUTE FUNCTION refuse_state()"}),
+            QString());
+        const auto dropTrigger = qScopeGuard([&] {
+            onServer({"DROP TRIGGER refuse_state ON stations", "DROP FUNCTION refuse_state"});
+        });
+        QProcess runs;
+        runs.start(TestFiles::binary("vornic-runs"), {"--settings", ini, "forward"});
+        QVERIFY(waitForEnd(runs));
+        const QByteArray output = runs.readAllStandardOutput() + runs.readAllStandardError();
+        QVERIFY2(runs.exitCode() == 1 && output.contains("the server holds every run")
+                && output.contains("no state from Refused bench"),
+            output.constData());
+        QList<QStringList> count;
+        QCOMPARE(onServer({"SELECT COUNT(*) FROM runs"}, &count), QString());
+        QCOMPARE(count, QList<QStringList>{{QStringLiteral("5")}});
+        bool sent = true;
+        QVERIFY(KeptStationState(store).read(&sent) && !sent);
+    }
+
+    // A station whose run's samples another session keeps locked for 30 s goes on being heard: its
+    // state never waits for its runs.
+    void aStationWhoseSamplesAreLockedIsNeverSilent()
+    {
+        QTemporaryDir bench;
+        const QString station = QStringLiteral("Locked out");
+        const QString store = bench.filePath(QStringLiteral("runs.sqlite"));
+        ComparedRuns::writeBench(store);
+        QCOMPARE(onServer({"DELETE FROM steps", "DELETE FROM run_charts", "DELETE FROM samples", "DELETE FROM runs"}),
+            QString());
+        QSqlDatabase locker = server().addConnection(QStringLiteral("locker"));
+        const auto cleanUp = qScopeGuard([&] {
+            locker.close();
+            locker = QSqlDatabase();
+            QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+        });
+        QVERIFY2(locker.open() && locker.transaction(), qPrintable(locker.lastError().text()));
+        QSqlQuery lock(locker);
+        QVERIFY2(lock.exec(QStringLiteral("LOCK TABLE samples IN ACCESS EXCLUSIVE MODE")),
+            qPrintable(lock.lastError().text()));
+        QElapsedTimer locked;
+        locked.start();
+        RunForwarder forwarder(store, server(), station);
+        QSignalSpy problems(&forwarder, &RunForwarder::problem);
+        forwarder.stationState().runStarted(QStringLiteral("locked-out"), QStringLiteral("/p/long.TSF"), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(station), QStringLiteral("RUNNING "), 60000);
+        // The runs cannot go meanwhile, and the bench says so.
+        QTRY_VERIFY_WITH_TIMEOUT(problems.size() == 1, 60000);
+        QStringList silent;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                QList<QStringList> rows;
+                onServer({QStringLiteral("SELECT silent::text, round(silent_seconds)::text FROM stations_now WHERE "
+                                         "station = 'Locked out'")},
+                    &rows);
+                if (rows.size() == 1 && rows.first().first() == u"true")
+                    silent.append(rows.first().last());
+                return locked.elapsed() >= 30000;
+            },
+            120000));
+        QVERIFY2(silent.isEmpty(), qPrintable(silent.join(u' ')));
+        QVERIFY2(problems.first().first().toString().contains(QStringLiteral("lock")),
+            qPrintable(problems.first().first().toString()));
+        QVERIFY(locker.rollback());
+        // Once the lock is gone the runs go, the lab's own among them again.
+        QTRY_VERIFY_WITH_TIMEOUT(problems.size() == 2, 60000);
+        QVERIFY2(problems.last().first().toString().contains(QStringLiteral("can be reached again")),
+            qPrintable(problems.last().first().toString()));
     }
 
     // Eight stations, one killed mid-run and one whose run fails: each round of each reaches the

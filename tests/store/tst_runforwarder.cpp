@@ -2,6 +2,7 @@
 #include "SecretSettings.h"
 #include "results/ChartHistoryBytes.h"
 #include "results/LoadOffText.h"
+#include "store/KeptStationState.h"
 #include "store/RunArchive.h"
 #include "store/ServerMirror.h"
 #include "store/StoreSchema.h"
@@ -146,6 +147,87 @@ class TestRunForwarder : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The station's finished state as the bench keeps it for a later forwarder: only a finished
+    // one, byte for byte, read back as it was, marked sent once the server has it and not sent
+    // again until it changes.
+    void theFinishedStateKeptOnTheBench_data()
+    {
+        QTest::addColumn<int>("activity");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<int>("loadOff");
+        QTest::addColumn<QByteArray>("file");
+        const QByteArray unconfirmed
+            = "{\n    \"last_result\": \"FAIL\",\n    \"load_off\": {\n        \"address\": \"TCP "
+              "127.0.0.1:5025\",\n        \"amps\": null,\n        \"confirmed_at\": \"\",\n"
+              "        \"since\": \"2026-12-08T09:40:00.000\",\n        \"state\": "
+              "\"UNCONFIRMED\"\n    },\n    \"program\": \"/p/cell.TSF\",\n    \"run_uuid\": "
+              "\"r-1\",\n    \"sent\": false\n}\n";
+        const QByteArray owesNothing
+            = "{\n    \"last_result\": \"STOPPED\",\n    \"load_off\": null,\n    \"program\": "
+              "\"/p/cell.TSF\",\n    \"run_uuid\": \"r-1\",\n    \"sent\": false\n}\n";
+        QTest::newRow("finished, load not confirmed off")
+            << int(StationState::Activity::Finished) << "FAIL" << int(LoadOff::State::Unconfirmed) << unconfirmed;
+        QTest::newRow("finished, nothing owed")
+            << int(StationState::Activity::Finished) << "STOPPED" << int(LoadOff::State::None) << owesNothing;
+        QTest::newRow("running: never kept")
+            << int(StationState::Activity::Running) << "" << int(LoadOff::State::None) << QByteArray();
+        QTest::newRow("idle: never kept")
+            << int(StationState::Activity::Idle) << "" << int(LoadOff::State::None) << QByteArray();
+    }
+    void theFinishedStateKeptOnTheBench()
+    {
+        QFETCH(int, activity);
+        QFETCH(QString, result);
+        QFETCH(int, loadOff);
+        QFETCH(QByteArray, file);
+        QTemporaryDir bench;
+        KeptStationState kept(bench.filePath(QStringLiteral("runs.sqlite")));
+        QCOMPARE(kept.path(), bench.filePath(QStringLiteral("station-state.json")));
+        StationState state;
+        state.station = QStringLiteral("Bench 1");
+        state.activity = StationState::Activity(activity);
+        state.runUuid = QStringLiteral("r-1");
+        state.program = QStringLiteral("/p/cell.TSF");
+        state.lastResult = result;
+        state.loadOff.state = LoadOff::State(loadOff);
+        if (state.loadOff.unconfirmed()) {
+            state.loadOff.address = QStringLiteral("TCP 127.0.0.1:5025");
+            state.loadOff.since = QDateTime(QDate(2026, 12, 8), QTime(9, 40));
+        }
+        QCOMPARE(kept.keep(state), QString());
+        QFile written(kept.path());
+        if (file.isEmpty()) {
+            QVERIFY(!written.exists() && !kept.read());
+            return;
+        }
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), file);
+        written.close();
+        bool sent = true;
+        const std::optional<StationState> read = kept.read(&sent);
+        QVERIFY(read && !sent);
+        QVERIFY(read->activity == StationState::Activity::Finished && read->station.isEmpty());
+        QCOMPARE(QStringList({read->runUuid, read->program, read->lastResult, read->loadOff.address}),
+            QStringList({state.runUuid, state.program, state.lastResult, state.loadOff.address}));
+        QVERIFY(read->loadOff.state == state.loadOff.state && read->loadOff.since == state.loadOff.since);
+        // Another state's sending marks nothing; this one's does, and keeping it again leaves it sent.
+        StationState other = state;
+        other.runUuid = QStringLiteral("r-0");
+        kept.markSent(other);
+        QVERIFY(kept.read(&sent) && !sent);
+        kept.markSent(*read);
+        QVERIFY(kept.read(&sent) && sent);
+        QCOMPARE(kept.keep(state), QString());
+        QVERIFY(kept.read(&sent) && sent);
+        // A later confirmation of the load is a new state, to be sent.
+        state.loadOff.state = LoadOff::State::Confirmed;
+        state.loadOff.confirmedAt = QDateTime(QDate(2026, 12, 8), QTime(9, 41, 2));
+        state.loadOff.amps = 0.002;
+        QCOMPARE(kept.keep(state), QString());
+        QVERIFY(kept.read(&sent) && !sent);
+        QCOMPARE(kept.read()->loadOff.amps, std::optional<double>(0.002));
+    }
+
     void initTestCase()
     {
         if (!m_cluster.problem().isEmpty())
@@ -652,6 +734,38 @@ private Q_SLOTS:
         outcome = mirror.forwardAll();
         QVERIFY2(outcome.error.isEmpty(), qPrintable(outcome.error));
         QCOMPARE(outcome.runsTouched, 0);
+        QCOMPARE(forwardState(local.db()), QStringList{uuid + QStringLiteral("|1||0|")});
+        QCOMPARE(waitingRuns(path), QStringList());
+    }
+
+    // A run with no end (its program killed, or still running) is not waiting once the server holds
+    // every sample the bench has of it; samples kept after that round, or its end, make it wait
+    // again until the server has them.
+    void aRunWithNoEndWaitsOnlyForWhatTheServerLacks()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
+        LocalStore local(path);
+        const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        local.begin(uuid);
+        local.samples(uuid, 5);
+        QCOMPARE(waitingRuns(path), QStringList{uuid + u'|'});
+        ServerMirror mirror(path, m_server);
+        ServerMirror::Outcome outcome = mirror.forwardAll();
+        QVERIFY2(outcome.error.isEmpty() && outcome.runsWaiting == 0, qPrintable(outcome.error));
+        QVERIFY(!mirror.holdsWhole(uuid));
+        QCOMPARE(forwardState(local.db()), QStringList{uuid + QStringLiteral("|2||5|")});
+        QCOMPARE(waitingRuns(path), QStringList());
+        local.samples(uuid, 3);
+        QCOMPARE(waitingRuns(path), QStringList{uuid + u'|'});
+        outcome = mirror.forwardAll();
+        QVERIFY2(outcome.error.isEmpty() && outcome.samplesSent == 3, qPrintable(outcome.error));
+        QCOMPARE(forwardState(local.db()), QStringList{uuid + QStringLiteral("|2||8|")});
+        QCOMPARE(waitingRuns(path), QStringList());
+        local.end(uuid);
+        QCOMPARE(waitingRuns(path), QStringList{uuid + u'|'});
+        outcome = mirror.forwardAll();
+        QVERIFY2(outcome.error.isEmpty() && outcome.runsCompleted == 1, qPrintable(outcome.error));
         QCOMPARE(forwardState(local.db()), QStringList{uuid + QStringLiteral("|1||0|")});
         QCOMPARE(waitingRuns(path), QStringList());
     }

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTcpServer>
+#include <csignal>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -98,6 +99,32 @@ bool PgCluster::stop(bool immediately)
             QStringLiteral("-w"), QStringLiteral("stop")});
     m_running = m_running && !stopped;
     return stopped;
+}
+
+bool PgCluster::signalAll(int signal)
+{
+    QFile pidFile(m_dir.filePath(QStringLiteral("data/postmaster.pid")));
+    if (!pidFile.open(QIODevice::ReadOnly))
+        return false;
+    const pid_t postmaster = pid_t(pidFile.readLine().trimmed().toInt());
+    if (postmaster <= 0 || ::kill(postmaster, signal) != 0)
+        return false;
+    // The children: /proc/PID/stat gives "PID (name) state PPID ...".
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        bool number = false;
+        const pid_t pid = pid_t(entry.toInt(&number));
+        if (!number)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> after = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (after.size() > 1 && after.at(1).toInt() == postmaster)
+            ::kill(pid, signal);
+    }
+    return true;
 }
 
 QByteArray PgCluster::storeSettings() const

@@ -25,6 +25,9 @@ public:
     bool start();
     // `immediately`: as a server that crashed, its sessions told so with a warning.
     bool stop(bool immediately = false);
+    // SIGSTOP or SIGCONT to the server and every process of it: a server that stops answering
+    // while its connections stay open, and that answers again.
+    bool signalAll(int signal);
     // The [Store] section a station's settings file needs for this server.
     QByteArray storeSettings() const;
     // This server as a store names it.
