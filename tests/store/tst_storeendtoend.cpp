@@ -5,6 +5,7 @@
 #include "TinyDisk.h"
 #include "results/ChartHistoryBytes.h"
 #include "store/RunArchive.h"
+#include "store/StoreSchema.h"
 #include "store/StoredRunChart.h"
 
 #include <QFileInfo>
@@ -92,6 +93,44 @@ private Q_SLOTS:
         QCOMPARE(query.value(1).toInt(), 1);
         const QString differs = disagreement(db, rows, rows.size());
         QVERIFY2(differs.isEmpty(), qPrintable(differs));
+    }
+
+    // A bench file a later program brought up and no longer lets this one write: the runner says so
+    // loudly and where the run is, and never that it waits to be sent.
+    void aStoreOfALaterProgramIsSaid()
+    {
+        QTemporaryDir dir;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("later"));
+            db.setDatabaseName(dir.filePath(QStringLiteral("runs.sqlite")));
+            QString error;
+            QVERIFY(db.open());
+            QVERIFY2(StoreSchema::migrate(db, &error) > 0, qPrintable(error));
+            QSqlQuery query(db);
+            QVERIFY(query.exec(QStringLiteral("INSERT INTO schema_writers VALUES ('9.0')")));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("later"));
+        SimProcess sim({"--tcp", "0", "--source", "supply", "--speed", "10"});
+        QVERIFY(sim.waitForAnnouncements(1));
+        const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
+        // A lab server that is not there: the run would otherwise be said to wait for it.
+        TestFiles::writeBytes(ini,
+            TestFiles::lanLoadSettings(sim.port(QStringLiteral("load")), QStringLiteral("100"))
+                + "[Store]\r\nHost=127.0.0.1\r\nPort=1\r\n");
+        const QString program = dir.filePath(QStringLiteral("one.TSF"));
+        TestFiles::writeBytes(
+            program, TestFiles::crlfLines({"header", "1,Discharge,CC,2,0,1,0,,,,,,,,,,,,,,,,,,,,,,,,0,0"}));
+        const QString csv = dir.filePath(QStringLiteral("run.CSV"));
+        QProcess runner;
+        runner.start(TestFiles::binary("vornic-run"), {"--settings", ini, "--log", csv, program});
+        QVERIFY(waitForEnd(runner));
+        const QString said = QString::fromUtf8(runner.readAllStandardError());
+        QCOMPARE(runner.exitCode(), 0);
+        QVERIFY2(said.contains(QStringLiteral("THIS RUN IS NOT IN THE RUN STORE %1").arg(dir.filePath("runs.sqlite")))
+                && said.contains(QStringLiteral("install version 9.0 or later on this bench"))
+                && said.contains(QStringLiteral("its CSV log %1 holds every row").arg(csv)) && !said.contains("waits"),
+            qPrintable(said));
+        QVERIFY(csvRows(csv).size() > 5);
     }
 
     // Steps that end by their time, whose last pass makes no row: the log and the store hold the
