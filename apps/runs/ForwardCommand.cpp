@@ -22,8 +22,11 @@ int RunsCommands::forward(const RunsOptions &options)
         return RunsConsole::misuse(QStringLiteral("forward sends a bench's store to the server: leave out --server"));
     QString problem;
     const StoreServer lab = StoreServer::fromIni(options.settingsPath, &problem);
-    if (!problem.isEmpty())
+    if (!problem.isEmpty() && !lab.isSet())
         return RunsConsole::fail(problem);
+    // A fault that leaves the server usable (the station's name) is said and forwarding goes on.
+    if (!problem.isEmpty())
+        RunsConsole::note(problem);
     if (!lab.isSet())
         return RunsConsole::fail(
             QStringLiteral("%1 names no server: its [Store] section has no Host").arg(options.settingsPath));

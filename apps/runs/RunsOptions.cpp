@@ -1,5 +1,7 @@
 #include "RunsOptions.h"
 
+#include "RunsConsole.h"
+
 #include "settings/Settings.h"
 #include "store/RunStore.h"
 #include "store/StoreServer.h"
@@ -122,8 +124,12 @@ std::optional<RunArchive> RunsOptions::openArchive(QString *error) const
     std::optional<RunArchive> archive;
     if (server) {
         const StoreServer lab = StoreServer::fromIni(settingsPath, error);
-        if (!error->isEmpty())
+        // A fault that leaves the server usable (the station's name) is said and read past.
+        if (!error->isEmpty() && !lab.isSet())
             return std::nullopt;
+        if (!error->isEmpty())
+            RunsConsole::note(*error);
+        error->clear();
         if (!lab.isSet()) {
             *error = QStringLiteral("%1 names no server: its [Store] section has no Host").arg(settingsPath);
             return std::nullopt;

@@ -57,6 +57,8 @@ public:
     void loadSettings();
     // The values the last loadSettings refused, each named with its key; also in the trace.
     const QStringList &settingsProblems() const { return m_settingsProblems; }
+    // What is wrong with the settings' [Store] section; "" when nothing is.
+    const QString &serverProblem() const { return m_serverProblem; }
     // What the last loadSettings() left out of the lab's rating table, one line each naming the
     // file and the line ("<file> line 3: ..."); empty when it read the table whole.
     const QStringList &ratingTableProblems() const { return m_ratingTableProblems; }

@@ -407,6 +407,8 @@ void MainForm::loadSettingsAndProgram()
         m_list1->hide();
     m_engine.identification().requestIdentification();
     QStringList said = m_engine.settingsProblems();
+    if (!m_engine.serverProblem().isEmpty())
+        said.append(m_engine.serverProblem());
     if (!loaded.message.isEmpty())
         said.append(loaded.message);
     if (const QStringList problems = m_engine.ratingTableProblems(); !problems.isEmpty())

@@ -346,6 +346,10 @@ private Q_SLOTS:
                                          << refused.arg("User holds a control character \\(U\\+0000\\)");
         QTest::newRow("Password") << QByteArray("Password=hunter2")
                                   << refused.arg("Password is not read from the settings file: [^\\n]*~/\\.pgpass");
+        QTest::newRow("Station with a NUL: said, and the server is tried")
+            << QByteArray("Station=B") + QByteArray(1, '\0') + "x"
+            << QStringLiteral("^vornic-runs: [^\\n]*\\[Store\\] Station holds a control character[^\\n]*\\n"
+                              "vornic-runs: [^\\n]*nobody@127\\.0\\.0\\.1:5432/nowhere");
         QTest::newRow("SslMode disable: the server is tried") << QByteArray(
             "SslMode=disable") << QStringLiteral("^vornic-runs: [^\\n]*nobody@127\\.0\\.0\\.1:5432/nowhere");
     }

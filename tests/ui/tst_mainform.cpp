@@ -94,7 +94,8 @@ struct Fixture
     TestProgram &program() { return engine->program(); }
     TraceList &trace() { return engine->trace(); }
 
-    Fixture()
+    // `moreSettings`: sections after the load's own.
+    explicit Fixture(const QByteArray &moreSettings = {})
     {
         QDir::setCurrent(dir.path());
         QFile ini(path("VORN.INI"));
@@ -102,7 +103,8 @@ struct Fixture
             ini.write(QStringLiteral("[Load Option]\r\nConnectMode=2\r\nLanIP1=127\r\nLanIP2=0\r\nLanIP3=0\r\n"
                                      "LanIP4=1\r\nLanPort=%1\r\n")
                           .arg(simulatorPort)
-                          .toUtf8());
+                          .toUtf8()
+                + moreSettings);
         ini.close();
         engine = std::make_unique<Engine>(SystemClock::instance(), path("VORN.INI"));
         form = std::make_unique<MainForm>(*engine, dir.path());
@@ -235,6 +237,18 @@ private Q_SLOTS:
                            "%1 line 3: \"-5\" is not a rating in amperes (1 to 100000); the line is left out")
                 .arg(QFileInfo(f.path("rating-table.txt")).absoluteFilePath()));
         QTRY_COMPARE_WITH_TIMEOUT(f.form->aMaxLabel()->text(), QStringLiteral("60 A"), 30000);
+    }
+
+    // A [Store] section the lab server cannot be used with is said at start-up, in the window too.
+    void storeSettingsProblemsAreSaid()
+    {
+        Fixture f("[Store]\r\nHost=lab\r\nSslMode=disable dbname=postgres\r\n");
+        f.start();
+        QTRY_COMPARE_WITH_TIMEOUT(f.messages.size(), 1, 30000);
+        QVERIFY2(f.messages.first().contains(QStringLiteral(
+                     "[Store] SslMode=disable dbname=postgres is not one of disable, allow, prefer, require, "
+                     "verify-ca, verify-full; the lab server is not used")),
+            qPrintable(f.messages.first()));
     }
 
     void startUpLoadsTheCurrentTestFile()
