@@ -98,11 +98,13 @@ bool StoreWriter::waitForCommit(int ms)
 {
     std::unique_lock lock(m_mutex);
     const qint64 target = m_queuedCount;
-    const qint64 failures = m_failures;
+    // A try already under way holds none of what was queued since it began: only the failure of
+    // a later one says that the target could not be written.
+    const qint64 holdingTarget = m_triesStarted + 1;
     m_soon = true;
     m_wake.notify_all();
-    m_done.wait_for(
-        lock, std::chrono::milliseconds(ms), [&] { return m_committedCount >= target || m_failures != failures; });
+    m_done.wait_for(lock, std::chrono::milliseconds(ms),
+        [&] { return m_committedCount >= target || m_lastFailedTry >= holdingTarget; });
     return m_committedCount >= target;
 }
 
@@ -163,6 +165,7 @@ void StoreWriter::loop()
         m_soon = false;
         std::deque<Item> batch;
         batch.swap(m_queue);
+        const qint64 thisTry = ++m_triesStarted;
         const qint64 through = m_queuedCount;
         lock.unlock();
         const bool written = write(batch, &error);
@@ -201,7 +204,7 @@ void StoreWriter::loop()
         // Kept, ahead of what came meanwhile, for the next try.
         m_queue.insert(m_queue.begin(), std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.end()));
         m_lastError = error;
-        ++m_failures;
+        m_lastFailedTry = thisTry;
         pauseMs = retryMs;
         failing = true;
         retryMs = std::min(retryMs * 2, LongestRetryMs);

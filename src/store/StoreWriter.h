@@ -143,7 +143,9 @@ private:
     qint64 m_committedCount = 0;
     bool m_soon = false;
     QString m_lastError;
-    qint64 m_failures = 0;
+    // Each try takes all that is queued; the number of the last one begun, and of the last failed.
+    qint64 m_triesStarted = 0;
+    qint64 m_lastFailedTry = 0;
     QHash<QString, qint64> m_committedSamples;
     QSet<QString> m_endsWritten;
     // The writer sleeps until something is queued.

@@ -199,15 +199,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         SimProcess sim({"--tcp", "0", "--source", "supply", "--speed", "10"});
         QVERIFY(sim.waitForAnnouncements(1));
-        const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
-        const QString store = dir.filePath(QStringLiteral("runs.sqlite"));
-        const QString log = dir.filePath(QStringLiteral("run.CSV"));
-        TestFiles::writeBytes(ini,
-            TestFiles::lanLoadSettings(sim.port(QStringLiteral("load")), QStringLiteral("100"))
-                + m_cluster.storeSettings());
-        const QString program = dir.filePath(QStringLiteral("discharge.TSF"));
-        TestFiles::writeBytes(
-            program, TestFiles::crlfLines({"header", "1,Discharge,CC,2,0,28,0" + QByteArray(24, ',') + "0,0"}));
+        const Station station = prepare(dir, sim, 28);
+        const QString &ini = station.ini, &store = station.store, &log = station.log, &program = station.program;
         const QStringList before = runsOf(m_server);
         QProcess runner;
         QByteArray errors;
@@ -246,15 +239,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         SimProcess sim({"--tcp", "0", "--source", "supply", "--speed", "10"});
         QVERIFY(sim.waitForAnnouncements(1));
-        const QString ini = dir.filePath(QStringLiteral("VORN.INI"));
-        const QString store = dir.filePath(QStringLiteral("runs.sqlite"));
-        const QString log = dir.filePath(QStringLiteral("run.CSV"));
-        TestFiles::writeBytes(ini,
-            TestFiles::lanLoadSettings(sim.port(QStringLiteral("load")), QStringLiteral("100"))
-                + m_cluster.storeSettings());
-        const QString program = dir.filePath(QStringLiteral("discharge.TSF"));
-        TestFiles::writeBytes(
-            program, TestFiles::crlfLines({"header", "1,Discharge,CC,2,0,60,0" + QByteArray(24, ',') + "0,0"}));
+        const Station station = prepare(dir, sim, 60);
+        const QString &ini = station.ini, &store = station.store, &log = station.log, &program = station.program;
         QProcess runner;
         runner.start(TestFiles::binary("vornic-run"), {"--settings", ini, "--log", log, program});
         QVERIFY(runner.waitForStarted());
@@ -274,6 +260,24 @@ private Q_SLOTS:
 
 private:
     PgCluster m_cluster;
+
+    // A station forwarding to this test's server, and its program: one discharge of `seconds`.
+    struct Station
+    {
+        QString ini, store, log, program;
+    };
+    Station prepare(const QTemporaryDir &dir, SimProcess &sim, int seconds)
+    {
+        const Station station{dir.filePath(QStringLiteral("VORN.INI")), dir.filePath(QStringLiteral("runs.sqlite")),
+            dir.filePath(QStringLiteral("run.CSV")), dir.filePath(QStringLiteral("discharge.TSF"))};
+        TestFiles::writeBytes(station.ini,
+            TestFiles::lanLoadSettings(sim.port(QStringLiteral("load")), QStringLiteral("100"))
+                + m_cluster.storeSettings());
+        TestFiles::writeBytes(station.program,
+            TestFiles::crlfLines(
+                {"header", "1,Discharge,CC,2,0," + QByteArray::number(seconds) + ",0" + QByteArray(24, ',') + "0,0"}));
+        return station;
+    }
     StoreServer m_server;
 };
 
