@@ -33,7 +33,7 @@ bool PgConnection::open(const Options &options)
     if (m_connection && PQstatus(m_connection) == CONNECTION_OK)
         return true;
     m_openError
-        = m_connection ? QString::fromUtf8(PQerrorMessage(m_connection)).trimmed() : QStringLiteral("out of memory");
+        = m_connection ? QString::fromUtf8(PQerrorMessage(m_connection)).simplified() : QStringLiteral("out of memory");
     close();
     return false;
 }
@@ -52,7 +52,7 @@ int PgConnection::socket() const { return m_connection ? PQsocket(m_connection) 
 
 QString PgConnection::errorText() const
 {
-    return m_connection ? QString::fromUtf8(PQerrorMessage(m_connection)).trimmed() : m_openError;
+    return m_connection ? QString::fromUtf8(PQerrorMessage(m_connection)).simplified() : m_openError;
 }
 
 PgResult PgConnection::exec(const QString &sql)

@@ -13,7 +13,8 @@ PgResult::PgResult(pg_result *result, pg_conn *connection) : m_result(result)
     const char *message = result ? PQresultErrorMessage(result) : nullptr;
     if (!message || !*message)
         message = connection ? PQerrorMessage(connection) : "no connection to the server";
-    m_error = QString::fromUtf8(message).trimmed();
+    // libpq breaks its texts over lines and tabs; the bar and a terminal show one line.
+    m_error = QString::fromUtf8(message).simplified();
     if (m_error.isEmpty())
         m_error = QString::fromLatin1(PQresStatus(status));
     if (const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr)

@@ -86,10 +86,14 @@ void RunForwarder::tried(bool runs, const QString &error)
 {
     const bool wasFailing = failing();
     (runs ? m_runsError : m_stateError) = error;
-    if (!wasFailing && failing())
+    if (!wasFailing && failing()) {
+        // The server's own sentence may end with its point already.
+        QString reason = error;
+        while (reason.endsWith(u'.'))
+            reason.chop(1);
         Q_EMIT problem(
-            QStringLiteral("%1. Runs are kept on this bench and sent when the server can be reached.").arg(error));
-    else if (wasFailing && !failing())
+            QStringLiteral("%1. Runs are kept on this bench and sent when the server can be reached.").arg(reason));
+    } else if (wasFailing && !failing())
         Q_EMIT problem(QStringLiteral("The lab server %1 can be reached again; the runs kept meanwhile are sent.")
                            .arg(m_server.describe()));
 }
