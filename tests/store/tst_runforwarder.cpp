@@ -120,6 +120,14 @@ public:
                  .arg(quoted(uuid)));
     }
 
+    // A run of `count` samples that has ended.
+    void finished(const QString &uuid, int count)
+    {
+        begin(uuid);
+        samples(uuid, count);
+        end(uuid);
+    }
+
     // `assignments` ("column = value, ...") on the run's row.
     void set(const QString &uuid, const QString &assignments)
     {
@@ -358,9 +366,7 @@ private Q_SLOTS:
         const QString refused = QUuid::createUuid().toString(QUuid::WithoutBraces);
         const QString other = QUuid::createUuid().toString(QUuid::WithoutBraces);
         for (const QString &uuid : {refused, other}) {
-            local.begin(uuid);
-            local.samples(uuid, 10);
-            local.end(uuid);
+            local.finished(uuid, 10);
         }
         QVERIFY(onServer(refuse, refused));
         ServerMirror mirror(path, m_server);
@@ -476,9 +482,7 @@ private Q_SLOTS:
                       plain = QUuid::createUuid().toString(QUuid::WithoutBraces),
                       other = QUuid::createUuid().toString(QUuid::WithoutBraces);
         for (const QString &uuid : {odd, plain}) {
-            local.begin(uuid);
-            local.samples(uuid, 10);
-            local.end(uuid);
+            local.finished(uuid, 10);
         }
         otherBench.begin(other);
         otherBench.samples(other, 10);
@@ -599,9 +603,7 @@ private Q_SLOTS:
         const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
         LocalStore local(path);
         const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        local.begin(uuid);
-        local.samples(uuid, 3000);
-        local.end(uuid);
+        local.finished(uuid, 3000);
         QByteArray chart;
         {
             RunArchive archive = RunArchive::local(path);
@@ -655,9 +657,7 @@ private Q_SLOTS:
         const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
         LocalStore local(path);
         const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        local.begin(uuid);
-        local.samples(uuid, 5);
-        local.end(uuid);
+        local.finished(uuid, 5);
         ServerMirror mirror(path, m_server);
         {
             QSqlDatabase locker = m_server.addConnection(QStringLiteral("locker"));
@@ -704,9 +704,7 @@ private Q_SLOTS:
         const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
         LocalStore local(path);
         const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        local.begin(uuid);
-        local.samples(uuid, 5);
-        local.end(uuid);
+        local.finished(uuid, 5);
         local.set(uuid, QStringLiteral("sample_count = 5, ") + atEnd);
         ServerMirror mirror(path, m_server);
         ServerMirror::Outcome outcome = mirror.forwardAll();
@@ -778,9 +776,7 @@ private Q_SLOTS:
         const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
         LocalStore local(path);
         const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        local.begin(uuid);
-        local.samples(uuid, 19);
-        local.end(uuid);
+        local.finished(uuid, 19);
         local.set(uuid, QStringLiteral("sample_count = 60"));
         ServerMirror mirror(path, m_server);
         ServerMirror::Outcome outcome = mirror.forwardAll();
@@ -926,9 +922,7 @@ private Q_SLOTS:
         const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
         LocalStore local(path);
         const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        local.begin(uuid);
-        local.samples(uuid, 100000);
-        local.end(uuid);
+        local.finished(uuid, 100000);
         ServerMirror mirror(path, m_server);
         QElapsedTimer timer;
         timer.start();
