@@ -337,6 +337,26 @@ private Q_SLOTS:
         QCOMPARE(listed(server, 9), (QStringList{"Bench 1|||PASS", "Bench 2|||PASS"}));
     }
 
+    // Benches keep their copy of a program in folders of their own: the file's name is the program.
+    void programsAreCountedByTheirFilesName()
+    {
+        const StoreServer server = freshServer();
+        ServerMirror mirror(m_dir.filePath(QStringLiteral("none.sqlite")), server);
+        QString error;
+        QVERIFY2(
+            mirror.sendStationState(finished(QStringLiteral("Bench P"),
+                                        QStringLiteral("dddddddd-0000-4000-8000-000000000000"), QStringLiteral("PASS")),
+                &error),
+            qPrintable(error));
+        QCOMPARE(serverRows(server,
+                     {QStringLiteral("INSERT INTO runs (uuid, program_name, result) VALUES ('p1', '/bench/1/cell.TSF', "
+                                     "'PASS'), ('p2', 'C:\\bench 2\\cell.TSF', 'FAIL'), ('p3', 'other.TSF', 'PASS')"),
+                         QStringLiteral("INSERT INTO steps (run_uuid, step, ah) VALUES ('p1', 1, 1.0), ('p2', 1, 2.0), "
+                                        "('p3', 1, 5.0)"),
+                         QStringLiteral("SELECT program, runs, mean_ah FROM capacity_per_program ORDER BY program")}),
+            (QStringList{"cell.TSF|2|1.5", "other.TSF|1|5"}));
+    }
+
     void stationsShownForDays_data()
     {
         QTest::addColumn<QByteArray>("store");
