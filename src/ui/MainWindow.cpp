@@ -11,6 +11,7 @@
 #include "ui/LargeReadout.h"
 #include "ui/LoadOffBar.h"
 #include "ui/MainForm.h"
+#include "ui/PopupEscapeWatch.h"
 #include "ui/RunChart.h"
 #include "ui/RunReadout.h"
 #include "ui/RunsWindow.h"
@@ -188,9 +189,14 @@ MainWindow::MainWindow(Engine &engine, const QString &programFolder, QWidget *pa
     // Esc stops a running test wherever the focus is in this window (its floating panels
     // included), and only there: Esc typed in the Runs window, a window of its own, must not end a
     // run the operator is not looking at.
+    m_popupEscape = new PopupEscapeWatch(this);
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WindowShortcut);
     connect(escape, &QShortcut::activated, this, [this] {
+        // Esc that closes a drop-down (the Function list, say) or a menu is theirs: a habit must
+        // never end a ten-hour run.
+        if (m_popupEscape->popupTookIt())
+            return;
         if (m_engine.run().isRunning())
             m_form->stopRun();
     });

@@ -18,6 +18,7 @@ class QSplitter;
 class RunChart;
 class RunReadout;
 class LabWindow;
+class PopupEscapeWatch;
 class RunsWindow;
 class RunStatus;
 
@@ -97,6 +98,7 @@ private:
     QPushButton *m_connectSetup = nullptr;
     RunsWindow *m_runs = nullptr;
     LabWindow *m_lab = nullptr;
+    PopupEscapeWatch *m_popupEscape = nullptr;
     QPushButton *m_report = nullptr;
     LargeReadout *m_large = nullptr;
     ReportJob m_reportJob;

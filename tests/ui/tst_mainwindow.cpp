@@ -16,8 +16,10 @@
 #include "ui/MeasureFrame.h"
 #include "ui/RunsWindow.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDockWidget>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -193,6 +195,9 @@ private Q_SLOTS:
         QTest::newRow("the result log") << "log" << true;
         QTest::newRow("the floating trace panel") << "trace" << true;
         QTest::newRow("the Runs window's Program filter") << "runs" << false;
+        // Esc that closes a drop-down or a menu is theirs: a habit must not end a ten-hour run.
+        QTest::newRow("the Function drop-down, open") << "combo" << false;
+        QTest::newRow("the View menu, open") << "menu" << false;
     }
     void escapeStopsARunFromThisWindowOnly()
     {
@@ -209,10 +214,30 @@ private Q_SLOTS:
             m_window->showRuns();
             target = m_window->runsWindow()->programFilter();
         }
-        target->activateWindow();
-        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), target->window(), 30000);
-        target->setFocus();
-        QTest::keyClick(target, Qt::Key_Escape);
+        auto *combo = m_window->findChild<QComboBox *>(QStringLiteral("FunctionCombo"));
+        QMenu *menu
+            = m_window->menuBar()->actions().value(0) ? m_window->menuBar()->actions().value(0)->menu() : nullptr;
+        QVERIFY(combo && menu);
+        if (where == u"combo" || where == u"menu") {
+            m_window->activateWindow();
+            QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), m_window.get(), 30000);
+            if (where == u"combo")
+                combo->showPopup();
+            else
+                menu->popup(m_window->mapToGlobal(QPoint(10, 10)));
+            QTRY_VERIFY_WITH_TIMEOUT(QApplication::activePopupWidget(), 30000);
+            QWidget *popup = QApplication::activePopupWidget();
+            QTest::keyClick(popup->focusWidget() ? popup->focusWidget() : popup, Qt::Key_Escape);
+            // The popup took its Esc and closed.
+            QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activePopupWidget(), 30000);
+            QVERIFY(where != u"combo" || !combo->view()->isVisible());
+            target = m_window->form()->listView();
+        } else {
+            target->activateWindow();
+            QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), target->window(), 30000);
+            target->setFocus();
+            QTest::keyClick(target, Qt::Key_Escape);
+        }
         if (!stops) {
             // Samples go on being logged: the run was not cancelled.
             const int rows = m_engine->results().rowCount();
