@@ -69,7 +69,8 @@ void LargeReadout::refresh()
         shown ? QStringLiteral("%1 Ah").arg(m_status.totals().ampHours, 0, 'f', 4) : none + QStringLiteral(" Ah"));
     m_values[Step]->setText(m_status.stepOfSteps().isEmpty() ? none : m_status.stepOfSteps());
     const QString left = m_status.timeLeft();
-    m_values[TimeLeft]->setText(left.isEmpty() ? none : QStringLiteral("%1 s left").arg(left));
+    // The time comes with its unit ("17.0 s").
+    m_values[TimeLeft]->setText(left.isEmpty() ? none : QStringLiteral("%1 left").arg(left));
     for (QLabel *value : m_values) {
         if (value->property("fittedLength").toLongLong() != value->text().size()) {
             fitFonts();

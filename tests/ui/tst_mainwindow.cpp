@@ -432,7 +432,8 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(readout->values().at(3), QStringLiteral("Step 1 of 1"), 30000);
         const QStringList values = readout->values();
         QVERIFY2(values.at(0).endsWith(QLatin1String(" V")) && values.at(1).endsWith(QLatin1String(" A"))
-                && values.at(2).endsWith(QLatin1String(" Ah")) && values.at(4).endsWith(QLatin1String(" s left")),
+                && values.at(2).endsWith(QLatin1String(" Ah"))
+                && QRegularExpression(QStringLiteral("^\\d+\\.\\d s left$")).match(values.at(4)).hasMatch(),
             qPrintable(values.join(u'|')));
         for (QLabel *label : readout->valueLabels()) {
             const QFontMetrics metrics(label->font());
