@@ -6,6 +6,7 @@
 #include "store/RunComparisonCsv.h"
 #include "store/RunComparisonTable.h"
 #include "ui/OverlayChart.h"
+#include "ui/WindowSize.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -58,7 +59,7 @@ CompareWindow::CompareWindow(RunArchiveThread::ArchiveMaker makeArchive, const Q
     m_status->setWordWrap(true);
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(m_status);
-    resize(1200, 860);
+    WindowSize::resizeWithin(this, QSize(1200, 860));
 
     connect(&m_reader, &RunArchiveThread::readForComparisonDone, this, &CompareWindow::onRead);
     m_ticket = m_reader.readForComparison(uuids);

@@ -3,6 +3,7 @@
 #include "store/RunArchive.h"
 #include "ui/RunArchiveThread.h"
 #include "ui/RunChart.h"
+#include "ui/WindowSize.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -22,7 +23,7 @@ LabWindow::LabWindow(const QString &iniPath, QWidget *parent)
 {
     setObjectName(QStringLiteral("LabWindow"));
     setWindowTitle(QStringLiteral("Lab"));
-    resize(1400, 860);
+    WindowSize::resizeWithin(this, QSize(1400, 860));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(buildFilters());
     auto *split = new QSplitter(Qt::Vertical, this);

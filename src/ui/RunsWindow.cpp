@@ -10,6 +10,7 @@
 #include "ui/RunArchiveThread.h"
 #include "ui/RunChart.h"
 #include "ui/RunResultDelegate.h"
+#include "ui/WindowSize.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -22,7 +23,6 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
 #include <QTableView>
@@ -52,10 +52,7 @@ RunsWindow::RunsWindow(const QString &iniPath, QWidget *parent)
 {
     setObjectName(QStringLiteral("RunsWindow"));
     setWindowTitle(QStringLiteral("Runs"));
-    QSize size(1500, 900);
-    if (const QScreen *screen = this->screen())
-        size = size.boundedTo(screen->availableGeometry().size() - QSize(40, 60));
-    resize(size);
+    WindowSize::resizeWithin(this, QSize(1500, 900));
     m_sources.push_back({QStringLiteral("This bench (%1)").arg(RunStore::FileName),
         [file = m_storeFile] { return RunArchive::local(file); }, nullptr, nullptr});
     if (const StoreServer server = StoreServer::fromIni(iniPath, &m_serverProblem); server.isSet())

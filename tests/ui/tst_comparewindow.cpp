@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTableView>
@@ -45,6 +46,20 @@ class TestCompareWindow : public QObject
     }
 
 private Q_SLOTS:
+    // A laptop's screen shows the whole window: it opens no larger than the room its screen has.
+    void opensWithinTheScreen()
+    {
+        const CompareWindow window([path = m_bench] { return RunArchive::local(path); }, QStringLiteral("This bench"),
+            QStringList(), m_dir.path());
+        const QSize room = window.screen()->availableGeometry().size();
+        QVERIFY2(window.width() <= room.width() && window.height() <= room.height(),
+            qPrintable(QStringLiteral("%1x%2 on %3x%4")
+                           .arg(window.width())
+                           .arg(window.height())
+                           .arg(room.width())
+                           .arg(room.height())));
+    }
+
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -69,6 +70,19 @@ class TestLabWindow : public QObject
     }
 
 private Q_SLOTS:
+    // A laptop's screen shows the whole window, its explanation and its close button included.
+    void opensWithinTheScreen()
+    {
+        const LabWindow window(m_ini);
+        const QSize room = window.screen()->availableGeometry().size();
+        QVERIFY2(window.width() <= room.width() && window.height() <= room.height(),
+            qPrintable(QStringLiteral("%1x%2 on %3x%4")
+                           .arg(window.width())
+                           .arg(window.height())
+                           .arg(room.width())
+                           .arg(room.height())));
+    }
+
     void initTestCase()
     {
         if (!m_cluster.problem().isEmpty())
