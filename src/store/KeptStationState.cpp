@@ -65,7 +65,7 @@ QString KeptStationState::keep(const StationState &state)
         return {};
     const std::lock_guard lock(m_mutex);
     QJsonObject object = fields(state);
-    if (std::optional<QJsonObject> kept = readObject()) {
+    if (std::optional<QJsonObject> kept = held()) {
         kept->remove(SentKey);
         if (*kept == object)
             return {};
@@ -77,7 +77,7 @@ QString KeptStationState::keep(const StationState &state)
 void KeptStationState::markSent(const StationState &state)
 {
     const std::lock_guard lock(m_mutex);
-    std::optional<QJsonObject> kept = readObject();
+    std::optional<QJsonObject> kept = held();
     if (!kept || kept->value(SentKey).toBool())
         return;
     kept->remove(SentKey);
@@ -88,6 +88,13 @@ void KeptStationState::markSent(const StationState &state)
     write(*kept);
 }
 
+std::optional<QJsonObject> KeptStationState::held()
+{
+    if (!m_held)
+        m_held = readObject();
+    return m_held;
+}
+
 QString KeptStationState::write(const QJsonObject &object)
 {
     // Whole or not at all: a power cut mid-write leaves the state before.
@@ -95,5 +102,6 @@ QString KeptStationState::write(const QJsonObject &object)
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(object).toJson(QJsonDocument::Indented)) < 0
         || !file.commit())
         return QStringLiteral("%1: %2").arg(m_path, file.errorString());
+    m_held = object;
     return {};
 }

@@ -32,8 +32,12 @@ public:
 private:
     static QJsonObject fields(const StationState &state);
     std::optional<QJsonObject> readObject() const;
+    // The file's object as this holder last read or wrote it: a station that stays finished is
+    // heard from every 2 s, and the file need not be read each time.
+    std::optional<QJsonObject> held();
     QString write(const QJsonObject &object);
 
     QString m_path;
     mutable std::mutex m_mutex;
+    std::optional<QJsonObject> m_held;
 };
